@@ -1,0 +1,5 @@
+// SPDX-License-Identifier: MIT
+#include "control/controller.h"
+
+void updateControlLoops() {}
+void sendAxisCommands() {}

@@ -1,0 +1,4 @@
+// SPDX-License-Identifier: MIT
+#include "module/gauge.h"
+
+ElementList gaugeElements[] = {nullptr};

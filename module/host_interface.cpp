@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+#include "module/host_interface.h"
+
+#include "module/gauge.h"
+
+PersistentHostVars hostVars = {
+    .time = {.tokenId = kTokenSimulationTime, .hostWords = {}, .value = 0.0, .hostData = {}},
+    .heading = {.tokenId = kTokenHeading, .hostWords = {}, .value = 0.0, .hostData = {}},
+    .velocityNorth = {.tokenId = kTokenVelocityNorth, .hostWords = {}, .value = 0.0, .hostData = {}},
+    .velocityEast = {.tokenId = kTokenVelocityEast, .hostWords = {}, .value = 0.0, .hostData = {}},
+    .verticalSpeed = {.tokenId = kTokenVerticalSpeed, .hostWords = {}, .value = 0.0, .hostData = {}},
+    .yawRate = {.tokenId = kTokenYawRate, .hostWords = {}, .value = 0.0, .hostData = {}},
+};
+
+HostApi* currentHostApi() {
+    return ImportTable.hostApi;
+}
+
+void readHostVar(HostVar& variable) {
+    HostApi* api = currentHostApi();
+    if (api == nullptr || api->readVariable == nullptr) {
+        return;
+    }
+    api->readVariable(&variable);
+}
+
+double readHostToken(uint32_t tokenId) {
+    HostVar variable{};
+    variable.tokenId = tokenId;
+    readHostVar(variable);
+    return variable.value;
+}
+
+void sendHostEvent(uint32_t eventId, int32_t value) {
+    HostApi* api = currentHostApi();
+    if (api == nullptr || api->sendEvent == nullptr) {
+        return;
+    }
+    api->sendEvent(eventId, value);
+}

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+//
+// The module's way into the host: variable readings and axis events through
+// the function table the host writes into ImportTable. Every call looks the
+// table up at the moment of the call, and makes no call at all while the
+// host has not written it yet.
+#ifndef HOVER_MODULE_HOST_INTERFACE_H
+#define HOVER_MODULE_HOST_INTERFACE_H
+
+#include <cstdint>
+
+#include "sdk/gauge_sdk.h"
+
+// Host tokens the module reads.
+enum HostToken : uint32_t {
+    kTokenThrottlePosition = 128,
+    kTokenElevatorPosition = 309,
+    kTokenAileronPosition = 311,
+    kTokenRudderPosition = 314,
+    kTokenWindSpeed = 343,
+    kTokenWindDirection = 344,
+    kTokenVelocityNorth = 554,
+    kTokenVelocityEast = 555,
+    kTokenVerticalSpeed = 556,
+    kTokenSimulationTime = 604,
+    kTokenRadarHeight = 614,
+    kTokenYawRate = 70,
+    kTokenPitch = 77,
+    kTokenHeadingDisplay = 81,
+    kTokenHeading = 86,
+    kTokenOperating = 755,
+};
+
+// Host axis events.
+enum HostEvent : uint32_t {
+    kEventElevator = 65762,
+    kEventAileron = 65763,
+    kEventRudder = 65764,
+    kEventThrottle = 65820,
+};
+
+// Unit conversions used where host values are read.
+constexpr double kMetresPerFoot = 0.3047999902464003;  // nearest double to 1/3.28084
+constexpr double kFeetPerMetre = 3.28084;
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+constexpr double kDegPerSecPerYawUnit = 0.0054931640625;  // 360/65536
+constexpr double kKnotsPerMetrePerSecond = 1.944;
+
+// Host variable records that live for the whole run and keep their last
+// value between readings: the simulation time and the frame's velocities.
+struct PersistentHostVars {
+    HostVar time;           // token 604, s
+    HostVar heading;        // token 86, degrees
+    HostVar velocityNorth;  // token 554, ft/s
+    HostVar velocityEast;   // token 555, ft/s
+    HostVar verticalSpeed;  // token 556, ft/s
+    HostVar yawRate;        // token 70, 1/65536 turn per s
+};
+extern PersistentHostVars hostVars;
+
+// The host's table, or null while the host has not written it.
+HostApi* currentHostApi();
+
+// Fills the record's value from the host; leaves it as it was without a table.
+void readHostVar(HostVar& variable);
+
+// Reads one token through a freshly zeroed record; 0 without a table.
+double readHostToken(uint32_t tokenId);
+
+// Sends one axis event; nothing without a table.
+void sendHostEvent(uint32_t eventId, int32_t value);
+
+#endif

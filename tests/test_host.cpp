@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: MIT
+#include "tests/test_host.h"
+
+#include "control/controller.h"
+#include "module/gauge.h"
+#include "module/host_interface.h"
+
+namespace {
+
+TestHost theHost;
+
+void GAUGE_CALL readEntry(HostVar* variable) {
+    theHost.onRead(variable);
+}
+
+uint32_t GAUGE_CALL eventEntry(uint32_t eventId, int32_t value) {
+    return theHost.onEvent(eventId, value);
+}
+
+}  // namespace
+
+HostCall readOf(uint32_t token) {
+    return HostCall{HostCall::kRead, token, 0};
+}
+
+HostCall eventOf(uint32_t event, int32_t value) {
+    return HostCall{HostCall::kEvent, event, value};
+}
+
+void PrintTo(const HostCall& call, std::ostream* os) {
+    if (call.kind == HostCall::kRead) {
+        *os << "read(" << call.id << ")";
+    } else {
+        *os << "event(" << call.id << ", " << call.value << ")";
+    }
+}
+
+TestHost& testHost() {
+    return theHost;
+}
+
+void TestHost::install() {
+    api_ = HostApi{};
+    api_.readVariable = readEntry;
+    api_.sendEvent = eventEntry;
+    values_.clear();
+    trace_.clear();
+    ImportTable.hostApi = &api_;
+}
+
+void TestHost::uninstall() {
+    ImportTable.hostApi = nullptr;
+}
+
+double TestHost::get(uint32_t token) const {
+    auto it = values_.find(token);
+    return it == values_.end() ? 0.0 : it->second;
+}
+
+std::vector<HostCall> TestHost::events() const {
+    std::vector<HostCall> result;
+    for (const HostCall& call : trace_) {
+        if (call.kind == HostCall::kEvent) {
+            result.push_back(call);
+        }
+    }
+    return result;
+}
+
+void TestHost::onRead(HostVar* variable) {
+    trace_.push_back(readOf(variable->tokenId));
+    variable->value = get(variable->tokenId);
+}
+
+uint32_t TestHost::onEvent(uint32_t eventId, int32_t value) {
+    trace_.push_back(eventOf(eventId, value));
+    return 0;
+}
+
+void resetModuleState() {
+    controller = ControllerState{};
+    hostVars.time.value = 0.0;
+    hostVars.heading.value = 0.0;
+    hostVars.velocityNorth.value = 0.0;
+    hostVars.velocityEast.value = 0.0;
+    hostVars.verticalSpeed.value = 0.0;
+    hostVars.yawRate.value = 0.0;
+    simWindow = nullptr;
+    hoverGauge.parameters = nullptr;
+    ImportTable.hostApi = nullptr;
+}
