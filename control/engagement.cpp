@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+//
+// The unit's switches (ON/OFF, the guard, the engage button) and the
+// height-hold rule that gives the vertical loop its set point.
+#include <cmath>
+
+#include "control/controller.h"
+#include "module/host_interface.h"
+
+namespace {
+
+constexpr double kHeightGain = 0.25;          // m/s of set point per ft of height error
+constexpr double kUpSetLimit = 2.0;           // m/s
+constexpr double kEngageSpeedLimit = 20.5761316872428;  // m/s: 40 kt at 1.944 kt per m/s
+
+void disengageAndCentre() {
+    controller.hoverEngaged = 0;
+    controller.targetHeightFt = kResetHeightFt;
+    centerTurnSet();
+    centerSpeedSets();
+}
+
+}  // namespace
+
+void updateHeightHold() {
+    const double heightM = readHostToken(kTokenRadarHeight);
+    const double x = (controller.targetHeightFt - heightM * kFeetPerMetre) * kHeightGain;
+    if (x < -kUpSetLimit) {
+        controller.up.setPoint = -kUpSetLimit;
+    } else if (x >= kUpSetLimit) {
+        controller.up.setPoint = kUpSetLimit;
+    } else {
+        controller.up.setPoint = x;
+    }
+}
+
+void centerSpeedSets() {
+    controller.forward.setPoint = 0.0;
+    controller.right.setPoint = 0.0;
+}
+
+void centerTurnSet() {
+    controller.turn.setPoint = 0.0;
+}
+
+void toggleGuard() {
+    if (controller.hoverEngaged != 0) {
+        disengageAndCentre();
+    }
+    controller.guardOpen = (controller.guardOpen == 0) ? 1 : 0;
+}
+
+void pressEngage() {
+    if (controller.guardOpen == 0) {
+        toggleGuard();
+        return;
+    }
+    if (controller.hoverEngaged != 0) {
+        disengageAndCentre();
+        return;
+    }
+    const double east = readHostToken(kTokenVelocityEast);
+    const double north = readHostToken(kTokenVelocityNorth);
+    const double groundSpeed = std::sqrt(north * north + east * east) * kMetresPerFoot;
+    if (groundSpeed < kEngageSpeedLimit) {
+        controller.hoverEngaged = 1;
+    }
+}
+
+void togglePower() {
+    controller.targetHeightFt = kResetHeightFt;
+    centerTurnSet();
+    centerSpeedSets();
+    controller.systemPowerOn = (controller.systemPowerOn == 0) ? 1 : 0;
+}
