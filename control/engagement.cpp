@@ -25,6 +25,12 @@ void disengageAndCentre() {
 void updateHeightHold() {
     const double heightM = readHostToken(kTokenRadarHeight);
     const double x = (controller.targetHeightFt - heightM * kFeetPerMetre) * kHeightGain;
+    if (std::isnan(x)) {
+        // A height that is not a number asks for nothing: the set point
+        // keeps its last value rather than carrying the NaN into the
+        // vertical loop and onto the face.
+        return;
+    }
     if (x < -kUpSetLimit) {
         controller.up.setPoint = -kUpSetLimit;
     } else if (x >= kUpSetLimit) {
@@ -59,8 +65,10 @@ void pressEngage() {
         disengageAndCentre();
         return;
     }
-    const double east = readHostToken(kTokenVelocityEast);
-    const double north = readHostToken(kTokenVelocityNorth);
+    readHostVar(hostVars.velocityEast);
+    readHostVar(hostVars.velocityNorth);
+    const double east = hostVars.velocityEast.value;
+    const double north = hostVars.velocityNorth.value;
     const double groundSpeed = std::sqrt(north * north + east * east) * kMetresPerFoot;
     if (groundSpeed < kEngageSpeedLimit) {
         controller.hoverEngaged = 1;
