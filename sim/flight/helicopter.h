@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: MIT
+//
+// A Bo-105-class helicopter for the simulated host: six-degree-of-freedom
+// rigid body, main rotor with momentum inflow, quasi-steady flapping and hub
+// stiffness, tail rotor, fuselage and tail surfaces, engine and governor,
+// skids on the ground. Controls come in the host's axis units and readings
+// go out in the host's units, so the host only passes numbers through.
+#ifndef HOVER_SIM_FLIGHT_HELICOPTER_H
+#define HOVER_SIM_FLIGHT_HELICOPTER_H
+
+#include <array>
+#include <cstdint>
+
+#include "sim/flight/parameters.h"
+#include "sim/flight/wind.h"
+
+namespace flight {
+
+// Control positions in the host's axis units.
+//   elevator  -16383..16383, positive = forward cyclic (nose down)
+//   aileron   -16383..16383, positive = left cyclic
+//   rudder    -16383..16383, positive = left pedal
+//   throttle  0..16384, collective from low to high pitch
+// Values outside the ranges are limited when they are applied.
+struct Controls {
+    double elevator = 0.0;
+    double aileron = 0.0;
+    double rudder = 0.0;
+    double throttle = 0.0;
+};
+
+// Everything the host serves on its tokens, already in the host's units.
+struct HostReadings {
+    double headingDeg = 0.0;            // 86 and 81: true heading, 0 <= h < 360
+    double groundVelNorthFtS = 0.0;     // 554
+    double groundVelEastFtS = 0.0;      // 555
+    double groundVelUpFtS = 0.0;        // 556, up positive
+    double yawRateTurn65536 = 0.0;      // 70: 1/65536 turn per s, positive while the heading increases
+    double radarHeightM = 0.0;          // 614: skids above the ground, 0 when sitting on it
+    double rotorSpeedPercent = 0.0;     // 755: about 100 in normal flight
+    double pitchNoseDownDeg = 0.0;      // 77: positive nose down
+    double bankRightDeg = 0.0;          // right wing down positive (not a module token; for traces)
+    double windFromDeg = 0.0;           // 344: direction the wind at the aircraft blows from
+    double windSpeedKt = 0.0;           // 343: horizontal wind speed at the aircraft
+    Controls controls{};                // 309, 311, 314, 128: the positions last applied
+};
+
+// Full state for logging, SI units, earth frame north-east-down, body frame
+// x forward, y right, z down.
+struct FlightState {
+    double timeS = 0.0;
+    double northM = 0.0, eastM = 0.0;
+    double heightM = 0.0;          // centre of mass above the ground
+    double radarHeightM = 0.0;     // skids above the ground
+    double rollRad = 0.0, pitchRad = 0.0, headingRad = 0.0;  // Euler angles, pitch nose up
+    double p = 0.0, q = 0.0, r = 0.0;                        // body rates, rad/s
+    double u = 0.0, v = 0.0, w = 0.0;                        // body velocity over the ground, m/s
+    double velNorth = 0.0, velEast = 0.0, velDown = 0.0;     // earth velocity, m/s
+    double rotorSpeedRadS = 0.0;
+    double inducedVelocityMps = 0.0;     // main rotor, uniform
+    double mainRotorThrustN = 0.0;
+    double tailRotorThrustN = 0.0;
+    double rotorPowerW = 0.0;            // main plus tail rotor, aerodynamic
+    double enginePowerW = 0.0;
+    double collectiveRad = 0.0;          // blade root pitch
+    double longCyclicRad = 0.0;          // positive tilts the disc back
+    double latCyclicRad = 0.0;           // positive tilts the disc left
+    double tailPitchRad = 0.0;
+    double flapBackRad = 0.0;            // disc tilt against the shaft, back positive
+    double flapLeftRad = 0.0;            // left positive
+    bool onGround = false;               // any skid point in contact
+    WindVector wind{};                   // air mass velocity at the aircraft
+};
+
+// The aircraft's demand for steady flight: height of the skids above the
+// ground, ground speed along a track, and a heading.
+struct TrimRequest {
+    double heightFt = 100.0;
+    double groundSpeedKt = 0.0;
+    double trackDeg = 0.0;
+    double headingDeg = 0.0;
+};
+
+struct TrimResult {
+    bool converged = false;
+    int iterations = 0;
+    double residual = 0.0;   // largest scaled acceleration left
+    Controls controls{};
+};
+
+class Helicopter {
+public:
+    Helicopter();
+    explicit Helicopter(const Parameters& parameters);
+
+    const Parameters& parameters() const { return params_; }
+
+    // Air.
+    void setWind(const WindSettings& settings);
+    void addGust(const GustEvent& gust);
+    void clearGusts();
+    const WindSettings& wind() const { return wind_.settings(); }
+
+    // Controls in host axis units (see Controls).
+    void setControls(const Controls& controls);
+    const Controls& controls() const { return controls_; }
+
+    // Engine and rotor speed events. The governor holds the rotor at its
+    // reference speed while the engines have the power; with the power short
+    // the rotor speed droops.
+    void setGovernorSpeedPercent(double percent);       // 100 normal
+    void setEnginePowerFraction(double fraction);        // 1 normal, 0 both engines out
+    void forceRotorSpeedPercent(double percent);         // sets the rotor speed at once
+
+    // Puts the aircraft in steady flight for the request in the given wind
+    // and sets the controls to their trim positions. Height 0 sits it on the
+    // ground with the collective down. Returns false (aircraft placed, but
+    // not in balance) when no trim within the control ranges is found.
+    bool trim(const TrimRequest& request, const WindSettings& wind);
+    const TrimResult& lastTrim() const { return lastTrim_; }
+
+    // Advances the model by dt seconds of simulated time, in fixed physics
+    // steps of 1 / physicsRateHz; the part of dt short of a whole step is
+    // carried to the next call. A dt of 0 or less does nothing.
+    void advance(double dtSeconds);
+
+    double timeS() const { return timeS_; }
+    HostReadings readings() const;
+    FlightState state() const;
+
+    // Raw state vector access for analysis (linearisation, tests).
+    static constexpr int kStateSize = 16;
+    using StateVector = std::array<double, kStateSize>;
+    enum StateIndex : int {
+        kNorth = 0, kEast, kDown,        // position, m (down = minus height of the CG above ground)
+        kU, kV, kW,                      // body velocity over the ground, m/s
+        kQ0, kQ1, kQ2, kQ3,              // attitude quaternion body to earth
+        kP, kQ, kR,                      // body rates, rad/s
+        kInflow,                         // main rotor induced velocity, m/s
+        kOmega,                          // main rotor speed, rad/s
+        kEnginePower                     // engine shaft power, W
+    };
+    const StateVector& stateVector() const { return x_; }
+    void setStateVector(const StateVector& x) { x_ = x; }
+    // Time derivative of a state with the current controls and a given wind.
+    StateVector derivative(const StateVector& x, const WindVector& wind) const;
+
+private:
+    struct Outputs;
+    StateVector evaluate(const StateVector& x, const WindVector& wind, Outputs* out) const;
+    void step(double h);
+    void placeAt(double heightM, double headingRad, double pitchRad, double rollRad,
+                 double velNorth, double velEast);
+
+    Parameters params_;
+    Controls controls_{};
+    WindField wind_;
+    WindVector currentWind_{};
+    StateVector x_{};
+    double timeS_ = 0.0;
+    double carryS_ = 0.0;
+    std::uint64_t steps_ = 0;
+    double governorRefRadS_ = 0.0;
+    double powerFraction_ = 1.0;
+    // Control positions converted to blade angles, rad.
+    double collective_ = 0.0, longCyclic_ = 0.0, latCyclic_ = 0.0, tailPitch_ = 0.0;
+    TrimResult lastTrim_{};
+};
+
+}  // namespace flight
+
+#endif
