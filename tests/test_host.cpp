@@ -2,8 +2,14 @@
 #include "tests/test_host.h"
 
 #include "control/controller.h"
+#include "input/joystick.h"
 #include "module/gauge.h"
 #include "module/host_interface.h"
+
+#ifndef _WIN32
+#include "fake_dinput.h"
+#include "fake_platform.h"
+#endif
 
 namespace {
 
@@ -88,4 +94,14 @@ void resetModuleState() {
     simWindow = nullptr;
     hoverGauge.parameters = nullptr;
     ImportTable.hostApi = nullptr;
+    releaseJoystick();
+    moduleInstance = nullptr;
+    lastStickX = 0;
+    lastStickY = 0;
+    lastStickRz = 0;
+    joystickZ = 0;
+#ifndef _WIN32
+    fakeplatform::resetWindows();
+    fakeplatform::resetDirectInput();
+#endif
 }
