@@ -1,58 +1,883 @@
 // SPDX-License-Identifier: MIT
 #include "sim/flight/helicopter.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
 namespace flight {
 
-struct Helicopter::Outputs {};
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegToRad = kPi / 180.0;
+constexpr double kRadToDeg = 180.0 / kPi;
+constexpr double kFtPerM = 3.28084;           // the host's foot, as the module converts back
+constexpr double kKtPerMps = 3600.0 / 1852.0;
+constexpr double kAxisMax = 16383.0;
+constexpr double kThrottleMax = 16384.0;
+// Below this fraction of the nominal rotor speed the normalised rotor
+// quantities would divide by almost nothing; the rotor is then treated as
+// turning at this speed for the aerodynamics (it makes no useful thrust).
+constexpr double kMinRotorFraction = 0.05;
+// Ground effect reaches no further than this, and is taken at no less than
+// this hub height, in rotor radii.
+constexpr double kGroundEffectCeiling = 3.0;
+constexpr double kGroundEffectFloor = 0.5;
+
+double limit(double value, double lo, double hi)
+{
+    if (!(value >= lo)) {  // NaN lands on the low end too
+        return lo;
+    }
+    return value > hi ? hi : value;
+}
+
+using Vec3 = std::array<double, 3>;
+
+Vec3 cross(const Vec3& a, const Vec3& b)
+{
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+// Body-to-earth rotation from a (not necessarily unit) quaternion.
+struct Rotation {
+    double m[3][3];
+    explicit Rotation(const Helicopter::StateVector& x)
+    {
+        const double q0 = x[Helicopter::kQ0], q1 = x[Helicopter::kQ1];
+        const double q2 = x[Helicopter::kQ2], q3 = x[Helicopter::kQ3];
+        m[0][0] = 1.0 - 2.0 * (q2 * q2 + q3 * q3);
+        m[0][1] = 2.0 * (q1 * q2 - q0 * q3);
+        m[0][2] = 2.0 * (q1 * q3 + q0 * q2);
+        m[1][0] = 2.0 * (q1 * q2 + q0 * q3);
+        m[1][1] = 1.0 - 2.0 * (q1 * q1 + q3 * q3);
+        m[1][2] = 2.0 * (q2 * q3 - q0 * q1);
+        m[2][0] = 2.0 * (q1 * q3 - q0 * q2);
+        m[2][1] = 2.0 * (q2 * q3 + q0 * q1);
+        m[2][2] = 1.0 - 2.0 * (q1 * q1 + q2 * q2);
+    }
+    Vec3 toEarth(const Vec3& b) const
+    {
+        return {m[0][0] * b[0] + m[0][1] * b[1] + m[0][2] * b[2],
+                m[1][0] * b[0] + m[1][1] * b[1] + m[1][2] * b[2],
+                m[2][0] * b[0] + m[2][1] * b[1] + m[2][2] * b[2]};
+    }
+    Vec3 toBody(const Vec3& e) const
+    {
+        return {m[0][0] * e[0] + m[1][0] * e[1] + m[2][0] * e[2],
+                m[0][1] * e[0] + m[1][1] * e[1] + m[2][1] * e[2],
+                m[0][2] * e[0] + m[1][2] * e[1] + m[2][2] * e[2]};
+    }
+};
+
+struct Euler {
+    double roll, pitch, heading;
+};
+
+Euler eulerOf(const Helicopter::StateVector& x)
+{
+    const double q0 = x[Helicopter::kQ0], q1 = x[Helicopter::kQ1];
+    const double q2 = x[Helicopter::kQ2], q3 = x[Helicopter::kQ3];
+    Euler e{};
+    e.roll = std::atan2(2.0 * (q0 * q1 + q2 * q3), 1.0 - 2.0 * (q1 * q1 + q2 * q2));
+    e.pitch = std::asin(limit(2.0 * (q0 * q2 - q3 * q1), -1.0, 1.0));
+    e.heading = std::atan2(2.0 * (q0 * q3 + q1 * q2), 1.0 - 2.0 * (q2 * q2 + q3 * q3));
+    return e;
+}
+
+// Quaternion of heading, pitch (nose up) and roll (right wing down), the
+// aerospace 3-2-1 sequence.
+void setAttitude(Helicopter::StateVector& x, double heading, double pitch, double roll)
+{
+    const double ch = std::cos(0.5 * heading), sh = std::sin(0.5 * heading);
+    const double cp = std::cos(0.5 * pitch), sp = std::sin(0.5 * pitch);
+    const double cr = std::cos(0.5 * roll), sr = std::sin(0.5 * roll);
+    x[Helicopter::kQ0] = cr * cp * ch + sr * sp * sh;
+    x[Helicopter::kQ1] = sr * cp * ch - cr * sp * sh;
+    x[Helicopter::kQ2] = cr * sp * ch + sr * cp * sh;
+    x[Helicopter::kQ3] = cr * cp * sh - sr * sp * ch;
+}
+
+double wrapDegrees(double deg)
+{
+    double d = std::fmod(deg, 360.0);
+    if (d < 0.0) {
+        d += 360.0;
+    }
+    return d >= 360.0 ? 0.0 : d;
+}
+
+}  // namespace
+
+// What one evaluation of the model worked out besides the derivative.
+struct Helicopter::Outputs {
+    double thrust = 0.0, tailThrust = 0.0;
+    double mainPower = 0.0, tailPower = 0.0;
+    double flapBack = 0.0, flapLeft = 0.0;
+    bool onGround = false;
+};
 
 Helicopter::Helicopter() : Helicopter(Parameters{}) {}
 
 Helicopter::Helicopter(const Parameters& parameters) : params_(parameters)
 {
-    governorRefRadS_ = params_.rotorSpeed;
+    const Parameters& P = params_;
+    const double R = P.rotorRadius;
+    k_.diskArea = kPi * R * R;
+    k_.solidity = P.blades * P.bladeChord / (kPi * R);
+    k_.thrustSlope = 0.5 * P.liftSlope * k_.solidity;
+    const double lock = P.airDensity * P.liftSlope * P.bladeChord * R * R * R * R / P.flapInertia;
+    k_.lockOver8 = lock / 8.0;
+    k_.hubMomentStiffness = 0.5 * P.blades * P.hubStiffness;
+    k_.stiffnessOverFlapInertia = P.hubStiffness / P.flapInertia;
+    // Apparent mass of the air moved with the disc (uniform Pitt-Peters mode).
+    k_.inflowMass = 8.0 / 3.0 * P.airDensity * R * R * R;
+    const double Rt = P.tailRadius;
+    k_.tailDiskArea = kPi * Rt * Rt;
+    k_.tailSolidity = P.tailBlades * P.tailChord / (kPi * Rt);
+    k_.tailThrustSlope = 0.5 * P.tailLiftSlope * k_.tailSolidity;
+    k_.tailInflowMass = 8.0 / 3.0 * P.airDensity * Rt * Rt * Rt;
+    k_.tailGearRatio = P.tailSpeed / P.rotorSpeed;
+    k_.shaftCos = std::cos(P.shaftTilt);
+    k_.shaftSin = std::sin(P.shaftTilt);
+    k_.invInertiaDet = 1.0 / (P.ixx * P.izz - P.ixz * P.ixz);
+    k_.invIyy = 1.0 / P.iyy;
+    k_.invMass = 1.0 / P.mass;
+    k_.invInflowMass = 1.0 / k_.inflowMass;
+    k_.invTailInflowMass = 1.0 / k_.tailInflowMass;
+    k_.invPolarInertia = 1.0 / P.rotorPolarInertia;
+    k_.invEngineTimeConstant = 1.0 / P.engineTimeConstant;
+    k_.invRadius = 1.0 / P.rotorRadius;
+    k_.invTailRadius = 1.0 / P.tailRadius;
+    // Friction holds a contact like a spring that reaches mu N (a quarter
+    // of the weight) after skidFrictionSpeed's worth of creep in one second,
+    // critically damped on a quarter of the mass.
+    k_.stickStiffness = P.skidFriction * P.mass * P.gravity * 0.25 / P.skidFrictionSpeed;
+    k_.stickDamping = 2.0 * std::sqrt(k_.stickStiffness * P.mass / kSkidPoints);
+    k_.rhoArea = P.airDensity * k_.diskArea;
+    k_.profileFactor = k_.rhoArea * k_.solidity / 8.0;
+    k_.tailRhoArea = P.airDensity * k_.tailDiskArea;
+    k_.tailProfileFactor = k_.tailRhoArea * k_.tailSolidity / 8.0;
+    k_.halfRho = 0.5 * P.airDensity;
+    k_.dragX = k_.halfRho * P.dragAreaX;
+    k_.dragY = k_.halfRho * P.sideArea * P.sideDragCoefficient;
+    k_.dragZ = k_.halfRho * P.planArea * P.planDragCoefficient;
+    k_.stabiliserLift = k_.halfRho * P.stabiliserArea * P.stabiliserLiftSlope;
+    k_.finLift = k_.halfRho * P.finArea * P.finLiftSlope;
+    // No skid point can touch the ground while the CG is higher than this.
+    k_.skidReach = P.skidDepth + std::max(P.skidForward, P.skidAft) + P.skidHalfTrack;
+    k_.stepS = 1.0 / P.physicsRateHz;
+
+    const double xs[kSkidPoints] = {P.skidForward, P.skidForward, -P.skidAft, -P.skidAft};
+    const double ys[kSkidPoints] = {-P.skidHalfTrack, P.skidHalfTrack, -P.skidHalfTrack, P.skidHalfTrack};
+    for (std::size_t i = 0; i < kSkidPoints; ++i) {
+        skidPoints_[3 * i] = xs[i];
+        skidPoints_[3 * i + 1] = ys[i];
+        skidPoints_[3 * i + 2] = P.skidDepth;
+    }
+
+    governorRefRadS_ = P.rotorSpeed;
     x_[kQ0] = 1.0;
-    x_[kOmega] = params_.rotorSpeed;
+    x_[kDown] = -P.skidDepth;
+    x_[kOmega] = P.rotorSpeed;
+    x_[kInflow] = 0.0;
+    controls_.throttle = 0.0;
+    applyControlRigging();
+    resetSkidAnchors();
+    previous_ = x_;
+    wind_.configure(WindSettings{});
 }
 
-void Helicopter::setWind(const WindSettings& settings) { wind_.configure(settings); }
+void Helicopter::setWind(const WindSettings& settings)
+{
+    wind_.configure(settings);
+    currentWind_ = wind_.at(timeS_);
+}
+
 void Helicopter::addGust(const GustEvent& gust) { wind_.addGust(gust); }
 void Helicopter::clearGusts() { wind_.clearGusts(); }
-void Helicopter::setControls(const Controls& controls) { controls_ = controls; }
-void Helicopter::setGovernorSpeedPercent(double percent) { governorRefRadS_ = params_.rotorSpeed * percent / 100.0; }
-void Helicopter::setEnginePowerFraction(double fraction) { powerFraction_ = fraction; }
-void Helicopter::forceRotorSpeedPercent(double percent) { x_[kOmega] = params_.rotorSpeed * percent / 100.0; }
 
-bool Helicopter::trim(const TrimRequest&, const WindSettings& wind)
+void Helicopter::setControls(const Controls& controls)
 {
-    setWind(wind);
-    return false;
+    controls_.elevator = limit(controls.elevator, -kAxisMax, kAxisMax);
+    controls_.aileron = limit(controls.aileron, -kAxisMax, kAxisMax);
+    controls_.rudder = limit(controls.rudder, -kAxisMax, kAxisMax);
+    controls_.throttle = limit(controls.throttle, 0.0, kThrottleMax);
+    applyControlRigging();
+}
+
+void Helicopter::applyControlRigging()
+{
+    const Parameters& P = params_;
+    collective_ = P.collectiveLow + (P.collectiveHigh - P.collectiveLow) * controls_.throttle / kThrottleMax;
+    // Forward cyclic tilts the disc forward: a negative (disc-back) angle.
+    longCyclic_ = -P.longCyclicRange * controls_.elevator / kAxisMax;
+    latCyclic_ = P.latCyclicRange * controls_.aileron / kAxisMax;
+    // Left pedal adds tail rotor thrust to the right: the nose goes left.
+    tailPitch_ = P.tailPitchCentre + P.tailPitchRange * controls_.rudder / kAxisMax;
+}
+
+void Helicopter::setGovernorSpeedPercent(double percent)
+{
+    governorRefRadS_ = params_.rotorSpeed * limit(percent, 0.0, 200.0) / 100.0;
+}
+
+void Helicopter::setEnginePowerFraction(double fraction)
+{
+    powerFraction_ = limit(fraction, 0.0, 2.0);
+}
+
+void Helicopter::forceRotorSpeedPercent(double percent)
+{
+    x_[kOmega] = params_.rotorSpeed * limit(percent, kMinRotorFraction * 100.0, 200.0) / 100.0;
+}
+
+void Helicopter::setStateVector(const StateVector& x)
+{
+    x_ = x;
+    previous_ = x;
+    carryS_ = 0.0;
+    resetSkidAnchors();
+}
+
+Helicopter::StateVector Helicopter::readingState() const
+{
+    // A host whose frame is not a whole number of physics steps reads the
+    // state extrapolated over the part-step it has asked for, so its samples
+    // are evenly spaced in time.
+    if (carryS_ <= 0.0) {
+        return x_;
+    }
+    const double f = carryS_ / k_.stepS;
+    StateVector s{};
+    for (std::size_t i = 0; i < kStateSize; ++i) {
+        s[i] = x_[i] + f * (x_[i] - previous_[i]);
+    }
+    const double norm = std::sqrt(s[kQ0] * s[kQ0] + s[kQ1] * s[kQ1] + s[kQ2] * s[kQ2] + s[kQ3] * s[kQ3]);
+    for (std::size_t i = kQ0; i <= kQ3; ++i) {
+        s[i] /= norm;
+    }
+    return s;
+}
+
+Helicopter::StateVector Helicopter::derivative(const StateVector& x, const WindVector& wind) const
+{
+    return evaluate(x, wind, nullptr);
+}
+
+Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVector& wind, Outputs* out) const
+{
+    const Parameters& P = params_;
+    const Rotation rot(x);
+    const double p = x[kP], q = x[kQ], r = x[kR];
+    const Vec3 omega{p, q, r};
+
+    // Air-relative body velocity.
+    const Vec3 windBody = rot.toBody({wind.north, wind.east, wind.down});
+    const Vec3 air{x[kU] - windBody[0], x[kV] - windBody[1], x[kW] - windBody[2]};
+
+    Vec3 force{0.0, 0.0, 0.0};
+    Vec3 moment{0.0, 0.0, 0.0};
+    const double heightCg = -x[kDown];
+
+    // ---- Main rotor, in shaft axes (x forward, z down along the shaft).
+    const double omegaR = std::max(x[kOmega], kMinRotorFraction * P.rotorSpeed);
+    const double invOmega = 1.0 / omegaR;
+    const double tipSpeed = omegaR * P.rotorRadius;
+    // Hub at (-hubAft, 0, -hubHeight): its velocity is air + omega x position.
+    const double hxPos = -P.hubAft, hzPos = -P.hubHeight;
+    const Vec3 hubBody{air[0] + q * hzPos, air[1] + r * hxPos - p * hzPos, air[2] - q * hxPos};
+    const double cs = k_.shaftCos, sn = k_.shaftSin;
+    const double uh = cs * hubBody[0] + sn * hubBody[2];
+    const double vh = hubBody[1];
+    const double wh = -sn * hubBody[0] + cs * hubBody[2];
+    const double ph = cs * p + sn * r;
+    const double qh = q;
+    const double inPlaneSq = uh * uh + vh * vh;
+
+    const double vInflow = x[kInflow];
+    // Ground effect (Cheeseman and Bennett): at the same thrust the induced
+    // velocity at the disc is smaller by 1 - (R / 4z)^2, fading with speed.
+    double groundFactor = 1.0;
+    const double hubZ = (heightCg + P.hubHeight) * k_.invRadius;
+    if (hubZ < kGroundEffectCeiling) {
+        const double z = std::max(hubZ, kGroundEffectFloor);
+        const double image = 1.0 / (16.0 * z * z);
+        const double vi2 = vInflow * vInflow;
+        groundFactor = 1.0 - image * vi2 / (vi2 + inPlaneSq + 1e-6);
+    }
+
+    const double invTip = invOmega * k_.invRadius;
+    const double mux = uh * invTip, muy = vh * invTip;
+    const double mu2 = mux * mux + muy * muy;
+    const double lambda = (groundFactor * vInflow - wh) * invTip;  // net inflow down through the disc
+    const double theta0 = collective_;
+    const double thetaTw = P.twist;
+    const double cT = k_.thrustSlope * (theta0 * (1.0 / 3.0 + 0.5 * mu2) + 0.25 * thetaTw * (1.0 + mu2) - 0.5 * lambda);
+    const double thrust = k_.rhoArea * tipSpeed * tipSpeed * cT;
+
+    // Quasi-steady flapping with the centre-spring stiffness. beta1c > 0
+    // tilts the disc forward, beta1s > 0 tilts it left.
+    const double g = k_.lockOver8;
+    const double S = k_.stiffnessOverFlapInertia * invOmega * invOmega;
+    const double coning = g * (theta0 + 0.8 * thetaTw - 4.0 / 3.0 * lambda) / (1.0 + S);
+    const double A = 8.0 / 3.0 * theta0 + 2.0 * thetaTw - 2.0 * lambda;
+    const double pBar = ph * invOmega, qBar = qh * invOmega;
+    const double cosForcing = g * (latCyclic_ + qBar + muy * A - 4.0 / 3.0 * coning * mux) + 2.0 * pBar;
+    const double sinForcing = g * (longCyclic_ + pBar + mux * A + 4.0 / 3.0 * coning * muy) - 2.0 * qBar;
+    const double invDet = 1.0 / (S * S + g * g);
+    const double beta1c = (S * cosForcing - g * sinForcing) * invDet;
+    const double beta1s = (S * sinForcing + g * cosForcing) * invDet;
+
+    // Hub force (shaft axes): thrust along the disc normal.
+    const double fxh = thrust * beta1c, fyh = -thrust * beta1s, fzh = -thrust;
+    // Rotor power: induced, profile, and the work of the rotor force on the
+    // moving hub.
+    const double alphaMean = 6.0 * cT / (P.liftSlope * k_.solidity);
+    const double cd = P.profileDrag0 + P.profileDrag1 * alphaMean + P.profileDrag2 * alphaMean * alphaMean;
+    const double profilePower = k_.profileFactor * tipSpeed * tipSpeed * tipSpeed * cd * (1.0 + 4.65 * mu2);
+    const double mainPower = P.inducedPowerFactor * thrust * groundFactor * vInflow + profilePower
+                           + fxh * uh + fyh * vh + fzh * wh;
+
+    // ---- Tail rotor: thrust along +y, at the tail.
+    const double omegaT = omegaR * k_.tailGearRatio;
+    const double tailTip = omegaT * P.tailRadius;
+    // Tail rotor hub at (-tailArm, 0, -tailHeight).
+    const double txPos = -P.tailArm, tzPos = -P.tailHeight;
+    const double ut = air[0] + q * tzPos;
+    const double vt = air[1] + r * txPos - p * tzPos;
+    const double wt = air[2] - q * txPos;
+    const double tailInPlaneSq = ut * ut + wt * wt;
+    const double invTailTip = invOmega * k_.invTailRadius / k_.tailGearRatio;
+    const double muT2 = tailInPlaneSq * invTailTip * invTailTip;
+    // Moving to the right moves with the thrust: like a climb for the rotor.
+    const double lambdaT = (x[kTailInflow] + vt) * invTailTip;
+    const double cTt = k_.tailThrustSlope * (tailPitch_ * (1.0 / 3.0 + 0.5 * muT2) - 0.5 * lambdaT);
+    const double tailThrust = k_.tailRhoArea * tailTip * tailTip * cTt;
+    const double alphaT = 6.0 * cTt / (P.tailLiftSlope * k_.tailSolidity);
+    const double cdT = P.profileDrag0 + P.profileDrag1 * alphaT + P.profileDrag2 * alphaT * alphaT;
+    const double tailPower = P.inducedPowerFactor * tailThrust * x[kTailInflow] + tailThrust * vt
+                           + k_.tailProfileFactor * tailTip * tailTip * tailTip * cdT * (1.0 + 4.65 * muT2);
+
+    // ---- Rotor speed: the engines drive both rotors through one gearbox.
+    const double enginePower = x[kEnginePower];
+    const double driveTorque = (enginePower - tailPower) * invOmega;  // on the main rotor shaft
+    const double aeroTorque = mainPower * invOmega;
+
+    // Main rotor forces and moments into body axes.
+    {
+        const Vec3 fb{cs * fxh - sn * fzh, fyh, sn * fxh + cs * fzh};
+        // Hub moments on the fuselage, shaft axes: the springs pull the hub
+        // after the disc; the shaft torque turns the fuselage nose right (the
+        // rotor turns anticlockwise seen from above).
+        const double mxh = -k_.hubMomentStiffness * beta1s;
+        const double myh = -k_.hubMomentStiffness * beta1c;
+        const double mzh = driveTorque;
+        force[0] += fb[0];
+        force[1] += fb[1];
+        force[2] += fb[2];
+        moment[0] += -hzPos * fb[1] + cs * mxh - sn * mzh;
+        moment[1] += hzPos * fb[0] - hxPos * fb[2] + myh;
+        moment[2] += hxPos * fb[1] + sn * mxh + cs * mzh;
+    }
+    force[1] += tailThrust;
+    moment[0] += -tzPos * tailThrust;
+    moment[2] += txPos * tailThrust;
+
+    // ---- Fuselage drag at the centre of mass.
+    force[0] -= k_.dragX * std::fabs(air[0]) * air[0];
+    force[1] -= k_.dragY * std::fabs(air[1]) * air[1];
+    force[2] -= k_.dragZ * std::fabs(air[2]) * air[2];
+
+    // ---- Horizontal stabiliser at (-arm, 0, 0) and fin at (-arm, 0,
+    // -height): lift linear in the local flow angle, on the local flow.
+    {
+        const double xs = -P.stabiliserArm;
+        const double us = air[0], ws = air[2] - q * xs;
+        const double fz = -k_.stabiliserLift * std::fabs(us) * ws;
+        force[2] += fz;
+        moment[1] -= xs * fz;
+    }
+    {
+        const double xf = -P.finArm, zf = -P.finHeight;
+        const double uf = air[0] + q * zf, vf = air[1] + r * xf - p * zf;
+        const double fy = -k_.finLift * std::fabs(uf) * vf;
+        force[1] += fy;
+        moment[0] -= zf * fy;
+        moment[2] += xf * fy;
+    }
+
+    // ---- Skids: spring-damper normal force; friction as a stiff spring to
+    // the spot where the contact sticks, limited to mu N (the anchors move
+    // between steps when it slips).
+    bool onGround = false;
+    if (heightCg < k_.skidReach) {
+        const Vec3 groundVel = rot.toEarth({x[kU], x[kV], x[kW]});
+        for (std::size_t i = 0; i < kSkidPoints; ++i) {
+            const Vec3 rb{skidPoints_[3 * i], skidPoints_[3 * i + 1], skidPoints_[3 * i + 2]};
+            const Vec3 re = rot.toEarth(rb);
+            const double depth = x[kDown] + re[2];  // below the ground when positive
+            if (depth <= 0.0) {
+                continue;
+            }
+            const Vec3 oc = rot.toEarth(cross(omega, rb));
+            const double vn = groundVel[0] + oc[0], ve = groundVel[1] + oc[1], vd = groundVel[2] + oc[2];
+            const double normal = std::max(0.0, P.skidStiffness * depth + P.skidDamping * vd);
+            if (normal <= 0.0) {
+                continue;
+            }
+            onGround = true;
+            double fn = -k_.stickStiffness * (x[kNorth] + re[0] - skidAnchors_[2 * i]) - k_.stickDamping * vn;
+            double fe = -k_.stickStiffness * (x[kEast] + re[1] - skidAnchors_[2 * i + 1]) - k_.stickDamping * ve;
+            const double fMax = P.skidFriction * normal;
+            const double fMag = std::sqrt(fn * fn + fe * fe);
+            if (fMag > fMax) {
+                fn *= fMax / fMag;
+                fe *= fMax / fMag;
+            }
+            const Vec3 fb = rot.toBody({fn, fe, -normal});
+            const Vec3 m = cross(rb, fb);
+            for (std::size_t k = 0; k < 3; ++k) {
+                force[k] += fb[k];
+                moment[k] += m[k];
+            }
+        }
+    }
+
+    // ---- Rigid body.
+    StateVector dx{};
+    const double invMass = k_.invMass;
+    const double gx = P.gravity * rot.m[2][0], gy = P.gravity * rot.m[2][1], gz = P.gravity * rot.m[2][2];
+    const double u = x[kU], v = x[kV], w = x[kW];
+    dx[kU] = force[0] * invMass + gx - (q * w - r * v);
+    dx[kV] = force[1] * invMass + gy - (r * u - p * w);
+    dx[kW] = force[2] * invMass + gz - (p * v - q * u);
+
+    const double hx = P.ixx * p - P.ixz * r, hy = P.iyy * q, hz = P.izz * r - P.ixz * p;
+    const double rx = moment[0] - (q * hz - r * hy);
+    const double ry = moment[1] - (r * hx - p * hz);
+    const double rz = moment[2] - (p * hy - q * hx);
+    dx[kP] = (P.izz * rx + P.ixz * rz) * k_.invInertiaDet;
+    dx[kQ] = ry * k_.invIyy;
+    dx[kR] = (P.ixz * rx + P.ixx * rz) * k_.invInertiaDet;
+
+    const Vec3 velEarth = rot.toEarth({u, v, w});
+    dx[kNorth] = velEarth[0];
+    dx[kEast] = velEarth[1];
+    dx[kDown] = velEarth[2];
+
+    const double q0 = x[kQ0], q1 = x[kQ1], q2 = x[kQ2], q3 = x[kQ3];
+    dx[kQ0] = 0.5 * (-q1 * p - q2 * q - q3 * r);
+    dx[kQ1] = 0.5 * (q0 * p + q2 * r - q3 * q);
+    dx[kQ2] = 0.5 * (q0 * q + q3 * p - q1 * r);
+    dx[kQ3] = 0.5 * (q0 * r + q1 * q - q2 * p);
+
+    // Inflow (uniform dynamic inflow): the apparent mass of air accelerated
+    // by the difference between the blade-element and momentum thrusts.
+    const double axial = vInflow - wh;
+    const double momentumThrust = 2.0 * k_.rhoArea * vInflow * std::sqrt(inPlaneSq + axial * axial);
+    dx[kInflow] = (thrust - momentumThrust) * k_.invInflowMass;
+    const double tailAxial = x[kTailInflow] + vt;
+    const double tailMomentum = 2.0 * k_.tailRhoArea * x[kTailInflow] * std::sqrt(tailInPlaneSq + tailAxial * tailAxial);
+    dx[kTailInflow] = (tailThrust - tailMomentum) * k_.invTailInflowMass;
+
+    dx[kOmega] = (driveTorque - aeroTorque) * k_.invPolarInertia;
+
+    // Engines: a governor with feed-forward of the power the rotors take
+    // holds the reference speed; the engines follow it with a lag, within
+    // the power available.
+    const double rotorPower = mainPower + tailPower;
+    const double demand = rotorPower + P.governorGain * P.powerAvailable * (governorRefRadS_ - x[kOmega]) / P.rotorSpeed;
+    const double command = limit(demand, 0.0, P.powerAvailable * powerFraction_);
+    dx[kEnginePower] = (command - enginePower) * k_.invEngineTimeConstant;
+
+    if (out != nullptr) {
+        out->thrust = thrust;
+        out->tailThrust = tailThrust;
+        out->mainPower = mainPower;
+        out->tailPower = tailPower;
+        out->flapBack = -beta1c;
+        out->flapLeft = beta1s;
+        out->onGround = onGround;
+    }
+    return dx;
+}
+
+void Helicopter::step()
+{
+    const double h = k_.stepS;
+    if (params_.turbulenceEverySteps > 0 && steps_ % static_cast<std::uint64_t>(params_.turbulenceEverySteps) == 0) {
+        const WindVector mean = wind_.steady();
+        const Rotation rot(x_);
+        const Vec3 ve = rot.toEarth({x_[kU], x_[kV], x_[kW]});
+        const double dn = ve[0] - mean.north, de = ve[1] - mean.east;
+        wind_.updateTurbulence(h * params_.turbulenceEverySteps, -x_[kDown], std::sqrt(dn * dn + de * de));
+    }
+    currentWind_ = wind_.at(timeS_ + 0.5 * h);
+
+    previous_ = x_;
+    StateVector k1 = evaluate(x_, currentWind_, nullptr);
+    StateVector xs{};
+    for (std::size_t i = 0; i < kStateSize; ++i) {
+        xs[i] = x_[i] + 0.5 * h * k1[i];
+    }
+    StateVector k2 = evaluate(xs, currentWind_, nullptr);
+    for (std::size_t i = 0; i < kStateSize; ++i) {
+        xs[i] = x_[i] + 0.5 * h * k2[i];
+    }
+    StateVector k3 = evaluate(xs, currentWind_, nullptr);
+    for (std::size_t i = 0; i < kStateSize; ++i) {
+        xs[i] = x_[i] + h * k3[i];
+    }
+    const StateVector k4 = evaluate(xs, currentWind_, nullptr);
+    for (std::size_t i = 0; i < kStateSize; ++i) {
+        x_[i] += h / 6.0 * (k1[i] + 2.0 * (k2[i] + k3[i]) + k4[i]);
+    }
+
+    const double norm = std::sqrt(x_[kQ0] * x_[kQ0] + x_[kQ1] * x_[kQ1] + x_[kQ2] * x_[kQ2] + x_[kQ3] * x_[kQ3]);
+    for (std::size_t i = kQ0; i <= kQ3; ++i) {
+        x_[i] /= norm;
+    }
+    x_[kOmega] = std::max(x_[kOmega], kMinRotorFraction * params_.rotorSpeed);
+    x_[kEnginePower] = std::max(x_[kEnginePower], 0.0);
+    updateSkidAnchors();
+    ++steps_;
+    timeS_ = static_cast<double>(steps_) * h;
+}
+
+void Helicopter::resetSkidAnchors()
+{
+    const Rotation rot(x_);
+    for (std::size_t i = 0; i < kSkidPoints; ++i) {
+        const Vec3 re = rot.toEarth({skidPoints_[3 * i], skidPoints_[3 * i + 1], skidPoints_[3 * i + 2]});
+        skidAnchors_[2 * i] = x_[kNorth] + re[0];
+        skidAnchors_[2 * i + 1] = x_[kEast] + re[1];
+    }
+}
+
+void Helicopter::updateSkidAnchors()
+{
+    const Parameters& P = params_;
+    if (-x_[kDown] >= k_.skidReach) {
+        return;  // anchors are set afresh on the first touch below
+    }
+    const Rotation rot(x_);
+    for (std::size_t i = 0; i < kSkidPoints; ++i) {
+        const Vec3 re = rot.toEarth({skidPoints_[3 * i], skidPoints_[3 * i + 1], skidPoints_[3 * i + 2]});
+        const double n = x_[kNorth] + re[0], e = x_[kEast] + re[1];
+        const double depth = x_[kDown] + re[2];
+        if (depth <= 0.0) {
+            skidAnchors_[2 * i] = n;
+            skidAnchors_[2 * i + 1] = e;
+            continue;
+        }
+        // Slipping: the anchor follows so the spring holds no more than mu N.
+        const double dn = n - skidAnchors_[2 * i], de = e - skidAnchors_[2 * i + 1];
+        const double stretch = std::sqrt(dn * dn + de * de);
+        const double maxStretch = P.skidFriction * P.skidStiffness * depth / k_.stickStiffness;
+        if (stretch > maxStretch) {
+            const double keep = maxStretch / stretch;
+            skidAnchors_[2 * i] = n - dn * keep;
+            skidAnchors_[2 * i + 1] = e - de * keep;
+        }
+    }
 }
 
 void Helicopter::advance(double dtSeconds)
 {
-    if (dtSeconds > 0.0) {
-        timeS_ += dtSeconds;
+    if (!(dtSeconds > 0.0) || !std::isfinite(dtSeconds)) {
+        return;
     }
+    carryS_ += dtSeconds;
+    const double h = k_.stepS;
+    // The small allowance keeps 1/18 s from counting as 9.999... steps.
+    const double whole = std::floor(carryS_ / h + 1e-6);
+    const auto steps = static_cast<std::uint64_t>(std::max(whole, 0.0));
+    for (std::uint64_t i = 0; i < steps; ++i) {
+        step();
+    }
+    carryS_ = std::max(0.0, carryS_ - static_cast<double>(steps) * h);
+}
+
+Helicopter::StateVector Helicopter::withSteadyRotor(const StateVector& x, const WindVector& wind) const
+{
+    StateVector s = x;
+    // Each inflow is solved on its own: the two rotors do not interact here.
+    for (const int index : {static_cast<int>(kInflow), static_cast<int>(kTailInflow)}) {
+        const auto i = static_cast<std::size_t>(index);
+        for (int iter = 0; iter < 30; ++iter) {
+            const double f = evaluate(s, wind, nullptr)[i];
+            const double dv = 1e-4 * std::max(1.0, std::fabs(s[i]));
+            StateVector t = s;
+            t[i] += dv;
+            const double slope = (evaluate(t, wind, nullptr)[i] - f) / dv;
+            if (slope >= 0.0) {
+                break;
+            }
+            const double change = -f / slope;
+            s[i] += limit(change, -5.0, 5.0);
+            if (std::fabs(change) < 1e-12) {
+                break;
+            }
+        }
+    }
+    Outputs out;
+    evaluate(s, wind, &out);
+    s[kEnginePower] = out.mainPower + out.tailPower;
+    return s;
+}
+
+void Helicopter::placeInTrimState(const TrimRequest& request, double pitch, double roll)
+{
+    const double heading = request.headingDeg * kDegToRad;
+    const double track = request.trackDeg * kDegToRad;
+    const double speed = request.groundSpeedKt / kKtPerMps;
+    x_ = StateVector{};
+    x_[kDown] = -(std::max(request.heightFt, 0.0) / kFtPerM + params_.skidDepth);
+    setAttitude(x_, heading, pitch, roll);
+    const Rotation rot(x_);
+    const Vec3 vb = rot.toBody({speed * std::cos(track), speed * std::sin(track), 0.0});
+    x_[kU] = vb[0];
+    x_[kV] = vb[1];
+    x_[kW] = vb[2];
+    x_[kOmega] = governorRefRadS_;
+    x_[kInflow] = std::sqrt(params_.mass * params_.gravity / (2.0 * params_.airDensity * k_.diskArea));
+    x_[kTailInflow] = 10.0;
+}
+
+bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettings)
+{
+    const Parameters& P = params_;
+    setWind(windSettings);
+    steps_ = 0;
+    timeS_ = 0.0;
+    carryS_ = 0.0;
+    governorRefRadS_ = P.rotorSpeed;
+    powerFraction_ = 1.0;
+    lastTrim_ = TrimResult{};
+    const WindVector mean = wind_.steady();
+
+    if (!(request.heightFt > 0.0)) {
+        // On the ground: collective down, stick and pedals central, and a few
+        // seconds to settle on the skids in the steady wind.
+        TrimRequest ground = request;
+        ground.groundSpeedKt = 0.0;
+        placeInTrimState(ground, 0.0, 0.0);
+        x_[kDown] = -(P.skidDepth - 0.02);
+        setControls(Controls{0.0, 0.0, 0.0, 0.0});
+        x_ = withSteadyRotor(x_, mean);
+        resetSkidAnchors();
+        const WindField saved = wind_;
+        WindSettings calm = windSettings;
+        calm.turbulenceW20Kt = 0.0;
+        wind_.configure(calm);
+        wind_.clearGusts();
+        for (int i = 0; i < static_cast<int>(5.0 * P.physicsRateHz); ++i) {
+            step();
+        }
+        wind_ = saved;
+        x_[kNorth] = 0.0;
+        x_[kEast] = 0.0;
+        resetSkidAnchors();
+        previous_ = x_;
+        steps_ = 0;
+        timeS_ = 0.0;
+        currentWind_ = wind_.at(0.0);
+        lastTrim_.converged = true;
+        lastTrim_.controls = controls_;
+        return true;
+    }
+
+    // Newton's method on the four blade angles, pitch and roll, with the
+    // inflows and engine power held at their steady values, so that the six
+    // body accelerations vanish.
+    constexpr int kN = 6;
+    std::array<double, kN> unknowns{0.25, 0.01, 0.0, 0.16, 0.03, -0.03};
+    const double accelScale[kN] = {1.0, 1.0, 1.0, 10.0, 10.0, 10.0};
+
+    auto residual = [&](const std::array<double, kN>& z, std::array<double, kN>& res) {
+        collective_ = z[0];
+        longCyclic_ = z[1];
+        latCyclic_ = z[2];
+        tailPitch_ = z[3];
+        const StateVector keepInflow = x_;
+        placeInTrimState(request, z[4], z[5]);
+        x_[kInflow] = keepInflow[kInflow] > 0.0 ? keepInflow[kInflow] : x_[kInflow];
+        x_[kTailInflow] = keepInflow[kTailInflow] > 0.0 ? keepInflow[kTailInflow] : x_[kTailInflow];
+        x_ = withSteadyRotor(x_, mean);
+        const StateVector d = evaluate(x_, mean, nullptr);
+        const int idx[kN] = {kU, kV, kW, kP, kQ, kR};
+        for (int i = 0; i < kN; ++i) {
+            res[static_cast<std::size_t>(i)] = d[static_cast<std::size_t>(idx[i])] * accelScale[i];
+        }
+    };
+
+    x_ = StateVector{};
+    std::array<double, kN> res{};
+    double worst = 0.0;
+    int iter = 0;
+    for (; iter < 60; ++iter) {
+        residual(unknowns, res);
+        worst = 0.0;
+        for (double v : res) {
+            worst = std::max(worst, std::fabs(v));
+        }
+        if (worst < 1e-10) {
+            break;
+        }
+        double jac[kN][kN];
+        for (int j = 0; j < kN; ++j) {
+            std::array<double, kN> z = unknowns;
+            const double dz = 1e-6;
+            z[static_cast<std::size_t>(j)] += dz;
+            std::array<double, kN> rj{};
+            residual(z, rj);
+            for (int i = 0; i < kN; ++i) {
+                jac[i][j] = (rj[static_cast<std::size_t>(i)] - res[static_cast<std::size_t>(i)]) / dz;
+            }
+        }
+        // Gaussian elimination with partial pivoting on J dz = -res.
+        double rhs[kN];
+        for (int i = 0; i < kN; ++i) {
+            rhs[i] = -res[static_cast<std::size_t>(i)];
+        }
+        bool singular = false;
+        for (int c = 0; c < kN && !singular; ++c) {
+            int pivot = c;
+            for (int i = c + 1; i < kN; ++i) {
+                if (std::fabs(jac[i][c]) > std::fabs(jac[pivot][c])) {
+                    pivot = i;
+                }
+            }
+            if (std::fabs(jac[pivot][c]) < 1e-14) {
+                singular = true;
+                break;
+            }
+            if (pivot != c) {
+                for (int j = 0; j < kN; ++j) {
+                    std::swap(jac[c][j], jac[pivot][j]);
+                }
+                std::swap(rhs[c], rhs[pivot]);
+            }
+            for (int i = c + 1; i < kN; ++i) {
+                const double f = jac[i][c] / jac[c][c];
+                for (int j = c; j < kN; ++j) {
+                    jac[i][j] -= f * jac[c][j];
+                }
+                rhs[i] -= f * rhs[c];
+            }
+        }
+        if (singular) {
+            break;
+        }
+        for (int i = kN - 1; i >= 0; --i) {
+            double s = rhs[i];
+            for (int j = i + 1; j < kN; ++j) {
+                s -= jac[i][j] * rhs[j];
+            }
+            rhs[i] = s / jac[i][i];
+        }
+        // Limit each step to a few degrees so a poor start does not throw
+        // the angles into nonsense.
+        for (int i = 0; i < kN; ++i) {
+            unknowns[static_cast<std::size_t>(i)] += limit(rhs[i], -0.05, 0.05);
+        }
+    }
+    residual(unknowns, res);
+    worst = 0.0;
+    for (double v : res) {
+        worst = std::max(worst, std::fabs(v));
+    }
+
+    // Controls that give these blade angles.
+    Controls c;
+    c.throttle = kThrottleMax * (unknowns[0] - P.collectiveLow) / (P.collectiveHigh - P.collectiveLow);
+    c.elevator = -kAxisMax * unknowns[1] / P.longCyclicRange;
+    c.aileron = kAxisMax * unknowns[2] / P.latCyclicRange;
+    c.rudder = kAxisMax * (unknowns[3] - P.tailPitchCentre) / P.tailPitchRange;
+    const bool inRange = std::fabs(c.elevator) <= kAxisMax && std::fabs(c.aileron) <= kAxisMax
+                      && std::fabs(c.rudder) <= kAxisMax && c.throttle >= 0.0 && c.throttle <= kThrottleMax;
+    const bool powerOk = x_[kEnginePower] <= P.powerAvailable;
+    setControls(c);  // limits them if out of range
+    resetSkidAnchors();
+    previous_ = x_;
+    currentWind_ = wind_.at(0.0);
+
+    lastTrim_.iterations = iter;
+    lastTrim_.residual = worst;
+    lastTrim_.controls = controls_;
+    lastTrim_.converged = worst < 1e-6 && inRange && powerOk;
+    return lastTrim_.converged;
 }
 
 HostReadings Helicopter::readings() const
 {
-    HostReadings r;
-    r.rotorSpeedPercent = 100.0 * x_[kOmega] / params_.rotorSpeed;
-    r.controls = controls_;
-    return r;
+    const StateVector x = readingState();
+    const Rotation rot(x);
+    const Euler e = eulerOf(x);
+    const Vec3 ve = rot.toEarth({x[kU], x[kV], x[kW]});
+    HostReadings h;
+    h.headingDeg = wrapDegrees(e.heading * kRadToDeg);
+    h.groundVelNorthFtS = ve[0] * kFtPerM;
+    h.groundVelEastFtS = ve[1] * kFtPerM;
+    h.groundVelUpFtS = -ve[2] * kFtPerM;
+    const double cosPitch = std::max(std::cos(e.pitch), 1e-6);
+    const double headingRate = (x[kQ] * std::sin(e.roll) + x[kR] * std::cos(e.roll)) / cosPitch;
+    h.yawRateTurn65536 = headingRate / (2.0 * kPi) * 65536.0;
+    h.radarHeightM = std::max(0.0, -x[kDown] - params_.skidDepth);
+    h.rotorSpeedPercent = 100.0 * x[kOmega] / params_.rotorSpeed;
+    h.pitchNoseDownDeg = -e.pitch * kRadToDeg;
+    h.bankRightDeg = e.roll * kRadToDeg;
+    const double wn = currentWind_.north, we = currentWind_.east;
+    const double ws = std::sqrt(wn * wn + we * we);
+    h.windSpeedKt = ws * kKtPerMps;
+    h.windFromDeg = ws > 0.0 ? wrapDegrees(std::atan2(-we, -wn) * kRadToDeg) : 0.0;
+    h.controls = controls_;
+    return h;
 }
 
 FlightState Helicopter::state() const
 {
+    const StateVector x = readingState();
+    Outputs out;
+    evaluate(x, currentWind_, &out);
+    const Rotation rot(x);
+    const Euler e = eulerOf(x);
+    const Vec3 ve = rot.toEarth({x[kU], x[kV], x[kW]});
     FlightState s;
-    s.timeS = timeS_;
+    s.timeS = timeS();
+    s.northM = x[kNorth];
+    s.eastM = x[kEast];
+    s.heightM = -x[kDown];
+    s.radarHeightM = std::max(0.0, -x[kDown] - params_.skidDepth);
+    s.rollRad = e.roll;
+    s.pitchRad = e.pitch;
+    s.headingRad = e.heading;
+    s.p = x[kP];
+    s.q = x[kQ];
+    s.r = x[kR];
+    s.u = x[kU];
+    s.v = x[kV];
+    s.w = x[kW];
+    s.velNorth = ve[0];
+    s.velEast = ve[1];
+    s.velDown = ve[2];
+    s.rotorSpeedRadS = x[kOmega];
+    s.inducedVelocityMps = x[kInflow];
+    s.mainRotorThrustN = out.thrust;
+    s.tailRotorThrustN = out.tailThrust;
+    s.rotorPowerW = out.mainPower + out.tailPower;
+    s.enginePowerW = x[kEnginePower];
+    s.collectiveRad = collective_;
+    s.longCyclicRad = longCyclic_;
+    s.latCyclicRad = latCyclic_;
+    s.tailPitchRad = tailPitch_;
+    s.flapBackRad = out.flapBack;
+    s.flapLeftRad = out.flapLeft;
+    s.onGround = out.onGround;
+    s.wind = currentWind_;
     return s;
-}
-
-Helicopter::StateVector Helicopter::derivative(const StateVector&, const WindVector&) const
-{
-    return StateVector{};
 }
 
 }  // namespace flight

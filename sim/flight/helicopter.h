@@ -124,12 +124,13 @@ public:
     // carried to the next call. A dt of 0 or less does nothing.
     void advance(double dtSeconds);
 
-    double timeS() const { return timeS_; }
+    // Time of the readings: whole physics steps plus the part-step carried.
+    double timeS() const { return timeS_ + carryS_; }
     HostReadings readings() const;
     FlightState state() const;
 
     // Raw state vector access for analysis (linearisation, tests).
-    static constexpr int kStateSize = 16;
+    static constexpr int kStateSize = 17;
     using StateVector = std::array<double, kStateSize>;
     enum StateIndex : int {
         kNorth = 0, kEast, kDown,        // position, m (down = minus height of the CG above ground)
@@ -138,25 +139,53 @@ public:
         kP, kQ, kR,                      // body rates, rad/s
         kInflow,                         // main rotor induced velocity, m/s
         kOmega,                          // main rotor speed, rad/s
-        kEnginePower                     // engine shaft power, W
+        kEnginePower,                    // engine shaft power, W
+        kTailInflow                      // tail rotor induced velocity, m/s
     };
     const StateVector& stateVector() const { return x_; }
-    void setStateVector(const StateVector& x) { x_ = x; }
+    void setStateVector(const StateVector& x);
     // Time derivative of a state with the current controls and a given wind.
     StateVector derivative(const StateVector& x, const WindVector& wind) const;
+    // The same state with both inflows at their steady values and the engine
+    // delivering exactly the power the rotors take (rotor speed unchanged):
+    // the rotor's fast states eliminated, as for quasi-static derivatives.
+    StateVector withSteadyRotor(const StateVector& x, const WindVector& wind) const;
+    // Physics steps taken since construction or the last trim.
+    std::uint64_t physicsSteps() const { return steps_; }
 
 private:
     struct Outputs;
+    struct Derived {
+        double diskArea, solidity, thrustSlope, lockOver8, hubMomentStiffness;
+        double stiffnessOverFlapInertia, inflowMass;
+        double tailDiskArea, tailSolidity, tailThrustSlope, tailInflowMass, tailGearRatio;
+        double shaftCos, shaftSin;
+        double invInertiaDet, invIyy, invMass, invInflowMass, invTailInflowMass;
+        double invPolarInertia, invEngineTimeConstant, invRadius, invTailRadius;
+        double stickStiffness, stickDamping;
+        double rhoArea, profileFactor, tailRhoArea, tailProfileFactor, halfRho;
+        double dragX, dragY, dragZ, stabiliserLift, finLift, skidReach;
+        double stepS;
+    };
+    static constexpr int kSkidPoints = 4;
+
     StateVector evaluate(const StateVector& x, const WindVector& wind, Outputs* out) const;
-    void step(double h);
-    void placeAt(double heightM, double headingRad, double pitchRad, double rollRad,
-                 double velNorth, double velEast);
+    void step();
+    void updateSkidAnchors();
+    void resetSkidAnchors();
+    void applyControlRigging();
+    void placeInTrimState(const TrimRequest& request, double pitch, double roll);
+    StateVector readingState() const;
 
     Parameters params_;
+    Derived k_{};
+    std::array<double, 3 * kSkidPoints> skidPoints_{};   // body x, y, z of each contact
+    std::array<double, 2 * kSkidPoints> skidAnchors_{};  // north, east where each contact sticks
     Controls controls_{};
     WindField wind_;
     WindVector currentWind_{};
     StateVector x_{};
+    StateVector previous_{};   // state one physics step ago, for the readings between steps
     double timeS_ = 0.0;
     double carryS_ = 0.0;
     std::uint64_t steps_ = 0;

@@ -16,6 +16,8 @@ constexpr double kFtToM = 0.3048;
 // Dryden's time scale L / V collapses as the airspeed goes to zero in a
 // hover; below this speed the turbulence is convected as if at this speed.
 constexpr double kMinConvectionSpeed = 5.0;  // m/s
+constexpr double kRecomputeHeightM = 0.5;
+constexpr double kRecomputeSpeedMps = 0.25;
 
 }  // namespace
 
@@ -35,6 +37,7 @@ void WindField::configure(const WindSettings& settings)
     spare_ = 0.0;
     uState_ = v1_ = v2_ = w1_ = w2_ = 0.0;
     uGust_ = vGust_ = wGust_ = 0.0;
+    coeff_ = Coefficients{};
 }
 
 void WindField::addGust(const GustEvent& gust)
@@ -66,39 +69,47 @@ double WindField::gaussian()
 
 void WindField::updateTurbulence(double dt, double heightM, double airspeedMps)
 {
-    if (settings_.turbulenceW20Kt <= 0.0 || dt <= 0.0) {
+    if (settings_.turbulenceW20Kt <= 0.0 || !(dt > 0.0)) {
         uGust_ = vGust_ = wGust_ = 0.0;
         return;
     }
-    // MIL-HDBK-1797 low altitude (below 1000 ft), lengths and height in feet.
-    const double hFt = std::clamp(heightM / kFtToM, 10.0, 1000.0);
-    const double sigmaW = 0.1 * settings_.turbulenceW20Kt * kKtToMps;
-    const double base = 0.177 + 0.000823 * hFt;
-    const double sigmaU = sigmaW / std::pow(base, 0.4);
-    const double lengthU = hFt / std::pow(base, 1.2) * kFtToM;
-    const double lengthW = hFt * kFtToM;
     const double speed = std::max(airspeedMps, kMinConvectionSpeed);
+    if (std::fabs(heightM - coeff_.heightM) > kRecomputeHeightM || std::fabs(speed - coeff_.airspeedMps) > kRecomputeSpeedMps
+        || dt != coeff_.dt) {
+        // MIL-HDBK-1797 low altitude (below 1000 ft), lengths and height in feet.
+        const double hFt = std::clamp(heightM / kFtToM, 10.0, 1000.0);
+        const double base = 0.177 + 0.000823 * hFt;
+        const double lengthU = hFt / std::pow(base, 1.2) * kFtToM;  // also the lateral length
+        const double lengthW = hFt * kFtToM;
+        coeff_.heightM = heightM;
+        coeff_.airspeedMps = speed;
+        coeff_.dt = dt;
+        coeff_.sigmaW = 0.1 * settings_.turbulenceW20Kt * kKtToMps;
+        coeff_.sigmaU = coeff_.sigmaW / std::pow(base, 0.4);
+        coeff_.aU = std::exp(-dt * speed / lengthU);
+        coeff_.bU = std::sqrt(1.0 - coeff_.aU * coeff_.aU);
+        coeff_.aW = std::exp(-dt * speed / lengthW);
+        coeff_.bW = std::sqrt(1.0 - coeff_.aW * coeff_.aW);
+    }
+    const Coefficients& c = coeff_;
 
     // u: first-order Gauss-Markov with variance sigmaU^2, exact in discrete time.
-    const double aU = std::exp(-dt * speed / lengthU);
-    uState_ = aU * uState_ + std::sqrt(1.0 - aU * aU) * gaussian();
-    uGust_ = sigmaU * uState_;
+    uState_ = c.aU * uState_ + c.bU * gaussian();
+    uGust_ = c.sigmaU * uState_;
 
     // v and w: (1 + sqrt3 tau s) / (1 + tau s)^2 = sqrt3 / (1 + tau s)
     // + (1 - sqrt3) / (1 + tau s)^2. Stage 1 has unit variance, stage 2 is
-    // stage 1 filtered again (variance 1/2, covariance 1/2), so the sum
-    // sqrt3 x1 + (1 - sqrt3) x2 has variance 2.
+    // stage 1 filtered again (variance 1/2, covariance with stage 1 also
+    // 1/2), so sqrt3 x1 + (1 - sqrt3) x2 has variance 2.
     constexpr double kSqrt3 = 1.7320508075688772;
-    const double invSqrt2 = 0.7071067811865476;
-    const double aV = std::exp(-dt * speed / lengthU);
-    v1_ = aV * v1_ + std::sqrt(1.0 - aV * aV) * gaussian();
-    v2_ = aV * v2_ + (1.0 - aV) * v1_;
-    vGust_ = sigmaU * invSqrt2 * (kSqrt3 * v1_ + (1.0 - kSqrt3) * v2_);
+    constexpr double kInvSqrt2 = 0.7071067811865476;
+    v1_ = c.aU * v1_ + c.bU * gaussian();
+    v2_ = c.aU * v2_ + (1.0 - c.aU) * v1_;
+    vGust_ = c.sigmaU * kInvSqrt2 * (kSqrt3 * v1_ + (1.0 - kSqrt3) * v2_);
 
-    const double aW = std::exp(-dt * speed / lengthW);
-    w1_ = aW * w1_ + std::sqrt(1.0 - aW * aW) * gaussian();
-    w2_ = aW * w2_ + (1.0 - aW) * w1_;
-    wGust_ = sigmaW * invSqrt2 * (kSqrt3 * w1_ + (1.0 - kSqrt3) * w2_);
+    w1_ = c.aW * w1_ + c.bW * gaussian();
+    w2_ = c.aW * w2_ + (1.0 - c.aW) * w1_;
+    wGust_ = c.sigmaW * kInvSqrt2 * (kSqrt3 * w1_ + (1.0 - kSqrt3) * w2_);
 }
 
 WindVector WindField::at(double timeS) const

@@ -79,6 +79,13 @@ private:
     // Turbulence components along the mean wind, across it and down, m/s.
     double uGust_ = 0.0, vGust_ = 0.0, wGust_ = 0.0;
     double axisCos_ = 1.0, axisSin_ = 0.0;  // mean-wind axis in north/east
+    // Filter coefficients, recomputed only when the height, airspeed or
+    // step has moved noticeably since they were last worked out.
+    struct Coefficients {
+        double heightM = -1.0, airspeedMps = -1.0, dt = -1.0;
+        double sigmaU = 0.0, sigmaW = 0.0;
+        double aU = 0.0, bU = 0.0, aW = 0.0, bW = 0.0;
+    } coeff_;
 };
 
 }  // namespace flight
