@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: MIT
+//
+// The host's side of the running gauge: the function table the module calls
+// (variable readings and axis events), the service calls, and the mouse.
+// It serves whatever token values it is given and keeps the four control
+// positions the axis events move; the flight model and the scenario sit
+// outside it.
+#ifndef HOVER_SIM_HOST_GAUGE_HOST_H
+#define HOVER_SIM_HOST_GAUGE_HOST_H
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sdk/gauge_sdk.h"
+
+namespace host {
+
+// Host tokens the gauge reads, and the axis events it sends.
+enum Token : uint32_t {
+    kTokenYawRate = 70,
+    kTokenPitch = 77,
+    kTokenHeadingDisplay = 81,
+    kTokenHeading = 86,
+    kTokenThrottle = 128,
+    kTokenElevator = 309,
+    kTokenAileron = 311,
+    kTokenRudder = 314,
+    kTokenWindSpeed = 343,
+    kTokenWindDirection = 344,
+    kTokenVelocityNorth = 554,
+    kTokenVelocityEast = 555,
+    kTokenVerticalSpeed = 556,
+    kTokenSimulationTime = 604,
+    kTokenRadarHeight = 614,
+    kTokenOperating = 755,
+};
+
+enum AxisEvent : uint32_t {
+    kEventElevator = 65762,
+    kEventAileron = 65763,
+    kEventRudder = 65764,
+    kEventThrottle = 65820,
+};
+
+// Positions of the four controls in the host's axis units.
+struct ControlPositions {
+    double elevator = 0.0;  // -16383 .. 16383, positive forward cyclic
+    double aileron = 0.0;   // -16383 .. 16383, positive left cyclic
+    double rudder = 0.0;    // -16383 .. 16383, positive left pedal
+    double throttle = 0.0;  // 0 .. 16384, collective
+};
+
+struct SentEvent {
+    uint32_t id;
+    int32_t value;
+};
+
+class GaugeHost {
+public:
+    // The largest token number the host serves.
+    static constexpr uint32_t kTokenLimit = 1024;
+
+    GaugeHost();
+    ~GaugeHost();
+    GaugeHost(const GaugeHost&) = delete;
+    GaugeHost& operator=(const GaugeHost&) = delete;
+
+    // Writes the host's function table into the module's ImportTable and
+    // the parameter string (copied into a buffer the host owns) into the
+    // gauge header. The gauge is the first the linkage lists.
+    bool attach(GaugeLinkage* linkage, GaugeImports* imports, const std::string& parameters,
+                std::string& error);
+    void detach();
+    GaugeHeader* gauge() const { return gauge_; }
+
+    // The service calls, in the order the host makes them.
+    void preInstall(uintptr_t moduleInstance);
+    void connectToWindow();
+    // One frame's update.
+    void preUpdate();
+    void preKill();
+
+    // Token values the module reads. The control-position tokens are served
+    // from controls() and cannot be set here.
+    void setToken(uint32_t token, double value);
+    double token(uint32_t token) const;
+
+    ControlPositions& controls() { return controls_; }
+    const ControlPositions& controls() const { return controls_; }
+
+    // Events sent since the last clearEvents, in the order sent, whether
+    // from the frame's update or from a mouse handler.
+    const std::vector<SentEvent>& events() const { return events_; }
+    void clearEvents() { events_.clear(); }
+
+    // Tokens read that the host does not serve, and event ids it does not
+    // know, each listed once.
+    const std::vector<uint32_t>& unknownTokens() const { return unknownTokens_; }
+    const std::vector<uint32_t>& unknownEvents() const { return unknownEvents_; }
+
+    // The table entries' targets.
+    void onRead(HostVar* variable);
+    uint32_t onEvent(uint32_t eventId, int32_t value);
+
+private:
+    void service(uint32_t code, uintptr_t extra);
+
+    HostApi api_{};
+    GaugeImports* imports_ = nullptr;
+    GaugeHeader* gauge_ = nullptr;
+    std::vector<char> parameterBuffer_;
+    std::array<double, kTokenLimit> values_{};
+    ControlPositions controls_;
+    std::vector<SentEvent> events_;
+    std::vector<uint32_t> unknownTokens_;
+    std::vector<uint32_t> unknownEvents_;
+};
+
+}  // namespace host
+
+#endif

@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: MIT
+//
+// A flight scenario: where the helicopter starts, the air it flies in, the
+// panel's parameter string, the host's frame rate, what the pilot does and
+// when, and what must have happened by the end. Read from a TOML file; the
+// format is described by hoversim --help.
+#ifndef HOVER_SIM_HOST_SCENARIO_H
+#define HOVER_SIM_HOST_SCENARIO_H
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+constexpr double kEndOfRun = std::numeric_limits<double>::infinity();
+
+struct StartState {
+    double heightFt = 100.0;      // radar height
+    double groundSpeedKt = 0.0;   // a steady drift over the ground
+    double trackDeg = 0.0;        // direction of that drift
+    double headingDeg = 0.0;
+    // Pilot's control positions at the start, in host axis units; absent
+    // ones stay at the trim the flight model finds.
+    std::optional<double> elevator;
+    std::optional<double> aileron;
+    std::optional<double> rudder;
+    std::optional<double> throttle;
+};
+
+struct GustSpec {
+    double at = 0.0;         // s, start
+    double duration = 2.0;   // s, length of the 1-cosine
+    double speedKt = 0.0;    // peak
+    std::optional<double> fromDeg;  // direction it blows from; the wind's own by default
+};
+
+struct WindSpec {
+    double fromDeg = 0.0;
+    double speedKt = 0.0;
+    // Dryden turbulence at low altitude, by the wind speed at 20 ft that
+    // sets its intensity: 0 none, 15 light, 30 moderate, 45 severe.
+    double turbulenceW20Kt = 0.0;
+    uint64_t seed = 1;
+    std::vector<GustSpec> gusts;
+};
+
+// The pilot's stick: only the axes and buttons named are moved.
+struct StickChange {
+    std::optional<double> forward;
+    std::optional<double> right;
+    std::optional<double> twist;
+    std::optional<double> z;
+    std::optional<bool> heightUp;
+    std::optional<bool> heightDown;
+};
+
+struct ControlChange {
+    std::optional<double> elevator;
+    std::optional<double> aileron;
+    std::optional<double> rudder;
+    std::optional<double> throttle;
+};
+
+// Everything scheduled at one moment of host time (frames / frame rate,
+// which runs on while the simulation is paused). Actions run in the order
+// of the fields below.
+struct TimedEvent {
+    double at = 0.0;
+    std::optional<bool> pause;       // true: time stands still; false: resumes
+    std::optional<bool> failure21;   // the panel-lights failure on or off
+    std::optional<double> rotorPercent;
+    std::optional<ControlChange> controls;
+    std::optional<StickChange> stick;
+    std::optional<std::string> click;
+    std::optional<std::string> hold;  // button held on an area ...
+    double holdFor = 0.0;             // ... for this long
+    std::string text;                 // as written, for the summary
+};
+
+enum class Check {
+    kEngaged,            // the hold commands the axes in every frame of the window
+    kNotEngaged,         // it does not in any frame of the window
+    kHeightWithin,       // |radar height - target| <= ft
+    kGroundSpeedBelow,   // ground speed < kt
+    kHeadingDriftBelow,  // |heading - heading at window start| < deg
+    kPositionWithin,     // horizontal distance from the window-start point <= ft
+    kPitchWithin,        // |pitch| <= deg
+    kPitchGuardFired,    // the guard overrode the elevator at least once
+    kPitchGuardQuiet,    // it never did
+    kTargetHeightIs,     // the panel shows this target height at the window's end
+    kEngagedAtEnd,       // engaged in the last frame of the window
+};
+
+struct Expectation {
+    Check check = Check::kEngaged;
+    double from = 0.0;
+    double to = kEndOfRun;
+    double limit = 0.0;
+    std::optional<double> targetFt;  // for kHeightWithin; else the panel's target
+    std::string text;                // as written, for the summary
+};
+
+struct PhaseSpec {
+    std::string name;
+    double from = 0.0;
+    double to = kEndOfRun;
+    std::optional<double> targetFt;
+};
+
+struct Scenario {
+    std::string name;
+    std::string description;
+    int frameRate = 18;
+    double duration = 60.0;
+    std::string parameters;
+    StartState start;
+    WindSpec wind;
+    std::vector<TimedEvent> events;
+    std::vector<Expectation> expectations;
+    std::vector<PhaseSpec> phases;
+
+    // Whether a run needs the pilot's joystick.
+    bool usesStick() const;
+};
+
+// Reads a scenario; on failure returns nothing and sets `error` (with the
+// file name and the offending key or line).
+std::optional<Scenario> loadScenario(const std::string& path, std::string& error);
+std::optional<Scenario> parseScenario(const std::string& text, const std::string& sourceName,
+                                      std::string& error);
+
+// Describes the file format, for --help.
+std::string scenarioFormatHelp();
+
+std::string describe(const Expectation& expectation);
+
+}  // namespace host
+
+#endif
