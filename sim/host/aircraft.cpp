@@ -69,6 +69,10 @@ void Aircraft::setRotorPercent(double percent) {
     state_->helicopter.forceRotorSpeedPercent(percent);
 }
 
+void Aircraft::setEnginePower(double fraction) {
+    state_->helicopter.setEnginePowerFraction(fraction);
+}
+
 void Aircraft::advance(double dt) {
     state_->helicopter.advance(dt);
 }

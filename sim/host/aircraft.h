@@ -30,6 +30,7 @@ public:
 
     void setControls(const ControlPositions& controls);
     void setRotorPercent(double percent);
+    void setEnginePower(double fraction);
     void advance(double dt);
 
     // Puts every flight token (all but the simulation time and the control

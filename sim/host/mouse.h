@@ -34,8 +34,9 @@ std::string areaNames();  // "power, guard, ..." for help texts
 const MouseRect* hitTest(const MouseRect* table, PixelPoint point);
 constexpr int kMaxRecords = 256;
 
-// Held repeat areas are called again at this rate, counted in host frames so
-// that a run does not depend on the machine's clock.
+// Held repeat areas are called at this rate, the press itself being the
+// first call: a button held for 2 s makes 20 calls. Counted in host frames
+// so that a run does not depend on the machine's clock.
 constexpr int kRepeatsPerSecond = 10;
 
 class Mouse {

@@ -193,6 +193,9 @@ public:
         case Check::kGroundSpeedBelow:
             worst(f, f.groundSpeedKt, "kt", e_.limit, false);
             break;
+        case Check::kGroundSpeedAbove:
+            lowest(f, f.groundSpeedKt, "kt", e_.limit);
+            break;
         case Check::kHeadingDriftBelow:
             worst(f, std::fabs(wrapDegrees(f.headingDeg - startHeading_)), "deg", e_.limit, false);
             break;
@@ -263,6 +266,18 @@ private:
         }
         const bool ok = inclusive ? value <= limit : value < limit;
         if (!ok && breachText_.empty()) {
+            breachText_ = fixed(value, 2) + " " + unit + " at " + secondsText(f.hostTime);
+        }
+    }
+
+    // The smallest value must stay above the limit.
+    void lowest(const Frame& f, double value, const char* unit, double limit) {
+        if (!worstValue_ || value < *worstValue_) {
+            worstValue_ = value;
+            worstTime_ = f.hostTime;
+            worstUnit_ = unit;
+        }
+        if (!(value > limit) && breachText_.empty()) {
             breachText_ = fixed(value, 2) + " " + unit + " at " + secondsText(f.hostTime);
         }
     }
@@ -440,8 +455,13 @@ RunResult runScenario(const Scenario& scenario, const RunOptions& options) {
 
     showMainWindow();
     setUpJoystick(scenario.usesStick());
-    gaugeHost.preInstall(library.instanceHandle());
-    gaugeHost.connectToWindow();
+    if (scenario.serviceOrder == ServiceOrder::kInstallThenConnect) {
+        gaugeHost.preInstall(library.instanceHandle());
+        gaugeHost.connectToWindow();
+    } else {
+        gaugeHost.connectToWindow();
+        gaugeHost.preInstall(library.instanceHandle());
+    }
 
     Mouse mouse(gaugeHost.gauge()->mouseRects);
     Panel panel(gaugeHost.gauge());
@@ -471,13 +491,13 @@ RunResult runScenario(const Scenario& scenario, const RunOptions& options) {
         f.hostTime = static_cast<double>(k) * dt;
         gaugeHost.clearEvents();
 
-        // Between frames: the buttons held down repeat, the scenario acts.
-        mouse.frame(fps);
+        // Between frames: a held button comes up or repeats, the scenario acts.
         if (releaseFrame >= 0 && k >= releaseFrame) {
             mouse.release();
             releaseFrame = -1;
             addAction(f.actions, "release");
         }
+        mouse.frame(fps);
         while (nextEvent < scenario.events.size() && frameOf(scenario.events[nextEvent].at, fps) <= k) {
             const TimedEvent& e = scenario.events[nextEvent++];
             if (e.pause) {
@@ -491,6 +511,10 @@ RunResult runScenario(const Scenario& scenario, const RunOptions& options) {
             if (e.rotorPercent) {
                 aircraft.setRotorPercent(*e.rotorPercent);
                 addAction(f.actions, "rotor " + fixed(*e.rotorPercent, 0) + "%");
+            }
+            if (e.enginePower) {
+                aircraft.setEnginePower(*e.enginePower);
+                addAction(f.actions, "engine power " + fixed(*e.enginePower, 2));
             }
             if (e.controls) {
                 ControlPositions& c = gaugeHost.controls();

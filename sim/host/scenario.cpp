@@ -208,7 +208,7 @@ WindSpec readWind(const toml::table& table, const std::string& where) {
 
 TimedEvent readEvent(const toml::table& table, const std::string& where) {
     allowOnly(table, where,
-              {"at", "pause", "failure21", "rotor_percent", "controls", "stick", "click", "hold", "for"});
+              {"at", "pause", "failure21", "rotor_percent", "engine_power", "controls", "stick", "click", "hold", "for"});
     TimedEvent event;
     event.at = requiredNumber(table, "at", where);
     if (event.at < 0.0) {
@@ -219,6 +219,10 @@ TimedEvent readEvent(const toml::table& table, const std::string& where) {
     event.rotorPercent = number(table, "rotor_percent", where);
     if (event.rotorPercent) {
         checkRange(*event.rotorPercent, 0.0, 120.0, where, "rotor_percent");
+    }
+    event.enginePower = number(table, "engine_power", where);
+    if (event.enginePower) {
+        checkRange(*event.enginePower, 0.0, 1.5, where, "engine_power");
     }
     if (const toml::table* controls = subTable(table, "controls", where)) {
         allowOnly(*controls, where + " controls", {"elevator", "aileron", "rudder", "throttle"});
@@ -277,6 +281,7 @@ constexpr CheckName kChecks[] = {
     {"engaged_at", Check::kEngagedAtEnd, ""},
     {"height_within", Check::kHeightWithin, "ft"},
     {"ground_speed_below", Check::kGroundSpeedBelow, "kt"},
+    {"ground_speed_above", Check::kGroundSpeedAbove, "kt"},
     {"heading_drift_below", Check::kHeadingDriftBelow, "deg"},
     {"position_within", Check::kPositionWithin, "ft"},
     {"pitch_within", Check::kPitchWithin, "deg"},
@@ -347,8 +352,8 @@ PhaseSpec readPhase(const toml::table& table, const std::string& where) {
 
 Scenario readScenario(const toml::table& root, const std::string& where) {
     allowOnly(root, where,
-              {"name", "description", "frame_rate", "duration", "parameters", "start", "wind", "event",
-               "expect", "phase"});
+              {"name", "description", "frame_rate", "duration", "parameters", "service_order", "start",
+               "wind", "event", "expect", "phase"});
     Scenario scenario;
     scenario.name = text(root, "name", where).value_or("");
     scenario.description = text(root, "description", where).value_or("");
@@ -361,6 +366,12 @@ Scenario readScenario(const toml::table& root, const std::string& where) {
     scenario.duration = number(root, "duration", where, 60.0);
     checkRange(scenario.duration, 0.1, 36000.0, where, "duration");
     scenario.parameters = text(root, "parameters", where).value_or("");
+    const std::string order = text(root, "service_order", where).value_or("install_then_connect");
+    if (order == "connect_then_install") {
+        scenario.serviceOrder = ServiceOrder::kConnectThenInstall;
+    } else if (order != "install_then_connect") {
+        fail(where, "service_order must be install_then_connect or connect_then_install");
+    }
     if (const toml::table* start = subTable(root, "start", where)) {
         scenario.start = readStart(*start, "[start]");
     }
@@ -414,6 +425,10 @@ std::string scenarioFormatHelp() {
   frame_rate = 18                        host frames per second, 18..60
   duration = 90                          seconds of host time
   parameters = "KprUp 1.5"               the panel's parameter string for the gauge
+  service_order = "install_then_connect"  the simulator's order of the first two
+                 service calls; "connect_then_install" is the other one. The
+                 connect-to-window service puts the unscaled gains back, so the
+                 parameter string acts only in the second order.
 
   [start]      the helicopter starts trimmed in steady flight:
     height_ft = 100  ground_speed_kt = 5  track_deg = 30  heading_deg = 0
@@ -432,6 +447,8 @@ std::string scenarioFormatHelp() {
                                          the host keeps calling the gauge every frame
     failure21 = true | false             the panel-lights failure
     rotor_percent = 15                   rotor speed set at once and governed there
+    engine_power = 0                     share of the engines' power; short of power
+                                         the rotor speed droops
     controls = { elevator = 0, aileron = 0, rudder = 0, throttle = 9000 }
                                          the pilot moves the controls (host axis units)
     stick = { forward = 0.5, right = 0, twist = 0, z = 0, height_up = false,
@@ -446,7 +463,7 @@ std::string scenarioFormatHelp() {
     engaged / not_engaged                the hold drives the axes in every / no frame
     engaged_at                           the hold drives the axes at the window's end
     height_within, ft = 2, target_ft = 100   (target: the gauge's own when absent)
-    ground_speed_below, kt = 1
+    ground_speed_below, kt = 1  /  ground_speed_above, kt = 1
     heading_drift_below, deg = 5         against the heading at the window's start
     position_within, ft = 3              distance from the window's first point
     pitch_within, deg = 12
@@ -506,6 +523,8 @@ std::string describe(const Expectation& e) {
                (e.targetFt ? amount(*e.targetFt, "ft") : std::string("the target")) + " " + window(e);
     case Check::kGroundSpeedBelow:
         return "ground speed under " + amount(e.limit, "kt") + " " + window(e);
+    case Check::kGroundSpeedAbove:
+        return "ground speed over " + amount(e.limit, "kt") + " " + window(e);
     case Check::kHeadingDriftBelow:
         return "heading drift under " + amount(e.limit, "deg") + " " + window(e);
     case Check::kPositionWithin:

@@ -72,6 +72,7 @@ struct TimedEvent {
     std::optional<bool> pause;       // true: time stands still; false: resumes
     std::optional<bool> failure21;   // the panel-lights failure on or off
     std::optional<double> rotorPercent;
+    std::optional<double> enginePower;  // fraction of the engines' power, 1 normal
     std::optional<ControlChange> controls;
     std::optional<StickChange> stick;
     std::optional<std::string> click;
@@ -85,6 +86,7 @@ enum class Check {
     kNotEngaged,         // it does not in any frame of the window
     kHeightWithin,       // |radar height - target| <= ft
     kGroundSpeedBelow,   // ground speed < kt
+    kGroundSpeedAbove,   // ground speed > kt
     kHeadingDriftBelow,  // |heading - heading at window start| < deg
     kPositionWithin,     // horizontal distance from the window-start point <= ft
     kPitchWithin,        // |pitch| <= deg
@@ -110,12 +112,18 @@ struct PhaseSpec {
     std::optional<double> targetFt;
 };
 
+// The order of the host's first two service calls. The simulator installs a
+// gauge before it connects the panel window; a host that connects first is
+// the other order the gauge may meet.
+enum class ServiceOrder { kInstallThenConnect, kConnectThenInstall };
+
 struct Scenario {
     std::string name;
     std::string description;
     int frameRate = 18;
     double duration = 60.0;
     std::string parameters;
+    ServiceOrder serviceOrder = ServiceOrder::kInstallThenConnect;
     StartState start;
     WindSpec wind;
     std::vector<TimedEvent> events;
