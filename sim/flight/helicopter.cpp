@@ -150,10 +150,10 @@ Helicopter::Helicopter(const Parameters& parameters) : params_(parameters)
     k_.invEngineTimeConstant = 1.0 / P.engineTimeConstant;
     k_.invRadius = 1.0 / P.rotorRadius;
     k_.invTailRadius = 1.0 / P.tailRadius;
-    // Friction holds a contact like a spring that reaches mu N (a quarter
-    // of the weight) after skidFrictionSpeed's worth of creep in one second,
-    // critically damped on a quarter of the mass.
-    k_.stickStiffness = P.skidFriction * P.mass * P.gravity * 0.25 / P.skidFrictionSpeed;
+    // Friction holds a contact like a spring that reaches mu N (with a
+    // quarter of the weight on it) after skidStickTravel, critically damped
+    // on a quarter of the mass.
+    k_.stickStiffness = P.skidFriction * P.mass * P.gravity * 0.25 / P.skidStickTravel;
     k_.stickDamping = 2.0 * std::sqrt(k_.stickStiffness * P.mass / kSkidPoints);
     k_.rhoArea = P.airDensity * k_.diskArea;
     k_.profileFactor = k_.rhoArea * k_.solidity / 8.0;
@@ -216,6 +216,14 @@ void Helicopter::applyControlRigging()
     latCyclic_ = P.latCyclicRange * controls_.aileron / kAxisMax;
     // Left pedal adds tail rotor thrust to the right: the nose goes left.
     tailPitch_ = P.tailPitchCentre + P.tailPitchRange * controls_.rudder / kAxisMax;
+    applySwashplatePhase();
+}
+
+void Helicopter::applySwashplatePhase()
+{
+    const double c = std::cos(params_.cyclicPhase), s = std::sin(params_.cyclicPhase);
+    appliedLat_ = latCyclic_ * c - longCyclic_ * s;
+    appliedLong_ = latCyclic_ * s + longCyclic_ * c;
 }
 
 void Helicopter::setGovernorSpeedPercent(double percent)
@@ -230,7 +238,25 @@ void Helicopter::setEnginePowerFraction(double fraction)
 
 void Helicopter::forceRotorSpeedPercent(double percent)
 {
-    x_[kOmega] = params_.rotorSpeed * limit(percent, kMinRotorFraction * 100.0, 200.0) / 100.0;
+    // The new speed is held as far as the engines can: the governor takes it
+    // as its reference and the engines start out delivering what the rotors
+    // take at that speed. (They cannot brake a windmilling rotor.)
+    const double p = limit(percent, kMinRotorFraction * 100.0, 200.0);
+    // Nudged down by a unit in the last place where needed, so the reading
+    // is never above the percentage asked for: 20 must not read back as
+    // 20.000000000000004, which a threshold "above 20" would still pass.
+    double omega = params_.rotorSpeed * p / 100.0;
+    for (int i = 0; i < 8 && 100.0 * omega / params_.rotorSpeed > p; ++i) {
+        omega = std::nextafter(omega, 0.0);
+    }
+    x_[kOmega] = omega;
+    governorRefRadS_ = x_[kOmega];
+    // The inflows settle with the new speed as well: a rotor slowed at once
+    // with the old inflow through it would windmill back up at once.
+    x_ = withSteadyRotor(x_, currentWind_);
+    x_[kEnginePower] = limit(x_[kEnginePower], 0.0, params_.powerAvailable * powerFraction_);
+    previous_ = x_;
+    carryS_ = 0.0;
 }
 
 void Helicopter::setStateVector(const StateVector& x)
@@ -324,8 +350,8 @@ Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVec
     const double coning = g * (theta0 + 0.8 * thetaTw - 4.0 / 3.0 * lambda) / (1.0 + S);
     const double A = 8.0 / 3.0 * theta0 + 2.0 * thetaTw - 2.0 * lambda;
     const double pBar = ph * invOmega, qBar = qh * invOmega;
-    const double cosForcing = g * (latCyclic_ + qBar + muy * A - 4.0 / 3.0 * coning * mux) + 2.0 * pBar;
-    const double sinForcing = g * (longCyclic_ + pBar + mux * A + 4.0 / 3.0 * coning * muy) - 2.0 * qBar;
+    const double cosForcing = g * (appliedLat_ + qBar + muy * A - 4.0 / 3.0 * coning * mux) + 2.0 * pBar;
+    const double sinForcing = g * (appliedLong_ + pBar + mux * A + 4.0 / 3.0 * coning * muy) - 2.0 * qBar;
     const double invDet = 1.0 / (S * S + g * g);
     const double beta1c = (S * cosForcing - g * sinForcing) * invDet;
     const double beta1s = (S * sinForcing + g * cosForcing) * invDet;
@@ -677,9 +703,14 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
             step();
         }
         wind_ = saved;
+        // Back to the origin, the contacts' sticking spots moved along, so the
+        // friction keeps holding what it held while settling.
+        for (std::size_t i = 0; i < kSkidPoints; ++i) {
+            skidAnchors_[2 * i] -= x_[kNorth];
+            skidAnchors_[2 * i + 1] -= x_[kEast];
+        }
         x_[kNorth] = 0.0;
         x_[kEast] = 0.0;
-        resetSkidAnchors();
         previous_ = x_;
         steps_ = 0;
         timeS_ = 0.0;
@@ -701,6 +732,7 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
         longCyclic_ = z[1];
         latCyclic_ = z[2];
         tailPitch_ = z[3];
+        applySwashplatePhase();
         const StateVector keepInflow = x_;
         placeInTrimState(request, z[4], z[5]);
         x_[kInflow] = keepInflow[kInflow] > 0.0 ? keepInflow[kInflow] : x_[kInflow];

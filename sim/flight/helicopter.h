@@ -110,7 +110,7 @@ public:
     // the rotor speed droops.
     void setGovernorSpeedPercent(double percent);       // 100 normal
     void setEnginePowerFraction(double fraction);        // 1 normal, 0 both engines out
-    void forceRotorSpeedPercent(double percent);         // sets the rotor speed at once
+    void forceRotorSpeedPercent(double percent);         // sets the rotor speed at once and holds it there
 
     // Puts the aircraft in steady flight for the request in the given wind
     // and sets the controls to their trim positions. Height 0 sits it on the
@@ -192,7 +192,11 @@ private:
     double governorRefRadS_ = 0.0;
     double powerFraction_ = 1.0;
     // Control positions converted to blade angles, rad.
+    // longCyclic_ and latCyclic_ are the stick's demand; the applied pair is
+    // that demand turned through the swashplate phase.
     double collective_ = 0.0, longCyclic_ = 0.0, latCyclic_ = 0.0, tailPitch_ = 0.0;
+    double appliedLong_ = 0.0, appliedLat_ = 0.0;
+    void applySwashplatePhase();
     TrimResult lastTrim_{};
 };
 

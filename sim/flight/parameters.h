@@ -78,13 +78,18 @@ struct Parameters {
     double skidStiffness = 160000.0;    // N/m per contact point (estimate: about 3 cm static sink)
     double skidDamping = 12000.0;       // N s/m per contact point (estimate: well damped)
     double skidFriction = 0.5;          // Coulomb coefficient (estimate)
-    double skidFrictionSpeed = 0.1;     // m/s, speed over which friction builds (estimate)
+    double skidStickTravel = 0.01;      // m a sticking contact gives before it slips (estimate)
 
     // Control rigging: host axis position to blade angle.
     double collectiveLow = 0.0873;      // rad root pitch at throttle 0 (5 deg)
     double collectiveHigh = 0.4014;     // rad root pitch at throttle 16384 (23 deg)
     double longCyclicRange = 0.1745;    // rad at elevator +-16383 (10 deg)
     double latCyclicRange = 0.1396;     // rad at aileron +-16383 (8 deg)
+    // Swashplate phase: the cyclic is applied this far ahead in azimuth so that
+    // the stiff rotor's disc tilts the way the stick moves (the hub spring
+    // makes the flap response lag by atan2(g, S) = 68.6 deg instead of 90 deg
+    // at nominal rotor speed, S = Kb / (Ib Omega^2), g = Lock number / 8).
+    double cyclicPhase = 0.0;           // rad (see docs/flight-model.md)
     double tailPitchCentre = 0.1571;    // rad at rudder 0 (9 deg, near the hover trim)
     double tailPitchRange = 0.2094;     // rad at rudder +-16383 (12 deg)
 
