@@ -190,8 +190,7 @@ void Panel::drawElement(GaugeElement* element, const TokenSource& tokens, PanelR
             fault("a text callback wrote past its " + std::to_string(entry->length) +
                   "-byte buffer at (" + std::to_string(element->x) + "," +
                   std::to_string(element->y) + ")");
-        }
-        if (terminator == end) {
+        } else if (terminator == end) {
             fault("a text callback left its text unterminated at (" + std::to_string(element->x) +
                   "," + std::to_string(element->y) + ")");
         }

@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "sim/host/gauge_host.h"
+#include "sim/host/panel.h"
+
+namespace {
+
+// A stand-in gauge whose update sends the events it is given and reads one
+// token through the host's table.
+GaugeImports imports{15, nullptr, 0, nullptr};
+std::vector<host::SentEvent> toSend;
+uint32_t tokenToRead = 0;
+double valueRead = 0.0;
+std::vector<uint32_t> servicesSeen;
+
+void GAUGE_CALL service(GaugeHeader*, uint32_t code, uintptr_t) {
+    servicesSeen.push_back(code);
+    if (code != kServicePreUpdate) {
+        return;
+    }
+    for (const host::SentEvent& e : toSend) {
+        imports.hostApi->sendEvent(e.id, e.value);
+    }
+    HostVar variable{};
+    variable.tokenId = tokenToRead;
+    imports.hostApi->readVariable(&variable);
+    valueRead = variable.value;
+}
+
+GaugeHeader header{};
+GaugeLinkage linkage{};
+
+class HostGauge : public ::testing::Test {
+protected:
+    void SetUp() override {
+        header = GaugeHeader{};
+        header.version = 800;
+        header.serviceCallback = service;
+        linkage = GaugeLinkage{};
+        linkage.gauges[0] = &header;
+        imports = GaugeImports{15, nullptr, 0, nullptr};
+        toSend.clear();
+        servicesSeen.clear();
+        tokenToRead = 0;
+        valueRead = 0.0;
+    }
+};
+
+TEST_F(HostGauge, AttachingWritesTheTableAndAHostOwnedParameterString) {
+    host::GaugeHost gaugeHost;
+    std::string error;
+    ASSERT_TRUE(gaugeHost.attach(&linkage, &imports, "KprUp 2", error)) << error;
+    ASSERT_NE(imports.hostApi, nullptr);
+    EXPECT_NE(imports.hostApi->readVariable, nullptr);
+    EXPECT_NE(imports.hostApi->sendEvent, nullptr);
+    ASSERT_NE(header.parameters, nullptr);
+    EXPECT_STREQ(header.parameters, "KprUp 2");
+    gaugeHost.preInstall(0);
+    gaugeHost.connectToWindow();
+    gaugeHost.preUpdate();
+    gaugeHost.preKill();
+    EXPECT_EQ(servicesSeen, (std::vector<uint32_t>{2, 14, 6, 12}));
+    gaugeHost.detach();
+    EXPECT_EQ(imports.hostApi, nullptr);
+    EXPECT_EQ(header.parameters, nullptr);
+}
+
+TEST_F(HostGauge, AxisEventsMoveTheControlsWithinTheirTravelAndReadBack) {
+    host::GaugeHost gaugeHost;
+    std::string error;
+    ASSERT_TRUE(gaugeHost.attach(&linkage, &imports, "", error));
+    toSend = {{host::kEventRudder, -6000}, {host::kEventAileron, 20000},
+              {host::kEventElevator, 1234}, {host::kEventThrottle, -5}, {65999, 1}};
+    tokenToRead = host::kTokenRudder;
+    gaugeHost.preUpdate();
+    EXPECT_EQ(valueRead, -6000.0);
+    EXPECT_EQ(gaugeHost.token(host::kTokenAileron), 16383.0);
+    EXPECT_EQ(gaugeHost.token(host::kTokenElevator), 1234.0);
+    EXPECT_EQ(gaugeHost.token(host::kTokenThrottle), 0.0);
+    EXPECT_EQ(gaugeHost.events().size(), 5u);
+    EXPECT_EQ(gaugeHost.unknownEvents(), (std::vector<uint32_t>{65999}));
+}
+
+TEST_F(HostGauge, TokensAreServedAsSetAndUnservedOnesReadZeroAndAreNoted) {
+    host::GaugeHost gaugeHost;
+    std::string error;
+    ASSERT_TRUE(gaugeHost.attach(&linkage, &imports, "", error));
+    gaugeHost.setToken(host::kTokenRadarHeight, 30.48);
+    tokenToRead = host::kTokenRadarHeight;
+    gaugeHost.preUpdate();
+    EXPECT_EQ(valueRead, 30.48);
+    tokenToRead = 999;
+    gaugeHost.preUpdate();
+    EXPECT_EQ(valueRead, 0.0);
+    tokenToRead = 5000;  // beyond the table
+    gaugeHost.preUpdate();
+    EXPECT_EQ(valueRead, 0.0);
+    EXPECT_EQ(gaugeHost.unknownTokens(), (std::vector<uint32_t>{999, 5000}));
+}
+
+// A small element tree: the lamp (hidden under failure 21), a target height
+// readout and a text that writes past its buffer.
+int lampCalls = 0;
+double lampValue = 0.0;
+
+double GAUGE_CALL showLamp(GaugeElement*) {
+    ++lampCalls;
+    return lampValue;
+}
+
+double GAUGE_CALL showTarget(GaugeElement* element) {
+    auto* text = reinterpret_cast<TextElement*>(element);
+    std::memcpy(text->buffer, "120", 4);
+    return 120.0 + text->vars[0].value;
+}
+
+double GAUGE_CALL showTooLong(GaugeElement* element) {
+    auto* text = reinterpret_cast<TextElement*>(element);
+    std::memcpy(text->buffer, "123456", 7);
+    return 0.0;
+}
+
+TEST_F(HostGauge, DrawingReadsTheIconsAndReadoutsAndHonoursTheFailure) {
+    FailureEntry failures[] = {{kFailurePanelLights, kFailureActionHide}, {0, 0}};
+    IconElement lamp{};
+    lamp.base.kind = kElementIcon;
+    lamp.base.bitmapId = 80;
+    lamp.base.failures = failures;
+    lamp.callback = showLamp;
+    TextElement target{};
+    target.base.kind = kElementText;
+    target.base.x = 120;
+    target.base.y = 169;
+    target.charCount = 3;
+    target.vars[0].tokenId = host::kTokenRadarHeight;
+    target.callback = showTarget;
+    TextElement tooLong{};
+    tooLong.base.kind = kElementText;
+    tooLong.charCount = 3;
+    tooLong.callback = showTooLong;
+    ElementList overLamp[] = {&target.base, &tooLong.base, nullptr};
+    lamp.base.overlays = overLamp;
+    ElementList root[] = {&lamp.base, nullptr};
+    header.elements = root;
+    lampCalls = 0;
+    lampValue = 0.0;
+
+    host::Panel panel(&header);
+    const auto tokens = [](uint32_t token) { return token == host::kTokenRadarHeight ? 0.5 : 0.0; };
+    host::PanelReading reading = panel.draw(tokens, false);
+    EXPECT_EQ(reading.lampLit, true);
+    EXPECT_EQ(reading.targetHeightFt, 120.5);
+    EXPECT_EQ(reading.targetHeightText, "120");
+    EXPECT_EQ(reading.elementsDrawn, 3);
+    ASSERT_EQ(panel.faults().size(), 1u);
+    EXPECT_NE(panel.faults()[0].find("wrote past its 4-byte buffer"), std::string::npos);
+
+    lampValue = -1.0;
+    reading = panel.draw(tokens, true);
+    EXPECT_EQ(lampCalls, 1);  // hidden by the failure: not called
+    EXPECT_FALSE(reading.lampLit.has_value());
+    EXPECT_EQ(reading.targetHeightFt, 120.5);  // its overlays are still drawn
+    reading = panel.draw(tokens, false);
+    EXPECT_EQ(reading.lampLit, false);
+}
+
+}  // namespace
