@@ -224,32 +224,4 @@ TEST_F(Engagement, EngagingIsAcceptedWithThePowerOff) {
     EXPECT_EQ(controller.systemPowerOn, 0);
 }
 
-TEST_F(Engagement, CentringOperationsTouchOnlyTheirOwnSetPoints) {
-    offsetSetPoints();
-    centerTurnSet();
-    EXPECT_EQ(controller.turn.setPoint, 0.0);
-    EXPECT_EQ(controller.forward.setPoint, 1.5);
-    EXPECT_EQ(controller.right.setPoint, -1.25);
-
-    offsetSetPoints();
-    centerSpeedSets();
-    EXPECT_EQ(controller.forward.setPoint, 0.0);
-    EXPECT_EQ(controller.right.setPoint, 0.0);
-    EXPECT_EQ(controller.turn.setPoint, 0.75);
-    EXPECT_EQ(controller.up.setPoint, -1.0);
-    EXPECT_EQ(controller.targetHeightFt, 250.0);
-}
-
-TEST_F(Engagement, ResetWhileEngagedLeavesTheUnitOffClosedAndDisengaged) {
-    offsetSetPoints();
-    setFlags(1, 1, 1);
-    resetController();
-    EXPECT_EQ(controller.systemPowerOn, 0);
-    EXPECT_EQ(controller.guardOpen, 0);
-    EXPECT_EQ(controller.hoverEngaged, 0);
-    EXPECT_EQ(controller.targetHeightFt, 100.0);
-    EXPECT_EQ(controller.up.setPoint, 0.0);
-    EXPECT_EQ(controller.forward.setPoint, 0.0);
-}
-
 }  // namespace
