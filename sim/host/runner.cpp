@@ -92,6 +92,7 @@ public:
     explicit PhaseMeter(const PhaseSpec& spec) : spec_(spec) {
         result_.name = spec.name;
         result_.from = spec.from;
+        result_.hover = spec.targetFt.has_value();
     }
 
     void observe(const Frame& f) {
@@ -173,7 +174,9 @@ public:
             startEast_ = f.eastFt;
         }
         ++frames_;
-        last_ = f;
+        lastTime_ = f.hostTime;
+        lastCommanding_ = f.commanding;
+        lastTarget_ = f.panel.targetHeightFt;
         switch (e_.check) {
         case Check::kEngaged:
             if (!f.commanding) breach(f, "not engaged");
@@ -229,14 +232,14 @@ public:
             if (!fired_) breachText_ = "the guard never fired";
             break;
         case Check::kTargetHeightIs:
-            if (!last_.panel.targetHeightFt) {
+            if (!lastTarget_) {
                 breachText_ = "the panel shows no target height";
-            } else if (std::fabs(*last_.panel.targetHeightFt - e_.limit) > 0.5) {
-                breachText_ = "the panel shows " + fixed(*last_.panel.targetHeightFt, 1) + " ft";
+            } else if (std::fabs(*lastTarget_ - e_.limit) > 0.5) {
+                breachText_ = "the panel shows " + fixed(*lastTarget_, 1) + " ft";
             }
             break;
         case Check::kEngagedAtEnd:
-            if (!last_.commanding) breachText_ = "not engaged at " + secondsText(last_.hostTime);
+            if (!lastCommanding_) breachText_ = "not engaged at " + secondsText(lastTime_);
             break;
         default:
             break;
@@ -284,7 +287,9 @@ private:
 
     Expectation e_;
     int64_t frames_ = 0;
-    Frame last_;
+    double lastTime_ = 0.0;
+    bool lastCommanding_ = false;
+    std::optional<double> lastTarget_;
     double startHeading_ = 0.0, startNorth_ = 0.0, startEast_ = 0.0;
     bool fired_ = false;
     std::string breachText_;
@@ -639,8 +644,11 @@ void printSummary(std::ostream& out, const Scenario& scenario, const RunResult& 
                       p.engagedFraction * 100.0);
         out << line;
     }
-    out << "\nADS-33 hover (desired / adequate: height 2 / 4 ft, position 3 / 6 ft, heading 5 / 10 deg)\n";
+    out << "\nADS-33 hover, phases with a target (desired / adequate: height 2 / 4 ft, position 3 / 6 ft, heading 5 / 10 deg)\n";
     for (const PhaseResult& p : result.phases) {
+        if (!p.hover) {
+            continue;
+        }
         std::snprintf(line, sizeof line, "  %-18.18s height %-8s position %-8s heading %-8s%s\n", p.name.c_str(),
                       p.heightKnown ? kGrades[gradeHeight(p.heightMaxFt)] : "-",
                       kGrades[gradePosition(p.positionMaxDevFt)], kGrades[gradeHeading(p.headingMaxDevDeg)],

@@ -35,6 +35,7 @@ struct PhaseResult {
     double positionMaxDevFt = 0.0;     // largest distance from the start point
     std::optional<double> captureS;    // from the phase start until the height stays within 2 ft
     double engagedFraction = 0.0;
+    bool hover = false;  // a phase with its own target: graded as a hover
 };
 
 struct ExpectationResult {
