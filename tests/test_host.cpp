@@ -2,6 +2,8 @@
 #include "tests/test_host.h"
 
 #include "control/controller.h"
+#include "display/elements.h"
+#include "display/readouts.h"
 #include "input/joystick.h"
 #include "module/gauge.h"
 #include "module/host_interface.h"
@@ -100,6 +102,8 @@ void resetModuleState() {
     lastStickY = 0;
     lastStickRz = 0;
     joystickZ = 0;
+    leverDisplayFilter = 0.0;
+    screenImage.base.drawFlags &= ~static_cast<uint32_t>(kDrawHidden);
 #ifndef _WIN32
     fakeplatform::resetWindows();
     fakeplatform::resetDirectInput();
