@@ -185,7 +185,6 @@ Helicopter::Helicopter(const Parameters& parameters) : params_(parameters)
     controls_.throttle = 0.0;
     applyControlRigging();
     resetSkidAnchors();
-    previous_ = x_;
     wind_.configure(WindSettings{});
 }
 
@@ -255,36 +254,12 @@ void Helicopter::forceRotorSpeedPercent(double percent)
     // with the old inflow through it would windmill back up at once.
     x_ = withSteadyRotor(x_, currentWind_);
     x_[kEnginePower] = limit(x_[kEnginePower], 0.0, params_.powerAvailable * powerFraction_);
-    previous_ = x_;
-    carryS_ = 0.0;
 }
 
 void Helicopter::setStateVector(const StateVector& x)
 {
     x_ = x;
-    previous_ = x;
-    carryS_ = 0.0;
     resetSkidAnchors();
-}
-
-Helicopter::StateVector Helicopter::readingState() const
-{
-    // A host whose frame is not a whole number of physics steps reads the
-    // state extrapolated over the part-step it has asked for, so its samples
-    // are evenly spaced in time.
-    if (carryS_ <= 0.0) {
-        return x_;
-    }
-    const double f = carryS_ / k_.stepS;
-    StateVector s{};
-    for (std::size_t i = 0; i < kStateSize; ++i) {
-        s[i] = x_[i] + f * (x_[i] - previous_[i]);
-    }
-    const double norm = std::sqrt(s[kQ0] * s[kQ0] + s[kQ1] * s[kQ1] + s[kQ2] * s[kQ2] + s[kQ3] * s[kQ3]);
-    for (std::size_t i = kQ0; i <= kQ3; ++i) {
-        s[i] /= norm;
-    }
-    return s;
 }
 
 Helicopter::StateVector Helicopter::derivative(const StateVector& x, const WindVector& wind) const
@@ -530,19 +505,19 @@ Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVec
     return dx;
 }
 
-void Helicopter::step()
+void Helicopter::step(double h)
 {
-    const double h = k_.stepS;
-    if (params_.turbulenceEverySteps > 0 && steps_ % static_cast<std::uint64_t>(params_.turbulenceEverySteps) == 0) {
+    // The turbulence moves on with the grid, once every few whole steps.
+    if (pastGridS_ == 0.0 && params_.turbulenceEverySteps > 0
+        && steps_ % static_cast<std::uint64_t>(params_.turbulenceEverySteps) == 0) {
         const WindVector mean = wind_.steady();
         const Rotation rot(x_);
         const Vec3 ve = rot.toEarth({x_[kU], x_[kV], x_[kW]});
         const double dn = ve[0] - mean.north, de = ve[1] - mean.east;
-        wind_.updateTurbulence(h * params_.turbulenceEverySteps, -x_[kDown], std::sqrt(dn * dn + de * de));
+        wind_.updateTurbulence(k_.stepS * params_.turbulenceEverySteps, -x_[kDown], std::sqrt(dn * dn + de * de));
     }
     currentWind_ = wind_.at(timeS_ + 0.5 * h);
 
-    previous_ = x_;
     StateVector k1 = evaluate(x_, currentWind_, nullptr);
     StateVector xs{};
     for (std::size_t i = 0; i < kStateSize; ++i) {
@@ -568,8 +543,6 @@ void Helicopter::step()
     x_[kOmega] = std::max(x_[kOmega], kMinRotorFraction * params_.rotorSpeed);
     x_[kEnginePower] = std::max(x_[kEnginePower], 0.0);
     updateSkidAnchors();
-    ++steps_;
-    timeS_ = static_cast<double>(steps_) * h;
 }
 
 void Helicopter::resetSkidAnchors()
@@ -615,15 +588,26 @@ void Helicopter::advance(double dtSeconds)
     if (!(dtSeconds > 0.0) || !std::isfinite(dtSeconds)) {
         return;
     }
-    carryS_ += dtSeconds;
     const double h = k_.stepS;
-    // The small allowance keeps 1/18 s from counting as 9.999... steps.
-    const double whole = std::floor(carryS_ / h + 1e-6);
-    const auto steps = static_cast<std::uint64_t>(std::max(whole, 0.0));
-    for (std::uint64_t i = 0; i < steps; ++i) {
-        step();
+    // Rounding slack: a frame of 1/18 s is exactly five steps, not five
+    // steps and a sliver.
+    const double slack = 1e-9 * h;
+    double remaining = dtSeconds;
+    while (remaining > slack) {
+        const double toGrid = h - pastGridS_;
+        if (remaining >= toGrid - slack) {
+            step(toGrid);
+            remaining -= toGrid;
+            ++steps_;
+            pastGridS_ = 0.0;
+            timeS_ = static_cast<double>(steps_) * h;
+        } else {
+            step(remaining);
+            pastGridS_ += remaining;
+            timeS_ = static_cast<double>(steps_) * h + pastGridS_;
+            remaining = 0.0;
+        }
     }
-    carryS_ = std::max(0.0, carryS_ - static_cast<double>(steps) * h);
 }
 
 Helicopter::StateVector Helicopter::withSteadyRotor(const StateVector& x, const WindVector& wind) const
@@ -678,7 +662,7 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
     setWind(windSettings);
     steps_ = 0;
     timeS_ = 0.0;
-    carryS_ = 0.0;
+    pastGridS_ = 0.0;
     governorRefRadS_ = P.rotorSpeed;
     powerFraction_ = 1.0;
     lastTrim_ = TrimResult{};
@@ -700,7 +684,7 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
         wind_.configure(calm);
         wind_.clearGusts();
         for (int i = 0; i < static_cast<int>(5.0 * P.physicsRateHz); ++i) {
-            step();
+            step(k_.stepS);
         }
         wind_ = saved;
         // Back to the origin, the contacts' sticking spots moved along, so the
@@ -711,7 +695,6 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
         }
         x_[kNorth] = 0.0;
         x_[kEast] = 0.0;
-        previous_ = x_;
         steps_ = 0;
         timeS_ = 0.0;
         currentWind_ = wind_.at(0.0);
@@ -833,7 +816,6 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
     const bool powerOk = x_[kEnginePower] <= P.powerAvailable;
     setControls(c);  // limits them if out of range
     resetSkidAnchors();
-    previous_ = x_;
     currentWind_ = wind_.at(0.0);
 
     lastTrim_.iterations = iter;
@@ -845,7 +827,7 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
 
 HostReadings Helicopter::readings() const
 {
-    const StateVector x = readingState();
+    const StateVector& x = x_;
     const Rotation rot(x);
     const Euler e = eulerOf(x);
     const Vec3 ve = rot.toEarth({x[kU], x[kV], x[kW]});
@@ -871,7 +853,7 @@ HostReadings Helicopter::readings() const
 
 FlightState Helicopter::state() const
 {
-    const StateVector x = readingState();
+    const StateVector& x = x_;
     Outputs out;
     evaluate(x, currentWind_, &out);
     const Rotation rot(x);

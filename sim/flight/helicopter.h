@@ -119,13 +119,14 @@ public:
     bool trim(const TrimRequest& request, const WindSettings& wind);
     const TrimResult& lastTrim() const { return lastTrim_; }
 
-    // Advances the model by dt seconds of simulated time, in fixed physics
-    // steps of 1 / physicsRateHz; the part of dt short of a whole step is
-    // carried to the next call. A dt of 0 or less does nothing.
+    // Advances the model by dt seconds of simulated time on a fixed grid of
+    // physics steps, 1 / physicsRateHz apart. A step that a host frame ends
+    // inside is split at the frame's time, so the readings are the state at
+    // that time and new controls act from exactly then. A dt of 0 or less
+    // (or not a number) does nothing.
     void advance(double dtSeconds);
 
-    // Time of the readings: whole physics steps plus the part-step carried.
-    double timeS() const { return timeS_ + carryS_; }
+    double timeS() const { return timeS_; }
     HostReadings readings() const;
     FlightState state() const;
 
@@ -170,12 +171,11 @@ private:
     static constexpr int kSkidPoints = 4;
 
     StateVector evaluate(const StateVector& x, const WindVector& wind, Outputs* out) const;
-    void step();
+    void step(double h);
     void updateSkidAnchors();
     void resetSkidAnchors();
     void applyControlRigging();
     void placeInTrimState(const TrimRequest& request, double pitch, double roll);
-    StateVector readingState() const;
 
     Parameters params_;
     Derived k_{};
@@ -185,10 +185,9 @@ private:
     WindField wind_;
     WindVector currentWind_{};
     StateVector x_{};
-    StateVector previous_{};   // state one physics step ago, for the readings between steps
     double timeS_ = 0.0;
-    double carryS_ = 0.0;
-    std::uint64_t steps_ = 0;
+    double pastGridS_ = 0.0;   // time since the last whole physics step
+    std::uint64_t steps_ = 0;  // whole physics steps
     double governorRefRadS_ = 0.0;
     double powerFraction_ = 1.0;
     // Control positions converted to blade angles, rad.

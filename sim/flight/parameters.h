@@ -95,8 +95,8 @@ struct Parameters {
 
     // Integration.
     // 90 Hz agrees with 720 Hz to three or four figures over manoeuvres and
-    // lift-off (docs/flight-model.md); 18, 30 and 45 Hz hosts divide it, and
-    // readings between steps are extrapolated by the part-step carried over.
+    // lift-off (docs/flight-model.md). Host frames of 18, 30 and 45 Hz fall
+    // on the grid; a step that another frame rate ends inside is split there.
     double physicsRateHz = 90.0;
     int turbulenceEverySteps = 2;       // turbulence filters advance every second step (45 Hz)
 };
