@@ -169,7 +169,10 @@ void writePreviews(const std::vector<GaugeBitmap>& bitmaps, const std::string& d
                        .upSpeed = -0.8, .upTrend = 0.5, .upSet = -1.0,
                        .rightSpeed = 0.9, .forwardSpeed = 1.6, .rightTrend = -0.5, .forwardTrend = 0.3,
                        .rightSet = 1.0, .forwardSet = 1.25, .lever = 0.62, .stick = 0.45};
-    writePng(drawPanel(bitmaps, engaged), 3, dir + "/panel_engaged.png");
+    RgbImage engagedPanel = drawPanel(bitmaps, engaged);
+    writePng(engagedPanel, 3, dir + "/panel_engaged.png");
+    writePng(engagedPanel.crop(258, 30, 109, 200), 6, dir + "/panel_engaged_controls.png");
+    writePng(engagedPanel.crop(55, 32, 200, 192), 5, dir + "/panel_engaged_screen.png");
     PanelState rest{.power = true, .guardOpen = false, .engaged = false};
     writePng(drawPanel(bitmaps, rest), 3, dir + "/panel_on_at_rest.png");
 }

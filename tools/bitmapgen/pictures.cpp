@@ -106,11 +106,8 @@ void drawScrew(cairo_t* cr, double cx, double cy, double angle) {
     cairo_translate(cr, cx, cy);
     cairo_rotate(cr, angle);
     for (int arm = 0; arm < 2; ++arm) {
-        cairo_rectangle(cr, -4.3, -0.85, 8.6, 1.7);
-        setColour(cr, grey(34));
-        cairo_fill(cr);
-        cairo_rectangle(cr, -4.0, 0.85, 8.0, 0.6);
-        setColour(cr, grey(210), 0.35);
+        cairo_rectangle(cr, -4.2, -0.9, 8.4, 1.8);
+        setColour(cr, grey(30));
         cairo_fill(cr);
         cairo_rotate(cr, kPi / 2);
     }
@@ -221,8 +218,8 @@ void drawFace(cairo_t* cr) {
     setColour(cr, grey(26));
     cairo_stroke(cr);
     for (double stopX : {kGuardX + 12.5, kGuardX + kGuardWidth - 12.5}) {
-        roundedRect(cr, stopX - 3.5, kGuardY + 7.0, 7.0, 4.0, 1.5);
-        fillLinear(cr, 0, kGuardY + 7.0, 0, kGuardY + 11.0, {{0.0, grey(40)}, {1.0, grey(22)}});
+        roundedRect(cr, stopX - 3.5, kGuardY + 4.0, 7.0, 3.5, 1.5);
+        fillLinear(cr, 0, kGuardY + 4.0, 0, kGuardY + 7.5, {{0.0, grey(40)}, {1.0, grey(22)}});
     }
 
     // The target height: two arrow buttons, + and - beside them, and the
