@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "display/elements.h"
+#include "input/mouse.h"
+#include "module/gauge.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -266,6 +268,27 @@ TEST(GaugeBitmaps, TheScreensCrossAndScalesMeetTheMarkersOnTheFace) {
     EXPECT_EQ(screenY + 72, upSpeedMarker.base.y + 3);
     EXPECT_EQ(screenX + 149, upSpeedMarker.base.x + 3) << "the vertical markers ride on the scale's line";
     EXPECT_EQ(screenY + 126, turnRateMarker.base.y + 3) << "the yaw markers ride on the scale's line";
+}
+
+TEST(GaugeBitmaps, EveryClickAreaOnTheScreenHasPrintingUnderIt) {
+    Bitmap screen("60_screen.bmp");
+    ASSERT_TRUE(screen.ok());
+    const int left = screenImage.base.x;
+    const int top = screenImage.base.y;
+    int areasOnScreen = 0;
+    for (int i = 0; i < kMouseRectCount; ++i) {
+        const MouseRect& area = mouseRects[i];
+        if (area.kind != kMouseArea || area.x < left || area.x + area.width > left + screen.width() ||
+            area.y < top || area.y + area.height > top + screen.height()) {
+            continue;
+        }
+        ++areasOnScreen;
+        SCOPED_TRACE(testing::Message() << "area " << i << " at " << area.x << "," << area.y);
+        EXPECT_GT(screen.count(area.x - left, area.y - top, area.x - left + area.width,
+                              area.y - top + area.height, isDarkGreen),
+                  0);
+    }
+    EXPECT_EQ(areasOnScreen, 8) << "the cross's centre and ends, the yaw scale's centre and ends";
 }
 
 TEST(GaugeBitmaps, TheGuardCoversTheLowerButtonWhenClosedAndStandsAboveTheHingeWhenOpen) {
