@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+//
+// A plot of one flight, drawn with cairo as a PNG: stacked panels against
+// time sharing one time axis (height against the target height, the three
+// speeds and the yaw rate against their set points, the axis commands, the
+// unit's flags), the scenario's phases shaded across all of them, each panel
+// with its axis, ticks, unit and legend.
+#ifndef HOVER_SIM_PLOT_FLIGHT_PLOT_H
+#define HOVER_SIM_PLOT_FLIGHT_PLOT_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plot {
+
+// One host frame as the plot needs it. A value is absent where the host
+// did not have it (no set point shown, no command sent in that frame).
+struct FlightSample {
+    double timeS = 0.0;
+    double heightFt = 0.0;
+    std::optional<double> targetFt;
+    double forwardMs = 0.0;  // body axes: along the heading
+    double rightMs = 0.0;
+    double upMs = 0.0;
+    double yawRateDegS = 0.0;
+    std::optional<double> forwardSetMs;
+    std::optional<double> rightSetMs;
+    std::optional<double> upSetMs;
+    std::optional<double> turnSetDegS;
+    // Axis commands sent in the frame, in the host's axis units.
+    std::optional<double> elevator;
+    std::optional<double> aileron;
+    std::optional<double> rudder;
+    std::optional<double> collective;
+    bool engaged = false;
+    std::optional<bool> powerOn;
+    bool pitchGuard = false;
+};
+
+struct FlightPhase {
+    std::string name;
+    double fromS = 0.0;
+    double toS = 0.0;
+};
+
+// About `target` evenly spaced round values (steps of 1, 2 or 5 times a
+// power of ten) covering [low, high]: the first at or below `low`, the last
+// at or above `high`.
+std::vector<double> niceTicks(double low, double high, int target);
+
+class FlightPlot {
+public:
+    explicit FlightPlot(std::string title) : title_(std::move(title)) {}
+
+    void add(const FlightSample& sample) { samples_.push_back(sample); }
+    void addPhase(const FlightPhase& phase) { phases_.push_back(phase); }
+    size_t size() const { return samples_.size(); }
+
+    // Writes the plot. Fails, with the reason, when there is nothing to plot
+    // or the file cannot be written.
+    bool writePng(const std::string& path, std::string& error, int width = 1400, int height = 1600) const;
+
+private:
+    std::string title_;
+    std::vector<FlightSample> samples_;
+    std::vector<FlightPhase> phases_;
+};
+
+}  // namespace plot
+
+#endif
