@@ -300,8 +300,14 @@ double GAUGE_CALL showStick(GaugeElement*) {
 
 // Advances once per call, so the bar's time constant is counted in the
 // host's refreshes of the element.
+// A lever reading that is not a number is passed over: the filter keeps its
+// value, since one bad reading would otherwise blank the bar for the rest of
+// the session (nothing ever resets the filter).
 double GAUGE_CALL showLever(GaugeElement* element) {
     double lever = reinterpret_cast<MovingImageElement*>(element)->yVar.value;
+    if (!std::isfinite(lever)) {
+        return leverDisplayFilter;
+    }
     double filtered = kLeverTake * lever + kLeverKeep * leverDisplayFilter;
     leverDisplayFilter = filtered;
     return filtered;

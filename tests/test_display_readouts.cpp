@@ -356,6 +356,15 @@ TEST_F(Readouts, TheLeverFilterSurvivesTheControllerReset) {
     EXPECT_EQ(callLever(16384.0), 0.15000000000000002 * 16384.0 + 0.85 * filtered);
 }
 
+TEST_F(Readouts, ABadLeverReadingLeavesTheBarWhereItWas) {
+    const double filtered = callLever(16384.0);
+    EXPECT_EQ(callLever(std::nan("")), filtered);
+    EXPECT_EQ(callLever(HUGE_VAL), filtered);
+    EXPECT_EQ(callLever(-HUGE_VAL), filtered);
+    EXPECT_EQ(leverDisplayFilter, filtered);
+    EXPECT_EQ(callLever(16384.0), 0.15000000000000002 * 16384.0 + 0.85 * filtered);
+}
+
 TEST_F(Readouts, TheScreenIsHiddenWhileOffAndShownWhileOnKeepingItsOtherFlags) {
     controller.systemPowerOn = 0;
     EXPECT_EQ(showScreen(&screenImage.base), -1.0);
