@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+//
+// Fuzz target: a host gone wrong. The input chooses a sequence of service
+// calls (mostly frames, but also pre-install with any parameter string,
+// pre-kill, connect-to-window and codes the gauge does not know), host
+// values (finite, NaN, infinite, extreme, any bit pattern), time steps
+// (zero, negative, tiny, huge), the host's table coming and going, mouse
+// clicks through the gauge's mouse table and draws of the whole element tree
+// with fenced text buffers. The exerciser checks every promise after every
+// call. Then the inputs return to finite values and the state must stay
+// finite without any reset; and after a connect-to-window the pilot engages
+// and every engaged frame must send all four axis commands.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/exerciser.h"
+#include "tests/test_host.h"
+
+namespace {
+
+constexpr int kMaxSteps = 4000;
+constexpr int kRecoveryFrames = 40;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    resetModuleState();
+    exercise::ByteSource source(data, size);
+    exercise::Exerciser host(source, exercise::Profile::kFrames);
+    for (int steps = 0; steps < kMaxSteps && !source.exhausted(); ++steps) {
+        host.step();
+    }
+    host.setFiniteInputs(true);
+    for (int i = 0; i < kRecoveryFrames; ++i) {
+        host.frame();
+        host.checkState();
+    }
+    host.flyOn(kRecoveryFrames);
+    return 0;
+}
