@@ -1,25 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "control/controller.h"
 
+#include "module/params.h"
+
 ControllerState controller;
 
-namespace {
-
-AxisLoop freshLoop(const GainDefaults& gains) {
-    AxisLoop loop{};
-    loop.Kpr = gains.Kpr;
-    loop.Tv = gains.Tv;
-    loop.Tn = gains.Tn;
-    return loop;
-}
-
-}  // namespace
-
 void resetController() {
-    controller.up = freshLoop(kUpDefaults);
-    controller.forward = freshLoop(kForwardDefaults);
-    controller.right = freshLoop(kRightDefaults);
-    controller.turn = freshLoop(kTurnDefaults);
+    controller.up = AxisLoop{};
+    controller.forward = AxisLoop{};
+    controller.right = AxisLoop{};
+    controller.turn = AxisLoop{};
+    // The gains go back to what the panel configured (the bare defaults when
+    // it configured nothing): the host connects the gauge to its window
+    // after installing it, and the panel's factors must survive that.
+    applyPanelGains();
     controller.targetHeightFt = kResetHeightFt;
     controller.systemPowerOn = 0;
     controller.guardOpen = 0;

@@ -72,6 +72,11 @@ HRESULT openJoystick(HWND window) {
     if (FAILED(result)) {
         return result;
     }
+    // A platform that reports success without handing over an object must
+    // not lead to a call through a null pointer.
+    if (directInput == nullptr) {
+        return E_FAIL;
+    }
     result = directInput->EnumDevices(DIDEVTYPE_JOYSTICK, onJoystickFound, nullptr, DIEDFL_ATTACHEDONLY);
     if (FAILED(result)) {
         return result;

@@ -140,9 +140,21 @@ double readFactor(const char* text) {
     return negative ? -value : value;
 }
 
+double panelGainFactors[kGainKeyCount] = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
+
+static_assert(sizeof kGainKeys / sizeof kGainKeys[0] == kGainKeyCount);
+
+void applyPanelGains() {
+    for (int i = 0; i < kGainKeyCount; ++i) {
+        const GainKey& entry = kGainKeys[i];
+        (controller.*entry.loop).*entry.gain = entry.defaultValue * panelGainFactors[i];
+    }
+}
+
 void readGainParameters(const GaugeHeader* header) {
     const char* parameters = (header != nullptr) ? header->parameters : nullptr;
-    for (const GainKey& entry : kGainKeys) {
+    for (int i = 0; i < kGainKeyCount; ++i) {
+        const GainKey& entry = kGainKeys[i];
         double factor = 1.0;
         if (parameters != nullptr && parameters[0] != '\0') {
             const char* match = findParameter(parameters, entry.key);
@@ -150,6 +162,7 @@ void readGainParameters(const GaugeHeader* header) {
                 factor = readFactor(match + std::strlen(entry.key));
             }
         }
+        panelGainFactors[i] = factor;
         (controller.*entry.loop).*entry.gain = entry.defaultValue * factor;
     }
 }

@@ -8,8 +8,21 @@
 #include "sdk/gauge_sdk.h"
 
 // Sets all twelve gains to default × factor from the header's parameter
-// string; a key that is absent keeps the factor 1.
+// string; a key that is absent keeps the factor 1. The factors are kept as
+// the panel's configuration.
 void readGainParameters(const GaugeHeader* header);
+
+// Sets all twelve gains to default × the factor the panel configured at the
+// last pre-install (1 for every key before the first one). The controller's
+// reset uses it, so that a connect-to-window service following the
+// pre-install does not throw the panel's configuration away.
+void applyPanelGains();
+
+// The twelve factors read at the last pre-install, in the order the keys are
+// read: KprTurn TvTurn TnTurn KprRight TvRight TnRight KprForward TvForward
+// TnForward KprUp TvUp TnUp. All 1 at load.
+constexpr int kGainKeyCount = 12;
+extern double panelGainFactors[kGainKeyCount];
 
 // The key's first occurrence in the string, or null when there is none or
 // when a comment character ('/', '#' or '\'') precedes it.

@@ -7,6 +7,7 @@
 #include "input/joystick.h"
 #include "module/gauge.h"
 #include "module/host_interface.h"
+#include "module/params.h"
 
 #ifndef _WIN32
 #include "fake_dinput.h"
@@ -87,6 +88,9 @@ uint32_t TestHost::onEvent(uint32_t eventId, int32_t value) {
 
 void resetModuleState() {
     controller = ControllerState{};
+    for (double& factor : panelGainFactors) {
+        factor = 1.0;
+    }
     hostVars.time.value = 0.0;
     hostVars.heading.value = 0.0;
     hostVars.velocityNorth.value = 0.0;

@@ -190,13 +190,39 @@ TEST_F(GainParameters, HugeStringsAndKeysAtTheVeryEndAreReadSafely) {
     EXPECT_NEAR(controller.up.Kpr, -2000.0 * 111111.11111111111, 1e-6);
 }
 
-TEST_F(GainParameters, ReadingIsRepeatedAtEveryPreInstallAndUndoneByConnect) {
+TEST_F(GainParameters, ReadingIsRepeatedAtEveryPreInstall) {
     read("KprUp2");
     EXPECT_EQ(controller.up.Kpr, -4000.0);
     buffer_ = "KprUp3";
     hoverGauge.parameters = buffer_.data();
     handleService(&hoverGauge, kServicePreInstall, 0);
     EXPECT_EQ(controller.up.Kpr, -6000.0);
+    buffer_ = "";
+    handleService(&hoverGauge, kServicePreInstall, 0);
+    expectDefaults();
+}
+
+// The host installs the gauge and then connects it to its window; the
+// panel's factors must survive the controller reset that comes with it.
+TEST_F(GainParameters, TheConnectToWindowResetKeepsThePanelsFactors) {
+    buffer_ = "KprUp2 TnTurn0.5 KprForward 0.5 TvForward 0.5";
+    hoverGauge.parameters = buffer_.data();
+    handleService(&hoverGauge, kServicePreInstall, 0);
+    controller.up.Kpr = 123.0;
+    controller.up.integral = 4.0;
+    handleService(&hoverGauge, kServiceConnectToWindow, 0);
+    EXPECT_EQ(controller.up.Kpr, -4000.0);
+    EXPECT_EQ(controller.turn.Tn, 0.5);
+    EXPECT_EQ(controller.forward.Kpr, -500.0);
+    EXPECT_EQ(controller.forward.Tv, 4.0);
+    EXPECT_EQ(controller.right.Kpr, 1000.0);
+    EXPECT_EQ(controller.up.integral, 0.0);
+    EXPECT_EQ(controller.targetHeightFt, 100.0);
+
+    // A later install without a string puts the bare defaults back, and so
+    // does every reset after it.
+    buffer_ = "";
+    handleService(&hoverGauge, kServicePreInstall, 0);
     handleService(&hoverGauge, kServiceConnectToWindow, 0);
     expectDefaults();
 }
