@@ -90,10 +90,34 @@ int main(int argc, char** argv) {
     app.add_flag("--check", checkOnly, "Only read the scenarios and report errors in them");
     app.add_option("--duration", duration, "Fly this many seconds instead of the scenario's duration")
         ->check(CLI::PositiveNumber);
+    // Pictures of the run: only where the panel renderer is built (natively,
+    // with cairo).
+    host::RunOptions pictureOptions;
+#ifdef HOVERSIM_PICTURES
+    app.add_option("--panel-at", pictureOptions.panelTimes,
+                   "Write the panel as drawn at these host times, s (comma-separated; a time past the end: the last frame)")
+        ->delimiter(',');
+    app.add_option("--panel-every", pictureOptions.panelEvery, "Write the panel every this many seconds, from 0")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--panel-prefix", pictureOptions.panelPrefix,
+                   "Panel pictures are <prefix><time>s.png, e.g. panel_0060.0s.png (default: panel_)");
+    app.add_option("--panel-scale", pictureOptions.panelScale, "Draw the panel this many times its size (default 1)")
+        ->check(CLI::Range(0.25, 8.0));
+    app.add_option("--bitmaps", pictureOptions.bitmapDirectory,
+                   "The module's bitmaps (default: bitmaps/ beside the module, else the build tree's)");
+    app.add_option("--plot", pictureOptions.plotPath,
+                   "Write a plot of the run (height, speeds, commands, flags against time, phases) to this PNG");
+#endif
     CLI11_PARSE(app, argc, argv);
 
     if (!tracePath.empty() && scenarioFiles.size() > 1) {
         std::cerr << "hoversim: --trace takes one scenario\n";
+        return kCannotRun;
+    }
+    const bool pictures = !pictureOptions.panelTimes.empty() || pictureOptions.panelEvery > 0.0 ||
+                          !pictureOptions.plotPath.empty();
+    if (pictures && scenarioFiles.size() > 1) {
+        std::cerr << "hoversim: panel pictures and plots take one scenario\n";
         return kCannotRun;
     }
     int status = kAllHeld;
@@ -112,7 +136,7 @@ int main(int argc, char** argv) {
             scenario->duration = duration;
         }
         std::ofstream traceFile;
-        host::RunOptions options;
+        host::RunOptions options = pictureOptions;
         options.modulePath = modulePath;
         if (tracePath == "-") {
             options.trace = &std::cout;

@@ -14,6 +14,10 @@
 #include "sim/host/mouse.h"
 #include "sim/host/panel.h"
 #include "sim/host/platform_edge.h"
+#ifdef HOVERSIM_PICTURES
+#include "sim/panel/run_pictures.h"
+#include "sim/plot/flight_plot.h"
+#endif
 
 namespace host {
 
@@ -401,6 +405,41 @@ void addAction(std::string& actions, const std::string& action) {
     actions += action;
 }
 
+#ifdef HOVERSIM_PICTURES
+// One frame for the plot: body-axis speeds from the served tokens, the set
+// points as the panel's markers show them, the commands of the update.
+plot::FlightSample plotSample(const Frame& f, const GaugeHost& gaugeHost) {
+    constexpr double kMetresPerFoot = 0.3047999902464003;
+    constexpr double kDegreesPerYawUnit = 360.0 / 65536.0;
+    const double psi = f.headingDeg * 3.141592653589793 / 180.0;
+    const double vn = gaugeHost.token(kTokenVelocityNorth) * kMetresPerFoot;
+    const double ve = gaugeHost.token(kTokenVelocityEast) * kMetresPerFoot;
+    const auto command = [](const std::optional<int32_t>& c) {
+        return c ? std::optional<double>(*c) : std::nullopt;
+    };
+    plot::FlightSample s;
+    s.timeS = f.hostTime;
+    s.heightFt = f.heightFt;
+    s.targetFt = f.panel.targetHeightFt;
+    s.forwardMs = vn * std::cos(psi) + ve * std::sin(psi);
+    s.rightMs = ve * std::cos(psi) - vn * std::sin(psi);
+    s.upMs = gaugeHost.token(kTokenVerticalSpeed) * kMetresPerFoot;
+    s.yawRateDegS = gaugeHost.token(kTokenYawRate) * kDegreesPerYawUnit;
+    s.forwardSetMs = f.panel.forwardSpeedSet;
+    s.rightSetMs = f.panel.rightSpeedSet;
+    s.upSetMs = f.panel.upSpeedSet;
+    s.turnSetDegS = f.panel.turnRateSet;
+    s.elevator = command(f.elevator);
+    s.aileron = command(f.aileron);
+    s.rudder = command(f.rudder);
+    s.collective = command(f.throttle);
+    s.engaged = f.commanding;
+    s.powerOn = f.panel.powerOn;
+    s.pitchGuard = f.pitchGuard;
+    return s;
+}
+#endif
+
 }  // namespace
 
 bool RunResult::allHeld() const {
@@ -470,6 +509,20 @@ RunResult runScenario(const Scenario& scenario, const RunOptions& options) {
 
     Mouse mouse(gaugeHost.gauge()->mouseRects);
     Panel panel(gaugeHost.gauge());
+#ifdef HOVERSIM_PICTURES
+    panel::RunPictures pictures;
+    panel::PictureRequest pictureRequest;
+    pictureRequest.times = options.panelTimes;
+    pictureRequest.every = options.panelEvery;
+    pictureRequest.prefix = options.panelPrefix;
+    pictureRequest.bitmaps = options.bitmapDirectory;
+    pictureRequest.scale = options.panelScale;
+    std::string pictureError;
+    if (!pictures.start(gaugeHost.gauge(), path, pictureRequest, pictureError)) {
+        result.notes.push_back("no panel pictures: " + pictureError);
+    }
+    plot::FlightPlot flightPlot(scenario.name + (scenario.description.empty() ? "" : ": " + scenario.description));
+#endif
     std::vector<PhaseMeter> phases(scenario.phases.begin(), scenario.phases.end());
     std::vector<Judge> judges(scenario.expectations.begin(), scenario.expectations.end());
     if (options.trace != nullptr) {
@@ -577,6 +630,13 @@ RunResult runScenario(const Scenario& scenario, const RunOptions& options) {
         f.pitchDeg = gaugeHost.token(kTokenPitch);
         f.northFt = northFt;
         f.eastFt = eastFt;
+#ifdef HOVERSIM_PICTURES
+        pictures.frame(f.hostTime, dt, k + 1 == frameCount,
+                       [&gaugeHost](uint32_t token) { return gaugeHost.token(token); }, failure21);
+        if (!options.plotPath.empty()) {
+            flightPlot.add(plotSample(f, gaugeHost));
+        }
+#endif
         for (PhaseMeter& meter : phases) meter.observe(f);
         for (Judge& judge : judges) judge.observe(f);
         if (options.trace != nullptr) {
@@ -617,6 +677,21 @@ RunResult runScenario(const Scenario& scenario, const RunOptions& options) {
     if (!panel.hasElements()) {
         result.notes.push_back("the gauge has no element tree: the panel shows nothing");
     }
+#ifdef HOVERSIM_PICTURES
+    for (const std::string& problem : pictures.problems()) {
+        result.notes.push_back("panel picture: " + problem);
+    }
+    if (!options.plotPath.empty()) {
+        const double end = static_cast<double>(frameCount - 1) * dt;
+        for (const PhaseSpec& phase : scenario.phases) {
+            flightPlot.addPhase({phase.name, phase.from, std::min(phase.to, end)});
+        }
+        std::string plotError;
+        if (!flightPlot.writePng(options.plotPath, plotError)) {
+            result.notes.push_back("no plot: " + plotError);
+        }
+    }
+#endif
     return result;
 }
 

@@ -18,6 +18,15 @@ namespace host {
 struct RunOptions {
     std::string modulePath;
     std::ostream* trace = nullptr;  // CSV, one row per frame, when set
+    // Pictures, in the builds that have the panel renderer (HOVERSIM_PICTURES):
+    // the panel at these host times (s) and every panelEvery seconds as
+    // <panelPrefix><time>s.png, and a plot of the whole run.
+    std::vector<double> panelTimes;
+    double panelEvery = 0.0;
+    std::string panelPrefix = "panel_";
+    double panelScale = 1.0;
+    std::string bitmapDirectory;  // empty: beside the module, else the build tree's
+    std::string plotPath;
 };
 
 struct PhaseResult {
