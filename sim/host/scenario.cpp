@@ -427,8 +427,7 @@ std::string scenarioFormatHelp() {
   parameters = "KprUp 1.5"               the panel's parameter string for the gauge
   service_order = "install_then_connect"  the simulator's order of the first two
                  service calls; "connect_then_install" is the other one. The
-                 connect-to-window service puts the unscaled gains back, so the
-                 parameter string acts only in the second order.
+                 panel's gain factors hold in either order.
 
   [start]      the helicopter starts trimmed in steady flight:
     height_ft = 100  ground_speed_kt = 5  track_deg = 30  heading_deg = 0
