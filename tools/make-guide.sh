@@ -25,7 +25,8 @@ mkdir -p docs/images
 if cmake --build "$build" --target hoversim hoversim_module >/dev/null 2>&1 &&
     "$build/sim/host/hoversim" --help 2>/dev/null | grep -q -- '--plot'; then
     "$build/sim/host/hoversim" scenarios/demo.toml --quiet \
-        --plot docs/images/flight_demo.png --panel-at 60 --panel-prefix docs/images/flight_demo_panel_ || true
+        --plot docs/images/flight_demo.png --panel-at 60 --panel-scale 2 \
+        --panel-prefix docs/images/flight_demo_panel_ || true
     echo "docs/images/flight_demo.png"
 else
     echo "make-guide: this hoversim draws no plots; the flight plot is left as it is" >&2
