@@ -485,14 +485,19 @@ void Exerciser::service(uint32_t code) {
 }
 
 void Exerciser::preInstall() {
-    ++counters_.preInstalls;
     const std::string text = randomParameterString(choices());
+    preInstall(finite_ || !choices().chance(16) ? text.c_str() : nullptr);
+}
+
+void Exerciser::preInstall(const char* text) {
+    ++counters_.preInstalls;
     // The host's copy, exactly as long as the text, kept until the next
     // pre-install: reading past its NUL is a heap overflow.
     char* copy = nullptr;
-    if (finite_ || !choices().chance(16)) {
-        copy = new char[text.size() + 1];
-        std::memcpy(copy, text.c_str(), text.size() + 1);
+    if (text != nullptr) {
+        const size_t size = std::strlen(text) + 1;
+        copy = new char[size];
+        std::memcpy(copy, text, size);
     }
     header_->parameters = copy;
     delete[] parameters_;
@@ -856,6 +861,9 @@ void Exerciser::pilotEngages() {
 void Exerciser::flyOn(int frames) {
     constexpr uint32_t kAxisCommands = 4;
     setFiniteInputs(true);
+    // The panel is loaded again without a parameter string: the default
+    // gains, whatever an earlier string or reset left.
+    preInstall("");
     service(kServiceConnectToWindow);
     int engaged = 0;
     for (int i = 0; i < frames; ++i) {

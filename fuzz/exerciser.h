@@ -118,6 +118,8 @@ public:
     void drawGauge();
     void click();
     void preInstall();
+    // The pre-install service with this parameter string (null: none).
+    void preInstall(const char* text);
     void service(uint32_t code);
     void scriptJoystick();
 
@@ -131,10 +133,11 @@ public:
     // as often as needed until the hold engages (up to `attempts` frames).
     void pilotEngages();
 
-    // The inputs return to finite values and the connect-to-window service
-    // puts the default gains back: for `frames` frames the pilot keeps the
-    // hold engaged, and every engaged frame must send all four axis
-    // commands. Fails if the hold never engages.
+    // The inputs return to finite values and the panel is installed again
+    // without a parameter string and connected to its window, which gives
+    // the default gains: for `frames` frames the pilot keeps the hold
+    // engaged, and every engaged frame must send all four axis commands.
+    // Fails if the hold never engages.
     void flyOn(int frames);
 
     // Fails unless the module's state is what it promises: every loop value

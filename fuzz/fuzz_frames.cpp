@@ -8,8 +8,9 @@
 // clicks through the gauge's mouse table and draws of the whole element tree
 // with fenced text buffers. The exerciser checks every promise after every
 // call. Then the inputs return to finite values and the state must stay
-// finite without any reset; and after a connect-to-window the pilot engages
-// and every engaged frame must send all four axis commands.
+// finite without any reset; and once the panel is installed again with the
+// default gains, the pilot engages and every engaged frame must send all
+// four axis commands.
 #include <cstddef>
 #include <cstdint>
 
