@@ -7,9 +7,11 @@
 // Every loop keeps its filter, rate and integral finite: a frame whose
 // reading (or arithmetic) would give a loop a NaN or an infinity skips that
 // loop's update, so one bad host value cannot stay in a filter for the rest
-// of the flight. With finite readings the update is exactly the loop law.
+// of the flight. With finite readings the update is exactly the loop law,
+// except that a filter value below the smallest normal double is taken as 0.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "control/controller.h"
 #include "module/host_interface.h"
@@ -50,14 +52,22 @@ double limitIntegral(double integral, IntegralBounds bounds) {
     return std::min(std::max(integral, bounds.lo), bounds.hi);
 }
 
+// In a steady state a filter decays toward 0 and would end on the smallest
+// subnormal double and stay there for good, since 0.7 or 0.55 times it
+// rounds back to it. Every frame would then compute with subnormals, which
+// the processor does many times slower; at that size the value is 0.
+double flushSubnormal(double value) {
+    return std::fabs(value) < std::numeric_limits<double>::min() ? 0.0 : value;
+}
+
 // One loop's filter, rate and integral for this frame. Nothing is stored
 // unless the measurement and every new value are finite numbers.
 void advanceLoop(AxisLoop& loop, double measurement, double dt, IntegralRule rule,
                  IntegralBounds bounds) {
     const double e = measurement - loop.setPoint;
-    const double filtered = e * kNewErrorWeight + loop.filteredError * kErrorSmoothing;
-    const double rate = ((filtered - loop.filteredError) / dt) * kNewRateWeight
-                        + loop.errorRate * kRateSmoothing;
+    const double filtered = flushSubnormal(e * kNewErrorWeight + loop.filteredError * kErrorSmoothing);
+    const double rate = flushSubnormal(((filtered - loop.filteredError) / dt) * kNewRateWeight
+                                       + loop.errorRate * kRateSmoothing);
     double integral = loop.integral;
     switch (rule) {
     case IntegralRule::kReset:
