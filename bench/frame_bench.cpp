@@ -54,6 +54,20 @@ void floorEngaged(benchmark::State& state) {
     }
 }
 
+void bareLawDisengaged(benchmark::State& state) {
+    bench::powerOnDisengaged();
+    for (auto _ : state) {
+        bench::bareLawFrameDisengaged();
+    }
+}
+
+void bareLawEngaged(benchmark::State& state) {
+    bench::engageHold();
+    for (auto _ : state) {
+        bench::bareLawFrameEngaged();
+    }
+}
+
 void drawPassEngaged(benchmark::State& state) {
     bench::engageHold();
     bench::preUpdateFrame();
@@ -70,4 +84,6 @@ BENCHMARK(preUpdateDisengaged)->Name("preUpdate/disengaged");
 BENCHMARK(floorDisengaged)->Name("floor/disengaged");
 BENCHMARK(preUpdateEngaged)->Name("preUpdate/engaged");
 BENCHMARK(floorEngaged)->Name("floor/engaged");
+BENCHMARK(bareLawDisengaged)->Name("bareLaw/disengaged");
+BENCHMARK(bareLawEngaged)->Name("bareLaw/engaged");
 BENCHMARK(drawPassEngaged)->Name("drawPass");

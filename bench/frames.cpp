@@ -3,8 +3,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "bench/bench_host.h"
 #include "bench/draw_pass.h"
@@ -57,6 +59,82 @@ void sineAndCosineOf(double headingDeg) {
     benchmark::DoNotOptimize(s);
 }
 
+// The bare law's own state: one record per loop, and the last time read.
+struct BareLoop {
+    double setPoint;
+    double filtered;
+    double rate;
+    double integral;
+    double Kpr;
+    double Tv;
+    double Tn;
+};
+struct BareLaw {
+    BareLoop up{0.0, 0.0, 0.0, 0.0, -2000.0, 2.0, 4.0};
+    BareLoop forward{0.0, 0.0, 0.0, 0.0, -1000.0, 8.0, 2.0};
+    BareLoop right{0.0, 0.0, 0.0, 0.0, 1000.0, 8.0, 2.0};
+    BareLoop turn{0.0, 0.0, 0.0, 0.0, 500.0, 2.0, 1.0};
+    double time = 0.0;
+    double targetHeightFt = 100.0;
+};
+BareLaw bareState;
+
+// The filter and the rate of one loop; returns the filtered error. Values
+// that would sit on a subnormal are taken as 0, as the module does.
+inline double filterBare(BareLoop& loop, double measurement, double dt) {
+    const double filtered = (measurement - loop.setPoint) * 0.45 + loop.filtered * 0.55;
+    double rate = ((filtered - loop.filtered) / dt) * 0.3 + loop.rate * 0.7;
+    rate = std::fabs(rate) < std::numeric_limits<double>::min() ? 0.0 : rate;
+    loop.filtered = std::fabs(filtered) < std::numeric_limits<double>::min() ? 0.0 : filtered;
+    loop.rate = rate;
+    return filtered;
+}
+
+inline int32_t commandBare(const BareLoop& loop, double low, double high) {
+    const double u = std::trunc(loop.Kpr * (loop.integral / loop.Tn + loop.Tv * loop.rate + loop.filtered));
+    return static_cast<int32_t>(std::min(std::max(u, low), high));
+}
+
+// One frame of the law on the readings in `vars`, which stand in the
+// module's order with the heading at `heading`.
+inline void bareLaw(HostVar* vars, int heading, bool engaged) {
+    BareLaw& law = bareState;
+    const double t1 = vars[0].value;
+    const double dt = t1 - law.time;
+    law.time = t1;
+    if (engaged && vars[1].value > 20.0) {
+        law.up.setPoint = std::min(std::max((law.targetHeightFt - vars[2].value * 3.28084) * 0.25, -2.0), 2.0);
+    }
+    const double vN = vars[heading + 1].value * kMetresPerFoot;
+    const double vE = vars[heading + 2].value * kMetresPerFoot;
+    double psi = vars[heading].value * kRadiansPerDegree;
+    benchmark::DoNotOptimize(psi);
+    const double c = std::cos(psi);
+    const double s = std::sin(psi);
+    const double forwardSpeed = vN * c + vE * s;
+    const double rightSpeed = vE * c - vN * s;
+
+    const double fForward = filterBare(law.forward, forwardSpeed, dt);
+    law.forward.integral = std::fabs(law.forward.rate) > 0.5 ? 0.0 : fForward * dt + law.forward.integral;
+    const double fRight = filterBare(law.right, rightSpeed, dt);
+    law.right.integral = std::fabs(law.right.rate) > 0.5 ? 0.0 : fRight * dt + law.right.integral;
+    const double fUp = filterBare(law.up, vars[heading + 3].value * kMetresPerFoot, dt);
+    law.up.integral = std::min(std::max(fUp * dt + law.up.integral, law.up.Tn * 15000.0 / law.up.Kpr),
+                               law.up.Tn * 5000.0 / law.up.Kpr);
+    const double fTurn = filterBare(law.turn, vars[heading + 4].value * 0.0054931640625, dt);
+    if (std::fabs(law.turn.rate) < 0.5) {
+        law.turn.integral += fTurn * dt;
+    }
+    law.turn.integral = std::min(std::max(law.turn.integral, law.turn.Tn * -6000.0 / law.turn.Kpr),
+                                 law.turn.Tn * 6000.0 / law.turn.Kpr);
+    if (!engaged) {
+        law.turn.integral = law.turn.Tn * vars[9].value / law.turn.Kpr;
+        law.right.integral = law.right.Tn * vars[7].value / law.right.Kpr;
+        law.forward.integral = law.forward.Tn * vars[8].value / law.forward.Kpr;
+        law.up.integral = law.up.Tn * vars[10].value / law.up.Kpr;
+    }
+}
+
 HostCallCount counted{};
 
 void GAUGE_CALL countRead(HostVar* variable) {
@@ -96,6 +174,36 @@ void floorFrameEngaged() {
     api->sendEvent(kEventAileron, -340);
     api->sendEvent(kEventElevator, 560);
     api->sendEvent(kEventThrottle, 9100);
+}
+
+void bareLawFrameDisengaged() {
+    advanceHostTime();
+    HostApi* api = ImportTable.hostApi;
+    for (HostVar& variable : disengagedVars) {
+        api->readVariable(&variable);
+    }
+    bareLaw(disengagedVars, kDisengagedHeading, false);
+}
+
+void bareLawFrameEngaged() {
+    advanceHostTime();
+    HostApi* api = ImportTable.hostApi;
+    for (int i = 0; i < 8; ++i) {
+        api->readVariable(&engagedVars[i]);
+    }
+    bareLaw(engagedVars, kEngagedHeading, true);
+    const BareLaw& law = bareState;
+    api->sendEvent(kEventRudder, commandBare(law.turn, -6000.0, 6000.0));
+    api->sendEvent(kEventAileron, commandBare(law.right, -6000.0, 6000.0));
+    api->sendEvent(kEventElevator, commandBare(law.forward, -6000.0, 6000.0));
+    api->sendEvent(kEventThrottle, commandBare(law.up, 5000.0, 15000.0));
+    api->readVariable(&engagedVars[8]);
+    if (engagedVars[8].value > 10.0) {
+        api->sendEvent(kEventElevator, -6000);
+    }
+    if (engagedVars[8].value < -10.0) {
+        api->sendEvent(kEventElevator, 6000);
+    }
 }
 
 HostCallCount countHostCalls() {
@@ -157,6 +265,18 @@ __attribute__((noipa)) void hover_frames_preupdate_engaged(int64_t n) {
 __attribute__((noipa)) void hover_frames_floor_engaged(int64_t n) {
     for (int64_t i = 0; i < n; ++i) {
         bench::floorFrameEngaged();
+    }
+}
+
+__attribute__((noipa)) void hover_frames_bare_law_disengaged(int64_t n) {
+    for (int64_t i = 0; i < n; ++i) {
+        bench::bareLawFrameDisengaged();
+    }
+}
+
+__attribute__((noipa)) void hover_frames_bare_law_engaged(int64_t n) {
+    for (int64_t i = 0; i < n; ++i) {
+        bench::bareLawFrameEngaged();
     }
 }
 

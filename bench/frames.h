@@ -19,6 +19,14 @@ void preUpdateFrame();
 void floorFrameDisengaged();
 void floorFrameEngaged();
 
+// The floor plus the hold's law written out bare: the same readings and
+// events, the estimation, the four filtered loops with their integral rules
+// and the commands, but no wrapper around a host call, no check of a value
+// and no joystick. What any implementation of this law costs at the least;
+// it keeps its own loop state and leaves the module's alone.
+void bareLawFrameDisengaged();
+void bareLawFrameEngaged();
+
 // Host calls of one pre-update in the module's present state, counted
 // through a table that only counts. The floor is fair only while these
 // agree with the counts above.
@@ -44,6 +52,8 @@ void hover_frames_preupdate_disengaged(int64_t n);
 void hover_frames_floor_disengaged(int64_t n);
 void hover_frames_preupdate_engaged(int64_t n);
 void hover_frames_floor_engaged(int64_t n);
+void hover_frames_bare_law_disengaged(int64_t n);
+void hover_frames_bare_law_engaged(int64_t n);
 void hover_frames_draw_pass(int64_t n);
 }
 

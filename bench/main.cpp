@@ -94,6 +94,10 @@ void printRatio(const SummaryReporter& reporter, const char* state) {
     }
     std::printf("  %-10s  frame %7.1f ns   floor %7.1f ns   ratio %.2f  (target at most 1.50)\n", state,
                 frame->cpuNs, floor->cpuNs, frame->cpuNs / floor->cpuNs);
+    if (const Figure* law = reporter.find(std::string("bareLaw/") + state)) {
+        std::printf("  %-10s  bare law %5.1f ns = %.2f floors; the frame is %.2f bare laws\n", "", law->cpuNs,
+                    law->cpuNs / floor->cpuNs, frame->cpuNs / law->cpuNs);
+    }
 }
 
 void printSummary(const SummaryReporter& reporter) {
@@ -134,6 +138,10 @@ int countFrames(int64_t n) {
     hover_frames_preupdate_engaged(n);
     bench::engageHold();
     hover_frames_floor_engaged(n);
+    bench::powerOnDisengaged();
+    hover_frames_bare_law_disengaged(n);
+    bench::engageHold();
+    hover_frames_bare_law_engaged(n);
     bench::engageHold();
     bench::preUpdateFrame();
     bench::prepareDrawing();

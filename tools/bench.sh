@@ -57,8 +57,9 @@ callgrind_annotate --inclusive=yes --show-percs=no "$out" 2>/dev/null | awk -v n
             s = states[k]
             frame = count("preupdate_" s)
             floor = count("floor_" s)
+            law = count("bare_law_" s)
             ratio = (floor > 0) ? frame / floor : 0
-            printf "  %-10s  frame %6.0f   floor %6.0f   ratio %.2f\n", s, frame, floor, ratio
+            printf "  %-10s  frame %6.0f   floor %6.0f   ratio %.2f   bare law %6.0f\n", s, frame, floor, ratio, law
         }
         printf "  draw pass   %6.0f\n", count("draw_pass")
     }'
