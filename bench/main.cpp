@@ -7,8 +7,10 @@
 // their instructions (tools/bench.sh does both).
 #include <benchmark/benchmark.h>
 
+#include <charconv>
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -146,7 +148,7 @@ int countFrames(int64_t n) {
     bench::preUpdateFrame();
     bench::prepareDrawing();
     hover_frames_draw_pass(n);
-    std::printf("counted %lld frames of each kind\n", static_cast<long long>(n));
+    std::printf("counted %" PRId64 " frames of each kind\n", n);
     return 0;
 }
 
@@ -155,7 +157,9 @@ int countFrames(int64_t n) {
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--count-frames") == 0) {
-            const long long n = std::atoll(argv[i + 1]);
+            int64_t n = 0;
+            const char* text = argv[i + 1];
+            std::from_chars(text, text + std::strlen(text), n);
             return countFrames(n > 0 ? n : 1);
         }
     }
