@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "control/controller.h"
 #include "input/joystick.h"
@@ -309,6 +310,12 @@ double GAUGE_CALL showLever(GaugeElement* element) {
         return leverDisplayFilter;
     }
     double filtered = kLeverTake * lever + kLeverKeep * leverDisplayFilter;
+    // With the lever at 0 the filter decays onto the smallest subnormal and
+    // stays there (0.85 times it rounds back to it); every later call would
+    // compute with subnormals, which processors do many times slower.
+    if (std::fabs(filtered) < std::numeric_limits<double>::min()) {
+        filtered = 0.0;
+    }
     leverDisplayFilter = filtered;
     return filtered;
 }

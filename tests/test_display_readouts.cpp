@@ -365,6 +365,14 @@ TEST_F(Readouts, ABadLeverReadingLeavesTheBarWhereItWas) {
     EXPECT_EQ(callLever(16384.0), 0.15000000000000002 * 16384.0 + 0.85 * filtered);
 }
 
+TEST_F(Readouts, TheLeverFilterSettlesOnZeroRatherThanOnASubnormal) {
+    callLever(16384.0);
+    for (int call = 0; call < 6000; ++call) {
+        callLever(0.0);
+    }
+    EXPECT_EQ(leverDisplayFilter, 0.0);
+}
+
 TEST_F(Readouts, TheScreenIsHiddenWhileOffAndShownWhileOnKeepingItsOtherFlags) {
     controller.systemPowerOn = 0;
     EXPECT_EQ(showScreen(&screenImage.base), -1.0);
