@@ -11,34 +11,6 @@
 
 #include "sdk/gauge_sdk.h"
 
-// Host tokens the module reads.
-enum HostToken : uint32_t {
-    kTokenThrottlePosition = 128,
-    kTokenElevatorPosition = 309,
-    kTokenAileronPosition = 311,
-    kTokenRudderPosition = 314,
-    kTokenWindSpeed = 343,
-    kTokenWindDirection = 344,
-    kTokenVelocityNorth = 554,
-    kTokenVelocityEast = 555,
-    kTokenVerticalSpeed = 556,
-    kTokenSimulationTime = 604,
-    kTokenRadarHeight = 614,
-    kTokenYawRate = 70,
-    kTokenPitch = 77,
-    kTokenHeadingDisplay = 81,
-    kTokenHeading = 86,
-    kTokenOperating = 755,
-};
-
-// Host axis events.
-enum HostEvent : uint32_t {
-    kEventElevator = 65762,
-    kEventAileron = 65763,
-    kEventRudder = 65764,
-    kEventThrottle = 65820,
-};
-
 // Unit conversions used where host values are read.
 constexpr double kMetresPerFoot = 0.3047999902464003;  // nearest double to 1/3.28084
 constexpr double kFeetPerMetre = 3.28084;

@@ -38,6 +38,34 @@ enum GaugeService : uint32_t {
     kServiceConnectToWindow = 14,
 };
 
+// Host variables by token number, in the units the host serves them.
+enum HostToken : uint32_t {
+    kTokenThrottlePosition = 128,
+    kTokenElevatorPosition = 309,
+    kTokenAileronPosition = 311,
+    kTokenRudderPosition = 314,
+    kTokenWindSpeed = 343,
+    kTokenWindDirection = 344,
+    kTokenVelocityNorth = 554,
+    kTokenVelocityEast = 555,
+    kTokenVerticalSpeed = 556,
+    kTokenSimulationTime = 604,
+    kTokenRadarHeight = 614,
+    kTokenYawRate = 70,
+    kTokenPitch = 77,
+    kTokenHeadingDisplay = 81,
+    kTokenHeading = 86,
+    kTokenOperating = 755,
+};
+
+// Host axis events; each carries a position in the axis's units.
+enum HostEvent : uint32_t {
+    kEventElevator = 65762,
+    kEventAileron = 65763,
+    kEventRudder = 65764,
+    kEventThrottle = 65820,
+};
+
 // Element kinds of the version-800 element format.
 enum ElementKind : uint32_t {
     kElementStaticImage = 0,

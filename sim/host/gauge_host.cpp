@@ -23,7 +23,7 @@ uint32_t GAUGE_CALL sendEventEntry(uint32_t eventId, int32_t value) {
 
 constexpr uint32_t kServedTokens[] = {
     kTokenYawRate,       kTokenPitch,        kTokenHeadingDisplay, kTokenHeading,
-    kTokenThrottle,      kTokenElevator,     kTokenAileron,        kTokenRudder,
+    kTokenThrottlePosition,      kTokenElevatorPosition,     kTokenAileronPosition,        kTokenRudderPosition,
     kTokenWindSpeed,     kTokenWindDirection, kTokenVelocityNorth, kTokenVelocityEast,
     kTokenVerticalSpeed, kTokenSimulationTime, kTokenRadarHeight,  kTokenOperating,
 };
@@ -124,13 +124,13 @@ void GaugeHost::setToken(uint32_t token, double value) {
 
 double GaugeHost::token(uint32_t token) const {
     switch (token) {
-    case kTokenElevator:
+    case kTokenElevatorPosition:
         return controls_.elevator;
-    case kTokenAileron:
+    case kTokenAileronPosition:
         return controls_.aileron;
-    case kTokenRudder:
+    case kTokenRudderPosition:
         return controls_.rudder;
-    case kTokenThrottle:
+    case kTokenThrottlePosition:
         return controls_.throttle;
     default:
         return token < kTokenLimit ? values_[token] : 0.0;

@@ -17,33 +17,6 @@
 
 namespace host {
 
-// Host tokens the gauge reads, and the axis events it sends.
-enum Token : uint32_t {
-    kTokenYawRate = 70,
-    kTokenPitch = 77,
-    kTokenHeadingDisplay = 81,
-    kTokenHeading = 86,
-    kTokenThrottle = 128,
-    kTokenElevator = 309,
-    kTokenAileron = 311,
-    kTokenRudder = 314,
-    kTokenWindSpeed = 343,
-    kTokenWindDirection = 344,
-    kTokenVelocityNorth = 554,
-    kTokenVelocityEast = 555,
-    kTokenVerticalSpeed = 556,
-    kTokenSimulationTime = 604,
-    kTokenRadarHeight = 614,
-    kTokenOperating = 755,
-};
-
-enum AxisEvent : uint32_t {
-    kEventElevator = 65762,
-    kEventAileron = 65763,
-    kEventRudder = 65764,
-    kEventThrottle = 65820,
-};
-
 // Positions of the four controls in the host's axis units.
 struct ControlPositions {
     double elevator = 0.0;  // -16383 .. 16383, positive forward cyclic

@@ -41,9 +41,9 @@ constexpr TraceToken kTraceTokens[] = {
     {kTokenVerticalSpeed, "vs_556"},   {kTokenYawRate, "yaw_70"},
     {kTokenRadarHeight, "ra_614"},     {kTokenOperating, "op_755"},
     {kTokenPitch, "pitch_77"},         {kTokenWindDirection, "wdir_344"},
-    {kTokenWindSpeed, "wspd_343"},     {kTokenElevator, "elev_309"},
-    {kTokenAileron, "ail_311"},        {kTokenRudder, "rud_314"},
-    {kTokenThrottle, "thr_128"},
+    {kTokenWindSpeed, "wspd_343"},     {kTokenElevatorPosition, "elev_309"},
+    {kTokenAileronPosition, "ail_311"},        {kTokenRudderPosition, "rud_314"},
+    {kTokenThrottlePosition, "thr_128"},
 };
 constexpr size_t kTraceTokenCount = std::size(kTraceTokens);
 

@@ -110,16 +110,16 @@ uint32_t Bench::onEvent(uint32_t eventId, int32_t value) {
     // The control a host axis event moves reads back what was sent.
     switch (eventId) {
     case 65762:
-        tokens_[kTokenElevator] = value;
+        tokens_[kTokenElevatorPosition] = value;
         break;
     case 65763:
-        tokens_[kTokenAileron] = value;
+        tokens_[kTokenAileronPosition] = value;
         break;
     case 65764:
-        tokens_[kTokenRudder] = value;
+        tokens_[kTokenRudderPosition] = value;
         break;
     case 65820:
-        tokens_[kTokenThrottle] = value;
+        tokens_[kTokenThrottlePosition] = value;
         break;
     default:
         break;

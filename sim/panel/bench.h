@@ -20,26 +20,6 @@
 
 namespace panel {
 
-// Host tokens and axis events the bench knows by name.
-enum BenchToken : uint32_t {
-    kTokenYawRate = 70,
-    kTokenPitch = 77,
-    kTokenHeadingDisplay = 81,
-    kTokenHeading = 86,
-    kTokenThrottle = 128,
-    kTokenElevator = 309,
-    kTokenAileron = 311,
-    kTokenRudder = 314,
-    kTokenWindSpeed = 343,
-    kTokenWindDirection = 344,
-    kTokenVelocityNorth = 554,
-    kTokenVelocityEast = 555,
-    kTokenVerticalSpeed = 556,
-    kTokenSimulationTime = 604,
-    kTokenRadarHeight = 614,
-    kTokenOperating = 755,
-};
-
 struct BenchEvent {
     uint32_t id;
     int32_t value;

@@ -67,7 +67,7 @@ void Cockpit::serve(const Flight& flight) {
     bench_.setToken(kTokenOperating, flight.rotorPercent);
     // While the hold flies, the collective is where its last command put it.
     if (!commanded_) {
-        bench_.setToken(kTokenThrottle, flight.collective);
+        bench_.setToken(kTokenThrottlePosition, flight.collective);
     }
 }
 

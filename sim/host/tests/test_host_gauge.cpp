@@ -73,14 +73,14 @@ TEST_F(HostGauge, AxisEventsMoveTheControlsWithinTheirTravelAndReadBack) {
     host::GaugeHost gaugeHost;
     std::string error;
     ASSERT_TRUE(gaugeHost.attach(&linkage, &imports, "", error));
-    toSend = {{host::kEventRudder, -6000}, {host::kEventAileron, 20000},
-              {host::kEventElevator, 1234}, {host::kEventThrottle, -5}, {65999, 1}};
-    tokenToRead = host::kTokenRudder;
+    toSend = {{kEventRudder, -6000}, {kEventAileron, 20000},
+              {kEventElevator, 1234}, {kEventThrottle, -5}, {65999, 1}};
+    tokenToRead = kTokenRudderPosition;
     gaugeHost.preUpdate();
     EXPECT_EQ(valueRead, -6000.0);
-    EXPECT_EQ(gaugeHost.token(host::kTokenAileron), 16383.0);
-    EXPECT_EQ(gaugeHost.token(host::kTokenElevator), 1234.0);
-    EXPECT_EQ(gaugeHost.token(host::kTokenThrottle), 0.0);
+    EXPECT_EQ(gaugeHost.token(kTokenAileronPosition), 16383.0);
+    EXPECT_EQ(gaugeHost.token(kTokenElevatorPosition), 1234.0);
+    EXPECT_EQ(gaugeHost.token(kTokenThrottlePosition), 0.0);
     EXPECT_EQ(gaugeHost.events().size(), 5u);
     EXPECT_EQ(gaugeHost.unknownEvents(), (std::vector<uint32_t>{65999}));
 }
@@ -89,8 +89,8 @@ TEST_F(HostGauge, TokensAreServedAsSetAndUnservedOnesReadZeroAndAreNoted) {
     host::GaugeHost gaugeHost;
     std::string error;
     ASSERT_TRUE(gaugeHost.attach(&linkage, &imports, "", error));
-    gaugeHost.setToken(host::kTokenRadarHeight, 30.48);
-    tokenToRead = host::kTokenRadarHeight;
+    gaugeHost.setToken(kTokenRadarHeight, 30.48);
+    tokenToRead = kTokenRadarHeight;
     gaugeHost.preUpdate();
     EXPECT_EQ(valueRead, 30.48);
     tokenToRead = 999;
@@ -136,7 +136,7 @@ TEST_F(HostGauge, DrawingReadsTheIconsAndReadoutsAndHonoursTheFailure) {
     target.base.x = 120;
     target.base.y = 169;
     target.charCount = 3;
-    target.vars[0].tokenId = host::kTokenRadarHeight;
+    target.vars[0].tokenId = kTokenRadarHeight;
     target.callback = showTarget;
     TextElement tooLong{};
     tooLong.base.kind = kElementText;
@@ -150,7 +150,7 @@ TEST_F(HostGauge, DrawingReadsTheIconsAndReadoutsAndHonoursTheFailure) {
     lampValue = 0.0;
 
     host::Panel panel(&header);
-    const auto tokens = [](uint32_t token) { return token == host::kTokenRadarHeight ? 0.5 : 0.0; };
+    const auto tokens = [](uint32_t token) { return token == kTokenRadarHeight ? 0.5 : 0.0; };
     host::PanelReading reading = panel.draw(tokens, false);
     EXPECT_EQ(reading.lampLit, true);
     EXPECT_EQ(reading.targetHeightFt, 120.5);

@@ -301,7 +301,7 @@ TEST_F(ModuleOnThePanel, UnderFailure21TheLitPartsVanishAndTheSwitchesStay) {
 
 TEST_F(ModuleOnThePanel, TheLeverBarRisesThroughTheDisplayFilterOnceEachDrawing) {
     open();
-    cockpit.bench().setToken(panel::kTokenThrottle, 16384.0);
+    cockpit.bench().setToken(kTokenThrottlePosition, 16384.0);
     cockpit.click(panel::kPowerSwitch);
     cockpit.redraw();  // 0.15 x 16384 = 2457.6: 0.15 x 55 = 8.25 rows
     EXPECT_NEAR(*drawingOf(picture(), kElementMovingImage, 100, 68, 140).value, 2457.6, 1e-9);
