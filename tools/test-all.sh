@@ -11,8 +11,10 @@ cmake --workflow --preset win32
 # Hardening: every native test and scenario again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, a short pass of every fuzz target (FUZZ_SECONDS
 # each, 15 by default; tools/fuzz.sh alone runs 60), and valgrind's memcheck
-# over the native unit tests.
+# over the native unit tests and a short soak.
 cmake --workflow --preset asan
 ./tools/fuzz.sh "${FUZZ_SECONDS:-15}"
 valgrind --tool=memcheck --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \
     -q build/dev/tests/hover_tests --gtest_brief=1
+valgrind --tool=memcheck --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \
+    -q build/dev/tools/soak/hover_soak --frames 50000
