@@ -12,6 +12,10 @@ seconds="${1:-${FUZZ_SECONDS:-60}}"
 build="${FUZZ_BUILD_DIR:-build/fuzz}"
 targets="fuzz_params fuzz_frames fuzz_joystick"
 
+# String functions are checked over the whole string they are given, not
+# only the part they looked at.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-strict_string_checks=1:detect_stack_use_after_return=1}"
+
 cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j2 --target hover_fuzzers >/dev/null
 
