@@ -70,7 +70,7 @@ TEST_F(BadReadings, TimeThatIsNotANumberEndsTheStepAndTheNextGoodTimeMeasuresFro
         testHost().clearTrace();
         const ControllerState before = controller;
         step(badTime);
-        EXPECT_EQ(hostVars.time.value, 10.0);
+        EXPECT_EQ(+hostVars.time.value, 10.0);
         EXPECT_EQ(controller.forward.filteredError, before.forward.filteredError);
         EXPECT_EQ(controller.hoverEngaged, 1);
         // Like a paused host: nothing but the time read, and the commands.
@@ -79,7 +79,7 @@ TEST_F(BadReadings, TimeThatIsNotANumberEndsTheStepAndTheNextGoodTimeMeasuresFro
         EXPECT_EQ(testHost().trace()[1].kind, HostCall::kEvent);
     }
     step(10.25);
-    EXPECT_EQ(hostVars.time.value, 10.25);
+    EXPECT_EQ(+hostVars.time.value, 10.25);
     EXPECT_EQ(controller.forward.filteredError, 0.44999999999999996);
     EXPECT_EQ(controller.forward.errorRate, 0.44999999999999996 / 0.25 * 0.30000000000000004);
 }
@@ -88,7 +88,7 @@ TEST_F(BadReadings, TimeStepTooLargeForADoubleEndsTheStepButKeepsTheNewTime) {
     controller.hoverEngaged = 1;
     hostVars.time.value = -1.0e308;
     step(1.0e308);
-    EXPECT_EQ(hostVars.time.value, 1.0e308);
+    EXPECT_EQ(+hostVars.time.value, 1.0e308);
     EXPECT_EQ(controller.up.filteredError, 0.0);
     EXPECT_EQ(testHost().trace()[1].kind, HostCall::kEvent);
 }

@@ -91,7 +91,7 @@ TEST_F(ControlLoops, PausedHostChangesNothingYetKeepsSendingTheSameCommands) {
     frame();
 
     expectSameState(controller, before);
-    EXPECT_EQ(hostVars.time.value, 10.0);
+    EXPECT_EQ(+hostVars.time.value, 10.0);
     const std::vector<HostCall> oneFrame = {
         readOf(kTokenSimulationTime),
         eventOf(kEventRudder, 500),       // 500 × 1
@@ -149,7 +149,7 @@ TEST_F(ControlLoops, FirstDisengagedFrameEstimatesThenPresetsTheIntegralsFromThe
     frame();
 
     EXPECT_EQ(testHost().trace(), kDisengagedReads);
-    EXPECT_EQ(hostVars.time.value, 0.0625);
+    EXPECT_EQ(+hostVars.time.value, 0.0625);
     EXPECT_EQ(controller.forward.measurement, 3.047999902464003);
     EXPECT_EQ(controller.forward.filteredError, 1.3715999561088013);
     EXPECT_EQ(controller.forward.errorRate, 6.583679789322247);
@@ -321,7 +321,7 @@ TEST_F(ControlLoops, NegativeTimeStepIsUsedAsItComes) {
     controller.up.setPoint = 1.0 * kFtS - 1.0;
     advanceTime(10.0, 9.9375);
     frame();
-    EXPECT_EQ(hostVars.time.value, 9.9375);
+    EXPECT_EQ(+hostVars.time.value, 9.9375);
     EXPECT_EQ(controller.up.filteredError, 0.44999999999999996);
     EXPECT_EQ(controller.up.errorRate, -2.16);  // (0.45 / −0.0625) × 0.3
 }

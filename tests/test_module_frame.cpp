@@ -149,14 +149,14 @@ TEST_F(ModuleFrame, WithoutTheHostsTableNothingIsCalledAndReadingsKeepTheirValue
     for (int frame = 0; frame < 3; ++frame) {
         handleService(&hoverGauge, kServicePreUpdate, 0);
     }
-    EXPECT_EQ(hostVars.time.value, 12.5);
-    EXPECT_EQ(hostVars.heading.value, 90.0);
+    EXPECT_EQ(+hostVars.time.value, 12.5);
+    EXPECT_EQ(+hostVars.heading.value, 90.0);
 
     HostVar variable{};
     variable.tokenId = kTokenPitch;
     variable.value = 4.25;
     readHostVar(variable);
-    EXPECT_EQ(variable.value, 4.25);
+    EXPECT_EQ(+variable.value, 4.25);
     EXPECT_EQ(readHostToken(kTokenPitch), 0.0);
     sendHostEvent(kEventElevator, 100);  // must simply do nothing
     pressEngage();
@@ -176,15 +176,15 @@ TEST_F(ModuleFrame, EveryCallLooksTheTableUpAtTheMomentOfTheCall) {
 }
 
 TEST_F(ModuleFrame, PersistentRecordsNameTheirTokensAndStartAtZero) {
-    EXPECT_EQ(hostVars.time.tokenId, 604u);
-    EXPECT_EQ(hostVars.heading.tokenId, 86u);
-    EXPECT_EQ(hostVars.velocityNorth.tokenId, 554u);
-    EXPECT_EQ(hostVars.velocityEast.tokenId, 555u);
-    EXPECT_EQ(hostVars.verticalSpeed.tokenId, 556u);
-    EXPECT_EQ(hostVars.yawRate.tokenId, 70u);
+    EXPECT_EQ(+hostVars.time.tokenId, 604u);
+    EXPECT_EQ(+hostVars.heading.tokenId, 86u);
+    EXPECT_EQ(+hostVars.velocityNorth.tokenId, 554u);
+    EXPECT_EQ(+hostVars.velocityEast.tokenId, 555u);
+    EXPECT_EQ(+hostVars.verticalSpeed.tokenId, 556u);
+    EXPECT_EQ(+hostVars.yawRate.tokenId, 70u);
     for (const HostVar* v : {&hostVars.time, &hostVars.heading, &hostVars.velocityNorth,
                              &hostVars.velocityEast, &hostVars.verticalSpeed, &hostVars.yawRate}) {
-        EXPECT_EQ(v->value, 0.0);
+        EXPECT_EQ(+v->value, 0.0);
         EXPECT_EQ(v->hostWords[0], 0u);
         EXPECT_EQ(v->hostWords[1], 0u);
     }

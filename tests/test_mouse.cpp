@@ -55,7 +55,7 @@ const ExpectedRow kExpectedRows[] = {
 
 TEST_F(MouseAreas, EveryRecordOfTheTableHoldsTheFieldsOfItsRow) {
     static_assert(std::size(kExpectedRows) == kMouseRectCount);
-    EXPECT_EQ(hoverGauge.mouseRects, mouseRects);
+    EXPECT_EQ(+hoverGauge.mouseRects, mouseRects);
     for (int i = 0; i < kMouseRectCount; ++i) {
         SCOPED_TRACE(i);
         const MouseRect& rect = mouseRects[i];

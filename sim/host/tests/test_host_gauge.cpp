@@ -54,10 +54,10 @@ TEST_F(HostGauge, AttachingWritesTheTableAndAHostOwnedParameterString) {
     host::GaugeHost gaugeHost;
     std::string error;
     ASSERT_TRUE(gaugeHost.attach(&linkage, &imports, "KprUp 2", error)) << error;
-    ASSERT_NE(imports.hostApi, nullptr);
+    ASSERT_NE(+imports.hostApi, nullptr);
     EXPECT_NE(imports.hostApi->readVariable, nullptr);
     EXPECT_NE(imports.hostApi->sendEvent, nullptr);
-    ASSERT_NE(header.parameters, nullptr);
+    ASSERT_NE(+header.parameters, nullptr);
     EXPECT_STREQ(header.parameters, "KprUp 2");
     gaugeHost.preInstall(0);
     gaugeHost.connectToWindow();
@@ -65,8 +65,8 @@ TEST_F(HostGauge, AttachingWritesTheTableAndAHostOwnedParameterString) {
     gaugeHost.preKill();
     EXPECT_EQ(servicesSeen, (std::vector<uint32_t>{2, 14, 6, 12}));
     gaugeHost.detach();
-    EXPECT_EQ(imports.hostApi, nullptr);
-    EXPECT_EQ(header.parameters, nullptr);
+    EXPECT_EQ(+imports.hostApi, nullptr);
+    EXPECT_EQ(+header.parameters, nullptr);
 }
 
 TEST_F(HostGauge, AxisEventsMoveTheControlsWithinTheirTravelAndReadBack) {
