@@ -28,7 +28,7 @@
 
 namespace {
 
-struct KeySpec {
+struct KeyRow {
     const char* key;
     AxisLoop ControllerState::*loop;
     double AxisLoop::*gain;
@@ -37,7 +37,7 @@ struct KeySpec {
 
 // The documented keys and defaults, written out here rather than taken from
 // the module.
-const KeySpec kKeys[] = {
+const KeyRow kKeys[] = {
     {"KprTurn", &ControllerState::turn, &AxisLoop::Kpr, 500.0},
     {"TvTurn", &ControllerState::turn, &AxisLoop::Tv, 2.0},
     {"TnTurn", &ControllerState::turn, &AxisLoop::Tn, 1.0},
@@ -147,28 +147,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Gains that no reading can give, so a gain left unwritten shows.
     const double unwritten = std::numeric_limits<double>::quiet_NaN();
-    for (const KeySpec& spec : kKeys) {
-        (controller.*spec.loop).*spec.gain = unwritten;
+    for (const KeyRow& row : kKeys) {
+        (controller.*row.loop).*row.gain = unwritten;
     }
     hoverGauge.parameters = text;
     readGainParameters(&hoverGauge);
 
-    for (const KeySpec& spec : kKeys) {
-        const size_t position = referencePosition(view, spec.key);
+    for (const KeyRow& row : kKeys) {
+        const size_t position = referencePosition(view, row.key);
         double factor = 1.0;
         if (position != std::string_view::npos) {
-            factor = referenceFactor(view.substr(position + std::strlen(spec.key)));
+            factor = referenceFactor(view.substr(position + std::strlen(row.key)));
         }
-        const double expected = spec.defaultValue * factor;
-        const double actual = (controller.*spec.loop).*spec.gain;
+        const double expected = row.defaultValue * factor;
+        const double actual = (controller.*row.loop).*row.gain;
         if (!sameDouble(actual, expected)) {
-            exercise::fail("%s is %.17g, expected %.17g (factor %.17g)", spec.key, actual, expected, factor);
+            exercise::fail("%s is %.17g, expected %.17g (factor %.17g)", row.key, actual, expected, factor);
         }
 
-        const char* found = findParameter(text, spec.key);
+        const char* found = findParameter(text, row.key);
         const char* expectedAt = (position == std::string_view::npos) ? nullptr : text + position;
         if (found != expectedAt) {
-            exercise::fail("findParameter(%s) gave offset %td, expected %td", spec.key,
+            exercise::fail("findParameter(%s) gave offset %td, expected %td", row.key,
                            found == nullptr ? -1 : found - text, expectedAt == nullptr ? -1 : expectedAt - text);
         }
     }

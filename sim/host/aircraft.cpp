@@ -37,12 +37,12 @@ std::string Aircraft::setUp(const Scenario& scenario) {
         warning = message;
     }
     // Gusts are timed in simulated time, which starts at 0 with the trim.
-    for (const GustSpec& spec : scenario.wind.gusts) {
+    for (const GustSetting& setting : scenario.wind.gusts) {
         flight::GustEvent gust;
-        gust.startS = heli.timeS() + spec.at;
-        gust.durationS = spec.duration;
-        gust.fromDirectionDeg = spec.fromDeg.value_or(scenario.wind.fromDeg);
-        gust.peakKt = spec.speedKt;
+        gust.startS = heli.timeS() + setting.at;
+        gust.durationS = setting.duration;
+        gust.fromDirectionDeg = setting.fromDeg.value_or(scenario.wind.fromDeg);
+        gust.peakKt = setting.speedKt;
         heli.addGust(gust);
     }
     return warning;

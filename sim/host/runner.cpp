@@ -93,14 +93,14 @@ std::string secondsText(double t) {
 // Statistics of one phase, gathered frame by frame.
 class PhaseMeter {
 public:
-    explicit PhaseMeter(const PhaseSpec& spec) : spec_(spec) {
-        result_.name = spec.name;
-        result_.from = spec.from;
-        result_.hover = spec.targetFt.has_value();
+    explicit PhaseMeter(const PhaseSetting& setting) : setting_(setting) {
+        result_.name = setting.name;
+        result_.from = setting.from;
+        result_.hover = setting.targetFt.has_value();
     }
 
     void observe(const Frame& f) {
-        if (!inWindow(f.hostTime, spec_.from, spec_.to)) {
+        if (!inWindow(f.hostTime, setting_.from, setting_.to)) {
             return;
         }
         if (result_.frames == 0) {
@@ -110,7 +110,7 @@ public:
         }
         ++result_.frames;
         last_ = f.hostTime;
-        const std::optional<double> target = spec_.targetFt ? spec_.targetFt : f.panel.targetHeightFt;
+        const std::optional<double> target = setting_.targetFt ? setting_.targetFt : f.panel.targetHeightFt;
         if (target) {
             const double error = f.heightFt - *target;
             heightSquares_ += error * error;
@@ -147,14 +147,14 @@ public:
             if (!lastOutside_) {
                 r.captureS = 0.0;
             } else if (*lastOutside_ < last_) {
-                r.captureS = *lastOutside_ + frameStep_ - spec_.from;
+                r.captureS = *lastOutside_ + frameStep_ - setting_.from;
             }
         }
         return r;
     }
 
 private:
-    PhaseSpec spec_;
+    PhaseSetting setting_;
     PhaseResult result_;
     double startHeading_ = 0.0, startNorth_ = 0.0, startEast_ = 0.0;
     double heightSquares_ = 0.0, speedSquares_ = 0.0;
@@ -683,7 +683,7 @@ RunResult runScenario(const Scenario& scenario, const RunOptions& options) {
     }
     if (!options.plotPath.empty()) {
         const double end = static_cast<double>(frameCount - 1) * dt;
-        for (const PhaseSpec& phase : scenario.phases) {
+        for (const PhaseSetting& phase : scenario.phases) {
             flightPlot.addPhase({phase.name, phase.from, std::min(phase.to, end)});
         }
         std::string plotError;

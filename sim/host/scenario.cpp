@@ -182,9 +182,9 @@ StartState readStart(const toml::table& table, const std::string& where) {
     return start;
 }
 
-WindSpec readWind(const toml::table& table, const std::string& where) {
+WindSetting readWind(const toml::table& table, const std::string& where) {
     allowOnly(table, where, {"from_deg", "speed_kt", "turbulence", "seed", "gusts"});
-    WindSpec wind;
+    WindSetting wind;
     wind.fromDeg = number(table, "from_deg", where, 0.0);
     wind.speedKt = number(table, "speed_kt", where, 0.0);
     checkRange(wind.speedKt, 0.0, 80.0, where, "speed_kt");
@@ -194,14 +194,14 @@ WindSpec readWind(const toml::table& table, const std::string& where) {
     wind.seed = static_cast<uint64_t>(seed);
     eachTable(table, "gusts", where, [&](const toml::table& gust, const std::string& place) {
         allowOnly(gust, place, {"at", "duration", "speed_kt", "from_deg"});
-        GustSpec spec;
-        spec.at = requiredNumber(gust, "at", place);
-        spec.duration = number(gust, "duration", place, spec.duration);
-        spec.speedKt = requiredNumber(gust, "speed_kt", place);
-        spec.fromDeg = number(gust, "from_deg", place);
-        checkRange(spec.duration, 0.1, 600.0, place, "duration");
-        checkRange(spec.speedKt, -80.0, 80.0, place, "speed_kt");
-        wind.gusts.push_back(spec);
+        GustSetting setting;
+        setting.at = requiredNumber(gust, "at", place);
+        setting.duration = number(gust, "duration", place, setting.duration);
+        setting.speedKt = requiredNumber(gust, "speed_kt", place);
+        setting.fromDeg = number(gust, "from_deg", place);
+        checkRange(setting.duration, 0.1, 600.0, place, "duration");
+        checkRange(setting.speedKt, -80.0, 80.0, place, "speed_kt");
+        wind.gusts.push_back(setting);
     });
     return wind;
 }
@@ -337,9 +337,9 @@ Expectation readExpectation(const toml::table& table, const std::string& where) 
     return expectation;
 }
 
-PhaseSpec readPhase(const toml::table& table, const std::string& where) {
+PhaseSetting readPhase(const toml::table& table, const std::string& where) {
     allowOnly(table, where, {"name", "from", "to", "target_ft"});
-    PhaseSpec phase;
+    PhaseSetting phase;
     phase.name = text(table, "name", where).value_or("phase");
     phase.from = number(table, "from", where, 0.0);
     phase.to = number(table, "to", where, kEndOfRun);
@@ -391,7 +391,7 @@ Scenario readScenario(const toml::table& root, const std::string& where) {
         scenario.phases.push_back(readPhase(t, place));
     });
     if (scenario.phases.empty()) {
-        scenario.phases.push_back(PhaseSpec{"whole run", 0.0, kEndOfRun, std::nullopt});
+        scenario.phases.push_back(PhaseSetting{"whole run", 0.0, kEndOfRun, std::nullopt});
     }
     return scenario;
 }

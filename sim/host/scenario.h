@@ -30,21 +30,21 @@ struct StartState {
     std::optional<double> throttle;
 };
 
-struct GustSpec {
+struct GustSetting {
     double at = 0.0;         // s, start
     double duration = 2.0;   // s, length of the 1-cosine
     double speedKt = 0.0;    // peak
     std::optional<double> fromDeg;  // direction it blows from; the wind's own by default
 };
 
-struct WindSpec {
+struct WindSetting {
     double fromDeg = 0.0;
     double speedKt = 0.0;
     // Dryden turbulence at low altitude, by the wind speed at 20 ft that
     // sets its intensity: 0 none, 15 light, 30 moderate, 45 severe.
     double turbulenceW20Kt = 0.0;
     uint64_t seed = 1;
-    std::vector<GustSpec> gusts;
+    std::vector<GustSetting> gusts;
 };
 
 // The pilot's stick: only the axes and buttons named are moved.
@@ -105,7 +105,7 @@ struct Expectation {
     std::string text;                // as written, for the summary
 };
 
-struct PhaseSpec {
+struct PhaseSetting {
     std::string name;
     double from = 0.0;
     double to = kEndOfRun;
@@ -125,10 +125,10 @@ struct Scenario {
     std::string parameters;
     ServiceOrder serviceOrder = ServiceOrder::kInstallThenConnect;
     StartState start;
-    WindSpec wind;
+    WindSetting wind;
     std::vector<TimedEvent> events;
     std::vector<Expectation> expectations;
-    std::vector<PhaseSpec> phases;
+    std::vector<PhaseSetting> phases;
 
     // Whether a run needs the pilot's joystick.
     bool usesStick() const;
