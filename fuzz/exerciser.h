@@ -197,6 +197,13 @@ private:
     Counters counters_;
 };
 
+// One fuzz input as a whole session: the module fresh from load, the input's
+// host actions (at most kMaxSessionSteps), then finite inputs for
+// `recoveryFrames` frames with the state checked after each, and a hold
+// flown on for as many frames.
+constexpr int kMaxSessionSteps = 4000;
+void runSession(const uint8_t* data, size_t size, Profile profile, int recoveryFrames);
+
 }  // namespace exercise
 
 #endif

@@ -15,27 +15,9 @@
 #include <cstdint>
 
 #include "fuzz/exerciser.h"
-#include "tests/test_host.h"
-
-namespace {
-
-constexpr int kMaxSteps = 4000;
-constexpr int kRecoveryFrames = 40;
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    resetModuleState();
-    exercise::ByteSource source(data, size);
-    exercise::Exerciser host(source, exercise::Profile::kFrames);
-    for (int steps = 0; steps < kMaxSteps && !source.exhausted(); ++steps) {
-        host.step();
-    }
-    host.setFiniteInputs(true);
-    for (int i = 0; i < kRecoveryFrames; ++i) {
-        host.frame();
-        host.checkState();
-    }
-    host.flyOn(kRecoveryFrames);
+    constexpr int kRecoveryFrames = 40;
+    exercise::runSession(data, size, exercise::Profile::kFrames, kRecoveryFrames);
     return 0;
 }

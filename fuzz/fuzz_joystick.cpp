@@ -12,29 +12,9 @@
 #include <cstdint>
 
 #include "fuzz/exerciser.h"
-#include "tests/test_host.h"
-
-namespace {
-
-constexpr int kMaxSteps = 4000;
-constexpr int kRecoveryFrames = 20;
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    resetModuleState();
-    exercise::ByteSource source(data, size);
-    exercise::Exerciser host(source, exercise::Profile::kJoystick);
-    for (int steps = 0; steps < kMaxSteps && !source.exhausted(); ++steps) {
-        host.step();
-    }
-    host.setFiniteInputs(true);
-    for (int i = 0; i < kRecoveryFrames; ++i) {
-        host.frame();
-        host.checkState();
-    }
-    host.flyOn(kRecoveryFrames);
-    host.service(12);
-    host.checkState();
+    constexpr int kRecoveryFrames = 20;
+    exercise::runSession(data, size, exercise::Profile::kJoystick, kRecoveryFrames);
     return 0;
 }
