@@ -118,8 +118,6 @@ struct Helicopter::Outputs {
     bool onGround = false;
 };
 
-Helicopter::Helicopter() : Helicopter(Parameters{}) {}
-
 Helicopter::Helicopter(const Parameters& parameters) : params_(parameters)
 {
     const Parameters& P = params_;

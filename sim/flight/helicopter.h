@@ -90,7 +90,8 @@ struct TrimResult {
 
 class Helicopter {
 public:
-    Helicopter();
+    // The aircraft's coefficients come from its aircraft file
+    // (sim/flight/aircraft_file.h).
     explicit Helicopter(const Parameters& parameters);
 
     const Parameters& parameters() const { return params_; }

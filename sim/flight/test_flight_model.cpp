@@ -7,11 +7,34 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "sim/flight/aircraft_file.h"
 #include "sim/flight/helicopter.h"
 
 namespace {
+
+// The Bo-105 class as its aircraft file describes it, read once. The test
+// runner names the folder (HOVER_AIRCRAFT_DIR); run by hand, the program
+// looks in aircraft/ of the working directory.
+const flight::Parameters& bo105()
+{
+    static const flight::Parameters parameters = [] {
+        const char* dir = std::getenv("HOVER_AIRCRAFT_DIR");
+        const std::string path = std::string(dir != nullptr ? dir : "aircraft") + "/bo105.toml";
+        std::string error;
+        const std::optional<flight::AircraftDefinition> aircraft = flight::readAircraftFile(path, error);
+        if (!aircraft) {
+            ADD_FAILURE() << error;
+            std::abort();
+        }
+        return aircraft->parameters;
+    }();
+    return parameters;
+}
 
 using flight::Controls;
 using flight::Helicopter;
@@ -92,7 +115,7 @@ void expectWithinFactorOfTwo(double model, double reference, const char* name)
 class TrimmedHover : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(heli.trim(hoverAt(100.0), WindSettings{})); }
-    Helicopter heli;
+    Helicopter heli{bo105()};
 };
 
 TEST_F(TrimmedHover, NeedsAboutFourteenDegreesOfCollectiveWellInsideTheThrottleRange)
@@ -193,7 +216,7 @@ TEST(Trim, BalancesASlowDriftInWindAtAnyHeading)
     wind.fromDirectionDeg = 250.0;
     wind.speedKt = 15.0;
     for (const double heading : {0.0, 137.0, 290.0}) {
-        Helicopter heli;
+        Helicopter heli{bo105()};
         TrimRequest r;
         r.heightFt = 60.0;
         r.groundSpeedKt = 5.0;
@@ -214,7 +237,7 @@ TEST(Trim, BalancesASlowDriftInWindAtAnyHeading)
 
 TEST(Trim, RefusesWhatTheControlsCannotReach)
 {
-    Helicopter heli;
+    Helicopter heli{bo105()};
     TrimRequest r;
     r.heightFt = 100.0;
     r.groundSpeedKt = 150.0;  // far beyond the aircraft's speed
@@ -225,7 +248,7 @@ TEST(Trim, RefusesWhatTheControlsCannotReach)
 // host frame rate.
 flight::FlightState manoeuvre(double physicsRateHz, double fps)
 {
-    flight::Parameters p;
+    flight::Parameters p = bo105();
     p.physicsRateHz = physicsRateHz;
     Helicopter heli(p);
     EXPECT_TRUE(heli.trim(hoverAt(100.0), WindSettings{}));
@@ -285,7 +308,7 @@ TEST(Integration, AtNinetyHertzAgreesWithAFarFinerStep)
 
 TEST(Integration, IgnoresATimeStepThatIsNotPositive)
 {
-    Helicopter heli;
+    Helicopter heli{bo105()};
     ASSERT_TRUE(heli.trim(hoverAt(100.0), WindSettings{}));
     const Helicopter::StateVector before = heli.stateVector();
     heli.advance(0.0);
@@ -299,7 +322,7 @@ TEST(Ground, SitsStillOnTheSkidsInAWindWithTheRotorTurning)
 {
     constexpr double kStillM = 0.005;
     constexpr double kStillDeg = 0.05;
-    Helicopter heli;
+    Helicopter heli{bo105()};
     WindSettings wind;
     wind.speedKt = 15.0;
     wind.fromDirectionDeg = 300.0;
@@ -318,7 +341,7 @@ TEST(Ground, SitsStillOnTheSkidsInAWindWithTheRotorTurning)
 
 TEST(Ground, LiftsOffWithTheCollectiveRaised)
 {
-    Helicopter heli;
+    Helicopter heli{bo105()};
     ASSERT_TRUE(heli.trim(hoverAt(0.0), WindSettings{}));
     Controls c = heli.controls();
     c.throttle = 10000.0;
@@ -412,7 +435,7 @@ TEST(Wind, GivesTurbulenceOfTheLowAltitudeDrydenIntensity)
 TEST(Wind, RepeatsTurbulenceForTheSameSeedAndNotForAnother)
 {
     auto run = [](std::uint32_t seed) {
-        Helicopter heli;
+        Helicopter heli{bo105()};
         WindSettings w;
         w.speedKt = 15.0;
         w.fromDirectionDeg = 270.0;
@@ -541,7 +564,7 @@ HoverLaw lawThatHoldsThisHelicopter()
 TEST(ClosedLoop, CapturesTheHoverFromASlowDriftAtEighteenAndSixtyFramesPerSecond)
 {
     for (const int fps : {18, 60}) {
-        Helicopter heli;
+        Helicopter heli{bo105()};
         TrimRequest r = hoverAt(100.0);
         r.groundSpeedKt = 8.0;
         r.trackDeg = 30.0;
@@ -555,7 +578,7 @@ TEST(ClosedLoop, CapturesTheHoverFromASlowDriftAtEighteenAndSixtyFramesPerSecond
 
 TEST(ClosedLoop, HoldsHeightWithinTwoFeetInAFifteenKnotWindWithModerateTurbulence)
 {
-    Helicopter heli;
+    Helicopter heli{bo105()};
     WindSettings w;
     w.speedKt = 15.0;
     w.fromDirectionDeg = 270.0;

@@ -2,21 +2,56 @@
 #include "sim/host/aircraft.h"
 
 #include <cstdio>
+#include <optional>
 
+#include "sim/flight/aircraft_file.h"
 #include "sim/flight/helicopter.h"
+#include "sim/host/module_library.h"
 
 namespace host {
 
+std::string aircraftFilePath(const Scenario& scenario, std::string& error) {
+    // The build puts the aircraft files in aircraft/ beside the program, as
+    // it puts the module there; a source tree has them beside scenarios/.
+    const std::string program = ModuleLibrary::besideProgram();
+    const std::size_t slash = program.find_last_of("/\\");
+    const std::string programDir = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
+    const std::string scenarioDir = scenario.aircraftBase.empty() ? std::string(".") : scenario.aircraftBase;
+    const std::string search[] = {programDir + "/aircraft", scenarioDir + "/../aircraft"};
+    const std::optional<std::string> path =
+        flight::resolveAircraftPath(scenario.aircraft, scenario.aircraftBase, search, 2, error);
+    return path.value_or(std::string());
+}
+
 struct Aircraft::State {
-    flight::Helicopter helicopter;
+    std::string name;
+    std::optional<flight::Helicopter> helicopter;
 };
 
 Aircraft::Aircraft() : state_(std::make_unique<State>()) {}
 
 Aircraft::~Aircraft() = default;
 
+bool Aircraft::load(const Scenario& scenario, std::string& error) {
+    const std::string path = aircraftFilePath(scenario, error);
+    if (path.empty()) {
+        return false;
+    }
+    std::optional<flight::AircraftDefinition> definition = flight::readAircraftFile(path, error);
+    if (!definition) {
+        return false;
+    }
+    state_->name = definition->name;
+    state_->helicopter.emplace(definition->parameters);
+    return true;
+}
+
+const std::string& Aircraft::name() const {
+    return state_->name;
+}
+
 std::string Aircraft::setUp(const Scenario& scenario) {
-    flight::Helicopter& heli = state_->helicopter;
+    flight::Helicopter& heli = *state_->helicopter;
     flight::WindSettings wind;
     wind.fromDirectionDeg = scenario.wind.fromDeg;
     wind.speedKt = scenario.wind.speedKt;
@@ -49,7 +84,7 @@ std::string Aircraft::setUp(const Scenario& scenario) {
 }
 
 ControlPositions Aircraft::trimControls() const {
-    const flight::Controls& c = state_->helicopter.controls();
+    const flight::Controls& c = state_->helicopter->controls();
     return ControlPositions{c.elevator, c.aileron, c.rudder, c.throttle};
 }
 
@@ -59,26 +94,26 @@ void Aircraft::setControls(const ControlPositions& controls) {
     c.aileron = controls.aileron;
     c.rudder = controls.rudder;
     c.throttle = controls.throttle;
-    state_->helicopter.setControls(c);
+    state_->helicopter->setControls(c);
 }
 
 void Aircraft::setRotorPercent(double percent) {
     // The governor is set to the new speed and the rotor put there at once,
     // as a failure of the drive would.
-    state_->helicopter.setGovernorSpeedPercent(percent);
-    state_->helicopter.forceRotorSpeedPercent(percent);
+    state_->helicopter->setGovernorSpeedPercent(percent);
+    state_->helicopter->forceRotorSpeedPercent(percent);
 }
 
 void Aircraft::setEnginePower(double fraction) {
-    state_->helicopter.setEnginePowerFraction(fraction);
+    state_->helicopter->setEnginePowerFraction(fraction);
 }
 
 void Aircraft::advance(double dt) {
-    state_->helicopter.advance(dt);
+    state_->helicopter->advance(dt);
 }
 
 void Aircraft::serve(GaugeHost& gaugeHost) const {
-    const flight::HostReadings r = state_->helicopter.readings();
+    const flight::HostReadings r = state_->helicopter->readings();
     gaugeHost.setToken(kTokenHeading, r.headingDeg);
     gaugeHost.setToken(kTokenHeadingDisplay, r.headingDeg);
     gaugeHost.setToken(kTokenVelocityNorth, r.groundVelNorthFtS);

@@ -14,6 +14,11 @@
 
 namespace host {
 
+// Where a scenario's aircraft file is: a path as written, or a name looked up
+// as <name>.toml in aircraft/ beside the program, then in ../aircraft/ from
+// the scenario's folder. Empty, with `error` set, when there is none.
+std::string aircraftFilePath(const Scenario& scenario, std::string& error);
+
 class Aircraft {
 public:
     Aircraft();
@@ -21,8 +26,15 @@ public:
     Aircraft(const Aircraft&) = delete;
     Aircraft& operator=(const Aircraft&) = delete;
 
-    // Trims the helicopter for the scenario's start in its wind. Returns a
-    // warning when no trim was found (the aircraft then starts as placed).
+    // Reads the scenario's aircraft file. False, with `error` naming the
+    // file, line and key, when there is none or it is refused.
+    bool load(const Scenario& scenario, std::string& error);
+    // What the aircraft file calls the helicopter.
+    const std::string& name() const;
+
+    // Trims the loaded helicopter for the scenario's start in its wind.
+    // Returns a warning when no trim was found (the aircraft then starts as
+    // placed).
     std::string setUp(const Scenario& scenario);
 
     // The control positions of the trim, in host axis units.

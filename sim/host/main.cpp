@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "sim/host/aircraft.h"
 #include "sim/host/runner.h"
 #include "sim/host/scenario.h"
 
@@ -24,10 +25,12 @@ constexpr int kSkipped = 77;  // ctest's conventional "skipped"
 constexpr const char* kDescription =
     "hoversim flies a helicopter scenario with the hover gauge module in the loop.\n"
     "It loads the module the way the flight simulator does, serves the host's\n"
-    "variables from a Bo-105-class flight model, applies the module's axis\n"
-    "commands, clicks the gauge's face and moves the pilot's stick as the scenario\n"
-    "says, and at the end prints per phase how well the hover was held, checks the\n"
-    "scenario's expectations and exits non-zero when one of them failed.\n";
+    "variables from a helicopter flight model (the aircraft file the scenario or\n"
+    "--aircraft names; by default aircraft/bo105.toml, the Bo-105 class),\n"
+    "applies the module's axis commands, clicks the gauge's face and moves the\n"
+    "pilot's stick as the scenario says, and at the end prints per phase how well\n"
+    "the hover was held, checks the scenario's expectations and exits non-zero\n"
+    "when one of them failed.\n";
 
 constexpr const char* kFooter = R"(
 OUTPUT
@@ -75,6 +78,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> scenarioFiles;
     std::string modulePath;
     std::string tracePath;
+    std::string aircraftOverride;
     bool quiet = false;
     bool timing = false;
     bool checkOnly = false;
@@ -84,6 +88,9 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingFile);
     app.add_option("-m,--module", modulePath,
                    "The gauge module to load (default: hover.so / hover.gau beside this program)");
+    app.add_option("-a,--aircraft", aircraftOverride,
+                   "Fly this aircraft instead of the scenario's: a name (bo105, uh1h, puma: aircraft/<name>.toml "
+                   "beside this program) or a path to an aircraft file (default: the scenario's, else bo105)");
     app.add_option("-t,--trace", tracePath, "Write a CSV trace of every frame to this file ('-': standard output)");
     app.add_flag("-q,--quiet", quiet, "Print no summary; only the exit status tells");
     app.add_flag("--timing", timing, "Print the host frames flown per second of wall-clock time");
@@ -129,7 +136,16 @@ int main(int argc, char** argv) {
             std::cerr << "hoversim: " << error << "\n";
             return kCannotRun;
         }
+        if (!aircraftOverride.empty()) {
+            scenario->aircraft = aircraftOverride;
+            scenario->aircraftBase.clear();
+        }
         if (checkOnly) {
+            host::Aircraft aircraft;
+            if (!aircraft.load(*scenario, error)) {
+                std::cerr << "hoversim: " << file << ": " << error << "\n";
+                return kCannotRun;
+            }
             continue;
         }
         if (duration > 0.0) {

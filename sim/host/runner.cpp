@@ -468,6 +468,10 @@ RunResult runScenario(const Scenario& scenario, const RunOptions& options) {
     }
 
     Aircraft aircraft;
+    if (!aircraft.load(scenario, result.error)) {
+        return result;
+    }
+    result.aircraft = aircraft.name();
     const std::string trimWarning = aircraft.setUp(scenario);
     if (!trimWarning.empty()) {
         result.notes.push_back(trimWarning);
@@ -704,8 +708,8 @@ void printSummary(std::ostream& out, const Scenario& scenario, const RunResult& 
         return;
     }
     char line[256];
-    std::snprintf(line, sizeof line, "%" PRId64 " frames at %d per second, %.1f s\n\n", result.frames,
-                  scenario.frameRate, scenario.duration);
+    std::snprintf(line, sizeof line, "%" PRId64 " frames at %d per second, %.1f s, %s\n\n", result.frames,
+                  scenario.frameRate, scenario.duration, result.aircraft.c_str());
     out << line;
     out << "phase                 from     to |  height error ft |  ground speed kt | heading deg  | pos ft | capture | engaged\n"
            "                         s      s |    rms      max  |    rms      max  | change   max |   max  |    s    |\n";

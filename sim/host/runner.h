@@ -57,6 +57,7 @@ struct RunResult {
     bool flown = false;      // false: the run could not start (see error)
     bool skipped = false;    // the scenario needs what this build lacks
     std::string error;
+    std::string aircraft;    // the name its aircraft file gives the helicopter
     int64_t frames = 0;
     double wallSeconds = 0.0;
     std::vector<PhaseResult> phases;

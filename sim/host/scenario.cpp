@@ -352,11 +352,15 @@ PhaseSetting readPhase(const toml::table& table, const std::string& where) {
 
 Scenario readScenario(const toml::table& root, const std::string& where) {
     allowOnly(root, where,
-              {"name", "description", "frame_rate", "duration", "parameters", "service_order", "start",
+              {"name", "description", "aircraft", "frame_rate", "duration", "parameters", "service_order", "start",
                "wind", "event", "expect", "phase"});
     Scenario scenario;
     scenario.name = text(root, "name", where).value_or("");
     scenario.description = text(root, "description", where).value_or("");
+    scenario.aircraft = text(root, "aircraft", where).value_or(kDefaultAircraft);
+    if (scenario.aircraft.empty()) {
+        fail(where, "aircraft must name an aircraft file");
+    }
     const double frameRate = number(root, "frame_rate", where, 18.0);
     checkRange(frameRate, 18.0, 60.0, where, "frame_rate");
     if (frameRate != std::floor(frameRate)) {
@@ -422,6 +426,10 @@ std::string amount(double value, const char* unit) {
 std::string scenarioFormatHelp() {
     return R"(SCENARIO FILES (TOML)
   name = "..."  description = "..."      shown in the summary
+  aircraft = "bo105"                     the helicopter: a name (aircraft/<name>.toml,
+                 looked up beside hoversim, then in ../aircraft/ from the
+                 scenario's folder) or a path relative to the scenario's folder;
+                 default "bo105", the Bo-105 class. --aircraft overrides it.
   frame_rate = 18                        host frames per second, 18..60
   duration = 90                          seconds of host time
   parameters = "KprUp 1.5"               the panel's parameter string for the gauge
@@ -483,6 +491,8 @@ std::optional<Scenario> parseScenario(const std::string& textIn, const std::stri
     try {
         toml::table root = toml::parse(textIn, sourceName);
         Scenario scenario = readScenario(root, sourceName);
+        const std::size_t slash = sourceName.find_last_of("/\\");
+        scenario.aircraftBase = slash == std::string::npos ? std::string() : sourceName.substr(0, slash);
         if (scenario.name.empty()) {
             std::string base = sourceName.substr(sourceName.find_last_of("/\\") + 1);
             scenario.name = base.substr(0, base.rfind('.'));

@@ -117,9 +117,17 @@ struct PhaseSetting {
 // the other order the gauge may meet.
 enum class ServiceOrder { kInstallThenConnect, kConnectThenInstall };
 
+// The helicopter a scenario flies when it names none.
+inline constexpr const char* kDefaultAircraft = "bo105";
+
 struct Scenario {
     std::string name;
     std::string description;
+    // The aircraft file: a name looked up among the aircraft files, or a
+    // path, relative to aircraftBase (the scenario's folder; empty: the
+    // working directory).
+    std::string aircraft = kDefaultAircraft;
+    std::string aircraftBase;
     int frameRate = 18;
     double duration = 60.0;
     std::string parameters;

@@ -118,4 +118,17 @@ TEST(HostScenario, MistakesAreRefusedWithTheirPlace) {
     EXPECT_NE(refusal("\n\n[start]\nheight_ft = \"high\"").find("line 4"), std::string::npos);
 }
 
+TEST(HostScenario, NamesItsAircraftRelativeToItsOwnFolderOrFliesTheBo105) {
+    std::string error;
+    const auto plain = host::parseScenario("", "dir/sub/a.toml", error);
+    ASSERT_TRUE(plain.has_value()) << error;
+    EXPECT_EQ(plain->aircraft, "bo105");
+    EXPECT_EQ(plain->aircraftBase, "dir/sub");
+    const auto named = host::parseScenario("aircraft = \"../craft/heavy.toml\"", "b.toml", error);
+    ASSERT_TRUE(named.has_value()) << error;
+    EXPECT_EQ(named->aircraft, "../craft/heavy.toml");
+    EXPECT_EQ(named->aircraftBase, "");
+    EXPECT_NE(refusal("aircraft = \"\"").find("aircraft"), std::string::npos);
+}
+
 }  // namespace
