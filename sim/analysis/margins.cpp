@@ -1,0 +1,203 @@
+// SPDX-License-Identifier: MIT
+#include "sim/analysis/margins.h"
+
+#include <Eigen/Eigenvalues>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace analysis {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// The frequency grid: log-spaced from this fraction of the sample rate to
+// half of it; every crossing found on it is then refined by bisection.
+constexpr double kLowestFraction = 1e-5;
+constexpr int kGridPoints = 800;
+constexpr int kBisections = 60;
+
+using Complex = std::complex<double>;
+
+// The loop's response, evaluated through the Hessenberg form of A so that
+// each frequency costs one Hessenberg solve instead of a full one.
+class Response {
+public:
+    Response(const Eigen::MatrixXd& A, const Eigen::VectorXd& b, const Eigen::RowVectorXd& c, double d)
+        : d_(d) {
+        const Eigen::Index n = A.rows();
+        if (n == 0) {
+            return;
+        }
+        const Eigen::HessenbergDecomposition<Eigen::MatrixXd> hessenberg(A);
+        H_ = hessenberg.matrixH();
+        const Eigen::MatrixXd Q = hessenberg.matrixQ();
+        b_ = Q.transpose() * b;
+        c_ = c * Q;
+    }
+
+    // L(z) at z = e^{j theta}, theta = omega T. Not finite where z is a pole.
+    Complex at(double theta) const {
+        const Eigen::Index n = H_.rows();
+        if (n == 0) {
+            return {d_, 0.0};
+        }
+        const Complex z = std::polar(1.0, theta);
+        Eigen::MatrixXcd M = -H_.cast<Complex>();
+        M.diagonal().array() += z;
+        Eigen::VectorXcd x = b_.cast<Complex>();
+        // Gaussian elimination on an upper Hessenberg matrix: only the row
+        // below can hold a pivot, so each step swaps at most two rows.
+        for (Eigen::Index k = 0; k + 1 < n; ++k) {
+            if (std::abs(M(k + 1, k)) > std::abs(M(k, k))) {
+                M.row(k).swap(M.row(k + 1));
+                std::swap(x(k), x(k + 1));
+            }
+            if (M(k, k) == Complex(0.0, 0.0)) {
+                return {kInfinity, 0.0};
+            }
+            const Complex f = M(k + 1, k) / M(k, k);
+            M.row(k + 1).segment(k, n - k) -= f * M.row(k).segment(k, n - k);
+            x(k + 1) -= f * x(k);
+        }
+        for (Eigen::Index k = n - 1; k >= 0; --k) {
+            if (M(k, k) == Complex(0.0, 0.0)) {
+                return {kInfinity, 0.0};
+            }
+            Complex s = x(k);
+            for (Eigen::Index j = k + 1; j < n; ++j) {
+                s -= M(k, j) * x(j);
+            }
+            x(k) = s / M(k, k);
+        }
+        return (c_.cast<Complex>() * x)(0) + d_;
+    }
+
+private:
+    Eigen::MatrixXd H_;
+    Eigen::VectorXd b_;
+    Eigen::RowVectorXd c_;
+    double d_;
+};
+
+bool finite(Complex v) {
+    return std::isfinite(v.real()) && std::isfinite(v.imag());
+}
+
+// Bisection on theta between a and b for a sign change of f.
+template <typename F>
+double bisect(double a, double b, F f) {
+    double fa = f(a);
+    for (int i = 0; i < kBisections; ++i) {
+        const double m = 0.5 * (a + b);
+        const double fm = f(m);
+        if ((fm < 0.0) == (fa < 0.0)) {
+            a = m;
+            fa = fm;
+        } else {
+            b = m;
+        }
+    }
+    return 0.5 * (a + b);
+}
+
+}  // namespace
+
+std::complex<double> sampledLoopResponse(const Eigen::MatrixXd& A, const Eigen::VectorXd& b,
+                                         const Eigen::RowVectorXd& c, double d, double samplePeriod,
+                                         double frequencyHz) {
+    return Response(A, b, c, d).at(2.0 * kPi * frequencyHz * samplePeriod);
+}
+
+LoopMargins sampledLoopMargins(const Eigen::MatrixXd& A, const Eigen::VectorXd& b, const Eigen::RowVectorXd& c,
+                               double d, double samplePeriod) {
+    const Response response(A, b, c, d);
+    // theta = omega T runs from 0 (DC) to pi (half the sample rate).
+    std::vector<double> thetas;
+    thetas.reserve(kGridPoints + 2);
+    thetas.push_back(0.0);
+    const double lowest = 2.0 * kPi * kLowestFraction;
+    for (int i = 0; i < kGridPoints; ++i) {
+        thetas.push_back(lowest * std::pow(kPi / lowest, static_cast<double>(i) / (kGridPoints - 1)));
+    }
+    std::vector<Complex> values;
+    values.reserve(thetas.size());
+    for (double theta : thetas) {
+        values.push_back(response.at(theta));
+    }
+
+    struct Crossing {
+        double theta;
+        Complex value;
+    };
+    std::vector<Crossing> phaseCrossings;  // on the negative real axis
+    std::vector<Crossing> gainCrossings;   // on the unit circle
+    const auto logGain = [&](double t) { return std::log(std::abs(response.at(t))); };
+    const auto imaginary = [&](double t) { return response.at(t).imag(); };
+
+    // The ends of the range: L is real there for a real loop.
+    for (std::size_t i : {std::size_t{0}, values.size() - 1}) {
+        if (finite(values[i]) && values[i].real() < 0.0 && std::abs(values[i].imag()) <= 1e-9 * std::abs(values[i])) {
+            phaseCrossings.push_back({thetas[i], values[i]});
+        }
+    }
+    for (std::size_t i = 0; i + 1 < values.size(); ++i) {
+        const Complex a = values[i], e = values[i + 1];
+        if (!finite(a) || !finite(e)) {
+            continue;
+        }
+        if ((std::abs(a) < 1.0) != (std::abs(e) < 1.0)) {
+            const double t = bisect(thetas[i], thetas[i + 1], logGain);
+            gainCrossings.push_back({t, response.at(t)});
+        }
+        // A sign change of the imaginary part strictly inside the interval
+        // (the ends are real and were taken above).
+        const bool interior = i > 0 && i + 2 < values.size();
+        if (interior && (a.imag() < 0.0) != (e.imag() < 0.0)) {
+            const double t = bisect(thetas[i], thetas[i + 1], imaginary);
+            const Complex v = response.at(t);
+            if (v.real() < 0.0) {
+                phaseCrossings.push_back({t, v});
+            }
+        }
+    }
+
+    // Lowest frequency first, so that of equal margins the lowest is reported.
+    const auto byFrequency = [](const Crossing& x, const Crossing& y) { return x.theta < y.theta; };
+    std::sort(phaseCrossings.begin(), phaseCrossings.end(), byFrequency);
+    std::sort(gainCrossings.begin(), gainCrossings.end(), byFrequency);
+
+    LoopMargins m;
+    m.gainIncreaseDb = kInfinity;
+    m.gainReductionDb = kInfinity;
+    m.gainMarginDb = kInfinity;
+    m.phaseCrossoverHz = kNaN;
+    const double toHz = 1.0 / (2.0 * kPi * samplePeriod);
+    for (const Crossing& x : phaseCrossings) {
+        const double db = -20.0 * std::log10(std::abs(x.value));
+        if (db >= 0.0) {
+            m.gainIncreaseDb = std::min(m.gainIncreaseDb, db);
+        } else {
+            m.gainReductionDb = std::min(m.gainReductionDb, -db);
+        }
+        if (std::fabs(db) < m.gainMarginDb) {
+            m.gainMarginDb = std::fabs(db);
+            m.phaseCrossoverHz = x.theta * toHz;
+        }
+    }
+    m.phaseMarginDeg = kInfinity;
+    m.crossoverHz = kNaN;
+    for (const Crossing& x : gainCrossings) {
+        const double pm = 180.0 - std::fabs(std::arg(x.value)) * 180.0 / kPi;
+        if (pm < m.phaseMarginDeg) {
+            m.phaseMarginDeg = pm;
+            m.crossoverHz = x.theta * toHz;
+        }
+    }
+    return m;
+}
+
+}  // namespace analysis
