@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: MIT
+//
+// The linear law against the real module: the module loaded and driven as
+// the host drives it, engaged over a trimmed hover, and fed the readings of
+// small steps of the flight model's state. Its commands must be the linear
+// analysis's, frame by frame, but for the truncation to whole counts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "sim/analysis/hold_analysis.h"
+#include "sim/host/gauge_host.h"
+#include "sim/host/module_library.h"
+#include "sim/host/mouse.h"
+#include "sim/host/platform_edge.h"
+
+namespace {
+
+std::string modulePath;
+
+// The module truncates each command toward zero; the linear law does not.
+// That, and nothing else, may part them: under one count, plus a rounding
+// allowance.
+constexpr double kTruncationCounts = 1.0 + 1e-6;
+
+struct StepCase {
+    const char* parameters;
+    int delay;
+};
+
+// The frames at which each reading steps, and by how much (reduced-state
+// deviations, small enough that no limit, reset or hold rule acts).
+struct Step {
+    int frame;
+    const char* state;
+    double amount;
+};
+constexpr Step kSteps[] = {
+    {6, "u (m/s)", 0.05},  {14, "v (m/s)", -0.04}, {22, "w (m/s)", 0.03},
+    {30, "r (rad/s)", 0.0012}, {38, "down (m)", -0.2}, {46, "u (m/s)", -0.08},
+};
+constexpr int kFrames = 60;
+constexpr int kEngageFrame = 3;
+
+int stateIndex(const analysis::LinearPlant& plant, const std::string& name) {
+    for (std::size_t i = 0; i < plant.stateNames.size(); ++i) {
+        if (plant.stateNames[i] == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+flight::Helicopter::StateVector::size_type modelIndex(const std::string& name) {
+    using H = flight::Helicopter;
+    if (name == "u (m/s)") return H::kU;
+    if (name == "v (m/s)") return H::kV;
+    if (name == "w (m/s)") return H::kW;
+    if (name == "r (rad/s)") return H::kR;
+    return H::kDown;
+}
+
+void serve(host::GaugeHost& gaugeHost, const flight::HostReadings& r, double time) {
+    gaugeHost.setToken(kTokenSimulationTime, time);
+    gaugeHost.setToken(kTokenHeading, r.headingDeg);
+    gaugeHost.setToken(kTokenHeadingDisplay, r.headingDeg);
+    gaugeHost.setToken(kTokenVelocityNorth, r.groundVelNorthFtS);
+    gaugeHost.setToken(kTokenVelocityEast, r.groundVelEastFtS);
+    gaugeHost.setToken(kTokenVerticalSpeed, r.groundVelUpFtS);
+    gaugeHost.setToken(kTokenYawRate, r.yawRateTurn65536);
+    gaugeHost.setToken(kTokenRadarHeight, r.radarHeightM);
+    gaugeHost.setToken(kTokenOperating, r.rotorSpeedPercent);
+    gaugeHost.setToken(kTokenPitch, r.pitchNoseDownDeg);
+}
+
+class LawAgainstModule : public ::testing::TestWithParam<StepCase> {};
+
+}  // namespace
+
+TEST_P(LawAgainstModule, SmallStepsGiveTheLinearLawsCommandsToTheCount) {
+    ASSERT_FALSE(modulePath.empty()) << "pass the module's path as the first argument";
+    const StepCase param = GetParam();
+    const double rate = 18.0, period = 1.0 / rate;
+
+    // The aircraft in its trim, and its linearisation.
+    const analysis::LinearPlant plant = analysis::linearisePlant(flight::Parameters{});
+    ASSERT_TRUE(plant.trimmed);
+    flight::Helicopter heli;
+    heli.setControls(plant.trimControls);
+
+    // The gains the string gives, and the law they make: open at the
+    // actuators, since the aircraft does not move here; only the readings do.
+    std::array<double, 12> factors{};
+    factors.fill(1.0);
+    if (std::string(param.parameters) == "KprForward 0.5 TvForward 0.5") {
+        factors[3] = 0.5;
+        factors[4] = 0.5;
+    }
+    const analysis::SampledHold law = analysis::sampleHold(plant, analysis::scaledGains(factors), rate, param.delay);
+
+    // The module, installed as the host installs it; the string's factors
+    // hold when the connect-to-window reset comes first.
+    host::ModuleLibrary library;
+    ASSERT_TRUE(library.open(modulePath)) << library.error();
+    host::GaugeHost gaugeHost;
+    std::string error;
+    ASSERT_TRUE(gaugeHost.attach(library.linkage(), library.imports(), param.parameters, error)) << error;
+    if (library.linkage()->init != nullptr) {
+        library.linkage()->init();
+    }
+    host::showMainWindow();
+    host::setUpJoystick(false);
+    gaugeHost.controls() = host::ControlPositions{plant.trimControls.elevator, plant.trimControls.aileron,
+                                                  plant.trimControls.rudder, plant.trimControls.throttle};
+    gaugeHost.connectToWindow();
+    gaugeHost.preInstall(library.instanceHandle());
+    host::Mouse mouse(gaugeHost.gauge()->mouseRects);
+
+    // The law's input is the deviation of the plant's state; only the
+    // readings of it reach the module, through the host's tokens.
+    Eigen::VectorXd deviation = Eigen::VectorXd::Zero(plant.A.rows());
+    flight::Helicopter::StateVector x = plant.trimState;
+    Eigen::VectorXd lawState = Eigen::VectorXd::Zero(law.A.rows());
+    const double trimCommand[4] = {plant.trimControls.throttle, plant.trimControls.elevator,
+                                   plant.trimControls.aileron, plant.trimControls.rudder};
+    const uint32_t events[4] = {kEventThrottle, kEventElevator, kEventAileron, kEventRudder};
+    int compared = 0;
+    for (int k = 0; k < kFrames; ++k) {
+        if (k == kEngageFrame) {
+            for (const char* area : {"power", "guard", "engage"}) {
+                mouse.click(*host::pointOf(area));
+            }
+        }
+        for (const Step& s : kSteps) {
+            if (s.frame == k) {
+                const int i = stateIndex(plant, s.state);
+                ASSERT_GE(i, 0) << s.state;
+                deviation(i) += s.amount;
+                x[modelIndex(s.state)] += s.amount;
+            }
+        }
+        heli.setStateVector(x);
+        gaugeHost.clearEvents();
+        serve(gaugeHost, heli.readings(), (k + 1) * period);
+        gaugeHost.preUpdate();
+
+        // The law: the plant held at the deviation (the open system's plant
+        // part is replaced by the given state), the command of this frame.
+        if (k < kEngageFrame) {
+            EXPECT_TRUE(gaugeHost.events().empty()) << "frame " << k;
+            continue;
+        }
+        const int np = law.plantStates;
+        lawState.head(np) = deviation;
+        const Eigen::VectorXd next = law.A * lawState;
+        // The command leaves the law (its delay line included) as C X; the
+        // commands the module sends this frame are the undelayed ones, which
+        // the delay line's first stage receives.
+        Eigen::VectorXd commands;
+        if (param.delay == 0) {
+            commands = law.C * lawState;
+        } else {
+            commands = next.segment(np + 12, 4);
+        }
+        lawState = next;
+        for (int axis = 0; axis < 4; ++axis) {
+            bool sent = false;
+            double value = 0.0;
+            for (const host::SentEvent& e : gaugeHost.events()) {
+                if (e.id == events[axis]) {
+                    sent = true;
+                    value = e.value;
+                }
+            }
+            ASSERT_TRUE(sent) << "frame " << k << " axis " << axis;
+            EXPECT_NEAR(value, trimCommand[axis] + commands(axis), kTruncationCounts)
+                << "frame " << k << " axis " << axis << " (" << param.parameters << ")";
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 4 * (kFrames - kEngageFrame));
+    gaugeHost.preKill();
+    if (library.linkage()->deinit != nullptr) {
+        library.linkage()->deinit();
+    }
+    host::hideMainWindow();
+}
+
+INSTANTIATE_TEST_SUITE_P(DefaultAndRecommendedGains, LawAgainstModule,
+                         ::testing::Values(StepCase{"", 0}, StepCase{"KprForward 0.5 TvForward 0.5", 1}));
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc > 1) {
+        modulePath = argv[1];
+    }
+    return RUN_ALL_TESTS();
+}
