@@ -10,6 +10,7 @@
 #include <string>
 
 #include "sim/analysis/hold_analysis.h"
+#include "sim/flight/aircraft_file.h"
 
 namespace {
 
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
     double frameRate = 18.0;
     int delay = 1;
     std::vector<std::string> factors;
+    std::string aircraftName = "bo105";
+    app.add_option("-a,--aircraft", aircraftName,
+                   "the aircraft: a name (bo105, uh1h, puma: aircraft/<name>.toml of the source tree) or a path "
+                   "to an aircraft file (default bo105)");
     app.add_option("--frame-rate", frameRate, "panel updates a second (default 18)")->check(CLI::Range(1.0, 1000.0));
     app.add_option("--delay-frames", delay, "updates between a command and the control moving: 0, 1 or 2 (default 1)")
         ->check(CLI::Range(0, 2));
@@ -72,11 +77,21 @@ int main(int argc, char** argv) {
         }
     }
 
+    std::string error;
+    const std::string search[] = {HOVER_AIRCRAFT_DIR};
+    const std::optional<std::string> path = flight::resolveAircraftPath(aircraftName, "", search, 1, error);
+    const std::optional<flight::AircraftDefinition> aircraft =
+        path ? flight::readAircraftFile(*path, error) : std::nullopt;
+    if (!aircraft) {
+        std::fprintf(stderr, "hoveranalysis: %s\n", error.c_str());
+        return 2;
+    }
+
     const analysis::Gains gains = analysis::scaledGains(scale);
-    const analysis::LinearPlant plant = analysis::linearisePlant(flight::Parameters{});
+    const analysis::LinearPlant plant = analysis::linearisePlant(aircraft->parameters);
     const analysis::HoldAnalysis result = analysis::analyseHold(plant, gains, frameRate, delay);
 
-    std::printf("aircraft: Bo-105 class (built-in), hover at 100 ft, calm air%s\n",
+    std::printf("aircraft: %s (%s), hover at 100 ft, calm air%s\n", aircraft->name.c_str(), path->c_str(),
                 plant.trimmed ? "" : " (NO TRIM within the control ranges)");
     std::printf("updates: %g a second, command delay %d update%s\n", frameRate, delay, delay == 1 ? "" : "s");
     std::printf("gains:");

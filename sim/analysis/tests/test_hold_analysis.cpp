@@ -8,8 +8,24 @@
 #include <Eigen/Eigenvalues>
 
 #include "sim/analysis/hold_analysis.h"
+#include "sim/flight/aircraft_file.h"
 
 namespace {
+
+// The Bo-105 class, from the source tree's aircraft file.
+const flight::Parameters& bo105() {
+    static const flight::Parameters parameters = [] {
+        std::string error;
+        const std::optional<flight::AircraftDefinition> aircraft =
+            flight::readAircraftFile(std::string(HOVER_AIRCRAFT_DIR) + "/bo105.toml", error);
+        if (!aircraft) {
+            ADD_FAILURE() << error;
+            return flight::Parameters{};
+        }
+        return aircraft->parameters;
+    }();
+    return parameters;
+}
 
 // A stable configuration on the built-in aircraft: the forward loop softened
 // by half, no command delay.
@@ -32,7 +48,7 @@ constexpr double kOnTheCircle = 2e-3;
 }  // namespace
 
 TEST(HoldAnalysis, EachLoopScaledByItsGainMarginPutsAPoleOnTheUnitCircle) {
-    const analysis::LinearPlant plant = analysis::linearisePlant(flight::Parameters{});
+    const analysis::LinearPlant plant = analysis::linearisePlant(bo105());
     ASSERT_TRUE(plant.trimmed);
     const double rate = 18.0;
     for (int delay : {0, 1}) {
@@ -69,7 +85,7 @@ TEST(HoldAnalysis, WithNoGainTheClosedLoopIsTheSampledAircraftAndTheIdleLaw) {
     // Every Kpr 0: nothing is fed back, so the poles are those of the
     // aircraft sampled (e^{lambda T}), the law's own (0.55, 0.7 and the
     // integrator at 1 for each loop) and the delay line's (0).
-    const analysis::LinearPlant plant = analysis::linearisePlant(flight::Parameters{});
+    const analysis::LinearPlant plant = analysis::linearisePlant(bo105());
     analysis::Gains gains = analysis::defaultGains();
     for (int loop = 0; loop < analysis::kLoopCount; ++loop) {
         gains[static_cast<std::size_t>(3 * loop)] = 0.0;

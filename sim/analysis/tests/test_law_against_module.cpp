@@ -11,12 +11,28 @@
 #include <vector>
 
 #include "sim/analysis/hold_analysis.h"
+#include "sim/flight/aircraft_file.h"
 #include "sim/host/gauge_host.h"
 #include "sim/host/module_library.h"
 #include "sim/host/mouse.h"
 #include "sim/host/platform_edge.h"
 
 namespace {
+
+// The Bo-105 class, from the source tree's aircraft file.
+const flight::Parameters& bo105() {
+    static const flight::Parameters parameters = [] {
+        std::string error;
+        const std::optional<flight::AircraftDefinition> aircraft =
+            flight::readAircraftFile(std::string(HOVER_AIRCRAFT_DIR) + "/bo105.toml", error);
+        if (!aircraft) {
+            ADD_FAILURE() << error;
+            return flight::Parameters{};
+        }
+        return aircraft->parameters;
+    }();
+    return parameters;
+}
 
 std::string modulePath;
 
@@ -85,9 +101,9 @@ TEST_P(LawAgainstModule, SmallStepsGiveTheLinearLawsCommandsToTheCount) {
     const double rate = 18.0, period = 1.0 / rate;
 
     // The aircraft in its trim, and its linearisation.
-    const analysis::LinearPlant plant = analysis::linearisePlant(flight::Parameters{});
+    const analysis::LinearPlant plant = analysis::linearisePlant(bo105());
     ASSERT_TRUE(plant.trimmed);
-    flight::Helicopter heli;
+    flight::Helicopter heli(bo105());
     heli.setControls(plant.trimControls);
 
     // The gains the string gives, and the law they make: open at the
