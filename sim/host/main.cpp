@@ -2,13 +2,22 @@
 //
 // hoversim: flies a scenario with the hover gauge module in the loop and
 // reports how well the helicopter was held.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "sim/host/aircraft.h"
 #include "sim/host/runner.h"
@@ -20,6 +29,7 @@ namespace {
 constexpr int kAllHeld = 0;
 constexpr int kExpectationFailed = 1;
 constexpr int kCannotRun = 2;
+constexpr int kNothingChecked = 3;
 constexpr int kSkipped = 77;  // ctest's conventional "skipped"
 
 constexpr const char* kDescription =
@@ -52,11 +62,25 @@ OUTPUT
   Runs are deterministic: the same scenario gives the same trace.
 
 EXIT STATUS
-  0 every expectation held; 1 an expectation failed; 2 the scenario or the
-  module could not be loaded; 77 the scenario moves the stick and this build
-  cannot (the Windows build, whose DirectInput is the machine's own).
+  0 every expectation held (--check: every scenario is valid); 1 an
+  expectation failed; 2 nothing was flown: a bad option or value, a scenario
+  that cannot be read or is refused, an output that cannot be written, or a
+  module that cannot be loaded (one line on standard error says which);
+  3 flown, but nothing was checked: no scenario flown has an expectation;
+  77 the scenario moves the stick and this build cannot (the Windows build,
+  whose DirectInput is the machine's own).
 
 )";
+
+std::string numberText(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.10g", value);
+    return buffer;
+}
+
+std::string count(size_t n, const char* thing) {
+    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
 
 void printSpeed(const host::RunResult& result) {
     if (result.wallSeconds > 0.0) {
@@ -66,9 +90,71 @@ void printSpeed(const host::RunResult& result) {
     }
 }
 
+// A value for a time option: a finite number within `range`. CLI11's own
+// range checks let NaN through (every comparison with it is false).
+CLI::Validator finiteWithin(const host::Range& range, bool positive) {
+    const std::string shown = positive ? "(0.." + numberText(range.highest) + "]"
+                                       : numberText(range.lowest) + ".." + numberText(range.highest);
+    return CLI::Validator(
+        [range, positive, shown](std::string& input) -> std::string {
+            const char* begin = input.c_str();
+            char* end = nullptr;
+            const double value = std::strtod(begin, &end);
+            if (end == begin || *end != '\0') {
+                return "'" + input + "' is not a number";
+            }
+            if (!std::isfinite(value) || !range.holds(value) || (positive && value <= 0.0)) {
+                return input + " is outside " + shown;
+            }
+            return {};
+        },
+        shown);
+}
+
+// Whether a file can be written at `path`, found out before the run rather
+// than after it: the file is opened for appending (which changes nothing)
+// and removed again if it did not exist.
+bool canWrite(const std::string& path) {
+    std::error_code code;
+    const bool existed = std::filesystem::exists(path, code);
+    if (existed && std::filesystem::is_directory(path, code)) {
+        return false;
+    }
+    {
+        std::ofstream probe(path, std::ios::binary | std::ios::app);
+        if (!probe) {
+            return false;
+        }
+    }
+    if (!existed) {
+        std::filesystem::remove(path, code);
+    }
+    return true;
+}
+
+// The moments a panel picture is asked for must lie within the run.
+std::string checkPictureTimes(const host::RunOptions& options, double duration) {
+    for (double t : options.panelTimes) {
+        if (t > duration) {
+            return "--panel-at " + numberText(t) + " lies past the end of the run (" + numberText(duration) + " s)";
+        }
+    }
+    if (options.panelEvery > duration) {
+        return "--panel-every " + numberText(options.panelEvery) + " is longer than the run (" +
+               numberText(duration) + " s)";
+    }
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Plain line ends on the console, as in the files: the C runtime's text
+    // mode would turn every \n into \r\n.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     CLI::App app{kDescription, "hoversim"};
     app.footer(std::string(kFooter) + host::scenarioFormatHelp());
     app.get_formatter()->column_width(30);
@@ -82,10 +168,8 @@ int main(int argc, char** argv) {
     bool quiet = false;
     bool timing = false;
     bool checkOnly = false;
-    double duration = 0.0;
-    app.add_option("scenario", scenarioFiles, "Scenario files (TOML) to fly, one after the other")
-        ->required()
-        ->check(CLI::ExistingFile);
+    std::optional<double> duration;
+    app.add_option("scenario", scenarioFiles, "Scenario files (TOML) to fly, one after the other")->required();
     app.add_option("-m,--module", modulePath,
                    "The gauge module to load (default: hover.so / hover.gau beside this program)");
     app.add_option("-a,--aircraft", aircraftOverride,
@@ -94,29 +178,56 @@ int main(int argc, char** argv) {
     app.add_option("-t,--trace", tracePath, "Write a CSV trace of every frame to this file ('-': standard output)");
     app.add_flag("-q,--quiet", quiet, "Print no summary; only the exit status tells");
     app.add_flag("--timing", timing, "Print the host frames flown per second of wall-clock time");
-    app.add_flag("--check", checkOnly, "Only read the scenarios and report errors in them");
+    app.add_flag("--check", checkOnly, "Only read the scenarios: say whether each is valid, fly none");
     app.add_option("--duration", duration, "Fly this many seconds instead of the scenario's duration")
-        ->check(CLI::PositiveNumber);
-    // Pictures of the run: only where the panel renderer is built (natively,
-    // with cairo).
+        ->check(finiteWithin(host::kDurationRange, false));
+    // Pictures of the run: drawn only where the panel renderer is built
+    // (natively, with cairo). The options exist in every build, so a build
+    // without pictures can say so instead of not knowing them.
     host::RunOptions pictureOptions;
-#ifdef HOVERSIM_PICTURES
-    app.add_option("--panel-at", pictureOptions.panelTimes,
-                   "Write the panel as drawn at these host times, s (comma-separated; a time past the end: the last frame)")
-        ->delimiter(',');
-    app.add_option("--panel-every", pictureOptions.panelEvery, "Write the panel every this many seconds, from 0")
-        ->check(CLI::PositiveNumber);
-    app.add_option("--panel-prefix", pictureOptions.panelPrefix,
-                   "Panel pictures are <prefix><time>s.png, e.g. panel_0060.0s.png (default: panel_)");
-    app.add_option("--panel-scale", pictureOptions.panelScale, "Draw the panel this many times its size (default 1)")
-        ->check(CLI::Range(0.25, 8.0));
-    app.add_option("--bitmaps", pictureOptions.bitmapDirectory,
-                   "The module's bitmaps (default: bitmaps/ beside the module, else the build tree's)");
-    app.add_option("--plot", pictureOptions.plotPath,
-                   "Write a plot of the run (height, speeds, commands, flags against time, phases) to this PNG");
-#endif
-    CLI11_PARSE(app, argc, argv);
+    std::vector<CLI::Option*> pictureOptionList;
+    const auto picture = [&pictureOptionList](CLI::Option* option) {
+        option->group("Pictures (the native Linux build only)");
+        pictureOptionList.push_back(option);
+    };
+    picture(app.add_option("--panel-at", pictureOptions.panelTimes,
+                           "Write the panel as drawn at these host times, s (comma-separated; within the run)")
+                ->delimiter(',')
+                ->check(finiteWithin(host::kTimeRange, false)));
+    picture(app.add_option("--panel-every", pictureOptions.panelEvery,
+                           "Write the panel every this many seconds, from 0 (at most the run's length)")
+                ->check(finiteWithin(host::kTimeRange, true)));
+    picture(app.add_option("--panel-prefix", pictureOptions.panelPrefix,
+                           "Panel pictures are <prefix><time>s.png, e.g. panel_0060.0s.png (default: panel_)"));
+    picture(app.add_option("--panel-scale", pictureOptions.panelScale,
+                           "Draw the panel this many times its size (default 1)")
+                ->check(finiteWithin(host::Range{0.25, 8.0}, false)));
+    picture(app.add_option("--bitmaps", pictureOptions.bitmapDirectory,
+                           "The module's bitmaps (default: bitmaps/ beside the module, else the build tree's)"));
+    picture(app.add_option("--plot", pictureOptions.plotPath,
+                           "Write a plot of the run (height, speeds, heading and attitude, ground track, "
+                           "commands, flags; phases shaded) to this PNG"));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) {
+            return app.exit(e);  // --help
+        }
+        std::string message = e.what();
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        std::cerr << "hoversim: " << message << " (hoversim --help describes the options)\n";
+        return kCannotRun;
+    }
 
+#ifndef HOVERSIM_PICTURES
+    for (const CLI::Option* option : pictureOptionList) {
+        if (option->count() > 0) {
+            std::cerr << "hoversim: this build draws no pictures (" << option->get_name()
+                      << "); the native Linux build does\n";
+            return kCannotRun;
+        }
+    }
+#endif
     if (!tracePath.empty() && scenarioFiles.size() > 1) {
         std::cerr << "hoversim: --trace takes one scenario\n";
         return kCannotRun;
@@ -127,8 +238,29 @@ int main(int argc, char** argv) {
         std::cerr << "hoversim: panel pictures and plots take one scenario\n";
         return kCannotRun;
     }
+    // Every output is checked before anything is flown, in every mode: a
+    // long run must not end in "cannot write".
+    const std::pair<std::string, std::string> outputs[] = {
+        {"--trace", tracePath == "-" ? std::string() : tracePath},
+        {"--plot", pictureOptions.plotPath},
+        {"--panel-prefix", pictures && (!pictureOptions.panelTimes.empty() || pictureOptions.panelEvery > 0.0)
+                               ? pictureOptions.panelPrefix + "0000.0s.png"
+                               : std::string()},
+    };
+    if (!pictureOptions.bitmapDirectory.empty() && !std::filesystem::is_directory(pictureOptions.bitmapDirectory)) {
+        std::cerr << "hoversim: --bitmaps: no folder " << pictureOptions.bitmapDirectory << "\n";
+        return kCannotRun;
+    }
+    for (const auto& [option, path] : outputs) {
+        if (!path.empty() && !canWrite(path)) {
+            std::cerr << "hoversim: " << option << ": cannot write " << path << "\n";
+            return kCannotRun;
+        }
+    }
+
     int status = kAllHeld;
     bool anyFlown = false;
+    bool anyUnchecked = false;
     for (const std::string& file : scenarioFiles) {
         std::string error;
         std::optional<host::Scenario> scenario = host::loadScenario(file, error);
@@ -140,16 +272,26 @@ int main(int argc, char** argv) {
             scenario->aircraft = aircraftOverride;
             scenario->aircraftBase.clear();
         }
+        if (duration) {
+            scenario->duration = *duration;
+        }
+        if (const std::string problem = checkPictureTimes(pictureOptions, scenario->duration); !problem.empty()) {
+            std::cerr << "hoversim: " << problem << "\n";
+            return kCannotRun;
+        }
         if (checkOnly) {
             host::Aircraft aircraft;
             if (!aircraft.load(*scenario, error)) {
                 std::cerr << "hoversim: " << file << ": " << error << "\n";
                 return kCannotRun;
             }
+            if (!quiet) {
+                std::cout << file << ": valid (" << count(scenario->events.size(), "event") << ", "
+                          << count(scenario->expectations.size(), "expectation") << ", "
+                          << count(scenario->phases.size(), "phase") << ", " << numberText(scenario->duration)
+                          << " s)\n";
+            }
             continue;
-        }
-        if (duration > 0.0) {
-            scenario->duration = duration;
         }
         std::ofstream traceFile;
         host::RunOptions options = pictureOptions;
@@ -159,7 +301,7 @@ int main(int argc, char** argv) {
         } else if (!tracePath.empty()) {
             traceFile.open(tracePath, std::ios::binary);
             if (!traceFile) {
-                std::cerr << "hoversim: cannot write " << tracePath << "\n";
+                std::cerr << "hoversim: --trace: cannot write " << tracePath << "\n";
                 return kCannotRun;
             }
             options.trace = &traceFile;
@@ -183,10 +325,15 @@ int main(int argc, char** argv) {
         anyFlown = true;
         if (!result.allHeld()) {
             status = kExpectationFailed;
+        } else if (result.expectations.empty()) {
+            anyUnchecked = true;
         }
     }
-    if (!checkOnly && !anyFlown) {
+    if (checkOnly) {
+        return kAllHeld;
+    }
+    if (!anyFlown) {
         return kSkipped;
     }
-    return status;
+    return status == kAllHeld && anyUnchecked ? kNothingChecked : status;
 }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
@@ -16,25 +18,40 @@ namespace host {
 
 namespace {
 
-// A scenario error: thrown while reading, caught at the top.
+// A scenario error: thrown while reading, caught at the top. The line is
+// the file's (0: none known); `where` names the table or entry, empty for
+// the top level, so the file name is written once, by the catcher.
 struct ScenarioError {
+    int line = 0;
     std::string message;
 };
 
-[[noreturn]] void fail(const std::string& where, const std::string& message) {
-    throw ScenarioError{where + ": " + message};
-}
+// A place in the file: the table or entry being read and its line.
+struct Where {
+    std::string name;  // empty: the top level
+    int line = 0;
 
-std::string at(const std::string& where, const toml::node& node) {
-    const toml::source_region& source = node.source();
-    if (source.begin.line == 0) {
-        return where;
+    Where at(const toml::node& node) const {
+        const int nodeLine = static_cast<int>(node.source().begin.line);
+        return Where{name, nodeLine != 0 ? nodeLine : line};
     }
-    return where + " (line " + std::to_string(source.begin.line) + ")";
+};
+
+[[noreturn]] void fail(const Where& where, const std::string& message) {
+    throw ScenarioError{where.line, where.name.empty() ? message : where.name + ": " + message};
 }
 
-void allowOnly(const toml::table& table, const std::string& where,
-               std::initializer_list<std::string_view> keys) {
+std::string quoted(std::string_view key) {
+    return "'" + std::string(key) + "'";
+}
+
+std::string numberText(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.10g", value);
+    return buffer;
+}
+
+void allowOnly(const toml::table& table, const Where& where, std::initializer_list<std::string_view> keys) {
     for (auto&& [key, value] : table) {
         if (std::find(keys.begin(), keys.end(), key.str()) == keys.end()) {
             std::string known;
@@ -42,212 +59,220 @@ void allowOnly(const toml::table& table, const std::string& where,
                 known += known.empty() ? "" : ", ";
                 known += k;
             }
-            fail(at(where, value), "unknown key '" + std::string(key.str()) + "' (known: " + known + ")");
+            fail(where.at(value), "unknown key " + quoted(key.str()) + " (known: " + known + ")");
         }
     }
 }
 
-std::optional<double> number(const toml::table& table, std::string_view key, const std::string& where) {
+// A number's value and where it stands, for range messages.
+struct Read {
+    double value;
+    Where where;
+};
+
+std::optional<Read> readNumber(const toml::table& table, std::string_view key, const Where& where) {
     const toml::node* node = table.get(key);
     if (node == nullptr) {
         return std::nullopt;
     }
+    const Where place = where.at(*node);
     if (!node->is_number()) {
-        fail(at(where, *node), "'" + std::string(key) + "' must be a number");
+        fail(place, quoted(key) + " must be a number");
     }
     const double value = node->value<double>().value_or(0.0);
     if (!std::isfinite(value)) {
-        fail(at(where, *node), "'" + std::string(key) + "' must be finite");
+        fail(place, quoted(key) + " must be finite");
     }
-    return value;
+    return Read{value, place};
 }
 
-double number(const toml::table& table, std::string_view key, const std::string& where, double fallback) {
-    return number(table, key, where).value_or(fallback);
+void checkRange(double value, double lowest, double highest, const Where& where, const std::string& what) {
+    if (!(value >= lowest && value <= highest)) {
+        fail(where, what + " " + numberText(value) + " is outside " + numberText(lowest) + " .. " +
+                        numberText(highest));
+    }
 }
 
-double requiredNumber(const toml::table& table, std::string_view key, const std::string& where) {
-    std::optional<double> value = number(table, key, where);
+// A number that must lie within a range when given.
+std::optional<double> number(const toml::table& table, std::string_view key, const Where& where,
+                             const Range& range) {
+    const std::optional<Read> read = readNumber(table, key, where);
+    if (!read) {
+        return std::nullopt;
+    }
+    checkRange(read->value, range.lowest, range.highest, read->where, std::string(key));
+    return read->value;
+}
+
+double number(const toml::table& table, std::string_view key, const Where& where, const Range& range,
+              double fallback) {
+    return number(table, key, where, range).value_or(fallback);
+}
+
+double requiredNumber(const toml::table& table, std::string_view key, const Where& where, const Range& range) {
+    std::optional<double> value = number(table, key, where, range);
     if (!value) {
-        fail(where, "'" + std::string(key) + "' is required");
+        fail(where, quoted(key) + " is required");
     }
     return *value;
 }
 
-std::optional<bool> boolean(const toml::table& table, std::string_view key, const std::string& where) {
+std::optional<bool> boolean(const toml::table& table, std::string_view key, const Where& where) {
     const toml::node* node = table.get(key);
     if (node == nullptr) {
         return std::nullopt;
     }
     if (!node->is_boolean()) {
-        fail(at(where, *node), "'" + std::string(key) + "' must be true or false");
+        fail(where.at(*node), quoted(key) + " must be true or false");
     }
     return node->value<bool>();
 }
 
-std::optional<std::string> text(const toml::table& table, std::string_view key, const std::string& where) {
+std::optional<std::string> text(const toml::table& table, std::string_view key, const Where& where) {
     const toml::node* node = table.get(key);
     if (node == nullptr) {
         return std::nullopt;
     }
     if (!node->is_string()) {
-        fail(at(where, *node), "'" + std::string(key) + "' must be a string");
+        fail(where.at(*node), quoted(key) + " must be a string");
     }
     return node->value<std::string>();
 }
 
-const toml::table* subTable(const toml::table& table, std::string_view key, const std::string& where) {
+const toml::table* subTable(const toml::table& table, std::string_view key, const Where& where) {
     const toml::node* node = table.get(key);
     if (node == nullptr) {
         return nullptr;
     }
     if (!node->is_table()) {
-        fail(at(where, *node), "'" + std::string(key) + "' must be a table");
+        fail(where.at(*node), quoted(key) + " must be a table");
     }
     return node->as_table();
 }
 
-// Each entry of an array of tables, with its place for messages.
+// Each entry of an array of tables, with its place for messages; at most
+// `cap` of them.
 template <typename Visit>
-void eachTable(const toml::table& table, std::string_view key, const std::string& where, Visit visit) {
+void eachTable(const toml::table& table, std::string_view key, const Where& where, size_t cap, Visit visit) {
     const toml::node* node = table.get(key);
     if (node == nullptr) {
         return;
     }
     const toml::array* array = node->as_array();
     if (array == nullptr) {
-        fail(at(where, *node), "'" + std::string(key) + "' must be an array of tables ([[" +
-                                   std::string(key) + "]])");
+        fail(where.at(*node), quoted(key) + " must be an array of tables ([[" + std::string(key) + "]])");
+    }
+    if (array->size() > cap) {
+        fail(where.at(*node), "more than " + std::to_string(cap) + " [[" + std::string(key) + "]] entries");
     }
     int index = 0;
     for (const toml::node& element : *array) {
         ++index;
-        const std::string place = std::string(key) + " #" + std::to_string(index);
+        const Where place = Where{std::string(key) + " #" + std::to_string(index), where.line}.at(element);
         if (!element.is_table()) {
-            fail(at(place, element), "must be a table");
+            fail(place, "must be a table");
         }
-        visit(*element.as_table(), at(place, element));
+        visit(*element.as_table(), place);
     }
 }
 
-void checkRange(double value, double lowest, double highest, const std::string& where,
-                const std::string& what) {
-    if (value < lowest || value > highest) {
-        std::ostringstream message;
-        message << what << " " << value << " is outside " << lowest << " .. " << highest;
-        fail(where, message.str());
-    }
-}
-
-std::string areaName(const std::string& name, const std::string& where) {
+std::string areaName(const std::string& name, const Where& where) {
     if (!pointOf(name)) {
         fail(where, "no click area '" + name + "' (areas: " + areaNames() + ")");
     }
     return name;
 }
 
-double turbulenceW20(const toml::table& wind, const std::string& where) {
+double turbulenceW20(const toml::table& wind, const Where& where) {
     const toml::node* node = wind.get("turbulence");
     if (node == nullptr) {
         return 0.0;
     }
     if (node->is_number()) {
-        const double value = node->value<double>().value_or(0.0);
-        checkRange(value, 0.0, 90.0, where, "turbulence (wind at 20 ft, kt)");
-        return value;
+        return number(wind, "turbulence", where, kTurbulenceRange).value_or(0.0);
     }
     const std::string name = node->value<std::string>().value_or("");
     if (name == "none") return 0.0;
     if (name == "light") return 15.0;
     if (name == "moderate") return 30.0;
     if (name == "severe") return 45.0;
-    fail(at(where, *node), "turbulence must be none, light, moderate, severe or a number (kt)");
+    fail(where.at(*node), "turbulence must be none, light, moderate, severe or a number (kt)");
 }
 
-StartState readStart(const toml::table& table, const std::string& where) {
+// The pilot's controls, each in its axis's range.
+void readControls(const toml::table& table, const Where& where, std::optional<double>& elevator,
+                  std::optional<double>& aileron, std::optional<double>& rudder,
+                  std::optional<double>& throttle) {
+    elevator = number(table, "elevator", where, kCyclicPedalRange);
+    aileron = number(table, "aileron", where, kCyclicPedalRange);
+    rudder = number(table, "rudder", where, kCyclicPedalRange);
+    throttle = number(table, "throttle", where, kCollectiveRange);
+}
+
+StartState readStart(const toml::table& table, const Where& where) {
     allowOnly(table, where,
               {"height_ft", "ground_speed_kt", "track_deg", "heading_deg", "elevator", "aileron",
                "rudder", "throttle"});
     StartState start;
-    start.heightFt = number(table, "height_ft", where, start.heightFt);
-    start.groundSpeedKt = number(table, "ground_speed_kt", where, 0.0);
-    start.trackDeg = number(table, "track_deg", where, 0.0);
-    start.headingDeg = number(table, "heading_deg", where, 0.0);
-    start.elevator = number(table, "elevator", where);
-    start.aileron = number(table, "aileron", where);
-    start.rudder = number(table, "rudder", where);
-    start.throttle = number(table, "throttle", where);
-    checkRange(start.heightFt, 1.0, 5000.0, where, "height_ft");
-    checkRange(start.groundSpeedKt, 0.0, 120.0, where, "ground_speed_kt");
+    start.heightFt = number(table, "height_ft", where, kStartHeightRange, start.heightFt);
+    start.groundSpeedKt = number(table, "ground_speed_kt", where, kStartSpeedRange, 0.0);
+    start.trackDeg = number(table, "track_deg", where, kDirectionRange, 0.0);
+    start.headingDeg = number(table, "heading_deg", where, kDirectionRange, 0.0);
+    readControls(table, where, start.elevator, start.aileron, start.rudder, start.throttle);
     return start;
 }
 
-WindSetting readWind(const toml::table& table, const std::string& where) {
+WindSetting readWind(const toml::table& table, const Where& where) {
     allowOnly(table, where, {"from_deg", "speed_kt", "turbulence", "seed", "gusts"});
     WindSetting wind;
-    wind.fromDeg = number(table, "from_deg", where, 0.0);
-    wind.speedKt = number(table, "speed_kt", where, 0.0);
-    checkRange(wind.speedKt, 0.0, 80.0, where, "speed_kt");
+    wind.fromDeg = number(table, "from_deg", where, kDirectionRange, 0.0);
+    wind.speedKt = number(table, "speed_kt", where, kWindSpeedRange, 0.0);
     wind.turbulenceW20Kt = turbulenceW20(table, where);
-    const double seed = number(table, "seed", where, 1.0);
-    checkRange(seed, 0.0, 4294967295.0, where, "seed");
-    wind.seed = static_cast<uint64_t>(seed);
-    eachTable(table, "gusts", where, [&](const toml::table& gust, const std::string& place) {
+    if (std::optional<Read> seed = readNumber(table, "seed", where)) {
+        checkRange(seed->value, kSeedRange.lowest, kSeedRange.highest, seed->where, "seed");
+        if (seed->value != std::floor(seed->value)) {
+            fail(seed->where, "seed must be a whole number");
+        }
+        wind.seed = static_cast<uint64_t>(seed->value);
+    }
+    eachTable(table, "gusts", where, kMaxGusts, [&](const toml::table& gust, const Where& place) {
         allowOnly(gust, place, {"at", "duration", "speed_kt", "from_deg"});
         GustSetting setting;
-        setting.at = requiredNumber(gust, "at", place);
-        setting.duration = number(gust, "duration", place, setting.duration);
-        setting.speedKt = requiredNumber(gust, "speed_kt", place);
-        setting.fromDeg = number(gust, "from_deg", place);
-        checkRange(setting.duration, 0.1, 600.0, place, "duration");
-        checkRange(setting.speedKt, -80.0, 80.0, place, "speed_kt");
+        setting.at = requiredNumber(gust, "at", place, kTimeRange);
+        setting.duration = number(gust, "duration", place, kGustLengthRange, setting.duration);
+        setting.speedKt = requiredNumber(gust, "speed_kt", place, kGustSpeedRange);
+        setting.fromDeg = number(gust, "from_deg", place, kDirectionRange);
         wind.gusts.push_back(setting);
     });
     return wind;
 }
 
-TimedEvent readEvent(const toml::table& table, const std::string& where) {
+TimedEvent readEvent(const toml::table& table, const Where& where) {
     allowOnly(table, where,
               {"at", "pause", "failure21", "rotor_percent", "engine_power", "controls", "stick", "click", "hold", "for"});
     TimedEvent event;
-    event.at = requiredNumber(table, "at", where);
-    if (event.at < 0.0) {
-        fail(where, "'at' must not be negative");
-    }
+    event.at = requiredNumber(table, "at", where, kTimeRange);
     event.pause = boolean(table, "pause", where);
     event.failure21 = boolean(table, "failure21", where);
-    event.rotorPercent = number(table, "rotor_percent", where);
-    if (event.rotorPercent) {
-        checkRange(*event.rotorPercent, 0.0, 120.0, where, "rotor_percent");
-    }
-    event.enginePower = number(table, "engine_power", where);
-    if (event.enginePower) {
-        checkRange(*event.enginePower, 0.0, 1.5, where, "engine_power");
-    }
+    event.rotorPercent = number(table, "rotor_percent", where, kRotorRange);
+    event.enginePower = number(table, "engine_power", where, kEnginePowerRange);
     if (const toml::table* controls = subTable(table, "controls", where)) {
-        allowOnly(*controls, where + " controls", {"elevator", "aileron", "rudder", "throttle"});
+        const Where place = Where{where.name + " controls", where.line}.at(*controls);
+        allowOnly(*controls, place, {"elevator", "aileron", "rudder", "throttle"});
         ControlChange change;
-        change.elevator = number(*controls, "elevator", where);
-        change.aileron = number(*controls, "aileron", where);
-        change.rudder = number(*controls, "rudder", where);
-        change.throttle = number(*controls, "throttle", where);
+        readControls(*controls, place, change.elevator, change.aileron, change.rudder, change.throttle);
         event.controls = change;
     }
     if (const toml::table* stick = subTable(table, "stick", where)) {
-        allowOnly(*stick, where + " stick",
-                  {"forward", "right", "twist", "z", "height_up", "height_down"});
+        const Where place = Where{where.name + " stick", where.line}.at(*stick);
+        allowOnly(*stick, place, {"forward", "right", "twist", "z", "height_up", "height_down"});
         StickChange change;
-        change.forward = number(*stick, "forward", where);
-        change.right = number(*stick, "right", where);
-        change.twist = number(*stick, "twist", where);
-        change.z = number(*stick, "z", where);
-        change.heightUp = boolean(*stick, "height_up", where);
-        change.heightDown = boolean(*stick, "height_down", where);
-        for (const std::optional<double>* axis : {&change.forward, &change.right, &change.twist, &change.z}) {
-            if (*axis) {
-                checkRange(**axis, -1.0, 1.0, where, "stick axis");
-            }
-        }
+        change.forward = number(*stick, "forward", place, kStickRange);
+        change.right = number(*stick, "right", place, kStickRange);
+        change.twist = number(*stick, "twist", place, kStickRange);
+        change.z = number(*stick, "z", place, kStickRange);
+        change.heightUp = boolean(*stick, "height_up", place);
+        change.heightDown = boolean(*stick, "height_down", place);
         event.stick = change;
     }
     if (std::optional<std::string> click = text(table, "click", where)) {
@@ -255,12 +280,15 @@ TimedEvent readEvent(const toml::table& table, const std::string& where) {
     }
     if (std::optional<std::string> hold = text(table, "hold", where)) {
         event.hold = areaName(*hold, where);
-        event.holdFor = requiredNumber(table, "for", where);
+        event.holdFor = requiredNumber(table, "for", where, kTimeRange);
         if (event.holdFor <= 0.0) {
             fail(where, "'for' must be positive");
         }
     } else if (table.contains("for")) {
         fail(where, "'for' belongs to 'hold'");
+    }
+    if (table.size() == 1) {
+        fail(where, "an event at " + numberText(event.at) + " s with nothing to do");
     }
     std::ostringstream written;
     written << toml::table(table);
@@ -299,7 +327,7 @@ std::string checkNames() {
     return names;
 }
 
-Expectation readExpectation(const toml::table& table, const std::string& where) {
+Expectation readExpectation(const toml::table& table, const Where& where) {
     allowOnly(table, where, {"check", "from", "to", "at", "ft", "kt", "deg", "target_ft"});
     const std::optional<std::string> name = text(table, "check", where);
     if (!name) {
@@ -312,9 +340,9 @@ Expectation readExpectation(const toml::table& table, const std::string& where) 
     }
     Expectation expectation;
     expectation.check = entry->check;
-    expectation.from = number(table, "from", where, 0.0);
-    expectation.to = number(table, "to", where, kEndOfRun);
-    if (std::optional<double> moment = number(table, "at", where)) {
+    expectation.from = number(table, "from", where, kTimeRange, 0.0);
+    expectation.to = number(table, "to", where, kTimeRange, kEndOfRun);
+    if (std::optional<double> moment = number(table, "at", where, kTimeRange)) {
         expectation.from = *moment;
         expectation.to = *moment;
     }
@@ -327,9 +355,12 @@ Expectation readExpectation(const toml::table& table, const std::string& where) 
         }
     }
     if (!entry->limitKey.empty()) {
-        expectation.limit = requiredNumber(table, entry->limitKey, where);
+        // A bound below zero (a height within -2 ft) can never hold, and a
+        // target height the gauge cannot show is never shown.
+        const Range& range = entry->check == Check::kTargetHeightIs ? kTargetHeightRange : kLimitRange;
+        expectation.limit = requiredNumber(table, entry->limitKey, where, range);
     }
-    expectation.targetFt = number(table, "target_ft", where);
+    expectation.targetFt = number(table, "target_ft", where, kHeightRange);
     if (expectation.targetFt && expectation.check != Check::kHeightWithin) {
         fail(where, "'target_ft' belongs to check 'height_within'");
     }
@@ -337,20 +368,45 @@ Expectation readExpectation(const toml::table& table, const std::string& where) 
     return expectation;
 }
 
-PhaseSetting readPhase(const toml::table& table, const std::string& where) {
+PhaseSetting readPhase(const toml::table& table, const Where& where) {
     allowOnly(table, where, {"name", "from", "to", "target_ft"});
     PhaseSetting phase;
     phase.name = text(table, "name", where).value_or("phase");
-    phase.from = number(table, "from", where, 0.0);
-    phase.to = number(table, "to", where, kEndOfRun);
-    phase.targetFt = number(table, "target_ft", where);
+    phase.from = number(table, "from", where, kTimeRange, 0.0);
+    phase.to = number(table, "to", where, kTimeRange, kEndOfRun);
+    phase.targetFt = number(table, "target_ft", where, kHeightRange);
     if (phase.to <= phase.from) {
         fail(where, "'to' must lie after 'from'");
     }
     return phase;
 }
 
-Scenario readScenario(const toml::table& root, const std::string& where) {
+// Moments the run never reaches cannot mean what they say.
+void checkWithinRun(const Scenario& scenario, const std::vector<Where>& eventPlaces,
+                    const std::vector<Where>& gustPlaces, const std::vector<Where>& phasePlaces,
+                    const std::vector<Where>& expectPlaces) {
+    const auto pastEnd = [&](double t) { return t > scenario.duration; };
+    const std::string end = " lies past the end of the run (" + numberText(scenario.duration) + " s)";
+    for (size_t i = 0; i < scenario.wind.gusts.size(); ++i) {
+        if (pastEnd(scenario.wind.gusts[i].at)) fail(gustPlaces[i], "'at'" + end);
+    }
+    for (size_t i = 0; i < scenario.events.size(); ++i) {
+        if (pastEnd(scenario.events[i].at)) fail(eventPlaces[i], "'at'" + end);
+    }
+    for (size_t i = 0; i < scenario.phases.size(); ++i) {
+        const PhaseSetting& phase = scenario.phases[i];
+        if (pastEnd(phase.from)) fail(phasePlaces[i], "'from'" + end);
+        if (!std::isinf(phase.to) && pastEnd(phase.to)) fail(phasePlaces[i], "'to'" + end);
+    }
+    for (size_t i = 0; i < scenario.expectations.size(); ++i) {
+        const Expectation& e = scenario.expectations[i];
+        if (pastEnd(e.from)) fail(expectPlaces[i], (e.from == e.to ? "'at'" : "'from'") + end);
+        if (!std::isinf(e.to) && pastEnd(e.to)) fail(expectPlaces[i], "'to'" + end);
+    }
+}
+
+Scenario readScenario(const toml::table& root) {
+    const Where where;
     allowOnly(root, where,
               {"name", "description", "aircraft", "frame_rate", "duration", "parameters", "service_order", "start",
                "wind", "event", "expect", "phase"});
@@ -359,41 +415,52 @@ Scenario readScenario(const toml::table& root, const std::string& where) {
     scenario.description = text(root, "description", where).value_or("");
     scenario.aircraft = text(root, "aircraft", where).value_or(kDefaultAircraft);
     if (scenario.aircraft.empty()) {
-        fail(where, "aircraft must name an aircraft file");
+        fail(where.at(*root.get("aircraft")), "aircraft must name an aircraft file");
     }
-    const double frameRate = number(root, "frame_rate", where, 18.0);
-    checkRange(frameRate, 18.0, 60.0, where, "frame_rate");
-    if (frameRate != std::floor(frameRate)) {
-        fail(where, "frame_rate must be a whole number of frames per second");
+    if (std::optional<Read> frameRate = readNumber(root, "frame_rate", where)) {
+        checkRange(frameRate->value, kFrameRateRange.lowest, kFrameRateRange.highest, frameRate->where,
+                   "frame_rate");
+        if (frameRate->value != std::floor(frameRate->value)) {
+            fail(frameRate->where, "frame_rate must be a whole number of frames per second");
+        }
+        scenario.frameRate = static_cast<int>(frameRate->value);
     }
-    scenario.frameRate = static_cast<int>(frameRate);
-    scenario.duration = number(root, "duration", where, 60.0);
-    checkRange(scenario.duration, 0.1, 36000.0, where, "duration");
+    scenario.duration = number(root, "duration", where, kDurationRange, scenario.duration);
     scenario.parameters = text(root, "parameters", where).value_or("");
     const std::string order = text(root, "service_order", where).value_or("install_then_connect");
     if (order == "connect_then_install") {
         scenario.serviceOrder = ServiceOrder::kConnectThenInstall;
     } else if (order != "install_then_connect") {
-        fail(where, "service_order must be install_then_connect or connect_then_install");
+        fail(where.at(*root.get("service_order")),
+             "service_order must be install_then_connect or connect_then_install");
     }
     if (const toml::table* start = subTable(root, "start", where)) {
-        scenario.start = readStart(*start, "[start]");
+        scenario.start = readStart(*start, Where{"[start]", 0}.at(*start));
     }
+    std::vector<Where> gustPlaces;
     if (const toml::table* wind = subTable(root, "wind", where)) {
-        scenario.wind = readWind(*wind, "[wind]");
+        const Where place = Where{"[wind]", 0}.at(*wind);
+        scenario.wind = readWind(*wind, place);
+        eachTable(*wind, "gusts", place, kMaxGusts,
+                  [&](const toml::table&, const Where& p) { gustPlaces.push_back(p); });
     }
-    eachTable(root, "event", where, [&](const toml::table& t, const std::string& place) {
+    std::vector<Where> eventPlaces, phasePlaces, expectPlaces;
+    eachTable(root, "event", where, kMaxEvents, [&](const toml::table& t, const Where& place) {
         scenario.events.push_back(readEvent(t, place));
+        eventPlaces.push_back(place);
     });
+    eachTable(root, "expect", where, kMaxExpectations, [&](const toml::table& t, const Where& place) {
+        scenario.expectations.push_back(readExpectation(t, place));
+        expectPlaces.push_back(place);
+    });
+    eachTable(root, "phase", where, kMaxPhases, [&](const toml::table& t, const Where& place) {
+        scenario.phases.push_back(readPhase(t, place));
+        phasePlaces.push_back(place);
+    });
+    checkWithinRun(scenario, eventPlaces, gustPlaces, phasePlaces, expectPlaces);
     // Events at one moment run in the order written.
     std::stable_sort(scenario.events.begin(), scenario.events.end(),
                      [](const TimedEvent& a, const TimedEvent& b) { return a.at < b.at; });
-    eachTable(root, "expect", where, [&](const toml::table& t, const std::string& place) {
-        scenario.expectations.push_back(readExpectation(t, place));
-    });
-    eachTable(root, "phase", where, [&](const toml::table& t, const std::string& place) {
-        scenario.phases.push_back(readPhase(t, place));
-    });
     if (scenario.phases.empty()) {
         scenario.phases.push_back(PhaseSetting{"whole run", 0.0, kEndOfRun, std::nullopt});
     }
@@ -424,45 +491,55 @@ std::string amount(double value, const char* unit) {
 }  // namespace
 
 std::string scenarioFormatHelp() {
+    const auto r = [](const Range& range) { return numberText(range.lowest) + ".." + numberText(range.highest); };
+    const auto n = [](size_t count) { return std::to_string(count); };
     return R"(SCENARIO FILES (TOML)
+  A regular file of at most )" + n(kMaxScenarioBytes / 1024) + R"( KiB. Every number is refused outside the
+  range given here; times are s of host time within the run (0..duration).
   name = "..."  description = "..."      shown in the summary
   aircraft = "bo105"                     the helicopter: a name (aircraft/<name>.toml,
                  looked up beside hoversim, then in ../aircraft/ from the
                  scenario's folder) or a path relative to the scenario's folder;
                  default "bo105", the Bo-105 class. --aircraft overrides it.
-  frame_rate = 18                        host frames per second, 18..60
-  duration = 90                          seconds of host time
+  frame_rate = 18                        host frames per second, whole, )" + r(kFrameRateRange) + R"(
+  duration = 90                          seconds of host time, )" + r(kDurationRange) + R"(
   parameters = "KprUp 1.5"               the panel's parameter string for the gauge
   service_order = "install_then_connect"  the simulator's order of the first two
                  service calls; "connect_then_install" is the other one. The
                  panel's gain factors hold in either order.
 
   [start]      the helicopter starts trimmed in steady flight:
-    height_ft = 100  ground_speed_kt = 5  track_deg = 30  heading_deg = 0
+    height_ft = 100 ()" + r(kStartHeightRange) + R"()  ground_speed_kt = 5 ()" + r(kStartSpeedRange) + R"()
+    track_deg = 30  heading_deg = 0      )" + r(kDirectionRange) + R"(
     elevator / aileron / rudder / throttle = ...   pilot's control positions
-                 (host axis units) instead of the trim; absent ones stay trimmed.
+                 (host axis units: )" + r(kCyclicPedalRange) + R"(, throttle )" + r(kCollectiveRange) + R"()
+                 instead of the trim; absent ones stay trimmed.
                  The pilot leaves the controls where they are until told.
   [wind]
-    from_deg = 270  speed_kt = 15
-    turbulence = "none" | "light" | "moderate" | "severe" | W20 in kt
-    seed = 7                             same seed, same turbulence
+    from_deg = 270 ()" + r(kDirectionRange) + R"()  speed_kt = 15 ()" + r(kWindSpeedRange) + R"()
+    turbulence = "none" | "light" | "moderate" | "severe" | W20 in kt ()" + r(kTurbulenceRange) + R"()
+    seed = 7                             same seed, same turbulence; whole, )" + r(kSeedRange) + R"(
     [[wind.gusts]]  at = 30  duration = 3  speed_kt = 10  from_deg = 300
-                    1-cosine gust; 'at' in simulated time (stands still while paused)
+                    1-cosine gust; 'at' in simulated time (stands still while
+                    paused); duration )" + r(kGustLengthRange) + R"(, speed_kt )" + r(kGustSpeedRange) + R"(;
+                    at most )" + n(kMaxGusts) + R"( gusts
 
-  [[event]]    at = <s of host time>, then any of (applied in this order):
+  [[event]]    at = <s of host time>, then one or more of (applied in this order):
     pause = true | false                 simulation time stands still / runs again;
                                          the host keeps calling the gauge every frame
     failure21 = true | false             the panel-lights failure
-    rotor_percent = 15                   rotor speed set at once and governed there
-    engine_power = 0                     share of the engines' power; short of power
-                                         the rotor speed droops
+    rotor_percent = 15                   rotor speed set at once and governed there, )" + r(kRotorRange) + R"(
+    engine_power = 0                     share of the engines' power, )" + r(kEnginePowerRange) + R"(; short
+                                         of power the rotor speed droops
     controls = { elevator = 0, aileron = 0, rudder = 0, throttle = 9000 }
-                                         the pilot moves the controls (host axis units)
+                                         the pilot moves the controls (ranges as in [start])
     stick = { forward = 0.5, right = 0, twist = 0, z = 0, height_up = false,
-              height_down = false }      the pilot's joystick, axes -1..1
+              height_down = false }      the pilot's joystick, axes )" + r(kStickRange) + R"(
     click = "<area>"                     left click on the gauge's face
-    hold = "<area>", for = 20            button held down on an area; areas with
-                                         the repeat bit are called 10 times a second
+    hold = "<area>", for = 20            button held down on an area for 'for' > 0 s;
+                                         areas with the repeat bit are called 10
+                                         times a second
+    at most )" + n(kMaxEvents) + R"( events
   areas: )" + areaNames() + R"(
          (engaging takes three clicks: power, guard, engage)
 
@@ -471,14 +548,18 @@ std::string scenarioFormatHelp() {
     engaged_at                           the hold drives the axes at the window's end
     height_within, ft = 2, target_ft = 100   (target: the gauge's own when absent)
     ground_speed_below, kt = 1  /  ground_speed_above, kt = 1
-    heading_drift_below, deg = 5         against the heading at the window's start
+    heading_drift_below, deg = 5         against the heading at the window's start,
+                                         counted through full turns (a spin is 360+)
     position_within, ft = 3              distance from the window's first point
     pitch_within, deg = 12
     pitch_guard_fired / pitch_guard_quiet    the guard overrode the elevator / never did
-    target_height, ft = 300              the gauge shows this target height
+    target_height, ft = 300              the gauge shows this target height ()" + r(kTargetHeightRange) + R"()
+    bounds ft / kt / deg )" + r(kLimitRange) + R"(; target_ft )" + r(kHeightRange) + R"(; at most )" + n(kMaxExpectations) + R"(
+    expectations
 
-  [[phase]]    name = "hold", from = 40, to = 90, target_ft = 100
-               summary rows; one phase "whole run" when none is given
+  [[phase]]    name = "hold", from = 40, to = 90, target_ft = 100 ()" + r(kHeightRange) + R"()
+               summary rows; one phase "whole run" when none is given;
+               at most )" + n(kMaxPhases) + R"( phases
 )";
 }
 
@@ -488,9 +569,12 @@ bool Scenario::usesStick() const {
 
 std::optional<Scenario> parseScenario(const std::string& textIn, const std::string& sourceName,
                                       std::string& error) {
+    const auto place = [&sourceName](int line) {
+        return line > 0 ? sourceName + ":" + std::to_string(line) : sourceName;
+    };
     try {
         toml::table root = toml::parse(textIn, sourceName);
-        Scenario scenario = readScenario(root, sourceName);
+        Scenario scenario = readScenario(root);
         const std::size_t slash = sourceName.find_last_of("/\\");
         scenario.aircraftBase = slash == std::string::npos ? std::string() : sourceName.substr(0, slash);
         if (scenario.name.empty()) {
@@ -499,24 +583,47 @@ std::optional<Scenario> parseScenario(const std::string& textIn, const std::stri
         }
         return scenario;
     } catch (const toml::parse_error& e) {
-        std::ostringstream message;
-        message << sourceName << " (line " << e.source().begin.line << "): " << e.description();
-        error = message.str();
+        std::string description(e.description());
+        std::replace(description.begin(), description.end(), '\n', ' ');
+        error = place(static_cast<int>(e.source().begin.line)) + ": " + description;
     } catch (const ScenarioError& e) {
-        error = sourceName + ": " + e.message;
+        error = place(e.line) + ": " + e.message;
     }
     return std::nullopt;
 }
 
 std::optional<Scenario> loadScenario(const std::string& path, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot read " + path;
+    // Look before opening: opening a FIFO waits for a writer, and a device
+    // such as /dev/zero never ends.
+    std::error_code code;
+    const std::filesystem::file_status status = std::filesystem::status(path, code);
+    if (code || !std::filesystem::exists(status)) {
+        error = path + ": no such file";
         return std::nullopt;
     }
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    return parseScenario(contents.str(), path, error);
+    if (!std::filesystem::is_regular_file(status)) {
+        error = path + ": not a regular file";
+        return std::nullopt;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = path + ": cannot read";
+        return std::nullopt;
+    }
+    // Read at most one byte past the cap, so a file that grows while it is
+    // read is refused rather than followed.
+    std::string contents(kMaxScenarioBytes + 1, '\0');
+    file.read(contents.data(), static_cast<std::streamsize>(contents.size()));
+    if (file.bad()) {
+        error = path + ": cannot read";
+        return std::nullopt;
+    }
+    contents.resize(static_cast<size_t>(file.gcount()));
+    if (contents.size() > kMaxScenarioBytes) {
+        error = path + ": larger than " + std::to_string(kMaxScenarioBytes / 1024) + " KiB";
+        return std::nullopt;
+    }
+    return parseScenario(contents, path, error);
 }
 
 std::string describe(const Expectation& e) {

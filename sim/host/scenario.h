@@ -7,6 +7,7 @@
 #ifndef HOVER_SIM_HOST_SCENARIO_H
 #define HOVER_SIM_HOST_SCENARIO_H
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -16,6 +17,42 @@
 namespace host {
 
 constexpr double kEndOfRun = std::numeric_limits<double>::infinity();
+
+// The values a scenario may hold: each number is refused outside its range,
+// so a value that cannot mean what it says never reaches the run.
+struct Range {
+    double lowest;
+    double highest;
+
+    bool holds(double value) const { return value >= lowest && value <= highest; }  // false for NaN
+};
+inline constexpr Range kDurationRange{0.1, 36000.0};      // s of host time
+inline constexpr Range kTimeRange{0.0, kDurationRange.highest};  // s, moments in the run
+inline constexpr Range kFrameRateRange{18.0, 60.0};      // host frames per second
+inline constexpr Range kStartHeightRange{1.0, 5000.0};   // ft
+inline constexpr Range kHeightRange{0.0, 5000.0};        // ft, targets to measure against
+inline constexpr Range kStartSpeedRange{0.0, 120.0};     // kt
+inline constexpr Range kDirectionRange{0.0, 360.0};      // deg, headings and directions
+inline constexpr Range kWindSpeedRange{0.0, 80.0};       // kt
+inline constexpr Range kTurbulenceRange{0.0, 90.0};      // kt, wind at 20 ft
+inline constexpr Range kSeedRange{0.0, 4294967295.0};    // whole numbers
+inline constexpr Range kGustLengthRange{0.1, 600.0};     // s
+inline constexpr Range kGustSpeedRange{-80.0, 80.0};     // kt, negative: a lull
+inline constexpr Range kCyclicPedalRange{-16383.0, 16383.0};  // host axis units
+inline constexpr Range kCollectiveRange{0.0, 16384.0};        // host axis units
+inline constexpr Range kStickRange{-1.0, 1.0};
+inline constexpr Range kRotorRange{0.0, 120.0};          // percent
+inline constexpr Range kEnginePowerRange{0.0, 1.5};      // share of the engines' power
+inline constexpr Range kLimitRange{0.0, 1e6};            // an expectation's bound (ft, kt, deg)
+inline constexpr Range kTargetHeightRange{10.0, 999.0};  // ft, what the gauge can show
+
+// Caps on what one file may ask for, so a scenario's reading and its run
+// stay bounded in time and memory.
+inline constexpr size_t kMaxScenarioBytes = 1024 * 1024;
+inline constexpr size_t kMaxEvents = 10000;
+inline constexpr size_t kMaxGusts = 100;
+inline constexpr size_t kMaxExpectations = 200;
+inline constexpr size_t kMaxPhases = 50;
 
 struct StartState {
     double heightFt = 100.0;      // radar height
@@ -142,8 +179,10 @@ struct Scenario {
     bool usesStick() const;
 };
 
-// Reads a scenario; on failure returns nothing and sets `error` (with the
-// file name and the offending key or line).
+// Reads a scenario; on failure returns nothing and sets `error`, one line
+// starting with the file name and the line ("demo.toml:12: ..."). Refuses
+// at once, without opening it, anything but a regular file, and any file
+// larger than kMaxScenarioBytes.
 std::optional<Scenario> loadScenario(const std::string& path, std::string& error);
 std::optional<Scenario> parseScenario(const std::string& text, const std::string& sourceName,
                                       std::string& error);
