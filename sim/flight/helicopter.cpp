@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "sim/units.h"
+
 namespace flight {
 
 namespace {
@@ -12,8 +14,8 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegToRad = kPi / 180.0;
 constexpr double kRadToDeg = 180.0 / kPi;
-constexpr double kFtPerM = 3.28084;           // the host's foot, as the module converts back
-constexpr double kKtPerMps = 3600.0 / 1852.0;
+constexpr double kFtPerM = units::kFeetPerMetre;
+constexpr double kKtPerMps = units::kKnotsPerMetrePerSecond;
 constexpr double kAxisMax = 16383.0;
 constexpr double kThrottleMax = 16384.0;
 // Below this fraction of the nominal rotor speed the normalised rotor

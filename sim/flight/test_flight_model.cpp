@@ -14,6 +14,7 @@
 
 #include "sim/flight/aircraft_file.h"
 #include "sim/flight/helicopter.h"
+#include "sim/units.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ using flight::TrimRequest;
 using flight::WindSettings;
 
 constexpr double kRadToDeg = 57.29577951308232;
-constexpr double kFtPerM = 3.28084;
+constexpr double kFtPerM = units::kFeetPerMetre;
 constexpr double kFactorOfTwo = 2.0;
 constexpr double kReferenceCollectiveDeg = 14.0;  // Bo-105 hover trim, about
 constexpr double kCollectiveToleranceDeg = 2.0;
@@ -226,7 +227,7 @@ TEST(Trim, BalancesASlowDriftInWindAtAnyHeading)
         EXPECT_LT(heli.lastTrim().residual, kAccelerationLeft);
         const flight::HostReadings h = heli.readings();
         EXPECT_NEAR(h.headingDeg, heading, 1e-6);
-        const double speedKt = std::hypot(h.groundVelNorthFtS, h.groundVelEastFtS) / kFtPerM * 3600.0 / 1852.0;
+        const double speedKt = std::hypot(h.groundVelNorthFtS, h.groundVelEastFtS) * units::kKnotsPerFootPerSecond;
         EXPECT_NEAR(speedKt, 5.0, 1e-6);
         const double trackDeg = std::fmod(std::atan2(h.groundVelEastFtS, h.groundVelNorthFtS) * kRadToDeg + 360.0, 360.0);
         EXPECT_NEAR(trackDeg, 200.0, 1e-6);
@@ -394,7 +395,7 @@ TEST(Wind, ShapesAOneMinusCosineGust)
     gust.peakKt = 20.0;
     gust.peakUpKt = 2.0;
     field.addGust(gust);
-    constexpr double kKt = 1852.0 / 3600.0;
+    constexpr double kKt = units::kMetresPerSecondPerKnot;
     constexpr double kExact = 1e-12;
     EXPECT_NEAR(field.at(9.0).east, 0.0, kExact);
     EXPECT_NEAR(field.at(12.0).east, -20.0 * kKt, kExact);

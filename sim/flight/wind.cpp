@@ -4,14 +4,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sim/units.h"
+
 namespace flight {
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegToRad = kPi / 180.0;
-constexpr double kKtToMps = 1852.0 / 3600.0;
-constexpr double kFtToM = 0.3048;
+constexpr double kKtToMps = units::kMetresPerSecondPerKnot;
+constexpr double kFtToM = units::kMetresPerFoot;
 
 // Dryden's time scale L / V collapses as the airspeed goes to zero in a
 // hover; below this speed the turbulence is convected as if at this speed.

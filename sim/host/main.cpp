@@ -20,6 +20,7 @@
 #endif
 
 #include "sim/host/aircraft.h"
+#include "sim/host/report.h"
 #include "sim/host/runner.h"
 #include "sim/host/scenario.h"
 

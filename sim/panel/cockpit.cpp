@@ -5,13 +5,14 @@
 #include <cmath>
 #include <numbers>
 
+#include "sim/units.h"
+
 namespace panel {
 
 namespace {
 
-// The host's units.
-constexpr double kMetresPerFoot = 0.3047999902464003;
-constexpr double kFeetPerMetre = 3.28084;
+using units::kFeetPerMetre;
+using units::kMetresPerFoot;
 constexpr double kDegreesPerYawUnit = 360.0 / 65536.0;
 
 Flight between(const Flight& a, const Flight& b, double share) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/panel/cockpit.h"
+#include "sim/units.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ using panel::PanelRenderer;
 constexpr uint32_t kOpaque = 0xFF000000;
 // The HVR letters of the lamp bitmap.
 constexpr uint32_t kLampGreen = kOpaque | 0x00C000;
-constexpr double kMetresPerFoot = 0.3047999902464003;
+using units::kMetresPerFoot;
 
 // The screen's place on the face, and the bars' windows.
 constexpr int kScreenLeft = 55;
