@@ -119,6 +119,12 @@ int main(int argc, char** argv) {
             }
         }
     }
+    if (row == 0) {
+        // Nothing compared is no agreement: a run that wrote no frame must
+        // not pass for one that flew the same.
+        std::fprintf(stderr, "tracecmp: the traces hold no rows\n");
+        return 1;
+    }
     std::printf("%lld rows compared; largest differences:\n", row);
     for (size_t i = 0; i < columns.size(); ++i) {
         if (worst[i].difference > 0.0) {
