@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "sim/units.h"
+
 namespace analysis {
 
 namespace {
@@ -12,10 +14,10 @@ using Heli = flight::Helicopter;
 using StateVector = Heli::StateVector;
 
 // The module's conversions of the host's readings (its loop units).
-constexpr double kMetresPerFoot = 0.3047999902464003;
+using units::kMetresPerFoot;
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kDegPerSecPerYawUnit = 360.0 / 65536.0;
-constexpr double kFeetPerMetre = 3.28084;
+using units::kFeetPerMetre;
 
 // Finite-difference steps: small against the hover's scales, large against
 // the model's rounding. Central differences, so the error is second order.
