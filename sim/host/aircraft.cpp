@@ -112,6 +112,10 @@ void Aircraft::advance(double dt) {
     state_->helicopter->advance(dt);
 }
 
+double Aircraft::bankRightDeg() const {
+    return state_->helicopter->readings().bankRightDeg;
+}
+
 void Aircraft::serve(GaugeHost& gaugeHost) const {
     const flight::HostReadings r = state_->helicopter->readings();
     gaugeHost.setToken(kTokenHeading, r.headingDeg);

@@ -48,6 +48,9 @@ public:
     // Puts every flight token (all but the simulation time and the control
     // positions, which the host keeps) into the host's table.
     void serve(GaugeHost& gaugeHost) const;
+    // Bank, right wing down positive, deg: not a token the module reads,
+    // but what a pilot sees of a roll; for the plot.
+    double bankRightDeg() const;
 
 private:
     struct State;

@@ -37,6 +37,21 @@ std::string fixed(double value, int decimals, int width) {
     return buffer;
 }
 
+void HeadingTurns::start(double headingDeg) {
+    last_ = headingDeg;
+    turned_ = 0.0;
+}
+
+double HeadingTurns::observe(double headingDeg) {
+    if (std::isfinite(headingDeg)) {
+        if (std::isfinite(last_)) {
+            turned_ += wrapDegrees(headingDeg - last_);
+        }
+        last_ = headingDeg;
+    }
+    return turned_;
+}
+
 PhaseMeter::PhaseMeter(const PhaseSetting& setting) : setting_(setting) {
     result_.name = setting.name;
     result_.from = setting.from;
@@ -48,7 +63,7 @@ void PhaseMeter::observe(const Frame& f) {
         return;
     }
     if (result_.frames == 0) {
-        startHeading_ = f.headingDeg;
+        heading_.start(f.headingDeg);
         startNorth_ = f.northFt;
         startEast_ = f.eastFt;
     }
@@ -66,7 +81,7 @@ void PhaseMeter::observe(const Frame& f) {
     }
     speedSquares_ += f.groundSpeedKt * f.groundSpeedKt;
     result_.speedMaxKt = std::max(result_.speedMaxKt, f.groundSpeedKt);
-    const double deviation = wrapDegrees(f.headingDeg - startHeading_);
+    const double deviation = heading_.observe(f.headingDeg);
     result_.headingChangeDeg = deviation;
     result_.headingMaxDevDeg = std::max(result_.headingMaxDevDeg, std::fabs(deviation));
     result_.positionMaxDevFt =
@@ -102,11 +117,12 @@ void Judge::observe(const Frame& f) {
         return;
     }
     if (frames_ == 0) {
-        startHeading_ = f.headingDeg;
+        heading_.start(f.headingDeg);
         startNorth_ = f.northFt;
         startEast_ = f.eastFt;
     }
     ++frames_;
+    const double turned = heading_.observe(f.headingDeg);
     lastTime_ = f.hostTime;
     lastCommanding_ = f.commanding;
     lastTarget_ = f.panel.targetHeightFt;
@@ -133,7 +149,7 @@ void Judge::observe(const Frame& f) {
         lowest(f, f.groundSpeedKt, "kt", e_.limit);
         break;
     case Check::kHeadingDriftBelow:
-        worst(f, std::fabs(wrapDegrees(f.headingDeg - startHeading_)), "deg", e_.limit, false);
+        worst(f, std::fabs(turned), "deg", e_.limit, false);
         break;
     case Check::kPositionWithin:
         worst(f, std::hypot(f.northFt - startNorth_, f.eastFt - startEast_), "ft", e_.limit, true);
@@ -156,10 +172,16 @@ void Judge::observe(const Frame& f) {
 ExpectationResult Judge::finish() const {
     ExpectationResult r;
     r.text = e_.text;
+    r.frames = frames_;
+    r.badFrames = badFrames_;
     if (frames_ == 0) {
         r.detail = "no frame of the run lies in the window";
         return r;
     }
+    r.worst = worstValue_;
+    r.worstAtS = worstTime_;
+    r.unit = worstUnit_;
+    r.firstCrossingS = firstCrossing_;
     std::string breachText = breachText_;
     switch (e_.check) {
     case Check::kPitchGuardFired:
@@ -178,43 +200,84 @@ ExpectationResult Judge::finish() const {
     default:
         break;
     }
+    const std::string share =
+        " (" + std::to_string(badFrames_) + " of " + std::to_string(frames_) + " frames)";
+    if (worstValue_) {
+        // A measured value: the worst of it and when, and when it first
+        // broke the limit. The first crossing alone can read like a near
+        // miss when the value went on to far worse.
+        r.held = !firstCrossing_ && breachText.empty();
+        r.detail = "worst " + fixed(*worstValue_, 2) + " " + worstUnit_ + " at " + secondsText(worstTime_);
+        if (firstCrossing_) {
+            r.detail += ", first past the limit at " + secondsText(*firstCrossing_) + share;
+        } else if (!breachText.empty()) {
+            r.detail = breachText + "; " + r.detail;
+        }
+        return r;
+    }
     r.held = breachText.empty();
     if (!r.held) {
-        r.detail = breachText;
-    } else if (worstValue_) {
-        r.detail = "worst " + fixed(*worstValue_, 2) + " " + worstUnit_ + " at " + secondsText(worstTime_);
+        r.detail = breachText + (badFrames_ > 0 ? share : "");
     }
     return r;
 }
 
 void Judge::breach(const Frame& f, const std::string& what) {
+    ++badFrames_;
     if (breachText_.empty()) {
         breachText_ = what + " at " + secondsText(f.hostTime);
     }
 }
 
-void Judge::worst(const Frame& f, double value, const char* unit, double limit, bool inclusive) {
-    if (!worstValue_ || value > *worstValue_) {
+void Judge::measured(const Frame& f, double value, const char* unit, bool worse, bool ok) {
+    if (!worstValue_ || worse) {
         worstValue_ = value;
         worstTime_ = f.hostTime;
         worstUnit_ = unit;
     }
-    const bool ok = inclusive ? value <= limit : value < limit;
-    if (!ok && breachText_.empty()) {
-        breachText_ = fixed(value, 2) + " " + unit + " at " + secondsText(f.hostTime);
+    if (!ok) {
+        ++badFrames_;
+        if (!firstCrossing_) firstCrossing_ = f.hostTime;
     }
+}
+
+void Judge::worst(const Frame& f, double value, const char* unit, double limit, bool inclusive) {
+    const bool ok = inclusive ? value <= limit : value < limit;
+    measured(f, value, unit, worstValue_ && value > *worstValue_, ok);
 }
 
 // The smallest value must stay above the limit.
 void Judge::lowest(const Frame& f, double value, const char* unit, double limit) {
-    if (!worstValue_ || value < *worstValue_) {
-        worstValue_ = value;
-        worstTime_ = f.hostTime;
-        worstUnit_ = unit;
+    measured(f, value, unit, worstValue_ && value < *worstValue_, value > limit);
+}
+
+std::string engageStep(const Frame& f) {
+    struct Axis {
+        const char* name;
+        const std::optional<int32_t>& command;
+        uint32_t position;
+    };
+    const Axis axes[] = {
+        {"collective", f.throttle, kTokenThrottlePosition},
+        {"pedals", f.rudder, kTokenRudderPosition},
+        {"fore-aft cyclic", f.elevator, kTokenElevatorPosition},
+        {"lateral cyclic", f.aileron, kTokenAileronPosition},
+    };
+    std::string text;
+    for (const Axis& axis : axes) {
+        const TraceToken* token = std::find_if(std::begin(kTraceTokens), std::end(kTraceTokens),
+                                               [&axis](const TraceToken& t) { return t.id == axis.position; });
+        if (!axis.command || token == std::end(kTraceTokens)) {
+            continue;
+        }
+        const double from = f.tokens[token - std::begin(kTraceTokens)];
+        const double step = *axis.command - from;
+        char buffer[128];
+        std::snprintf(buffer, sizeof buffer, "%s %+.0f (%.0f to %d)", axis.name, step == 0.0 ? 0.0 : step, from,
+                      *axis.command);
+        text += (text.empty() ? "" : ", ") + std::string(buffer);
     }
-    if (!(value > limit) && breachText_.empty()) {
-        breachText_ = fixed(value, 2) + " " + unit + " at " + secondsText(f.hostTime);
-    }
+    return text;
 }
 
 PhaseResult measurePhase(const PhaseSetting& setting, const Trace& trace) {

@@ -21,6 +21,7 @@
 
 #include "sim/host/aircraft.h"
 #include "sim/host/report.h"
+#include "sim/host/summary_json.h"
 #include "sim/host/runner.h"
 #include "sim/host/scenario.h"
 
@@ -165,6 +166,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> scenarioFiles;
     std::string modulePath;
     std::string tracePath;
+    std::string summaryJsonPath;
     std::string aircraftOverride;
     bool quiet = false;
     bool timing = false;
@@ -177,6 +179,9 @@ int main(int argc, char** argv) {
                    "Fly this aircraft instead of the scenario's: a name (bo105, uh1h, puma: aircraft/<name>.toml "
                    "beside this program) or a path to an aircraft file (default: the scenario's, else bo105)");
     app.add_option("-t,--trace", tracePath, "Write a CSV trace of every frame to this file ('-': standard output)");
+    app.add_option("--summary-json", summaryJsonPath,
+                   "Write the summary (phases, grades, expectations with their worst values, notes) as JSON "
+                   "to this file ('-': standard output), every scenario given");
     app.add_flag("-q,--quiet", quiet, "Print no summary; only the exit status tells");
     app.add_flag("--timing", timing, "Print the host frames flown per second of wall-clock time");
     app.add_flag("--check", checkOnly, "Only read the scenarios: say whether each is valid, fly none");
@@ -229,6 +234,10 @@ int main(int argc, char** argv) {
         }
     }
 #endif
+    if (tracePath == "-" && summaryJsonPath == "-") {
+        std::cerr << "hoversim: --trace and --summary-json cannot both go to standard output\n";
+        return kCannotRun;
+    }
     if (!tracePath.empty() && scenarioFiles.size() > 1) {
         std::cerr << "hoversim: --trace takes one scenario\n";
         return kCannotRun;
@@ -243,6 +252,7 @@ int main(int argc, char** argv) {
     // long run must not end in "cannot write".
     const std::pair<std::string, std::string> outputs[] = {
         {"--trace", tracePath == "-" ? std::string() : tracePath},
+        {"--summary-json", summaryJsonPath == "-" ? std::string() : summaryJsonPath},
         {"--plot", pictureOptions.plotPath},
         {"--panel-prefix", pictures && (!pictureOptions.panelTimes.empty() || pictureOptions.panelEvery > 0.0)
                                ? pictureOptions.panelPrefix + "0000.0s.png"
@@ -262,6 +272,7 @@ int main(int argc, char** argv) {
     int status = kAllHeld;
     bool anyFlown = false;
     bool anyUnchecked = false;
+    host::SummaryJson summaryJson;
     for (const std::string& file : scenarioFiles) {
         std::string error;
         std::optional<host::Scenario> scenario = host::loadScenario(file, error);
@@ -308,7 +319,8 @@ int main(int argc, char** argv) {
             options.trace = &traceFile;
         }
         const host::RunResult result = host::runScenario(*scenario, options);
-        std::ostream& summary = tracePath == "-" ? std::cerr : std::cout;
+        std::ostream& summary = tracePath == "-" || summaryJsonPath == "-" ? std::cerr : std::cout;
+        summaryJson.add(file, *scenario, result);
         if (!quiet) {
             host::printSummary(summary, *scenario, result);
             if (scenarioFiles.size() > 1) summary << "\n";
@@ -332,6 +344,16 @@ int main(int argc, char** argv) {
     }
     if (checkOnly) {
         return kAllHeld;
+    }
+    if (summaryJsonPath == "-") {
+        summaryJson.write(std::cout);
+    } else if (!summaryJsonPath.empty()) {
+        std::ofstream json(summaryJsonPath, std::ios::binary);
+        summaryJson.write(json);
+        if (!json.flush()) {
+            std::cerr << "hoversim: --summary-json: cannot write " << summaryJsonPath << "\n";
+            return kCannotRun;
+        }
     }
     if (!anyFlown) {
         return kSkipped;

@@ -19,6 +19,10 @@ bool RunResult::allHeld() const {
                                 [](const ExpectationResult& e) { return e.held; });
 }
 
+bool RunResult::nothingChecked() const {
+    return flown && expectations.empty();
+}
+
 int gradeHeight(double maxFt) {
     return maxFt <= 2.0 ? 0 : maxFt <= 4.0 ? 1 : 2;
 }
@@ -77,7 +81,13 @@ void printSummary(std::ostream& out, const Scenario& scenario, const RunResult& 
     for (const std::string& note : result.notes) {
         out << "note: " << note << "\n";
     }
-    out << (result.allHeld() ? "result: every expectation held\n" : "result: FAILED\n");
+    if (!result.allHeld()) {
+        out << "result: FAILED\n";
+    } else if (result.nothingChecked()) {
+        out << "result: nothing was checked (the scenario has no expectations)\n";
+    } else {
+        out << "result: every expectation held\n";
+    }
 }
 
 }  // namespace host

@@ -61,26 +61,36 @@ void readCommands(const std::vector<SentEvent>& events, Frame& f) {
 #ifdef HOVERSIM_PICTURES
 // One frame for the plot: body-axis speeds from the served tokens, the set
 // points as the panel's markers show them, the commands of the update.
-plot::FlightSample plotSample(const Frame& f, const GaugeHost& gaugeHost) {
+plot::FlightSample plotSample(const Frame& f, const GaugeHost& gaugeHost, double headingTurnedDeg,
+                              double bankRightDeg) {
     constexpr double kDegreesPerYawUnit = 360.0 / 65536.0;
+    constexpr double kKnotsPerMetrePerSecond = 1.944;  // the gauge's own knot
     const double psi = f.headingDeg * 3.141592653589793 / 180.0;
-    const double vn = gaugeHost.token(kTokenVelocityNorth) * units::kMetresPerFoot;
-    const double ve = gaugeHost.token(kTokenVelocityEast) * units::kMetresPerFoot;
+    const double vn = gaugeHost.token(kTokenVelocityNorth) * units::kKnotsPerFootPerSecond;
+    const double ve = gaugeHost.token(kTokenVelocityEast) * units::kKnotsPerFootPerSecond;
     const auto command = [](const std::optional<int32_t>& c) {
         return c ? std::optional<double>(*c) : std::nullopt;
+    };
+    const auto knots = [](const std::optional<double>& metresPerSecond) {
+        return metresPerSecond ? std::optional<double>(*metresPerSecond * kKnotsPerMetrePerSecond) : std::nullopt;
     };
     plot::FlightSample s;
     s.timeS = f.hostTime;
     s.heightFt = f.heightFt;
     s.targetFt = f.panel.targetHeightFt;
-    s.forwardMs = vn * std::cos(psi) + ve * std::sin(psi);
-    s.rightMs = ve * std::cos(psi) - vn * std::sin(psi);
-    s.upMs = gaugeHost.token(kTokenVerticalSpeed) * units::kMetresPerFoot;
+    s.forwardKt = vn * std::cos(psi) + ve * std::sin(psi);
+    s.rightKt = ve * std::cos(psi) - vn * std::sin(psi);
+    s.upKt = gaugeHost.token(kTokenVerticalSpeed) * units::kKnotsPerFootPerSecond;
     s.yawRateDegS = gaugeHost.token(kTokenYawRate) * kDegreesPerYawUnit;
-    s.forwardSetMs = f.panel.forwardSpeedSet;
-    s.rightSetMs = f.panel.rightSpeedSet;
-    s.upSetMs = f.panel.upSpeedSet;
+    s.forwardSetKt = knots(f.panel.forwardSpeedSet);
+    s.rightSetKt = knots(f.panel.rightSpeedSet);
+    s.upSetKt = knots(f.panel.upSpeedSet);
     s.turnSetDegS = f.panel.turnRateSet;
+    s.headingDeg = headingTurnedDeg;
+    s.pitchUpDeg = -f.pitchDeg;
+    s.bankRightDeg = bankRightDeg;
+    s.northFt = f.northFt;
+    s.eastFt = f.eastFt;
     s.elevator = command(f.elevator);
     s.aileron = command(f.aileron);
     s.rudder = command(f.rudder);
@@ -136,7 +146,10 @@ private:
 #ifdef HOVERSIM_PICTURES
     panel::RunPictures pictures_;
     std::optional<plot::FlightPlot> flightPlot_;
+    HeadingTurns plotHeading_;
+    double plotHeadingStart_ = 0.0;
 #endif
+    bool wasCommanding_ = false;
     std::vector<PhaseMeter> meters_;
     std::vector<Judge> judges_;
 
@@ -334,11 +347,22 @@ void ScenarioRun::record(const Frame& f) {
     pictures_.frame(f.hostTime, dt_, f.index + 1 == frameCount_,
                     [this](uint32_t token) { return gaugeHost_.token(token); }, failure21_);
     if (!options_.plotPath.empty()) {
-        flightPlot_->add(plotSample(f, gaugeHost_));
+        // The heading from where it started, counted through full turns.
+        if (f.index == 0) {
+            plotHeading_.start(f.headingDeg);
+            plotHeadingStart_ = f.headingDeg;
+        }
+        const double heading = plotHeadingStart_ + plotHeading_.observe(f.headingDeg);
+        flightPlot_->add(plotSample(f, gaugeHost_, heading, aircraft_.bankRightDeg()));
     }
 #endif
     for (PhaseMeter& meter : meters_) meter.observe(f);
     for (Judge& judge : judges_) judge.observe(f);
+    if (f.commanding && !wasCommanding_) {
+        result_.notes.push_back("engaged at " + fixed(f.hostTime, 2) + " s, the first commands stepped: " +
+                                engageStep(f));
+    }
+    wasCommanding_ = f.commanding;
     if (options_.trace != nullptr) {
         writeTraceRow(*options_.trace, f);
     }

@@ -41,7 +41,8 @@ struct RunResult {
     std::vector<ExpectationResult> expectations;
     std::vector<std::string> notes;  // what the host saw go wrong in the module
 
-    bool allHeld() const;
+    bool allHeld() const;          // also true when nothing was checked
+    bool nothingChecked() const;   // flown without a single expectation
 };
 
 RunResult runScenario(const Scenario& scenario, const RunOptions& options);

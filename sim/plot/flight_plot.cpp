@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <numbers>
 
 namespace plot {
 
@@ -23,11 +24,22 @@ constexpr Colour kPurple{0.58, 0.4, 0.74};
 constexpr Colour kBrown{0.55, 0.34, 0.29};
 constexpr Colour kInk{0.1, 0.1, 0.1};
 constexpr Colour kGrid{0.85, 0.85, 0.85};
-constexpr Colour kPhaseShade{0.94, 0.94, 0.97};
+// Phases are shaded translucently, so where two overlap the shade deepens.
+constexpr Colour kPhaseShade{0.35, 0.35, 0.65};
+constexpr double kPhaseAlpha = 0.07;
+constexpr Colour kDesired{0.17, 0.63, 0.17};
+constexpr Colour kAdequate{1.0, 0.5, 0.05};
+constexpr Colour kFree{0.6, 0.6, 0.6};
+// ADS-33 hover: the desired and adequate position bounds, ft.
+constexpr double kDesiredRadiusFt = 3.0;
+constexpr double kAdequateRadiusFt = 6.0;
+// The map's share of the picture's height.
+constexpr double kMapShare = 0.27;
 
 constexpr double kLeft = 86.0;
 constexpr double kRight = 24.0;
-constexpr double kTop = 64.0;
+constexpr double kTitleHeight = 44.0;  // the title, above the phase rows
+constexpr double kPhaseRow = 20.0;     // one row of phase names
 constexpr double kBottom = 52.0;
 constexpr double kGap = 12.0;
 constexpr double kHeader = 24.0;
@@ -68,16 +80,21 @@ std::vector<Panel> panels() {
         {"Height, ft", 1.3, 4.0,
          {{"radar height", kBlue, false, [](const FlightSample& s) { return std::optional(s.heightFt); }},
           {"target height", kOrange, true, [](const FlightSample& s) { return s.targetFt; }}}},
-        {"Speeds, m/s", 1.5, 1.0,
-         {{"forward", kBlue, false, [](const FlightSample& s) { return std::optional(s.forwardMs); }},
-          {"forward set", kBlue, true, [](const FlightSample& s) { return s.forwardSetMs; }},
-          {"right", kGreen, false, [](const FlightSample& s) { return std::optional(s.rightMs); }},
-          {"right set", kGreen, true, [](const FlightSample& s) { return s.rightSetMs; }},
-          {"up", kRed, false, [](const FlightSample& s) { return std::optional(s.upMs); }},
-          {"up set", kRed, true, [](const FlightSample& s) { return s.upSetMs; }}}},
+        {"Speeds, kt", 1.5, 2.0,
+         {{"forward", kBlue, false, [](const FlightSample& s) { return std::optional(s.forwardKt); }},
+          {"forward set", kBlue, true, [](const FlightSample& s) { return s.forwardSetKt; }},
+          {"right", kGreen, false, [](const FlightSample& s) { return std::optional(s.rightKt); }},
+          {"right set", kGreen, true, [](const FlightSample& s) { return s.rightSetKt; }},
+          {"up", kRed, false, [](const FlightSample& s) { return std::optional(s.upKt); }},
+          {"up set", kRed, true, [](const FlightSample& s) { return s.upSetKt; }}}},
         {"Yaw rate, deg/s", 0.9, 1.0,
          {{"yaw rate", kPurple, false, [](const FlightSample& s) { return std::optional(s.yawRateDegS); }},
           {"yaw rate set", kPurple, true, [](const FlightSample& s) { return s.turnSetDegS; }}}},
+        {"Heading, deg (through full turns)", 1.0, 10.0,
+         {{"heading", kPurple, false, [](const FlightSample& s) { return std::optional(s.headingDeg); }}}},
+        {"Attitude, deg", 1.0, 4.0,
+         {{"pitch, nose up", kBlue, false, [](const FlightSample& s) { return std::optional(s.pitchUpDeg); }},
+          {"bank, right wing down", kGreen, false, [](const FlightSample& s) { return s.bankRightDeg; }}}},
         {"Cyclic and pedal commands, axis units", 1.2, 2000.0,
          {{"elevator", kBlue, false, [](const FlightSample& s) { return s.elevator; }},
           {"aileron", kGreen, false, [](const FlightSample& s) { return s.aileron; }},
@@ -141,6 +158,179 @@ std::vector<double> niceTicks(double low, double high, int target) {
     return ticks;
 }
 
+std::vector<int> phaseRows(const std::vector<FlightPhase>& phases) {
+    std::vector<size_t> order(phases.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&phases](size_t a, size_t b) { return phases[a].fromS < phases[b].fromS; });
+    std::vector<int> rows(phases.size(), 0);
+    std::vector<double> rowEnds;  // where the last phase placed in each row ends
+    for (size_t i : order) {
+        size_t row = 0;
+        while (row < rowEnds.size() && rowEnds[row] > phases[i].fromS) ++row;
+        if (row == rowEnds.size()) rowEnds.push_back(0.0);
+        rowEnds[row] = phases[i].toS;
+        rows[i] = static_cast<int>(row);
+    }
+    return rows;
+}
+
+MapOrigin mapOrigin(const std::vector<FlightSample>& samples) {
+    MapOrigin origin;
+    if (samples.empty()) {
+        return origin;
+    }
+    const auto engaged = std::find_if(samples.begin(), samples.end(), [](const FlightSample& s) { return s.engaged; });
+    const FlightSample& at = engaged != samples.end() ? *engaged : samples.front();
+    origin.northFt = at.northFt;
+    origin.eastFt = at.eastFt;
+    if (engaged != samples.end()) {
+        origin.engagedAtS = engaged->timeS;
+    }
+    return origin;
+}
+
+namespace {
+
+void headerTitle(cairo_t* cr, const std::string& title, double x, double y) {
+    cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    text(cr, title, x, y, 0.0, 0.5);
+    cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+}
+
+// The ground track seen from above, north up, about the engage spot.
+void drawMap(cairo_t* cr, const std::vector<FlightSample>& samples, double left, double top, double width,
+             double height) {
+    const MapOrigin origin = mapOrigin(samples);
+    setColour(cr, kInk);
+    headerTitle(cr,
+                origin.engagedAtS ? "Ground track about the spot where the hold engaged, ft (north up)"
+                                  : "Ground track about the start, ft (north up; the hold never engaged)",
+                left, top + kHeader / 2.0);
+    const double boxTop = top + kHeader;
+    const double side = std::max(40.0, std::min(height - kHeader - 44.0, width * 0.5));
+
+    double reach = kAdequateRadiusFt * 1.5;
+    double farthestEngaged = 0.0;
+    for (const FlightSample& s : samples) {
+        const double x = s.eastFt - origin.eastFt;
+        const double y = s.northFt - origin.northFt;
+        if (std::isfinite(x) && std::isfinite(y)) {
+            reach = std::max({reach, std::fabs(x), std::fabs(y)});
+            if (s.engaged && origin.engagedAtS && s.timeS >= *origin.engagedAtS) {
+                farthestEngaged = std::max(farthestEngaged, std::hypot(x, y));
+            }
+        }
+    }
+    const std::vector<double> ticks = niceTicks(-reach * (1.0 + kPadding), reach * (1.0 + kPadding), 6);
+    const double half = std::max(std::fabs(ticks.front()), std::fabs(ticks.back()));
+    const double centreX = left + side / 2.0;
+    const double centreY = boxTop + side / 2.0;
+    const double scale = side / (2.0 * half);
+    const auto xOf = [&](double eastFt) { return centreX + eastFt * scale; };
+    const auto yOf = [&](double northFt) { return centreY - northFt * scale; };
+
+    // Grid and tick labels.
+    cairo_set_line_width(cr, 1.0);
+    const double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1.0;
+    for (double v : ticks) {
+        if (std::fabs(v) > half + 1e-9) continue;
+        setColour(cr, kGrid);
+        cairo_move_to(cr, std::round(xOf(v)) + 0.5, boxTop);
+        cairo_line_to(cr, std::round(xOf(v)) + 0.5, boxTop + side);
+        cairo_move_to(cr, left, std::round(yOf(v)) + 0.5);
+        cairo_line_to(cr, left + side, std::round(yOf(v)) + 0.5);
+        cairo_stroke(cr);
+        setColour(cr, kInk);
+        text(cr, number(v, step), xOf(v), boxTop + side + 14.0, 0.5, 0.5);
+        text(cr, number(v, step), left - 8.0, yOf(v), 1.0, 0.5);
+    }
+    text(cr, "east, ft", centreX, boxTop + side + 34.0, 0.5, 0.5);
+
+    cairo_save(cr);
+    cairo_rectangle(cr, left, boxTop, side, side);
+    cairo_clip(cr);
+    // The hover bounds about the engage spot.
+    const double dashes[] = {6.0, 4.0};
+    cairo_set_line_width(cr, 1.8);
+    cairo_set_dash(cr, dashes, 2, 0.0);
+    setColour(cr, kDesired);
+    cairo_arc(cr, centreX, centreY, kDesiredRadiusFt * scale, 0.0, 2.0 * std::numbers::pi);
+    cairo_stroke(cr);
+    setColour(cr, kAdequate);
+    cairo_arc(cr, centreX, centreY, kAdequateRadiusFt * scale, 0.0, 2.0 * std::numbers::pi);
+    cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0.0);
+    // The track: blue while the hold drove the controls, grey otherwise.
+    cairo_set_line_width(cr, 1.6);
+    for (size_t i = 1; i < samples.size(); ++i) {
+        const FlightSample& a = samples[i - 1];
+        const FlightSample& b = samples[i];
+        setColour(cr, b.engaged ? kBlue : kFree);
+        cairo_move_to(cr, xOf(a.eastFt - origin.eastFt), yOf(a.northFt - origin.northFt));
+        cairo_line_to(cr, xOf(b.eastFt - origin.eastFt), yOf(b.northFt - origin.northFt));
+        cairo_stroke(cr);
+    }
+    // Start (open circle), engage spot (cross), end (filled disc).
+    const FlightSample& first = samples.front();
+    const FlightSample& last = samples.back();
+    setColour(cr, kInk);
+    cairo_set_line_width(cr, 1.5);
+    cairo_arc(cr, xOf(first.eastFt - origin.eastFt), yOf(first.northFt - origin.northFt), 5.0, 0.0, 2.0 * std::numbers::pi);
+    cairo_stroke(cr);
+    cairo_move_to(cr, centreX - 7.0, centreY);
+    cairo_line_to(cr, centreX + 7.0, centreY);
+    cairo_move_to(cr, centreX, centreY - 7.0);
+    cairo_line_to(cr, centreX, centreY + 7.0);
+    cairo_stroke(cr);
+    setColour(cr, kRed);
+    cairo_arc(cr, xOf(last.eastFt - origin.eastFt), yOf(last.northFt - origin.northFt), 4.5, 0.0, 2.0 * std::numbers::pi);
+    cairo_fill(cr);
+    cairo_restore(cr);
+    setColour(cr, kInk);
+    cairo_set_line_width(cr, 1.0);
+    cairo_rectangle(cr, left + 0.5, boxTop + 0.5, side - 1.0, side - 1.0);
+    cairo_stroke(cr);
+
+    // The legend beside the map.
+    const double legendX = left + side + 40.0;
+    double y = boxTop + 12.0;
+    const auto line = [&](Colour colour, bool dashed, const std::string& label) {
+        setColour(cr, colour);
+        cairo_set_line_width(cr, 2.0);
+        const double legendDashes[] = {5.0, 3.0};
+        cairo_set_dash(cr, legendDashes, dashed ? 2 : 0, 0.0);
+        cairo_move_to(cr, legendX, y);
+        cairo_line_to(cr, legendX + 24.0, y);
+        cairo_stroke(cr);
+        cairo_set_dash(cr, nullptr, 0, 0.0);
+        setColour(cr, kInk);
+        text(cr, label, legendX + 32.0, y, 0.0, 0.5);
+        y += 22.0;
+    };
+    line(kDesired, true, "ADS-33 hover, desired: within 3 ft");
+    line(kAdequate, true, "ADS-33 hover, adequate: within 6 ft");
+    line(kBlue, false, "track while the hold drove the controls");
+    line(kFree, false, "track while it did not");
+    char buffer[160];
+    setColour(cr, kInk);
+    text(cr, "o  start      +  " + std::string(origin.engagedAtS ? "engage spot" : "start") + "      end: red disc",
+         legendX, y, 0.0, 0.5);
+    y += 30.0;
+    if (origin.engagedAtS) {
+        std::snprintf(buffer, sizeof buffer, "engaged at %.1f s; farthest from the spot while engaged: %.1f ft",
+                      *origin.engagedAtS, farthestEngaged);
+        text(cr, buffer, legendX, y, 0.0, 0.5);
+        y += 22.0;
+    }
+    std::snprintf(buffer, sizeof buffer, "at the end: %.1f ft from the %s",
+                  std::hypot(last.eastFt - origin.eastFt, last.northFt - origin.northFt),
+                  origin.engagedAtS ? "engage spot" : "start");
+    text(cr, buffer, legendX, y, 0.0, 0.5);
+}
+
+}  // namespace
+
 bool FlightPlot::writePng(const std::string& path, std::string& error, int width, int height) const {
     if (samples_.size() < 2) {
         error = "nothing to plot: fewer than two frames";
@@ -165,20 +355,27 @@ bool FlightPlot::writePng(const std::string& path, std::string& error, int width
     const double plotWidth = width - kLeft - kRight;
     const auto xOf = [&](double t) { return plotLeft + (t - t0) / (t1 - t0) * plotWidth; };
 
+    // Phase names in rows above the panels, overlapping phases in rows of
+    // their own; then the panels; then the time axis; then the map.
+    const std::vector<int> rows = phaseRows(phases_);
+    const int rowCount = rows.empty() ? 0 : *std::max_element(rows.begin(), rows.end()) + 1;
+    const double topOfPanels = kTitleHeight + kPhaseRow * rowCount;
+    const double mapHeight = std::floor(height * kMapShare);
+    const double panelsEnd = height - mapHeight - kBottom;
+
     const std::vector<Panel> list = panels();
     double weights = 0.0;
     for (const Panel& p : list) weights += p.weight;
-    const double available = height - kTop - kBottom - kGap * static_cast<double>(list.size() - 1) -
-                             kHeader * static_cast<double>(list.size());
+    const double available = std::max(10.0, panelsEnd - topOfPanels - kGap * static_cast<double>(list.size() - 1) -
+                                                 kHeader * static_cast<double>(list.size()));
 
-    // The title, and the phases' names over the first panel.
     cairo_set_font_size(cr, kTitleSize);
     setColour(cr, kInk);
-    text(cr, title_, width / 2.0, 24.0, 0.5, 0.5);
+    text(cr, title_, width / 2.0, 20.0, 0.5, 0.5);
     cairo_set_font_size(cr, kFontSize);
 
-    double top = kTop;
-    const double plotsTop = kTop + kHeader;
+    double top = topOfPanels;
+    const double plotsTop = topOfPanels;
     double plotsBottom = plotsTop;
     for (size_t index = 0; index < list.size(); ++index) {
         const Panel& panel = list[index];
@@ -220,11 +417,11 @@ bool FlightPlot::writePng(const std::string& path, std::string& error, int width
         const auto yOf = [&](double v) { return panelBottom - (v - low) / (high - low) * panelHeight; };
 
         // Phases shaded, time grid, value grid.
-        for (size_t i = 0; i < phases_.size(); i += 2) {
-            const double a = std::clamp(xOf(phases_[i].fromS), plotLeft, plotLeft + plotWidth);
-            const double b = std::clamp(xOf(phases_[i].toS), plotLeft, plotLeft + plotWidth);
+        for (const FlightPhase& phase : phases_) {
+            const double a = std::clamp(xOf(phase.fromS), plotLeft, plotLeft + plotWidth);
+            const double b = std::clamp(xOf(phase.toS), plotLeft, plotLeft + plotWidth);
             cairo_rectangle(cr, a, panelTop, b - a, panelHeight);
-            setColour(cr, kPhaseShade);
+            cairo_set_source_rgba(cr, kPhaseShade.r, kPhaseShade.g, kPhaseShade.b, kPhaseAlpha);
             cairo_fill(cr);
         }
         cairo_set_line_width(cr, 1.0);
@@ -297,8 +494,8 @@ bool FlightPlot::writePng(const std::string& path, std::string& error, int width
         cairo_set_line_width(cr, 1.0);
         cairo_rectangle(cr, plotLeft + 0.5, std::round(panelTop) + 0.5, plotWidth - 1.0, std::round(panelHeight));
         cairo_stroke(cr);
+        headerTitle(cr, panel.title, plotLeft, top + kHeader / 2.0);
         cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-        text(cr, panel.title, plotLeft, top + kHeader / 2.0, 0.0, 0.5);
         cairo_text_extents_t e;
         cairo_text_extents(cr, panel.title, &e);
         cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
@@ -322,22 +519,31 @@ bool FlightPlot::writePng(const std::string& path, std::string& error, int width
         top = panelBottom + kGap;
     }
 
-    // Phase names and boundaries across all panels; the time axis below.
+    // Each phase: its name in its row, a bracket over its span, and its
+    // start and end marked across all panels.
     cairo_set_line_width(cr, 1.0);
-    for (const FlightPhase& phase : phases_) {
+    for (size_t i = 0; i < phases_.size(); ++i) {
+        const FlightPhase& phase = phases_[i];
         const double a = std::clamp(xOf(phase.fromS), plotLeft, plotLeft + plotWidth);
         const double b = std::clamp(xOf(phase.toS), plotLeft, plotLeft + plotWidth);
+        const double rowTop = kTitleHeight + kPhaseRow * rows[i];
         cairo_set_source_rgb(cr, 0.45, 0.45, 0.6);
         const double dashes[] = {2.0, 3.0};
         cairo_set_dash(cr, dashes, 2, 0.0);
-        cairo_move_to(cr, std::round(a) + 0.5, plotsTop - kHeader);
-        cairo_line_to(cr, std::round(a) + 0.5, plotsBottom);
+        for (double x : {a, b}) {
+            cairo_move_to(cr, std::round(x) + 0.5, rowTop + kPhaseRow - 3.0);
+            cairo_line_to(cr, std::round(x) + 0.5, plotsBottom);
+        }
         cairo_stroke(cr);
         cairo_set_dash(cr, nullptr, 0, 0.0);
+        cairo_move_to(cr, a + 1.0, rowTop + kPhaseRow - 3.0);
+        cairo_line_to(cr, b - 1.0, rowTop + kPhaseRow - 3.0);
+        cairo_stroke(cr);
         cairo_save(cr);
-        cairo_rectangle(cr, a + 2.0, kTop - 22.0, std::max(0.0, b - a - 4.0), 20.0);
+        cairo_rectangle(cr, a + 2.0, rowTop, std::max(0.0, b - a - 4.0), kPhaseRow - 3.0);
         cairo_clip(cr);
-        text(cr, phase.name, (a + b) / 2.0, kTop - 12.0, 0.5, 0.5);
+        setColour(cr, kInk);
+        text(cr, phase.name, (a + b) / 2.0, rowTop + (kPhaseRow - 3.0) / 2.0, 0.5, 0.5);
         cairo_restore(cr);
     }
     setColour(cr, kInk);
@@ -350,6 +556,8 @@ bool FlightPlot::writePng(const std::string& path, std::string& error, int width
         text(cr, number(t, step), xOf(t), plotsBottom + 16.0, 0.5, 0.5);
     }
     text(cr, "time, s", plotLeft + plotWidth / 2.0, plotsBottom + 38.0, 0.5, 0.5);
+
+    drawMap(cr, samples_, plotLeft, height - mapHeight, plotWidth, mapHeight - 10.0);
 
     cairo_destroy(cr);
     const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());

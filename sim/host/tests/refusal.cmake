@@ -1,8 +1,11 @@
 # Runs hoversim on one bad input and passes when it refuses it as --help
 # promises: within the time limit, with the given exit status, nothing on
 # standard output and exactly one line on standard error matching MESSAGE.
+# With OUTPUT_REGEX, a run that flies instead: the status, and the summary
+# matching OUTPUT_REGEX (and the JSON summary's outcome, when asked).
 #
 #   cmake -DSIM=... [-DEMULATOR=...] -DSECONDS=20 -DARGS="a|b|c" -DSTATUS=2 -DMESSAGE=regex
+#         [-DOUTPUT_REGEX=regex [-DJSON=file -DJSON_RESULT=outcome]]
 #         [-DMAKE=fifo|oversized|many_expectations -DWORK_DIR=...] -P refusal.cmake
 #
 # ARGS is |-separated; @WORK@ in it stands for WORK_DIR, where MAKE puts the
@@ -36,6 +39,20 @@ execute_process(COMMAND ${EMULATOR} ${SIM} ${args}
 
 if(NOT status STREQUAL "${STATUS}")
     message(FATAL_ERROR "exit status '${status}', expected ${STATUS}; stderr: ${err}")
+endif()
+if(DEFINED OUTPUT_REGEX)
+    # A run that flies: its summary on standard output must match.
+    if(NOT out MATCHES "${OUTPUT_REGEX}")
+        message(FATAL_ERROR "the summary does not match '${OUTPUT_REGEX}':\n${out}")
+    endif()
+    if(DEFINED JSON)
+        file(READ ${JSON} json)
+        string(JSON outcome ERROR_VARIABLE problem GET "${json}" runs 0 result)
+        if(problem OR NOT outcome STREQUAL JSON_RESULT)
+            message(FATAL_ERROR "the JSON summary gives '${outcome}' ${problem}, not ${JSON_RESULT}")
+        endif()
+    endif()
+    return()
 endif()
 if(NOT out STREQUAL "")
     message(FATAL_ERROR "unexpected standard output: ${out}")

@@ -56,7 +56,7 @@ TEST(HostJudges, EngagementIsJudgedInEveryFrameOfTheWindowAndAtItsEnd) {
     EXPECT_TRUE(holds(expect(Check::kEngaged), trace(5)));
     const host::ExpectationResult r = host::judge(expect(Check::kEngaged), lapse);
     EXPECT_FALSE(r.held);
-    EXPECT_EQ(r.detail, "not engaged at 2.00 s");
+    EXPECT_EQ(r.detail, "not engaged at 2.00 s (1 of 5 frames)");
     EXPECT_TRUE(holds(expect(Check::kEngaged, 0.0, 3.0), lapse));  // the lapse lies before the window
 
     EXPECT_FALSE(holds(expect(Check::kNotEngaged), lapse));
@@ -71,7 +71,7 @@ TEST(HostJudges, HeightWithinHoldsAtItsLimitAndFailsBeyond) {
     EXPECT_TRUE(holds(expect(Check::kHeightWithin, 3.0), t));
     const host::ExpectationResult r = host::judge(expect(Check::kHeightWithin, 2.99), t);
     EXPECT_FALSE(r.held);
-    EXPECT_EQ(r.detail, "3.00 ft off at 2.00 s");
+    EXPECT_EQ(r.detail, "worst 3.00 ft off at 2.00 s, first past the limit at 2.00 s (1 of 4 frames)");
 
     // A target of its own instead of the one the panel shows.
     Expectation own = expect(Check::kHeightWithin, 1.0);
@@ -82,7 +82,7 @@ TEST(HostJudges, HeightWithinHoldsAtItsLimitAndFailsBeyond) {
 
     const Trace blank = trace(3, [](Frame& f) { f.panel.targetHeightFt.reset(); });
     EXPECT_EQ(host::judge(expect(Check::kHeightWithin, 50.0), blank).detail,
-              "the panel shows no target height at 0.00 s");
+              "the panel shows no target height at 0.00 s (3 of 3 frames)");
 }
 
 TEST(HostJudges, GroundSpeedBoundsAreStrict) {

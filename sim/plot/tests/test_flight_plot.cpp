@@ -26,6 +26,32 @@ TEST(PlotTicks, TicksAreRoundStepsOfOneTwoOrFiveThatCoverTheRange) {
     EXPECT_TRUE(niceTicks(NAN, 1.0, 5).empty());
 }
 
+TEST(PlotPhases, OverlappingPhasesGetRowsOfTheirOwnAndFollowingOnesShareARow) {
+    // "hold" and "gust" overlap "whole run"; "climb" follows "hold".
+    const std::vector<plot::FlightPhase> phases = {
+        {"whole run", 0.0, 150.0}, {"hold", 40.0, 90.0}, {"gust", 45.0, 60.0}, {"climb", 90.0, 150.0}};
+    EXPECT_EQ(plot::phaseRows(phases), (std::vector<int>{0, 1, 2, 1}));
+    EXPECT_EQ(plot::phaseRows({{"a", 0, 10}, {"b", 10, 20}, {"c", 20, 30}}), (std::vector<int>{0, 0, 0}));
+}
+
+TEST(PlotMap, TheTrackIsDrawnAboutTheSpotWhereTheHoldFirstEngaged) {
+    std::vector<plot::FlightSample> samples(4);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i].timeS = static_cast<double>(i);
+        samples[i].northFt = 10.0 * static_cast<double>(i);
+        samples[i].eastFt = -5.0 * static_cast<double>(i);
+    }
+    plot::MapOrigin origin = plot::mapOrigin(samples);
+    EXPECT_FALSE(origin.engagedAtS.has_value());  // never engaged: the start
+    EXPECT_DOUBLE_EQ(origin.northFt, 0.0);
+    samples[2].engaged = true;
+    samples[3].engaged = true;
+    origin = plot::mapOrigin(samples);
+    EXPECT_DOUBLE_EQ(origin.engagedAtS.value_or(-1.0), 2.0);
+    EXPECT_DOUBLE_EQ(origin.northFt, 20.0);
+    EXPECT_DOUBLE_EQ(origin.eastFt, -10.0);
+}
+
 TEST(FlightPlots, ARunIsWrittenAsAPictureOfTheAskedSizeAndAnEmptyOneIsRefused) {
     plot::FlightPlot plot("test run");
     std::string error;
@@ -37,6 +63,8 @@ TEST(FlightPlots, ARunIsWrittenAsAPictureOfTheAskedSizeAndAnEmptyOneIsRefused) {
         plot::FlightSample s;
         s.timeS = i / 18.0;
         s.heightFt = 100.0 + std::sin(s.timeS);
+        s.headingDeg = 90.0 * s.timeS;  // a spin: past 360 within the run
+        s.northFt = 2.0 * std::sin(s.timeS);
         s.engaged = i > 90;
         s.powerOn = true;
         if (s.engaged) {
@@ -47,6 +75,7 @@ TEST(FlightPlots, ARunIsWrittenAsAPictureOfTheAskedSizeAndAnEmptyOneIsRefused) {
     }
     plot.addPhase({"before", 0.0, 5.0});
     plot.addPhase({"engaged", 5.0, 10.0});
+    plot.addPhase({"overlapping", 3.0, 7.0});
     ASSERT_TRUE(plot.writePng(path, error, 800, 900)) << error;
     cairo_surface_t* written = cairo_image_surface_create_from_png(path.c_str());
     ASSERT_EQ(cairo_surface_status(written), CAIRO_STATUS_SUCCESS);
