@@ -1,7 +1,8 @@
 #!/bin/sh
 # Regenerates every picture of docs/guide.md from the real module: builds the
 # native tree, draws the panel states through the simulated host's renderer
-# (guidepictures) and flies the demonstration scenario for the flight plot.
+# (guidepictures) and flies the demonstration and the engaging scenario for
+# the flight plots.
 # Then `git diff --stat docs/images` shows what changed.
 #
 #   tools/make-guide.sh [BUILD_DIR]      (default: build/dev, the dev preset)
@@ -28,6 +29,10 @@ if cmake --build "$build" --target hoversim hoversim_module >/dev/null 2>&1 &&
         --plot docs/images/flight_demo.png --panel-at 60 --panel-scale 2 \
         --panel-prefix docs/images/flight_demo_panel_ || true
     echo "docs/images/flight_demo.png"
+    # Engaging out of trim and engaging again after a disengagement.
+    "$build/sim/host/hoversim" scenarios/engage_bump_and_reset.toml --quiet \
+        --plot docs/images/flight_engage_bump_and_reset.png || true
+    echo "docs/images/flight_engage_bump_and_reset.png"
 else
     echo "make-guide: this hoversim draws no plots; the flight plot is left as it is" >&2
 fi

@@ -77,9 +77,14 @@ bool switchedOn(Cockpit& cockpit) {
     return hit;
 }
 
+// Switched off after flying engaged: the switch leaves the guard as the
+// pilot left it, open.
 bool switchedOff(Cockpit& cockpit) {
+    bool hit = engage(cockpit);
     cockpit.hold(hover(), 2.0);
-    return true;
+    hit = cockpit.click(kPowerSwitch) && hit;
+    cockpit.hold(hover(), 1.0);
+    return hit;
 }
 
 cairo_surface_t* copyOf(cairo_surface_t* source, int margin) {
@@ -248,7 +253,9 @@ struct Recipe {
 
 const std::vector<Recipe>& recipes() {
     static const std::vector<Recipe> list = {
-        {.picture = {"panel_off", "The unit switched off: the face, the lever down, the guard closed; no screen."},
+        {.picture = {"panel_off",
+                     "The unit switched off after flying engaged: the lever down, no screen, the lamp dark; the "
+                     "guard still open."},
          .setUp = switchedOff},
         {.picture = {"panel_on", "Switched on, guard closed: the screen shows the hover; the hold is not engaged."},
          .setUp = switchedOn},
