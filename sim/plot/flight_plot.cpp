@@ -331,8 +331,33 @@ void drawMap(cairo_t* cr, const std::vector<FlightSample>& samples, double left,
 
 }  // namespace
 
+void FlightPlot::add(const FlightSample& sample) {
+    last_ = sample;
+    if (seen_++ % stride_ != 0) {
+        return;
+    }
+    samples_.push_back(sample);
+    if (samples_.size() >= kMaxSamples) {
+        size_t kept = 0;
+        for (size_t i = 0; i < samples_.size(); i += 2) {
+            samples_[kept++] = samples_[i];
+        }
+        samples_.resize(kept);
+        stride_ *= 2;
+    }
+}
+
 bool FlightPlot::writePng(const std::string& path, std::string& error, int width, int height) const {
-    if (samples_.size() < 2) {
+    std::vector<FlightSample> samples = samples_;
+    if (last_ && (samples.empty() || samples.back().timeS != last_->timeS)) {
+        samples.push_back(*last_);
+    }
+    return draw(samples, path, error, width, height);
+}
+
+bool FlightPlot::draw(const std::vector<FlightSample>& samples, const std::string& path, std::string& error,
+                      int width, int height) const {
+    if (samples.size() < 2) {
         error = "nothing to plot: fewer than two frames";
         return false;
     }
@@ -348,8 +373,8 @@ bool FlightPlot::writePng(const std::string& path, std::string& error, int width
     cairo_paint(cr);
     cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
 
-    const double t0 = samples_.front().timeS;
-    const double t1 = std::max(samples_.back().timeS, t0 + 1e-6);
+    const double t0 = samples.front().timeS;
+    const double t1 = std::max(samples.back().timeS, t0 + 1e-6);
     const std::vector<double> timeTicks = niceTicks(t0, t1, kTimeTicks);
     const double plotLeft = kLeft;
     const double plotWidth = width - kLeft - kRight;
@@ -387,7 +412,7 @@ bool FlightPlot::writePng(const std::string& path, std::string& error, int width
         // The value range of what this panel shows.
         double low = INFINITY;
         double high = -INFINITY;
-        for (const FlightSample& s : samples_) {
+        for (const FlightSample& s : samples) {
             for (const Series& series : panel.series) {
                 if (const std::optional<double> v = series.value(s); v && std::isfinite(*v)) {
                     low = std::min(low, *v);
@@ -465,7 +490,7 @@ bool FlightPlot::writePng(const std::string& path, std::string& error, int width
             cairo_set_dash(cr, dashes, series.dashed ? 2 : 0, 0.0);
             bool drawing = false;
             double lastY = 0.0;
-            for (const FlightSample& s : samples_) {
+            for (const FlightSample& s : samples) {
                 const std::optional<double> v = series.value(s);
                 if (!v || !std::isfinite(*v)) {
                     drawing = false;
@@ -557,7 +582,7 @@ bool FlightPlot::writePng(const std::string& path, std::string& error, int width
     }
     text(cr, "time, s", plotLeft + plotWidth / 2.0, plotsBottom + 38.0, 0.5, 0.5);
 
-    drawMap(cr, samples_, plotLeft, height - mapHeight, plotWidth, mapHeight - 10.0);
+    drawMap(cr, samples, plotLeft, height - mapHeight, plotWidth, mapHeight - 10.0);
 
     cairo_destroy(cr);
     const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());

@@ -79,7 +79,11 @@ class FlightPlot {
 public:
     explicit FlightPlot(std::string title) : title_(std::move(title)) {}
 
-    void add(const FlightSample& sample) { samples_.push_back(sample); }
+    // At most kMaxSamples are kept, so a run of any length plots in bounded
+    // memory: when full, every other sample is dropped and from then on
+    // only every other one is taken. The last sample is always drawn.
+    static constexpr size_t kMaxSamples = 100000;
+    void add(const FlightSample& sample);
     void addPhase(const FlightPhase& phase) { phases_.push_back(phase); }
     size_t size() const { return samples_.size(); }
 
@@ -88,8 +92,14 @@ public:
     bool writePng(const std::string& path, std::string& error, int width = 1400, int height = 2300) const;
 
 private:
+    bool draw(const std::vector<FlightSample>& samples, const std::string& path, std::string& error, int width,
+              int height) const;
+
     std::string title_;
     std::vector<FlightSample> samples_;
+    std::optional<FlightSample> last_;
+    size_t seen_ = 0;
+    size_t stride_ = 1;
     std::vector<FlightPhase> phases_;
 };
 

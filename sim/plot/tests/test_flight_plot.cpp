@@ -52,6 +52,20 @@ TEST(PlotMap, TheTrackIsDrawnAboutTheSpotWhereTheHoldFirstEngaged) {
     EXPECT_DOUBLE_EQ(origin.eastFt, -10.0);
 }
 
+TEST(FlightPlots, ALongRunIsKeptInBoundedMemoryEvenlyThinned) {
+    plot::FlightPlot plot("long run");
+    const size_t count = 5 * plot::FlightPlot::kMaxSamples + 3;
+    for (size_t i = 0; i < count; ++i) {
+        plot::FlightSample s;
+        s.timeS = static_cast<double>(i);
+        plot.add(s);
+    }
+    // Thinned three times: every eighth sample, half the cap and more.
+    EXPECT_LT(plot.size(), plot::FlightPlot::kMaxSamples);
+    EXPECT_GE(plot.size(), plot::FlightPlot::kMaxSamples / 2);
+    EXPECT_EQ(plot.size(), (count + 7) / 8);
+}
+
 TEST(FlightPlots, ARunIsWrittenAsAPictureOfTheAskedSizeAndAnEmptyOneIsRefused) {
     plot::FlightPlot plot("test run");
     std::string error;
