@@ -321,7 +321,9 @@ int main(int argc, char** argv) {
         const host::RunResult result = host::runScenario(*scenario, options);
         std::ostream& summary = tracePath == "-" || summaryJsonPath == "-" ? std::cerr : std::cout;
         summaryJson.add(file, *scenario, result);
-        if (!quiet) {
+        // A run that could not start says why in one line on standard
+        // error, below; it has no summary.
+        if (!quiet && (result.flown || result.skipped)) {
             host::printSummary(summary, *scenario, result);
             if (scenarioFiles.size() > 1) summary << "\n";
         }

@@ -176,7 +176,12 @@ bool ScenarioRun::start() {
 
     modulePath_ = options_.modulePath.empty() ? ModuleLibrary::besideProgram() : options_.modulePath;
     if (!library_.open(modulePath_)) {
-        result_.error = "cannot load the module " + modulePath_ + ": " + library_.error();
+        // The loader's own message may name the file already.
+        std::string why = library_.error();
+        if (why.rfind(modulePath_ + ": ", 0) == 0) {
+            why.erase(0, modulePath_.size() + 2);
+        }
+        result_.error = "cannot load the module " + modulePath_ + ": " + why;
         return false;
     }
     if (!gaugeHost_.attach(library_.linkage(), library_.imports(), scenario_.parameters, result_.error)) {
