@@ -48,11 +48,16 @@ constexpr const char* kFooter = R"(
 OUTPUT
   The summary shows, per phase: height error RMS and maximum (ft, against the
   phase's target_ft or else the target height the gauge shows), ground speed
-  RMS and maximum (kt), heading change and largest deviation (deg), largest
-  distance from the point where the phase began (ft), time to capture (s from
-  the phase start until the height stays within 2 ft) and the share of frames
-  in which the hold drove the controls; then the ADS-33 hover grades and each
-  expectation with [held] or [FAIL].
+  RMS and maximum (kt), heading change and largest deviation (deg, counted
+  through full turns: a spin shows as 720), largest distance from the point
+  where the phase began (ft), time to capture (s from the phase start until
+  the height stays within 2 ft) and the share of frames in which the hold
+  drove the controls; then the ADS-33 hover grades; each expectation with
+  [held] or [FAIL], for a measured value its worst and when, and when it
+  first broke its limit; and notes: how far each engagement's first commands
+  stepped the controls, and anything the host saw go wrong.
+  --summary-json writes the same as JSON ({"runs": [...]}, one entry per
+  scenario, units as above).
   --trace writes one CSV row per host frame: host and simulated time, every
   token served (heading 86/81, velocities 554/555/556 ft/s, yaw rate 70, radar
   height 614 m, operating 755, pitch 77, wind 344/343, control positions
