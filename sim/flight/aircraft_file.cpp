@@ -83,11 +83,17 @@ constexpr std::array kNumbers{
     NumberKey{.table = "stabiliser", .key = "area", .unit = "m^2", .field = &P::stabiliserArea, .scale = 1.0, .lo = 0.0, .hi = 10.0, .zeroAllowed = true},
     NumberKey{.table = "stabiliser", .key = "lift_slope", .unit = "1/rad", .field = &P::stabiliserLiftSlope, .scale = 1.0, .lo = 0.0, .hi = 7.0, .zeroAllowed = true},
     NumberKey{.table = "stabiliser", .key = "arm", .unit = "m", .field = &P::stabiliserArm, .scale = 1.0, .lo = 0.0, .hi = 30.0, .zeroAllowed = false},
+    NumberKey{.table = "stabiliser", .key = "height", .unit = "m", .field = &P::stabiliserHeight, .scale = 1.0, .lo = -3.0, .hi = 5.0, .zeroAllowed = true},
+    NumberKey{.table = "stabiliser", .key = "incidence", .unit = "rad", .field = &P::stabiliserIncidence, .scale = 1.0, .lo = -0.3, .hi = 0.3, .zeroAllowed = true},
+    NumberKey{.table = "stabiliser", .key = "max_normal_coefficient", .unit = "-", .field = &P::stabiliserMaxNormal, .scale = 1.0, .lo = 0.0, .hi = 2.5, .zeroAllowed = false},
+    NumberKey{.table = "stabiliser", .key = "wake_downwash_factor", .unit = "-", .field = &P::wakeDownwashFactor, .scale = 1.0, .lo = 0.0, .hi = 2.0, .zeroAllowed = true},
 
     NumberKey{.table = "fin", .key = "area", .unit = "m^2", .field = &P::finArea, .scale = 1.0, .lo = 0.0, .hi = 10.0, .zeroAllowed = true},
     NumberKey{.table = "fin", .key = "lift_slope", .unit = "1/rad", .field = &P::finLiftSlope, .scale = 1.0, .lo = 0.0, .hi = 7.0, .zeroAllowed = true},
     NumberKey{.table = "fin", .key = "arm", .unit = "m", .field = &P::finArm, .scale = 1.0, .lo = 0.0, .hi = 30.0, .zeroAllowed = false},
     NumberKey{.table = "fin", .key = "height", .unit = "m", .field = &P::finHeight, .scale = 1.0, .lo = -3.0, .hi = 5.0, .zeroAllowed = true},
+    NumberKey{.table = "fin", .key = "incidence", .unit = "rad", .field = &P::finIncidence, .scale = 1.0, .lo = -0.3, .hi = 0.3, .zeroAllowed = true},
+    NumberKey{.table = "fin", .key = "max_normal_coefficient", .unit = "-", .field = &P::finMaxNormal, .scale = 1.0, .lo = 0.0, .hi = 2.5, .zeroAllowed = false},
 
     NumberKey{.table = "engine", .key = "power_available", .unit = "kW", .field = &P::powerAvailable, .scale = kKilo, .lo = 1.0, .hi = 20000.0, .zeroAllowed = false},
     NumberKey{.table = "engine", .key = "time_constant", .unit = "s", .field = &P::engineTimeConstant, .scale = 1.0, .lo = 0.0, .hi = 10.0, .zeroAllowed = false},
@@ -109,6 +115,15 @@ constexpr std::array kNumbers{
     NumberKey{.table = "controls", .key = "swashplate_phase", .unit = "deg", .field = &P::cyclicPhase, .scale = kDeg, .lo = -90.0, .hi = 90.0, .zeroAllowed = true},
     NumberKey{.table = "controls", .key = "tail_pitch_centre", .unit = "deg", .field = &P::tailPitchCentre, .scale = kDeg, .lo = -30.0, .hi = 40.0, .zeroAllowed = true},
     NumberKey{.table = "controls", .key = "tail_pitch_range", .unit = "deg", .field = &P::tailPitchRange, .scale = kDeg, .lo = 0.0, .hi = 40.0, .zeroAllowed = false},
+
+    NumberKey{.table = "actuators", .key = "collective_rate", .unit = "deg/s", .field = &P::collectiveRate, .scale = kDeg, .lo = 0.0, .hi = 1000.0, .zeroAllowed = false},
+    NumberKey{.table = "actuators", .key = "long_cyclic_rate", .unit = "deg/s", .field = &P::longCyclicRate, .scale = kDeg, .lo = 0.0, .hi = 1000.0, .zeroAllowed = false},
+    NumberKey{.table = "actuators", .key = "lat_cyclic_rate", .unit = "deg/s", .field = &P::latCyclicRate, .scale = kDeg, .lo = 0.0, .hi = 1000.0, .zeroAllowed = false},
+    NumberKey{.table = "actuators", .key = "tail_pitch_rate", .unit = "deg/s", .field = &P::tailPitchRate, .scale = kDeg, .lo = 0.0, .hi = 1000.0, .zeroAllowed = false},
+
+    // Optional: an aircraft without the table has no bar.
+    NumberKey{.table = "stabiliser_bar", .key = "gain", .unit = "-", .field = &P::barGain, .scale = 1.0, .lo = 0.0, .hi = 2.0, .zeroAllowed = false},
+    NumberKey{.table = "stabiliser_bar", .key = "time_constant", .unit = "s", .field = &P::barTimeConstant, .scale = 1.0, .lo = 0.0, .hi = 30.0, .zeroAllowed = false},
 };
 
 constexpr std::array kCounts{
@@ -126,6 +141,9 @@ constexpr std::array kRotorTypes{
     RotorTypeName{.name = "articulated", .type = RotorType::kArticulated},
     RotorTypeName{.name = "teetering", .type = RotorType::kTeetering},
 };
+
+// The one table an aircraft may leave out.
+constexpr std::string_view kOptionalBar = "stabiliser_bar";
 
 struct AircraftError {
     std::string message;
@@ -187,8 +205,12 @@ public:
         definition.parameters.rotorType = readRotorType(root);
 
         for (std::size_t t = 2; t < known.size(); ++t) {
+            if (known[t] == kOptionalBar && root.get(kOptionalBar) == nullptr) {
+                continue;
+            }
             readTable(root, known[t], definition.parameters);
         }
+        definition.parameters.hasStabiliserBar = root.get(kOptionalBar) != nullptr;
         checkTogether(root, definition.parameters);
         return definition;
     }

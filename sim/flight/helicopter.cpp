@@ -26,6 +26,13 @@ constexpr double kMinRotorFraction = 0.05;
 // this hub height, in rotor radii.
 constexpr double kGroundEffectCeiling = 3.0;
 constexpr double kGroundEffectFloor = 0.5;
+// The least mass-flow parameter the first-harmonic inflow is taken at (a
+// fraction of hover's 2 lambda_i, about 0.1): where the net flow through
+// the disc reverses, momentum theory says nothing useful about it.
+constexpr double kMinMassFlow = 0.02;
+// The least net inflow ratio the wake's skew is worked out with: a wake
+// lying back this flat has long left the tail.
+constexpr double kMinWakeInflow = 1e-3;
 
 double limit(double value, double lo, double hi)
 {
@@ -116,7 +123,10 @@ double wrapDegrees(double deg)
 struct Helicopter::Outputs {
     double thrust = 0.0, tailThrust = 0.0;
     double mainPower = 0.0, tailPower = 0.0;
-    double flapBack = 0.0, flapLeft = 0.0;
+    double flapBack = 0.0, flapLeft = 0.0;          // disc tilt now
+    double steadyFlap1c = 0.0, steadyFlap1s = 0.0;  // where it would settle
+    double inducedAtDisc = 0.0;                      // m/s, with the ground effect
+    double wakeSkewTan = 0.0;                        // how far back the wake leans: mu_x / lambda
     bool onGround = false;
 };
 
@@ -163,8 +173,21 @@ Helicopter::Helicopter(const Parameters& parameters) : params_(parameters)
     k_.dragX = k_.halfRho * P.dragAreaX;
     k_.dragY = k_.halfRho * P.sideArea * P.sideDragCoefficient;
     k_.dragZ = k_.halfRho * P.planArea * P.planDragCoefficient;
-    k_.stabiliserLift = k_.halfRho * P.stabiliserArea * P.stabiliserLiftSlope;
-    k_.finLift = k_.halfRho * P.finArea * P.finLiftSlope;
+    k_.stabiliserLift = P.stabiliserLiftSlope;
+    k_.finLift = P.finLiftSlope;
+    k_.stabiliserNormal = k_.halfRho * P.stabiliserArea;
+    k_.finNormal = k_.halfRho * P.finArea;
+    // Where the horizontal stabiliser sits against the rotor's wake.
+    k_.stabiliserBehindHub = P.stabiliserArm - P.hubAft;
+    k_.stabiliserBelowHub = P.hubHeight - P.stabiliserHeight;
+    k_.wakeEdgeWidth = 0.2 * P.rotorRadius;
+    k_.invBarTimeConstant = P.hasStabiliserBar ? 1.0 / P.barTimeConstant : 0.0;
+    // First-harmonic inflow answers the rotor's aerodynamic hub moments; in
+    // its quasi-steady form it divides every first-harmonic aerodynamic
+    // flap moment by 1 + a sigma / (8 V) (V the mass-flow parameter).
+    k_.harmonicInflowGain = P.liftSlope * k_.solidity / 8.0;
+    k_.phaseCos = std::cos(P.cyclicPhase);
+    k_.phaseSin = std::sin(P.cyclicPhase);
     // No skid point can touch the ground while the CG is higher than this.
     k_.skidReach = P.skidDepth + std::max(P.skidForward, P.skidAft) + P.skidHalfTrack;
     k_.stepS = 1.0 / P.physicsRateHz;
@@ -197,7 +220,7 @@ void Helicopter::setWind(const WindSettings& settings)
 void Helicopter::addGust(const GustEvent& gust) { wind_.addGust(gust); }
 void Helicopter::clearGusts() { wind_.clearGusts(); }
 
-void Helicopter::setControls(const Controls& controls)
+void Helicopter::commandControls(const Controls& controls)
 {
     controls_.elevator = limit(controls.elevator, -kAxisMax, kAxisMax);
     controls_.aileron = limit(controls.aileron, -kAxisMax, kAxisMax);
@@ -206,23 +229,36 @@ void Helicopter::setControls(const Controls& controls)
     applyControlRigging();
 }
 
+void Helicopter::setControls(const Controls& controls)
+{
+    commandControls(controls);
+    collective_ = demandCollective_;
+    longCyclic_ = demandLong_;
+    latCyclic_ = demandLat_;
+    tailPitch_ = demandTail_;
+}
+
 void Helicopter::applyControlRigging()
 {
     const Parameters& P = params_;
-    collective_ = P.collectiveLow + (P.collectiveHigh - P.collectiveLow) * controls_.throttle / kThrottleMax;
+    demandCollective_ = P.collectiveLow + (P.collectiveHigh - P.collectiveLow) * controls_.throttle / kThrottleMax;
     // Forward cyclic tilts the disc forward: a negative (disc-back) angle.
-    longCyclic_ = -P.longCyclicRange * controls_.elevator / kAxisMax;
-    latCyclic_ = P.latCyclicRange * controls_.aileron / kAxisMax;
+    demandLong_ = -P.longCyclicRange * controls_.elevator / kAxisMax;
+    demandLat_ = P.latCyclicRange * controls_.aileron / kAxisMax;
     // Left pedal adds tail rotor thrust to the right: the nose goes left.
-    tailPitch_ = P.tailPitchCentre + P.tailPitchRange * controls_.rudder / kAxisMax;
-    applySwashplatePhase();
+    demandTail_ = P.tailPitchCentre + P.tailPitchRange * controls_.rudder / kAxisMax;
 }
 
-void Helicopter::applySwashplatePhase()
+void Helicopter::moveActuators(double h)
 {
-    const double c = std::cos(params_.cyclicPhase), s = std::sin(params_.cyclicPhase);
-    appliedLat_ = latCyclic_ * c - longCyclic_ * s;
-    appliedLong_ = latCyclic_ * s + longCyclic_ * c;
+    const Parameters& P = params_;
+    auto follow = [h](double& position, double demand, double rate) {
+        position += limit(demand - position, -rate * h, rate * h);
+    };
+    follow(collective_, demandCollective_, P.collectiveRate);
+    follow(longCyclic_, demandLong_, P.longCyclicRate);
+    follow(latCyclic_, demandLat_, P.latCyclicRate);
+    follow(tailPitch_, demandTail_, P.tailPitchRate);
 }
 
 void Helicopter::setGovernorSpeedPercent(double percent)
@@ -267,28 +303,59 @@ Helicopter::StateVector Helicopter::derivative(const StateVector& x, const WindV
     return evaluate(x, wind, nullptr);
 }
 
-Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVector& wind, Outputs* out) const
-{
-    const Parameters& P = params_;
-    const Rotation rot(x);
-    const double p = x[kP], q = x[kQ], r = x[kR];
-    const Vec3 omega{p, q, r};
+// The body's motion relative to the air in one evaluation, shared by its
+// parts.
+struct Helicopter::Motion {
+    Rotation rot;
+    Vec3 air;              // air-relative body velocity
+    double p, q, r;
+    double heightCg;
+};
 
-    // Air-relative body velocity.
-    const Vec3 windBody = rot.toBody({wind.north, wind.east, wind.down});
-    const Vec3 air{x[kU] - windBody[0], x[kV] - windBody[1], x[kW] - windBody[2]};
-
+// Forces and moments on the body, summed over the parts (body axes, about
+// the centre of mass).
+struct Helicopter::Loads {
     Vec3 force{0.0, 0.0, 0.0};
     Vec3 moment{0.0, 0.0, 0.0};
-    const double heightCg = -x[kDown];
+    void add(const Vec3& f, const Vec3& at)
+    {
+        const Vec3 m = cross(at, f);
+        for (std::size_t i = 0; i < 3; ++i) {
+            force[i] += f[i];
+            moment[i] += m[i];
+        }
+    }
+};
 
-    // ---- Main rotor, in shaft axes (x forward, z down along the shaft).
+Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVector& wind, Outputs* out) const
+{
+    const Rotation rot(x);
+    const Vec3 windBody = rot.toBody({wind.north, wind.east, wind.down});
+    const Motion m{rot, {x[kU] - windBody[0], x[kV] - windBody[1], x[kW] - windBody[2]}, x[kP], x[kQ], x[kR], -x[kDown]};
+    Outputs local;
+    Outputs& o = out != nullptr ? *out : local;
+    Loads loads;
+    StateVector dx{};
+    tailRotor(x, m, loads, dx, o);
+    mainRotor(x, m, loads, dx, o);  // its drive torque needs the tail rotor's power
+    fuselageAndTail(m, o, loads);
+    skids(x, m, loads, o);
+    rigidBody(x, m, loads, dx);
+    driveTrain(x, o, dx);
+    return dx;
+}
+
+// ---- Main rotor, in shaft axes (x forward, z down along the shaft).
+void Helicopter::mainRotor(const StateVector& x, const Motion& m, Loads& loads, StateVector& dx, Outputs& out) const
+{
+    const Parameters& P = params_;
+    const double p = m.p, q = m.q, r = m.r;
     const double omegaR = std::max(x[kOmega], kMinRotorFraction * P.rotorSpeed);
     const double invOmega = 1.0 / omegaR;
     const double tipSpeed = omegaR * P.rotorRadius;
     // Hub at (-hubAft, 0, -hubHeight): its velocity is air + omega x position.
     const double hxPos = -P.hubAft, hzPos = -P.hubHeight;
-    const Vec3 hubBody{air[0] + q * hzPos, air[1] + r * hxPos - p * hzPos, air[2] - q * hxPos};
+    const Vec3 hubBody{m.air[0] + q * hzPos, m.air[1] + r * hxPos - p * hzPos, m.air[2] - q * hxPos};
     const double cs = k_.shaftCos, sn = k_.shaftSin;
     const double uh = cs * hubBody[0] + sn * hubBody[2];
     const double vh = hubBody[1];
@@ -301,7 +368,7 @@ Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVec
     // Ground effect (Cheeseman and Bennett): at the same thrust the induced
     // velocity at the disc is smaller by 1 - (R / 4z)^2, fading with speed.
     double groundFactor = 1.0;
-    const double hubZ = (heightCg + P.hubHeight) * k_.invRadius;
+    const double hubZ = (m.heightCg + P.hubHeight) * k_.invRadius;
     if (hubZ < kGroundEffectCeiling) {
         const double z = std::max(hubZ, kGroundEffectFloor);
         const double image = 1.0 / (16.0 * z * z);
@@ -312,24 +379,59 @@ Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVec
     const double invTip = invOmega * k_.invRadius;
     const double mux = uh * invTip, muy = vh * invTip;
     const double mu2 = mux * mux + muy * muy;
-    const double lambda = (groundFactor * vInflow - wh) * invTip;  // net inflow down through the disc
+    const double lambdaInduced = groundFactor * vInflow * invTip;
+    const double lambda = lambdaInduced - wh * invTip;  // net inflow down through the disc
     const double theta0 = collective_;
     const double thetaTw = P.twist;
     const double cT = k_.thrustSlope * (theta0 * (1.0 / 3.0 + 0.5 * mu2) + 0.25 * thetaTw * (1.0 + mu2) - 0.5 * lambda);
     const double thrust = k_.rhoArea * tipSpeed * tipSpeed * cT;
 
-    // Quasi-steady flapping with the centre-spring stiffness. beta1c > 0
-    // tilts the disc forward, beta1s > 0 tilts it left.
+    // Flapping of a rigid blade on a centre spring (none for a teetering
+    // hub), in multiblade form: beta1c > 0 tilts the disc forward, beta1s > 0
+    // left. The coning follows at once (it is well damped and fast).
     const double g = k_.lockOver8;
     const double S = k_.stiffnessOverFlapInertia * invOmega * invOmega;
     const double coning = g * (theta0 + 0.8 * thetaTw - 4.0 / 3.0 * lambda) / (1.0 + S);
+    // The first-harmonic inflow, quasi-steady: the mass-flow parameter V
+    // (2 lambda_i in hover, growing with speed) sets how much of the
+    // aerodynamic flap moment it takes back. The floor keeps V sound where
+    // the flow through the disc reverses.
+    const double flow = std::sqrt(mu2 + lambda * lambda);
+    const double massFlow = std::max(flow > 0.0 ? (mu2 + lambda * (lambda + lambdaInduced)) / flow : 0.0,
+                                     kMinMassFlow);
+    const double g1 = g / (1.0 + k_.harmonicInflowGain / massFlow);
+
+    // Cyclic: the stick's, the stabiliser bar's (its tilt against the shaft
+    // feeds the blades like a stick held against the motion), turned through
+    // the swashplate phase.
+    const double barLong = P.barGain * x[kBarPitch];
+    const double barLat = -P.barGain * x[kBarRoll];
+    const double stickLong = longCyclic_ + barLong, stickLat = latCyclic_ + barLat;
+    const double theta1c = stickLat * k_.phaseCos - stickLong * k_.phaseSin;
+    const double theta1s = stickLat * k_.phaseSin + stickLong * k_.phaseCos;
+
     const double A = 8.0 / 3.0 * theta0 + 2.0 * thetaTw - 2.0 * lambda;
     const double pBar = ph * invOmega, qBar = qh * invOmega;
-    const double cosForcing = g * (appliedLat_ + qBar + muy * A - 4.0 / 3.0 * coning * mux) + 2.0 * pBar;
-    const double sinForcing = g * (appliedLong_ + pBar + mux * A + 4.0 / 3.0 * coning * muy) - 2.0 * qBar;
-    const double invDet = 1.0 / (S * S + g * g);
-    const double beta1c = (S * cosForcing - g * sinForcing) * invDet;
-    const double beta1s = (S * sinForcing + g * cosForcing) * invDet;
+    const double cosForcing = g1 * (theta1c + qBar + muy * A - 4.0 / 3.0 * coning * mux) + 2.0 * pBar;
+    const double sinForcing = g1 * (theta1s + pBar + mux * A + 4.0 / 3.0 * coning * muy) - 2.0 * qBar;
+    // Where the disc settles: S beta1c + g1 beta1s = C, -g1 beta1c + S beta1s = Sv.
+    const double invDet = 1.0 / (S * S + g1 * g1);
+    out.steadyFlap1c = (S * cosForcing - g1 * sinForcing) * invDet;
+    out.steadyFlap1s = (S * sinForcing + g1 * cosForcing) * invDet;
+    // How fast it gets there: the multiblade flap equations without the
+    // second derivatives (the tip-path-plane lag, 16 / (gamma Omega) for a
+    // soft rotor):  [g1 2; -2 g1] beta' = forcing - [S g1; -g1 S] beta,
+    // with ' the derivative in azimuth.
+    const double beta1c = x[kFlap1c], beta1s = x[kFlap1s];
+    const double rc = cosForcing - S * beta1c - g1 * beta1s;
+    const double rs = sinForcing - S * beta1s + g1 * beta1c;
+    const double perAzimuth = omegaR / (g1 * g1 + 4.0);
+    dx[kFlap1c] = (g1 * rc - 2.0 * rs) * perAzimuth;
+    dx[kFlap1s] = (2.0 * rc + g1 * rs) * perAzimuth;
+
+    // The stabiliser bar keeps its plane in space and lags back to the shaft.
+    dx[kBarPitch] = -x[kBarPitch] * k_.invBarTimeConstant - (P.hasStabiliserBar ? qh : 0.0);
+    dx[kBarRoll] = -x[kBarRoll] * k_.invBarTimeConstant - (P.hasStabiliserBar ? ph : 0.0);
 
     // Hub force (shaft axes): thrust along the disc normal.
     const double fxh = thrust * beta1c, fyh = -thrust * beta1s, fzh = -thrust;
@@ -338,17 +440,50 @@ Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVec
     const double alphaMean = 6.0 * cT / (P.liftSlope * k_.solidity);
     const double cd = P.profileDrag0 + P.profileDrag1 * alphaMean + P.profileDrag2 * alphaMean * alphaMean;
     const double profilePower = k_.profileFactor * tipSpeed * tipSpeed * tipSpeed * cd * (1.0 + 4.65 * mu2);
-    const double mainPower = P.inducedPowerFactor * thrust * groundFactor * vInflow + profilePower
-                           + fxh * uh + fyh * vh + fzh * wh;
+    out.mainPower = P.inducedPowerFactor * thrust * groundFactor * vInflow + profilePower + fxh * uh + fyh * vh + fzh * wh;
+    out.thrust = thrust;
+    out.flapBack = -beta1c;
+    out.flapLeft = beta1s;
+    out.inducedAtDisc = groundFactor * vInflow;
+    // As the net inflow falls towards zero the wake lies back flat and, by
+    // its geometry, leaves the tail: the skew goes on smoothly.
+    out.wakeSkewTan = mux / std::max(lambda, kMinWakeInflow);
 
-    // ---- Tail rotor: thrust along +y, at the tail.
+    // Into body axes, at the hub. The springs pull the hub after the disc (a
+    // teetering hub has none: its moments come from the thrust's tilt alone);
+    // the shaft torque turns the fuselage nose right (the rotor turns
+    // anticlockwise seen from above).
+    const Vec3 fb{cs * fxh - sn * fzh, fyh, sn * fxh + cs * fzh};
+    loads.add(fb, {hxPos, 0.0, hzPos});
+    const double mxh = -k_.hubMomentStiffness * beta1s;
+    const double myh = -k_.hubMomentStiffness * beta1c;
+    const double mzh = (x[kEnginePower] - out.tailPower) * invOmega;
+    loads.moment[0] += cs * mxh - sn * mzh;
+    loads.moment[1] += myh;
+    loads.moment[2] += sn * mxh + cs * mzh;
+
+    // Uniform dynamic inflow (Pitt-Peters): the apparent mass of air
+    // accelerated by the difference between the blade-element and momentum
+    // thrusts.
+    const double axial = vInflow - wh;
+    const double momentumThrust = 2.0 * k_.rhoArea * vInflow * std::sqrt(inPlaneSq + axial * axial);
+    dx[kInflow] = (thrust - momentumThrust) * k_.invInflowMass;
+}
+
+// ---- Tail rotor: thrust along +y, at the tail.
+void Helicopter::tailRotor(const StateVector& x, const Motion& m, Loads& loads, StateVector& dx, Outputs& out) const
+{
+    const Parameters& P = params_;
+    const double p = m.p, q = m.q, r = m.r;
+    const double omegaR = std::max(x[kOmega], kMinRotorFraction * P.rotorSpeed);
+    const double invOmega = 1.0 / omegaR;
     const double omegaT = omegaR * k_.tailGearRatio;
     const double tailTip = omegaT * P.tailRadius;
     // Tail rotor hub at (-tailArm, 0, -tailHeight).
     const double txPos = -P.tailArm, tzPos = -P.tailHeight;
-    const double ut = air[0] + q * tzPos;
-    const double vt = air[1] + r * txPos - p * tzPos;
-    const double wt = air[2] - q * txPos;
+    const double ut = m.air[0] + q * tzPos;
+    const double vt = m.air[1] + r * txPos - p * tzPos;
+    const double wt = m.air[2] - q * txPos;
     const double tailInPlaneSq = ut * ut + wt * wt;
     const double invTailTip = invOmega * k_.invTailRadius / k_.tailGearRatio;
     const double muT2 = tailInPlaneSq * invTailTip * invTailTip;
@@ -358,112 +493,129 @@ Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVec
     const double tailThrust = k_.tailRhoArea * tailTip * tailTip * cTt;
     const double alphaT = 6.0 * cTt / (P.tailLiftSlope * k_.tailSolidity);
     const double cdT = P.profileDrag0 + P.profileDrag1 * alphaT + P.profileDrag2 * alphaT * alphaT;
-    const double tailPower = P.inducedPowerFactor * tailThrust * x[kTailInflow] + tailThrust * vt
-                           + k_.tailProfileFactor * tailTip * tailTip * tailTip * cdT * (1.0 + 4.65 * muT2);
+    out.tailPower = P.inducedPowerFactor * tailThrust * x[kTailInflow] + tailThrust * vt
+                  + k_.tailProfileFactor * tailTip * tailTip * tailTip * cdT * (1.0 + 4.65 * muT2);
+    out.tailThrust = tailThrust;
+    loads.add({0.0, tailThrust, 0.0}, {txPos, 0.0, tzPos});
 
-    // ---- Rotor speed: the engines drive both rotors through one gearbox.
-    const double enginePower = x[kEnginePower];
-    const double driveTorque = (enginePower - tailPower) * invOmega;  // on the main rotor shaft
-    const double aeroTorque = mainPower * invOmega;
+    const double tailAxial = x[kTailInflow] + vt;
+    const double tailMomentum = 2.0 * k_.tailRhoArea * x[kTailInflow] * std::sqrt(tailInPlaneSq + tailAxial * tailAxial);
+    dx[kTailInflow] = (tailThrust - tailMomentum) * k_.invTailInflowMass;
+}
 
-    // Main rotor forces and moments into body axes.
+// ---- Fuselage drag at the centre of mass; horizontal stabiliser and fin.
+void Helicopter::fuselageAndTail(const Motion& m, const Outputs& rotor, Loads& loads) const
+{
+    const Parameters& P = params_;
+    const double p = m.p, q = m.q, r = m.r;
+    loads.force[0] -= k_.dragX * std::fabs(m.air[0]) * m.air[0];
+    loads.force[1] -= k_.dragY * std::fabs(m.air[1]) * m.air[1];
+    loads.force[2] -= k_.dragZ * std::fabs(m.air[2]) * m.air[2];
+
+    // A surface's normal force: lift linear in the local flow angle, rounding
+    // off (as a stall does) to what a flat plate across the flow gives. The
+    // rounding is smooth so the trim's Newton steps see a slope everywhere.
+    auto normalCoefficient = [](double slope, double alpha, double most) {
+        return most * std::tanh(slope * alpha / most);
+    };
+    auto smoothStep = [](double t) {
+        const double c = limit(t, 0.0, 1.0);
+        return c * c * (3.0 - 2.0 * c);
+    };
+    // Horizontal stabiliser at (-arm, 0, -height). It is in the rotor's wake
+    // while the wake, a cylinder of the disc's radius skewed back by the
+    // flight speed (tan chi = mu / lambda), covers it at its depth below the
+    // hub; there the air comes down at wakeDownwashFactor times the induced
+    // velocity at the disc. The edges are blended over a fifth of the radius.
     {
-        const Vec3 fb{cs * fxh - sn * fzh, fyh, sn * fxh + cs * fzh};
-        // Hub moments on the fuselage, shaft axes: the springs pull the hub
-        // after the disc; the shaft torque turns the fuselage nose right (the
-        // rotor turns anticlockwise seen from above).
-        const double mxh = -k_.hubMomentStiffness * beta1s;
-        const double myh = -k_.hubMomentStiffness * beta1c;
-        const double mzh = driveTorque;
-        force[0] += fb[0];
-        force[1] += fb[1];
-        force[2] += fb[2];
-        moment[0] += -hzPos * fb[1] + cs * mxh - sn * mzh;
-        moment[1] += hzPos * fb[0] - hxPos * fb[2] + myh;
-        moment[2] += hxPos * fb[1] + sn * mxh + cs * mzh;
+        double downwash = 0.0;
+        if (P.wakeDownwashFactor > 0.0) {
+            const double shift = k_.stabiliserBelowHub * rotor.wakeSkewTan;
+            const double behindRear = P.rotorRadius + shift - k_.stabiliserBehindHub;
+            const double behindFront = k_.stabiliserBehindHub - (shift - P.rotorRadius);
+            const double inside = smoothStep(0.5 + behindRear / k_.wakeEdgeWidth)
+                                * smoothStep(0.5 + behindFront / k_.wakeEdgeWidth);
+            downwash = P.wakeDownwashFactor * rotor.inducedAtDisc * inside;
+        }
+        const double xs = -P.stabiliserArm, zs = -P.stabiliserHeight;
+        const double us = m.air[0] + q * zs;
+        const double ws = m.air[2] - q * xs - downwash;
+        const double alpha = std::atan2(ws, std::fabs(us)) + P.stabiliserIncidence;
+        const double fz = -k_.stabiliserNormal * (us * us + ws * ws)
+                        * normalCoefficient(k_.stabiliserLift, alpha, P.stabiliserMaxNormal);
+        loads.add({0.0, 0.0, fz}, {xs, 0.0, zs});
     }
-    force[1] += tailThrust;
-    moment[0] += -tzPos * tailThrust;
-    moment[2] += txPos * tailThrust;
-
-    // ---- Fuselage drag at the centre of mass.
-    force[0] -= k_.dragX * std::fabs(air[0]) * air[0];
-    force[1] -= k_.dragY * std::fabs(air[1]) * air[1];
-    force[2] -= k_.dragZ * std::fabs(air[2]) * air[2];
-
-    // ---- Horizontal stabiliser at (-arm, 0, 0) and fin at (-arm, 0,
-    // -height): lift linear in the local flow angle, on the local flow.
-    {
-        const double xs = -P.stabiliserArm;
-        const double us = air[0], ws = air[2] - q * xs;
-        const double fz = -k_.stabiliserLift * std::fabs(us) * ws;
-        force[2] += fz;
-        moment[1] -= xs * fz;
-    }
+    // Fin at (-arm, 0, -height), out of the main rotor's wake; its incidence
+    // gives a side force to the right in forward flight, unloading the tail
+    // rotor.
     {
         const double xf = -P.finArm, zf = -P.finHeight;
-        const double uf = air[0] + q * zf, vf = air[1] + r * xf - p * zf;
-        const double fy = -k_.finLift * std::fabs(uf) * vf;
-        force[1] += fy;
-        moment[0] -= zf * fy;
-        moment[2] += xf * fy;
+        const double uf = m.air[0] + q * zf, vf = m.air[1] + r * xf - p * zf;
+        const double alpha = std::atan2(vf, std::fabs(uf)) - P.finIncidence;
+        const double fy = -k_.finNormal * (uf * uf + vf * vf) * normalCoefficient(k_.finLift, alpha, P.finMaxNormal);
+        loads.add({0.0, fy, 0.0}, {xf, 0.0, zf});
     }
+}
 
-    // ---- Skids: spring-damper normal force; friction as a stiff spring to
-    // the spot where the contact sticks, limited to mu N (the anchors move
-    // between steps when it slips).
-    bool onGround = false;
-    if (heightCg < k_.skidReach) {
-        const Vec3 groundVel = rot.toEarth({x[kU], x[kV], x[kW]});
-        for (std::size_t i = 0; i < kSkidPoints; ++i) {
-            const Vec3 rb{skidPoints_[3 * i], skidPoints_[3 * i + 1], skidPoints_[3 * i + 2]};
-            const Vec3 re = rot.toEarth(rb);
-            const double depth = x[kDown] + re[2];  // below the ground when positive
-            if (depth <= 0.0) {
-                continue;
-            }
-            const Vec3 oc = rot.toEarth(cross(omega, rb));
-            const double vn = groundVel[0] + oc[0], ve = groundVel[1] + oc[1], vd = groundVel[2] + oc[2];
-            const double normal = std::max(0.0, P.skidStiffness * depth + P.skidDamping * vd);
-            if (normal <= 0.0) {
-                continue;
-            }
-            onGround = true;
-            double fn = -k_.stickStiffness * (x[kNorth] + re[0] - skidAnchors_[2 * i]) - k_.stickDamping * vn;
-            double fe = -k_.stickStiffness * (x[kEast] + re[1] - skidAnchors_[2 * i + 1]) - k_.stickDamping * ve;
-            const double fMax = P.skidFriction * normal;
-            const double fMag = std::sqrt(fn * fn + fe * fe);
-            if (fMag > fMax) {
-                fn *= fMax / fMag;
-                fe *= fMax / fMag;
-            }
-            const Vec3 fb = rot.toBody({fn, fe, -normal});
-            const Vec3 m = cross(rb, fb);
-            for (std::size_t k = 0; k < 3; ++k) {
-                force[k] += fb[k];
-                moment[k] += m[k];
-            }
+// ---- Skids: spring-damper normal force; friction as a stiff spring to
+// the spot where the contact sticks, limited to mu N (the anchors move
+// between steps when it slips).
+void Helicopter::skids(const StateVector& x, const Motion& m, Loads& loads, Outputs& out) const
+{
+    const Parameters& P = params_;
+    out.onGround = false;
+    if (m.heightCg >= k_.skidReach) {
+        return;
+    }
+    const Vec3 omega{m.p, m.q, m.r};
+    const Vec3 groundVel = m.rot.toEarth({x[kU], x[kV], x[kW]});
+    for (std::size_t i = 0; i < kSkidPoints; ++i) {
+        const Vec3 rb{skidPoints_[3 * i], skidPoints_[3 * i + 1], skidPoints_[3 * i + 2]};
+        const Vec3 re = m.rot.toEarth(rb);
+        const double depth = x[kDown] + re[2];  // below the ground when positive
+        if (depth <= 0.0) {
+            continue;
         }
+        const Vec3 oc = m.rot.toEarth(cross(omega, rb));
+        const double vn = groundVel[0] + oc[0], ve = groundVel[1] + oc[1], vd = groundVel[2] + oc[2];
+        const double normal = std::max(0.0, P.skidStiffness * depth + P.skidDamping * vd);
+        if (normal <= 0.0) {
+            continue;
+        }
+        out.onGround = true;
+        double fn = -k_.stickStiffness * (x[kNorth] + re[0] - skidAnchors_[2 * i]) - k_.stickDamping * vn;
+        double fe = -k_.stickStiffness * (x[kEast] + re[1] - skidAnchors_[2 * i + 1]) - k_.stickDamping * ve;
+        const double fMax = P.skidFriction * normal;
+        const double fMag = std::sqrt(fn * fn + fe * fe);
+        if (fMag > fMax) {
+            fn *= fMax / fMag;
+            fe *= fMax / fMag;
+        }
+        loads.add(m.rot.toBody({fn, fe, -normal}), rb);
     }
+}
 
-    // ---- Rigid body.
-    StateVector dx{};
+// ---- Rigid body.
+void Helicopter::rigidBody(const StateVector& x, const Motion& m, const Loads& loads, StateVector& dx) const
+{
+    const Parameters& P = params_;
+    const double p = m.p, q = m.q, r = m.r;
     const double invMass = k_.invMass;
-    const double gx = P.gravity * rot.m[2][0], gy = P.gravity * rot.m[2][1], gz = P.gravity * rot.m[2][2];
+    const double gx = P.gravity * m.rot.m[2][0], gy = P.gravity * m.rot.m[2][1], gz = P.gravity * m.rot.m[2][2];
     const double u = x[kU], v = x[kV], w = x[kW];
-    dx[kU] = force[0] * invMass + gx - (q * w - r * v);
-    dx[kV] = force[1] * invMass + gy - (r * u - p * w);
-    dx[kW] = force[2] * invMass + gz - (p * v - q * u);
+    dx[kU] = loads.force[0] * invMass + gx - (q * w - r * v);
+    dx[kV] = loads.force[1] * invMass + gy - (r * u - p * w);
+    dx[kW] = loads.force[2] * invMass + gz - (p * v - q * u);
 
     const double hx = P.ixx * p - P.ixz * r, hy = P.iyy * q, hz = P.izz * r - P.ixz * p;
-    const double rx = moment[0] - (q * hz - r * hy);
-    const double ry = moment[1] - (r * hx - p * hz);
-    const double rz = moment[2] - (p * hy - q * hx);
+    const double rx = loads.moment[0] - (q * hz - r * hy);
+    const double ry = loads.moment[1] - (r * hx - p * hz);
+    const double rz = loads.moment[2] - (p * hy - q * hx);
     dx[kP] = (P.izz * rx + P.ixz * rz) * k_.invInertiaDet;
     dx[kQ] = ry * k_.invIyy;
     dx[kR] = (P.ixz * rx + P.ixx * rz) * k_.invInertiaDet;
 
-    const Vec3 velEarth = rot.toEarth({u, v, w});
+    const Vec3 velEarth = m.rot.toEarth({u, v, w});
     dx[kNorth] = velEarth[0];
     dx[kEast] = velEarth[1];
     dx[kDown] = velEarth[2];
@@ -473,36 +625,25 @@ Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVec
     dx[kQ1] = 0.5 * (q0 * p + q2 * r - q3 * q);
     dx[kQ2] = 0.5 * (q0 * q + q3 * p - q1 * r);
     dx[kQ3] = 0.5 * (q0 * r + q1 * q - q2 * p);
+}
 
-    // Inflow (uniform dynamic inflow): the apparent mass of air accelerated
-    // by the difference between the blade-element and momentum thrusts.
-    const double axial = vInflow - wh;
-    const double momentumThrust = 2.0 * k_.rhoArea * vInflow * std::sqrt(inPlaneSq + axial * axial);
-    dx[kInflow] = (thrust - momentumThrust) * k_.invInflowMass;
-    const double tailAxial = x[kTailInflow] + vt;
-    const double tailMomentum = 2.0 * k_.tailRhoArea * x[kTailInflow] * std::sqrt(tailInPlaneSq + tailAxial * tailAxial);
-    dx[kTailInflow] = (tailThrust - tailMomentum) * k_.invTailInflowMass;
-
+// ---- Rotor speed, engines and governor: the engines drive both rotors
+// through one gearbox.
+void Helicopter::driveTrain(const StateVector& x, const Outputs& out, StateVector& dx) const
+{
+    const Parameters& P = params_;
+    const double omegaR = std::max(x[kOmega], kMinRotorFraction * P.rotorSpeed);
+    const double invOmega = 1.0 / omegaR;
+    const double enginePower = x[kEnginePower];
+    const double driveTorque = (enginePower - out.tailPower) * invOmega;  // on the main rotor shaft
+    const double aeroTorque = out.mainPower * invOmega;
     dx[kOmega] = (driveTorque - aeroTorque) * k_.invPolarInertia;
-
-    // Engines: a governor with feed-forward of the power the rotors take
-    // holds the reference speed; the engines follow it with a lag, within
-    // the power available.
-    const double rotorPower = mainPower + tailPower;
+    // Governor with feed-forward of the power the rotors take, within the
+    // power available; the engines follow with a lag.
+    const double rotorPower = out.mainPower + out.tailPower;
     const double demand = rotorPower + P.governorGain * P.powerAvailable * (governorRefRadS_ - x[kOmega]) / P.rotorSpeed;
     const double command = limit(demand, 0.0, P.powerAvailable * powerFraction_);
     dx[kEnginePower] = (command - enginePower) * k_.invEngineTimeConstant;
-
-    if (out != nullptr) {
-        out->thrust = thrust;
-        out->tailThrust = tailThrust;
-        out->mainPower = mainPower;
-        out->tailPower = tailPower;
-        out->flapBack = -beta1c;
-        out->flapLeft = beta1s;
-        out->onGround = onGround;
-    }
-    return dx;
 }
 
 void Helicopter::step(double h)
@@ -517,6 +658,7 @@ void Helicopter::step(double h)
         wind_.updateTurbulence(k_.stepS * params_.turbulenceEverySteps, -x_[kDown], std::sqrt(dn * dn + de * de));
     }
     currentWind_ = wind_.at(timeS_ + 0.5 * h);
+    moveActuators(h);
 
     StateVector k1 = evaluate(x_, currentWind_, nullptr);
     StateVector xs{};
@@ -632,7 +774,12 @@ Helicopter::StateVector Helicopter::withSteadyRotor(const StateVector& x, const 
             }
         }
     }
+    // The disc where its forcing puts it (the forcing does not depend on the
+    // tilt), then the power with the disc there.
     Outputs out;
+    evaluate(s, wind, &out);
+    s[kFlap1c] = out.steadyFlap1c;
+    s[kFlap1s] = out.steadyFlap1s;
     evaluate(s, wind, &out);
     s[kEnginePower] = out.mainPower + out.tailPower;
     return s;
@@ -666,43 +813,54 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
     governorRefRadS_ = P.rotorSpeed;
     powerFraction_ = 1.0;
     lastTrim_ = TrimResult{};
-    const WindVector mean = wind_.steady();
-
     if (!(request.heightFt > 0.0)) {
-        // On the ground: collective down, stick and pedals central, and a few
-        // seconds to settle on the skids in the steady wind.
-        TrimRequest ground = request;
-        ground.groundSpeedKt = 0.0;
-        placeInTrimState(ground, 0.0, 0.0);
-        x_[kDown] = -(P.skidDepth - 0.02);
-        setControls(Controls{0.0, 0.0, 0.0, 0.0});
-        x_ = withSteadyRotor(x_, mean);
-        resetSkidAnchors();
-        const WindField saved = wind_;
-        WindSettings calm = windSettings;
-        calm.turbulenceW20Kt = 0.0;
-        wind_.configure(calm);
-        wind_.clearGusts();
-        for (int i = 0; i < static_cast<int>(5.0 * P.physicsRateHz); ++i) {
-            step(k_.stepS);
-        }
-        wind_ = saved;
-        // Back to the origin, the contacts' sticking spots moved along, so the
-        // friction keeps holding what it held while settling.
-        for (std::size_t i = 0; i < kSkidPoints; ++i) {
-            skidAnchors_[2 * i] -= x_[kNorth];
-            skidAnchors_[2 * i + 1] -= x_[kEast];
-        }
-        x_[kNorth] = 0.0;
-        x_[kEast] = 0.0;
-        steps_ = 0;
-        timeS_ = 0.0;
-        currentWind_ = wind_.at(0.0);
-        lastTrim_.converged = true;
-        lastTrim_.controls = controls_;
-        return true;
+        return trimOnGround(request, windSettings);
     }
+    return trimInFlight(request);
+}
 
+bool Helicopter::trimOnGround(const TrimRequest& request, const WindSettings& windSettings)
+{
+    const Parameters& P = params_;
+    const WindVector mean = wind_.steady();
+    // On the ground: collective down, stick and pedals central, and a few
+    // seconds to settle on the skids in the steady wind.
+    TrimRequest ground = request;
+    ground.groundSpeedKt = 0.0;
+    placeInTrimState(ground, 0.0, 0.0);
+    x_[kDown] = -(P.skidDepth - 0.02);
+    setControls(Controls{0.0, 0.0, 0.0, 0.0});
+    x_ = withSteadyRotor(x_, mean);
+    resetSkidAnchors();
+    const WindField saved = wind_;
+    WindSettings calm = windSettings;
+    calm.turbulenceW20Kt = 0.0;
+    wind_.configure(calm);
+    wind_.clearGusts();
+    for (int i = 0; i < static_cast<int>(5.0 * P.physicsRateHz); ++i) {
+        step(k_.stepS);
+    }
+    wind_ = saved;
+    // Back to the origin, the contacts' sticking spots moved along, so the
+    // friction keeps holding what it held while settling.
+    for (std::size_t i = 0; i < kSkidPoints; ++i) {
+        skidAnchors_[2 * i] -= x_[kNorth];
+        skidAnchors_[2 * i + 1] -= x_[kEast];
+    }
+    x_[kNorth] = 0.0;
+    x_[kEast] = 0.0;
+    steps_ = 0;
+    timeS_ = 0.0;
+    currentWind_ = wind_.at(0.0);
+    lastTrim_.converged = true;
+    lastTrim_.controls = controls_;
+    return true;
+}
+
+bool Helicopter::trimInFlight(const TrimRequest& request)
+{
+    const Parameters& P = params_;
+    const WindVector mean = wind_.steady();
     // Newton's method on the four blade angles, pitch and roll, with the
     // inflows and engine power held at their steady values, so that the six
     // body accelerations vanish.
@@ -715,7 +873,6 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
         longCyclic_ = z[1];
         latCyclic_ = z[2];
         tailPitch_ = z[3];
-        applySwashplatePhase();
         const StateVector keepInflow = x_;
         placeInTrimState(request, z[4], z[5]);
         x_[kInflow] = keepInflow[kInflow] > 0.0 ? keepInflow[kInflow] : x_[kInflow];
@@ -794,9 +951,30 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
             rhs[i] = s / jac[i][i];
         }
         // Limit each step to a few degrees so a poor start does not throw
-        // the angles into nonsense.
+        // the angles into nonsense, and halve it while it makes the balance
+        // worse (the wake leaving the tail bends the residual sharply).
+        std::array<double, kN> step{};
         for (int i = 0; i < kN; ++i) {
-            unknowns[static_cast<std::size_t>(i)] += limit(rhs[i], -0.05, 0.05);
+            step[static_cast<std::size_t>(i)] = limit(rhs[i], -0.05, 0.05);
+        }
+        for (int halvings = 0; halvings < 8; ++halvings) {
+            std::array<double, kN> trial = unknowns;
+            for (std::size_t i = 0; i < kN; ++i) {
+                trial[i] += step[i];
+            }
+            std::array<double, kN> trialRes{};
+            residual(trial, trialRes);
+            double trialWorst = 0.0;
+            for (double v : trialRes) {
+                trialWorst = std::max(trialWorst, std::fabs(v));
+            }
+            if (trialWorst < worst || halvings == 7) {
+                unknowns = trial;
+                break;
+            }
+            for (double& v : step) {
+                v *= 0.5;
+            }
         }
     }
     residual(unknowns, res);

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 //
-// A Bo-105-class helicopter for the simulated host: six-degree-of-freedom
-// rigid body, main rotor with momentum inflow, quasi-steady flapping and hub
-// stiffness, tail rotor, fuselage and tail surfaces, engine and governor,
+// A helicopter for the simulated host, built from an aircraft file:
+// six-degree-of-freedom rigid body; main rotor with dynamic inflow, flapping
+// with its own tip-path-plane lag, hub stiffness or a teetering hub, an
+// optional stabiliser bar; tail rotor; fuselage, and tail surfaces in the
+// main rotor's wake; rate-limited control actuators; engine and governor;
 // skids on the ground. Controls come in the host's axis units and readings
 // go out in the host's units, so the host only passes numbers through.
 #ifndef HOVER_SIM_FLIGHT_HELICOPTER_H
@@ -102,8 +104,12 @@ public:
     void clearGusts();
     const WindSettings& wind() const { return wind_.settings(); }
 
-    // Controls in host axis units (see Controls).
+    // Controls in host axis units (see Controls). setControls puts the
+    // blades at the new angles at once, as trim and linearisation want;
+    // commandControls sends them through the actuators, which move no
+    // faster than the aircraft's rate limits, as a pilot or autopilot does.
     void setControls(const Controls& controls);
+    void commandControls(const Controls& controls);
     const Controls& controls() const { return controls_; }
 
     // Engine and rotor speed events. The governor holds the rotor at its
@@ -132,7 +138,7 @@ public:
     FlightState state() const;
 
     // Raw state vector access for analysis (linearisation, tests).
-    static constexpr int kStateSize = 17;
+    static constexpr int kStateSize = 21;
     using StateVector = std::array<double, kStateSize>;
     enum StateIndex : int {
         kNorth = 0, kEast, kDown,        // position, m (down = minus height of the CG above ground)
@@ -142,37 +148,53 @@ public:
         kInflow,                         // main rotor induced velocity, m/s
         kOmega,                          // main rotor speed, rad/s
         kEnginePower,                    // engine shaft power, W
-        kTailInflow                      // tail rotor induced velocity, m/s
+        kTailInflow,                     // tail rotor induced velocity, m/s
+        kFlap1c, kFlap1s,                // main rotor disc tilt against the shaft, rad (forward, left)
+        kBarPitch, kBarRoll              // stabiliser bar tilt against the shaft, rad (nose up, right)
     };
     const StateVector& stateVector() const { return x_; }
     void setStateVector(const StateVector& x);
     // Time derivative of a state with the current controls and a given wind.
     StateVector derivative(const StateVector& x, const WindVector& wind) const;
-    // The same state with both inflows at their steady values and the engine
-    // delivering exactly the power the rotors take (rotor speed unchanged):
-    // the rotor's fast states eliminated, as for quasi-static derivatives.
+    // The same state with both inflows and the disc tilt at their steady
+    // values and the engine delivering exactly the power the rotors take
+    // (rotor speed and stabiliser bar unchanged): the rotor's fast states
+    // eliminated, as for quasi-static derivatives.
     StateVector withSteadyRotor(const StateVector& x, const WindVector& wind) const;
     // Physics steps taken since construction or the last trim.
     std::uint64_t physicsSteps() const { return steps_; }
 
 private:
     struct Outputs;
+    struct Motion;
+    struct Loads;
     struct Derived {
-        double diskArea, solidity, thrustSlope, lockOver8, hubMomentStiffness;
+        double diskArea, solidity, thrustSlope, lockOver8, hubMomentStiffness, harmonicInflowGain;
         double stiffnessOverFlapInertia, inflowMass;
         double tailDiskArea, tailSolidity, tailThrustSlope, tailInflowMass, tailGearRatio;
-        double shaftCos, shaftSin;
+        double shaftCos, shaftSin, phaseCos, phaseSin;
         double invInertiaDet, invIyy, invMass, invInflowMass, invTailInflowMass;
         double invPolarInertia, invEngineTimeConstant, invRadius, invTailRadius;
         double stickStiffness, stickDamping;
         double rhoArea, profileFactor, tailRhoArea, tailProfileFactor, halfRho;
-        double dragX, dragY, dragZ, stabiliserLift, finLift, skidReach;
+        double dragX, dragY, dragZ, stabiliserLift, finLift, stabiliserNormal, finNormal, skidReach;
+        double stabiliserBehindHub, stabiliserBelowHub, wakeEdgeWidth, invBarTimeConstant;
         double stepS;
     };
     static constexpr int kSkidPoints = 4;
 
     StateVector evaluate(const StateVector& x, const WindVector& wind, Outputs* out) const;
+    // The parts of one evaluation, in the order evaluate calls them.
+    void mainRotor(const StateVector& x, const Motion& m, Loads& loads, StateVector& dx, Outputs& out) const;
+    void tailRotor(const StateVector& x, const Motion& m, Loads& loads, StateVector& dx, Outputs& out) const;
+    void fuselageAndTail(const Motion& m, const Outputs& rotor, Loads& loads) const;
+    void skids(const StateVector& x, const Motion& m, Loads& loads, Outputs& out) const;
+    void rigidBody(const StateVector& x, const Motion& m, const Loads& loads, StateVector& dx) const;
+    void driveTrain(const StateVector& x, const Outputs& out, StateVector& dx) const;
     void step(double h);
+    void moveActuators(double h);
+    bool trimOnGround(const TrimRequest& request, const WindSettings& windSettings);
+    bool trimInFlight(const TrimRequest& request);
     void updateSkidAnchors();
     void resetSkidAnchors();
     void applyControlRigging();
@@ -191,12 +213,12 @@ private:
     std::uint64_t steps_ = 0;  // whole physics steps
     double governorRefRadS_ = 0.0;
     double powerFraction_ = 1.0;
-    // Control positions converted to blade angles, rad.
-    // longCyclic_ and latCyclic_ are the stick's demand; the applied pair is
-    // that demand turned through the swashplate phase.
+    // Blade angles, rad: where the actuators have put them, and where the
+    // control positions ask them to go. The cyclic pair is the stick's
+    // demand; the rotor sees it (with the stabiliser bar's) turned through
+    // the swashplate phase.
     double collective_ = 0.0, longCyclic_ = 0.0, latCyclic_ = 0.0, tailPitch_ = 0.0;
-    double appliedLong_ = 0.0, appliedLat_ = 0.0;
-    void applySwashplatePhase();
+    double demandCollective_ = 0.0, demandLong_ = 0.0, demandLat_ = 0.0, demandTail_ = 0.0;
     TrimResult lastTrim_{};
 };
 

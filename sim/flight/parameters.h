@@ -63,14 +63,29 @@ struct Parameters {
     double planDragCoefficient{};
     double sideDragCoefficient{};
 
-    // Tail surfaces, linear lift on the local flow.
+    // Optional stabiliser bar (Bell type): a gyroscopic bar that keeps its
+    // plane while the shaft tilts, lags back to it, and feeds its tilt
+    // against the shaft into the cyclic.
+    bool hasStabiliserBar = false;
+    double barGain{};                   // rad of cyclic per rad of bar tilt
+    double barTimeConstant{};           // s
+
+    // Tail surfaces: lift on the local flow, linear up to the normal-force
+    // limit of a flat plate, the horizontal one in the main rotor's wake
+    // where the wake's geometry puts it.
     double stabiliserArea{};            // m^2
     double stabiliserLiftSlope{};       // 1/rad
     double stabiliserArm{};             // m behind the CG
+    double stabiliserHeight{};          // m above the CG
+    double stabiliserIncidence{};       // rad, leading edge up
+    double stabiliserMaxNormal{};       // largest normal-force coefficient
+    double wakeDownwashFactor{};        // downwash in the wake over the disc's induced velocity
     double finArea{};                   // m^2
     double finLiftSlope{};              // 1/rad
     double finArm{};                    // m behind the CG
     double finHeight{};                 // m above the CG
+    double finIncidence{};              // rad, leading edge to the left: side force to the right
+    double finMaxNormal{};              // largest normal-force coefficient
 
     // Engines and governor.
     double powerAvailable{};            // W at the rotor shafts
@@ -97,6 +112,12 @@ struct Parameters {
     double cyclicPhase{};               // rad
     double tailPitchCentre{};           // rad at rudder 0
     double tailPitchRange{};            // rad at rudder +-16383
+
+    // Actuators: the blade angles follow the commands no faster than this.
+    double collectiveRate{};            // rad/s
+    double longCyclicRate{};            // rad/s
+    double latCyclicRate{};             // rad/s
+    double tailPitchRate{};             // rad/s
 
     // Integration (the same for every aircraft).
     // 90 Hz agrees with 720 Hz to three or four figures over manoeuvres and

@@ -94,7 +94,8 @@ void Aircraft::setControls(const ControlPositions& controls) {
     c.aileron = controls.aileron;
     c.rudder = controls.rudder;
     c.throttle = controls.throttle;
-    state_->helicopter->setControls(c);
+    // Through the actuators: the blades follow at the aircraft's rates.
+    state_->helicopter->commandControls(c);
 }
 
 void Aircraft::setRotorPercent(double percent) {
