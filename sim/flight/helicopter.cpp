@@ -181,7 +181,10 @@ Helicopter::Helicopter(const Parameters& parameters) : params_(parameters)
     k_.stabiliserBehindHub = P.stabiliserArm - P.hubAft;
     k_.stabiliserBelowHub = P.hubHeight - P.stabiliserHeight;
     k_.wakeEdgeWidth = 0.2 * P.rotorRadius;
-    k_.invBarTimeConstant = P.hasStabiliserBar ? 1.0 / P.barTimeConstant : 0.0;
+    // Without a bar its states are never driven; they decay at 1/s, so a
+    // linearisation sees two stable, disconnected modes rather than two
+    // integrators.
+    k_.invBarTimeConstant = P.hasStabiliserBar ? 1.0 / P.barTimeConstant : 1.0;
     // First-harmonic inflow answers the rotor's aerodynamic hub moments; in
     // its quasi-steady form it divides every first-harmonic aerodynamic
     // flap moment by 1 + a sigma / (8 V) (V the mass-flow parameter).
