@@ -94,7 +94,11 @@ void table(std::ostream& out, const char* aircraft, const flight::HoverFigures& 
         }
         const bool held = flight::withinLimit(*ref, model);
         out << number(ref->value) << " | " << number(model / ref->value) << " | ";
-        out << (ref->absoluteLimit > 0.0 ? "+-" + number(ref->absoluteLimit) : "x" + number(ref->ratioLimit)) << " | ";
+        if (ref->absoluteLimit > 0.0) {
+            out << "+-" << number(ref->absoluteLimit) << " | ";
+        } else {
+            out << "x" << number(ref->ratioLimit) << " | ";
+        }
         out << (held ? "within" : ref->knownDisagreement.empty() ? "OUTSIDE" : "outside (known, see below)") << " |\n";
     }
 }
