@@ -5,9 +5,9 @@
 
 #include "control/controller.h"
 #include "display/readouts.h"
+#include "hostif/host_interface.h"
 #include "input/joystick.h"
 #include "module/gauge.h"
-#include "module/host_interface.h"
 
 namespace bench {
 

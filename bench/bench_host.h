@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "module/host_interface.h"
+#include "hostif/host_interface.h"
 #include "sdk/gauge_sdk.h"
 
 namespace bench {

@@ -11,8 +11,8 @@
 #include "bench/bench_host.h"
 #include "bench/draw_pass.h"
 #include "control/controller.h"
+#include "hostif/host_interface.h"
 #include "module/gauge.h"
-#include "module/host_interface.h"
 
 namespace bench {
 

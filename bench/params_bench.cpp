@@ -9,8 +9,8 @@
 #include <string>
 
 #include "bench/bench_host.h"
+#include "control/params.h"
 #include "module/gauge.h"
-#include "module/params.h"
 
 namespace {
 

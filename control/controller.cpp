@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "control/controller.h"
 
-#include "module/params.h"
+#include "control/params.h"
 
 ControllerState controller;
 

@@ -53,6 +53,10 @@ constexpr GainDefaults kTurnDefaults{500.0, 2.0, 1.0};
 
 constexpr double kResetHeightFt = 100.0;
 
+// The target height's range, shared by the panel buttons and the joystick.
+constexpr double kTargetHeightMinFt = 10.0;
+constexpr double kTargetHeightMaxFt = 999.0;
+
 // Puts every field back to its start value; the gains to their unscaled
 // defaults.
 void resetController();

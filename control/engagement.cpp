@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "control/controller.h"
-#include "module/host_interface.h"
+#include "hostif/host_interface.h"
 
 namespace {
 

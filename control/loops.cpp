@@ -14,7 +14,7 @@
 #include <limits>
 
 #include "control/controller.h"
-#include "module/host_interface.h"
+#include "hostif/host_interface.h"
 
 namespace {
 

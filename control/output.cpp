@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "control/controller.h"
-#include "module/host_interface.h"
+#include "hostif/host_interface.h"
 
 namespace {
 

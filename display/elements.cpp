@@ -7,8 +7,8 @@
 #include "display/elements.h"
 
 #include "display/readouts.h"
+#include "hostif/host_interface.h"
 #include "module/gauge.h"
-#include "module/host_interface.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 //
 // The gauge's picture: 27 element records in the host's layout, linked into
-// one tree under the header's root list `gaugeElements` (module/gauge.h).
-// The host walks the tree, draws each element's bitmap or text and calls
+// one tree under the root list `gaugeElements` that the gauge header points
+// to. The host walks the tree, draws each element's bitmap or text and calls
 // its value callback (display/readouts.h).
 #ifndef HOVER_DISPLAY_ELEMENTS_H
 #define HOVER_DISPLAY_ELEMENTS_H
@@ -24,6 +24,10 @@ enum BitmapId : int32_t {
     kBitmapBarStrip = 100,
     kBitmapBarWindow = 101,
 };
+
+// The element tree's root list: the face plate, under which every other
+// element hangs.
+extern ElementList gaugeElements[];
 
 // The one failure list: hide the lit parts while the host's failure 21 is
 // active.

@@ -11,8 +11,8 @@
 #include <limits>
 
 #include "control/controller.h"
+#include "hostif/host_interface.h"
 #include "input/joystick.h"
-#include "module/host_interface.h"
 
 double leverDisplayFilter = 0.0;
 

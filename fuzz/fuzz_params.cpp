@@ -21,9 +21,9 @@
 #include <string_view>
 
 #include "control/controller.h"
+#include "control/params.h"
 #include "fuzz/exerciser.h"
 #include "module/gauge.h"
-#include "module/params.h"
 #include "tests/test_host.h"
 
 namespace {

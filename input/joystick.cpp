@@ -2,7 +2,6 @@
 #include "input/joystick.h"
 
 #include "control/controller.h"
-#include "input/mouse.h"
 
 static_assert(sizeof(DIJOYSTATE) == 80);
 

@@ -4,7 +4,6 @@
 #include "input/mouse.h"
 
 #include "control/controller.h"
-#include "module/gauge.h"
 
 namespace {
 

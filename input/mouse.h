@@ -11,10 +11,6 @@
 
 #include "sdk/gauge_sdk.h"
 
-// The target height's range, shared by the panel buttons and the joystick.
-constexpr double kTargetHeightMinFt = 10.0;
-constexpr double kTargetHeightMaxFt = 999.0;
-
 int32_t GAUGE_CALL forwardSetUp(PixelPoint* position, uint32_t eventFlags);
 int32_t GAUGE_CALL forwardSetDown(PixelPoint* position, uint32_t eventFlags);
 int32_t GAUGE_CALL rightSetUp(PixelPoint* position, uint32_t eventFlags);
@@ -34,5 +30,8 @@ int32_t GAUGE_CALL togglePower(PixelPoint* position, uint32_t eventFlags);
 
 // The number of records in mouseRects.
 constexpr int kMouseRectCount = 16;
+
+// The click areas as the host hit-tests them; the gauge header points here.
+extern MouseRect mouseRects[kMouseRectCount];
 
 #endif

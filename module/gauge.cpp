@@ -2,8 +2,10 @@
 #include "module/gauge.h"
 
 #include "control/controller.h"
+#include "control/params.h"
+#include "display/elements.h"
 #include "input/joystick.h"
-#include "module/params.h"
+#include "input/mouse.h"
 
 namespace {
 
@@ -38,13 +40,6 @@ GaugeLinkage Linkage = {
     .reserved = {0, 0},
     .version = 0x0800,
     .gauges = {&hoverGauge, nullptr},
-};
-
-GaugeImports ImportTable = {
-    .id = 15,
-    .hostApi = nullptr,
-    .endId = 0,
-    .endPointer = nullptr,
 };
 
 }  // extern "C"

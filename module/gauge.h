@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 //
-// The module's exported records, the header of the gauge `hover` and the
-// dispatch of the host's service calls.
+// The top of the module: the exported Linkage record, the header of the
+// gauge `hover` and the dispatch of the host's service calls. Everything
+// else the header points at (the element tree, the mouse table) is declared
+// by the folder that defines it.
 #ifndef HOVER_MODULE_GAUGE_H
 #define HOVER_MODULE_GAUGE_H
 
@@ -9,21 +11,15 @@
 
 #include <cstdint>
 
+#include "hostif/host_interface.h"
 #include "sdk/gauge_sdk.h"
-
-// The two records the host finds by name. The Windows build exports them
-// through its module definition file; the native build marks them here.
-#ifdef _WIN32
-#define GAUGE_EXPORT
-#else
-#define GAUGE_EXPORT __attribute__((visibility("default")))
-#endif
 
 extern "C" {
 GAUGE_EXPORT extern GaugeLinkage Linkage;
-GAUGE_EXPORT extern GaugeImports ImportTable;
 }
 
+// The element records point back at this header: the one reference from a
+// lower folder to this one, because the host's records require it.
 extern GaugeHeader hoverGauge;
 
 // The host's main window, found at pre-install; null until then or when the
@@ -31,10 +27,5 @@ extern GaugeHeader hoverGauge;
 extern HWND simWindow;
 
 void GAUGE_CALL handleService(GaugeHeader* header, uint32_t code, uintptr_t extra);
-
-// The element tree's root list and the mouse rectangle table the header
-// points to.
-extern ElementList gaugeElements[];
-extern MouseRect mouseRects[];
 
 #endif

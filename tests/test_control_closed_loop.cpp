@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "control/controller.h"
+#include "hostif/host_interface.h"
 #include "module/gauge.h"
-#include "module/host_interface.h"
 #include "tests/test_host.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "control/controller.h"
-#include "module/host_interface.h"
+#include "hostif/host_interface.h"
 #include "tests/test_host.h"
 
 namespace {

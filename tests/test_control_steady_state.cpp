@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "control/controller.h"
+#include "hostif/host_interface.h"
 #include "module/gauge.h"
-#include "module/host_interface.h"
 #include "tests/test_host.h"
 
 namespace {

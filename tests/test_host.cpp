@@ -2,12 +2,12 @@
 #include "tests/test_host.h"
 
 #include "control/controller.h"
+#include "control/params.h"
 #include "display/elements.h"
 #include "display/readouts.h"
+#include "hostif/host_interface.h"
 #include "input/joystick.h"
 #include "module/gauge.h"
-#include "module/host_interface.h"
-#include "module/params.h"
 
 #ifndef _WIN32
 #include "fake_dinput.h"

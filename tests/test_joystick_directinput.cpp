@@ -9,9 +9,9 @@
 #include <cstdint>
 
 #include "control/controller.h"
+#include "hostif/host_interface.h"
 #include "input/joystick.h"
 #include "module/gauge.h"
-#include "module/host_interface.h"
 #include "tests/test_host.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "fake_platform.h"
 #include "input/joystick.h"
 #include "module/gauge.h"
-#include "module/host_interface.h"
+#include "hostif/host_interface.h"
 #include "tests/test_host.h"
 
 namespace {

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "control/controller.h"
+#include "display/elements.h"
+#include "hostif/host_interface.h"
+#include "input/mouse.h"
 #include "module/gauge.h"
-#include "module/host_interface.h"
 #include "tests/test_host.h"
 
 #ifndef _WIN32

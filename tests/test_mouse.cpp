@@ -5,9 +5,9 @@
 #include <iterator>
 
 #include "control/controller.h"
+#include "hostif/host_interface.h"
 #include "input/mouse.h"
 #include "module/gauge.h"
-#include "module/host_interface.h"
 #include "tests/test_host.h"
 
 namespace {

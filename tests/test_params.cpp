@@ -5,8 +5,8 @@
 #include <string>
 
 #include "control/controller.h"
+#include "control/params.h"
 #include "module/gauge.h"
-#include "module/params.h"
 #include "tests/test_host.h"
 
 namespace {

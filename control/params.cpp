@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "module/params.h"
+#include "control/params.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,7 +1,16 @@
 // SPDX-License-Identifier: MIT
-#include "module/host_interface.h"
+#include "hostif/host_interface.h"
 
-#include "module/gauge.h"
+extern "C" {
+
+GaugeImports ImportTable = {
+    .id = 15,
+    .hostApi = nullptr,
+    .endId = 0,
+    .endPointer = nullptr,
+};
+
+}  // extern "C"
 
 PersistentHostVars hostVars = {
     .time = {.tokenId = kTokenSimulationTime, .hostWords = {}, .value = 0.0, .hostData = {}},

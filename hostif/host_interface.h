@@ -1,15 +1,29 @@
 // SPDX-License-Identifier: MIT
 //
-// The module's way into the host: variable readings and axis events through
-// the function table the host writes into ImportTable. Every call looks the
-// table up at the moment of the call, and makes no call at all while the
-// host has not written it yet.
-#ifndef HOVER_MODULE_HOST_INTERFACE_H
-#define HOVER_MODULE_HOST_INTERFACE_H
+// The module's way into the host, the bottom of the module: the exported
+// ImportTable the host writes its function table into, and variable readings
+// and axis events through that table. Every call looks the table up at the
+// moment of the call, and makes no call at all while the host has not
+// written it yet. Nothing here knows the controller, the input or the face.
+#ifndef HOVER_HOSTIF_HOST_INTERFACE_H
+#define HOVER_HOSTIF_HOST_INTERFACE_H
 
 #include <cstdint>
 
 #include "sdk/gauge_sdk.h"
+
+// The records the host finds by name. The Windows build exports them
+// through its module definition file; the native build marks them.
+#ifdef _WIN32
+#define GAUGE_EXPORT
+#else
+#define GAUGE_EXPORT __attribute__((visibility("default")))
+#endif
+
+// The host writes its function table here before the first service call.
+extern "C" {
+GAUGE_EXPORT extern GaugeImports ImportTable;
+}
 
 // Unit conversions used where host values are read.
 constexpr double kMetresPerFoot = 0.3047999902464003;  // nearest double to 1/3.28084

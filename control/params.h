@@ -2,8 +2,8 @@
 //
 // The gauge's parameter string: twelve gain keys, each followed by a factor
 // that scales the key's default.
-#ifndef HOVER_MODULE_PARAMS_H
-#define HOVER_MODULE_PARAMS_H
+#ifndef HOVER_CONTROL_PARAMS_H
+#define HOVER_CONTROL_PARAMS_H
 
 #include "sdk/gauge_sdk.h"
 
