@@ -4,9 +4,7 @@
 #include <cstring>
 
 #include "control/controller.h"
-#include "display/readouts.h"
 #include "hostif/host_interface.h"
-#include "input/joystick.h"
 #include "module/gauge.h"
 
 namespace bench {
@@ -54,15 +52,7 @@ void installBenchHost() {
 }
 
 void resetModule() {
-    controller = ControllerState{};
-    hostVars.time.value = 0.0;
-    hostVars.heading.value = 0.0;
-    hostVars.velocityNorth.value = 0.0;
-    hostVars.velocityEast.value = 0.0;
-    hostVars.verticalSpeed.value = 0.0;
-    hostVars.yawRate.value = 0.0;
-    leverDisplayFilter = 0.0;
-    releaseJoystick();
+    resetToLoadState();
     installBenchHost();
     handleService(&hoverGauge, kServiceConnectToWindow, 0);
 }

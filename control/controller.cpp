@@ -3,8 +3,6 @@
 
 #include "control/params.h"
 
-ControllerState controller;
-
 void resetController() {
     controller.up = AxisLoop{};
     controller.forward = AxisLoop{};

@@ -8,37 +8,12 @@
 
 #include <cstdint>
 
-// One control loop. The error sense is measurement minus set point; the sign
-// of each Kpr default belongs to that sense and to the axis it drives.
-struct AxisLoop {
-    double setPoint;       // loop unit (m/s, or deg/s for Turn)
-    double measurement;    // loop unit
-    double filteredError;  // loop unit
-    double errorRate;      // loop unit per s
-    double integral;       // loop unit × s
-    double Kpr;            // axis command units per loop unit
-    double Tv;             // s, derivative time
-    double Tn;             // s, integral time
-};
+#include "core/state.h"
 
-// Loop names by their gain-key suffix:
-//   up       vertical speed, up positive   upSpeedSet / upSpeed / upError / upErrorRate / upIntegral
-//   forward  forward ground speed (body)   forwardSpeedSet / forwardSpeed / ...
-//   right    rightward ground speed (body) rightSpeedSet / rightSpeed / ...
-//   turn     yaw rate                      turnRateSet / turnRate / ...
-struct ControllerState {
-    AxisLoop up;             // m/s; drives the throttle (collective)
-    AxisLoop forward;        // m/s; drives the elevator
-    AxisLoop right;          // m/s; drives the aileron
-    AxisLoop turn;           // deg/s; drives the rudder
-    double targetHeightFt;   // ft, 10 .. 999: radar height the hold keeps
-    int32_t systemPowerOn;   // 0/1: the ON/OFF switch
-    int32_t guardOpen;       // 0/1: the guard over the engage button is open
-    int32_t hoverEngaged;    // 0/1: the hold drives the four axes
-};
-
+// The controller's part of the module state: the four loops, the target
+// height and the unit's switches (their fields and units in core/state.h).
 // Zero at load, gains and target height included, until the first reset.
-extern ControllerState controller;
+inline constinit ControllerState& controller = moduleState.controller;
 
 // Default gains, unscaled.
 struct GainDefaults {

@@ -140,8 +140,6 @@ double readFactor(const char* text) {
     return negative ? -value : value;
 }
 
-double panelGainFactors[kGainKeyCount] = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
-
 static_assert(sizeof kGainKeys / sizeof kGainKeys[0] == kGainKeyCount);
 
 void applyPanelGains() {

@@ -5,6 +5,7 @@
 #ifndef HOVER_CONTROL_PARAMS_H
 #define HOVER_CONTROL_PARAMS_H
 
+#include "core/state.h"
 #include "sdk/gauge_sdk.h"
 
 // Sets all twelve gains to default × factor from the header's parameter
@@ -21,8 +22,7 @@ void applyPanelGains();
 // The twelve factors read at the last pre-install, in the order the keys are
 // read: KprTurn TvTurn TnTurn KprRight TvRight TnRight KprForward TvForward
 // TnForward KprUp TvUp TnUp. All 1 at load.
-constexpr int kGainKeyCount = 12;
-extern double panelGainFactors[kGainKeyCount];
+inline constinit double (&panelGainFactors)[kGainKeyCount] = moduleState.panelGainFactors;
 
 // The key's first occurrence in the string, or null when there is none or
 // when a comment character ('/', '#' or '\'') precedes it.

@@ -14,8 +14,6 @@
 #include "hostif/host_interface.h"
 #include "input/joystick.h"
 
-double leverDisplayFilter = 0.0;
-
 namespace {
 
 constexpr double kScaleEnd = 3.0;

@@ -7,6 +7,7 @@
 #ifndef HOVER_DISPLAY_READOUTS_H
 #define HOVER_DISPLAY_READOUTS_H
 
+#include "core/state.h"
 #include "sdk/gauge_sdk.h"
 
 // The common limit of the marker callbacks: [-3, 3], the end ticks of every
@@ -14,8 +15,9 @@
 double clampToScale(double value);
 
 // The collective lever bar's smoothing, advanced once per call of showLever.
-// Zero at load; no reset touches it, so the bar never drops back to zero.
-extern double leverDisplayFilter;
+// Zero at load; no reset of the controller touches it, so the bar never
+// drops back to zero.
+inline constinit double& leverDisplayFilter = moduleState.leverDisplayFilter;
 
 // Markers, x: yaw rate.
 double GAUGE_CALL showTurnSet(GaugeElement* element);

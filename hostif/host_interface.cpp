@@ -12,15 +12,6 @@ GaugeImports ImportTable = {
 
 }  // extern "C"
 
-PersistentHostVars hostVars = {
-    .time = {.tokenId = kTokenSimulationTime, .hostWords = {}, .value = 0.0, .hostData = {}},
-    .heading = {.tokenId = kTokenHeading, .hostWords = {}, .value = 0.0, .hostData = {}},
-    .velocityNorth = {.tokenId = kTokenVelocityNorth, .hostWords = {}, .value = 0.0, .hostData = {}},
-    .velocityEast = {.tokenId = kTokenVelocityEast, .hostWords = {}, .value = 0.0, .hostData = {}},
-    .verticalSpeed = {.tokenId = kTokenVerticalSpeed, .hostWords = {}, .value = 0.0, .hostData = {}},
-    .yawRate = {.tokenId = kTokenYawRate, .hostWords = {}, .value = 0.0, .hostData = {}},
-};
-
 HostApi* currentHostApi() {
     return ImportTable.hostApi;
 }

@@ -34,6 +34,7 @@ constexpr double kKnotsPerMetrePerSecond = 1.944;
 
 // Host variable records that live for the whole run and keep their last
 // value between readings: the simulation time and the frame's velocities.
+// They are part of the module's state (core/state.h).
 struct PersistentHostVars {
     HostVar time;           // token 604, s
     HostVar heading;        // token 86, degrees
@@ -42,7 +43,6 @@ struct PersistentHostVars {
     HostVar verticalSpeed;  // token 556, ft/s
     HostVar yawRate;        // token 70, 1/65536 turn per s
 };
-extern PersistentHostVars hostVars;
 
 // The host's table, or null while the host has not written it.
 HostApi* currentHostApi();

@@ -5,16 +5,6 @@
 
 static_assert(sizeof(DIJOYSTATE) == 80);
 
-HINSTANCE moduleInstance = nullptr;
-IDirectInputA* directInput = nullptr;
-IDirectInputDeviceA* joystickDevice = nullptr;
-IDirectInputDevice2A* joystickDevice2 = nullptr;
-
-int32_t lastStickX = 0;
-int32_t lastStickY = 0;
-int32_t lastStickRz = 0;
-int32_t joystickZ = 0;
-
 namespace {
 
 constexpr DWORD kDirectInputVersion = 0x0500;

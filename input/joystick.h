@@ -11,22 +11,25 @@
 
 #include <cstdint>
 
+#include "core/state.h"
+
+// The joystick's part of the module state (core/state.h).
 // The module's own instance handle, for DirectInputCreateA.
-extern HINSTANCE moduleInstance;
+inline constinit HINSTANCE& moduleInstance = moduleState.joystick.moduleInstance;
 
 // The DirectInput objects; null when not held. A joystick is open exactly
 // when joystickDevice is not null.
-extern IDirectInputA* directInput;
-extern IDirectInputDeviceA* joystickDevice;
-extern IDirectInputDevice2A* joystickDevice2;  // the same device, for Poll
+inline constinit IDirectInputA*& directInput = moduleState.joystick.directInput;
+inline constinit IDirectInputDeviceA*& joystickDevice = moduleState.joystick.device;
+inline constinit IDirectInputDevice2A*& joystickDevice2 = moduleState.joystick.device2;
 
 // The previous frame's axes: X 0..65535, Y and Rz -8192..8192.
-extern int32_t lastStickX;
-extern int32_t lastStickY;
-extern int32_t lastStickRz;
+inline constinit int32_t& lastStickX = moduleState.joystick.lastX;
+inline constinit int32_t& lastStickY = moduleState.joystick.lastY;
+inline constinit int32_t& lastStickRz = moduleState.joystick.lastRz;
 
 // The stick's Z axis, 0..100, for the panel only.
-extern int32_t joystickZ;
+inline constinit int32_t& joystickZ = moduleState.joystick.z;
 
 // 1 when the handle is not null, else 0.
 int setModuleInstance(HINSTANCE instance);

@@ -15,8 +15,6 @@ void GAUGE_CALL moduleInitDeinit() {}
 
 }  // namespace
 
-HWND simWindow = nullptr;
-
 GaugeHeader hoverGauge = {
     .version = 800,
     .name = "hover",
@@ -67,6 +65,14 @@ void GAUGE_CALL handleService(GaugeHeader* header, uint32_t code, uintptr_t extr
     default:
         break;
     }
+}
+
+void resetToLoadState() {
+    releaseJoystick();
+    moduleState = kLoadState;
+    ImportTable.hostApi = nullptr;
+    hoverGauge.parameters = nullptr;
+    screenImage.base.drawFlags &= ~static_cast<uint32_t>(kDrawHidden);
 }
 
 #ifdef _WIN32

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "core/state.h"
 #include "hostif/host_interface.h"
 #include "sdk/gauge_sdk.h"
 
@@ -24,8 +25,17 @@ extern GaugeHeader hoverGauge;
 
 // The host's main window, found at pre-install; null until then or when the
 // host has none of class "FS98MAIN".
-extern HWND simWindow;
+inline constinit HWND& simWindow = moduleState.simWindow;
 
 void GAUGE_CALL handleService(GaugeHeader* header, uint32_t code, uintptr_t extra);
+
+// Puts the whole module back as the host finds it at load: every field of
+// the module state to its load value, after the joystick's objects are
+// released, and the three values the host's own records hold (the function
+// table in ImportTable, the parameter string in the header, the screen's
+// hidden bit) cleared. The module never calls it itself: it is for hosts
+// that run many sessions in one process (the tests, the benchmarks, the
+// fuzzers), each of which must begin as a fresh load would.
+void resetToLoadState();
 
 #endif

@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tests/test_host.h"
 
-#include "control/controller.h"
-#include "control/params.h"
-#include "display/elements.h"
-#include "display/readouts.h"
 #include "hostif/host_interface.h"
-#include "input/joystick.h"
 #include "module/gauge.h"
 
 #ifndef _WIN32
@@ -87,27 +82,7 @@ uint32_t TestHost::onEvent(uint32_t eventId, int32_t value) {
 }
 
 void resetModuleState() {
-    controller = ControllerState{};
-    for (double& factor : panelGainFactors) {
-        factor = 1.0;
-    }
-    hostVars.time.value = 0.0;
-    hostVars.heading.value = 0.0;
-    hostVars.velocityNorth.value = 0.0;
-    hostVars.velocityEast.value = 0.0;
-    hostVars.verticalSpeed.value = 0.0;
-    hostVars.yawRate.value = 0.0;
-    simWindow = nullptr;
-    hoverGauge.parameters = nullptr;
-    ImportTable.hostApi = nullptr;
-    releaseJoystick();
-    moduleInstance = nullptr;
-    lastStickX = 0;
-    lastStickY = 0;
-    lastStickRz = 0;
-    joystickZ = 0;
-    leverDisplayFilter = 0.0;
-    screenImage.base.drawFlags &= ~static_cast<uint32_t>(kDrawHidden);
+    resetToLoadState();
 #ifndef _WIN32
     fakeplatform::resetWindows();
     fakeplatform::resetDirectInput();

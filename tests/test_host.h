@@ -53,8 +53,9 @@ private:
 // The one test host the table entries forward to.
 TestHost& testHost();
 
-// Puts every piece of module-wide state back to its load-time value, as if
-// the module had just been loaded.
+// Puts the module back to its load-time state, as if it had just been
+// loaded, and the Linux platform stand-ins back to a machine with no window
+// and no joystick.
 void resetModuleState();
 
 #endif

@@ -1,0 +1,4 @@
+// SPDX-License-Identifier: MIT
+#include "core/state.h"
+
+constinit ModuleState moduleState = kLoadState;
