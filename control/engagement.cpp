@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "control/controller.h"
+#include "core/clamp.h"
 #include "hostif/host_interface.h"
 
 namespace {
@@ -31,13 +32,7 @@ void updateHeightHold() {
         // vertical loop and onto the face.
         return;
     }
-    if (x < -kUpSetLimit) {
-        controller.up.setPoint = -kUpSetLimit;
-    } else if (x >= kUpSetLimit) {
-        controller.up.setPoint = kUpSetLimit;
-    } else {
-        controller.up.setPoint = x;
-    }
+    controller.up.setPoint = clampLowerFirst(x, -kUpSetLimit, kUpSetLimit);
 }
 
 void centerSpeedSets() {

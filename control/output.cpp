@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "control/controller.h"
+#include "core/clamp.h"
 #include "hostif/host_interface.h"
 
 namespace {
@@ -39,12 +40,7 @@ void sendLoopCommand(const AxisLoop& loop, uint32_t eventId, double low, double 
     }
     // Truncated and limited as a double, so that a value of any magnitude
     // reaches the integer conversion only once it lies inside the range.
-    double command = std::trunc(u);
-    if (command < low) {
-        command = low;
-    } else if (command >= high) {
-        command = high;
-    }
+    const double command = clampLowerFirst(std::trunc(u), low, high);
     sendHostEvent(eventId, static_cast<int32_t>(command));
 }
 

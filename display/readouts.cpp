@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "control/controller.h"
+#include "core/clamp.h"
 #include "hostif/host_interface.h"
 #include "input/joystick.h"
 
@@ -79,12 +80,7 @@ void putWhole(Text& text, double value, uint32_t width, bool zeroPad) {
         negative = value < 0.0;
         zeroPad = false;
     } else {
-        double whole = roundHalfAway(value);
-        if (whole > kLargestWhole) {
-            whole = kLargestWhole;
-        } else if (whole < -kLargestWhole) {
-            whole = -kLargestWhole;
-        }
+        const double whole = clampLowerFirst(roundHalfAway(value), -kLargestWhole, kLargestWhole);
         int64_t n = static_cast<int64_t>(whole);
         negative = n < 0;
         uint64_t magnitude = static_cast<uint64_t>(negative ? -n : n);
@@ -161,13 +157,7 @@ constexpr bool kSpacePad = false;
 }  // namespace
 
 double clampToScale(double value) {
-    if (value < -kScaleEnd) {
-        return -kScaleEnd;
-    }
-    if (value >= kScaleEnd) {
-        return kScaleEnd;
-    }
-    return value;
+    return clampLowerFirst(value, -kScaleEnd, kScaleEnd);
 }
 
 double GAUGE_CALL showTurnSet(GaugeElement*) {

@@ -2,6 +2,7 @@
 #include "input/joystick.h"
 
 #include "control/controller.h"
+#include "core/clamp.h"
 
 static_assert(sizeof(DIJOYSTATE) == 80);
 
@@ -180,11 +181,8 @@ void applyJoystickReading(const DIJOYSTATE& reading) {
     if (reading.rgbButtons[kButtonHeightDown] != 0) {
         controller.targetHeightFt -= kHeightStepFt;
     }
-    if (controller.targetHeightFt < kTargetHeightMinFt) {
-        controller.targetHeightFt = kTargetHeightMinFt;
-    } else if (controller.targetHeightFt >= kTargetHeightMaxFt) {
-        controller.targetHeightFt = kTargetHeightMaxFt;
-    }
+    controller.targetHeightFt =
+        clampLowerFirst(controller.targetHeightFt, kTargetHeightMinFt, kTargetHeightMaxFt);
     lastStickRz = rz;
     lastStickY = y;
     lastStickX = x;

@@ -4,6 +4,7 @@
 #include "input/mouse.h"
 
 #include "control/controller.h"
+#include "core/clamp.h"
 
 namespace {
 
@@ -15,14 +16,9 @@ constexpr uint32_t kClick = kMouseLeftSingle;
 // The stepping areas repeat their step while the button is held.
 constexpr uint32_t kClickRepeat = kMouseLeftSingle | kMouseRepeat;
 
-// The step is stored before the clamp; the lower limit is tested first.
+// The step is stored before the clamp.
 void stepWithClamp(double& value, double step, double lower, double upper) {
-    value += step;
-    if (value < lower) {
-        value = lower;
-    } else if (value >= upper) {
-        value = upper;
-    }
+    value = clampLowerFirst(value + step, lower, upper);
 }
 
 void stepSetPoint(double& setPoint, double step) {
