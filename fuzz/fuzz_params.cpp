@@ -28,30 +28,6 @@
 
 namespace {
 
-struct KeyRow {
-    const char* key;
-    AxisLoop ControllerState::*loop;
-    double AxisLoop::*gain;
-    double defaultValue;
-};
-
-// The documented keys and defaults, written out here rather than taken from
-// the module.
-const KeyRow kKeys[] = {
-    {"KprTurn", &ControllerState::turn, &AxisLoop::Kpr, 500.0},
-    {"TvTurn", &ControllerState::turn, &AxisLoop::Tv, 2.0},
-    {"TnTurn", &ControllerState::turn, &AxisLoop::Tn, 1.0},
-    {"KprRight", &ControllerState::right, &AxisLoop::Kpr, 1000.0},
-    {"TvRight", &ControllerState::right, &AxisLoop::Tv, 8.0},
-    {"TnRight", &ControllerState::right, &AxisLoop::Tn, 2.0},
-    {"KprForward", &ControllerState::forward, &AxisLoop::Kpr, -1000.0},
-    {"TvForward", &ControllerState::forward, &AxisLoop::Tv, 8.0},
-    {"TnForward", &ControllerState::forward, &AxisLoop::Tn, 2.0},
-    {"KprUp", &ControllerState::up, &AxisLoop::Kpr, -2000.0},
-    {"TvUp", &ControllerState::up, &AxisLoop::Tv, 2.0},
-    {"TnUp", &ControllerState::up, &AxisLoop::Tn, 4.0},
-};
-
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -147,13 +123,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Gains that no reading can give, so a gain left unwritten shows.
     const double unwritten = std::numeric_limits<double>::quiet_NaN();
-    for (const KeyRow& row : kKeys) {
+    for (const DocumentedGain& row : kDocumentedGains) {
         (controller.*row.loop).*row.gain = unwritten;
     }
     hoverGauge.parameters = text;
     readGainParameters(&hoverGauge);
 
-    for (const KeyRow& row : kKeys) {
+    for (const DocumentedGain& row : kDocumentedGains) {
         const size_t position = referencePosition(view, row.key);
         double factor = 1.0;
         if (position != std::string_view::npos) {

@@ -100,12 +100,10 @@ struct Plant {
     }
 };
 
-class ClosedLoop : public ::testing::Test {
+class ClosedLoop : public ModuleTest {
 protected:
     void SetUp() override {
-        resetModuleState();
-        resetController();
-        testHost().install();
+        ModuleTest::SetUp();
         togglePower();  // on; target 100 ft
     }
 };

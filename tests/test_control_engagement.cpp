@@ -18,13 +18,8 @@ constexpr double kTolerance = 1e-12;
 constexpr double kNorthAtLimitFtS = 67.50699588477367;
 constexpr double kNorthJustBelowLimitFtS = 67.50699588477366;
 
-class Engagement : public ::testing::Test {
+class Engagement : public ModuleTest {
 protected:
-    void SetUp() override {
-        resetModuleState();
-        resetController();
-        testHost().install();
-    }
 
     // Pilot set points away from their centre, so that centring shows.
     static void offsetSetPoints() {

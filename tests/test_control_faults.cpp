@@ -29,12 +29,10 @@ bool loopIsFinite(const AxisLoop& loop) {
            && std::isfinite(loop.errorRate) && std::isfinite(loop.integral);
 }
 
-class BadReadings : public ::testing::Test {
+class BadReadings : public ModuleTest {
 protected:
     void SetUp() override {
-        resetModuleState();
-        resetController();
-        testHost().install();
+        ModuleTest::SetUp();
         testHost().set(kTokenOperating, 100.0);
         controller.systemPowerOn = 1;
         controller.guardOpen = 1;

@@ -54,12 +54,10 @@ const std::vector<HostCall> kDisengagedReads = {
     readOf(kTokenRudderPosition), readOf(kTokenThrottlePosition),
 };
 
-class ControlLoops : public ::testing::Test {
+class ControlLoops : public ModuleTest {
 protected:
     void SetUp() override {
-        resetModuleState();
-        resetController();
-        testHost().install();
+        ModuleTest::SetUp();
         testHost().set(kTokenOperating, 100.0);
     }
 

@@ -14,12 +14,10 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-class AxisOutput : public ::testing::Test {
+class AxisOutput : public ModuleTest {
 protected:
     void SetUp() override {
-        resetModuleState();
-        resetController();
-        testHost().install();
+        ModuleTest::SetUp();
         controller.systemPowerOn = 1;
         controller.guardOpen = 1;
         controller.hoverEngaged = 1;

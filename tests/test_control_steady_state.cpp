@@ -16,12 +16,10 @@ namespace {
 constexpr int kSettlingFrames = 4000;
 constexpr double kFrameSeconds = 1.0 / 16.0;  // exact in binary
 
-class SteadyState : public ::testing::Test {
+class SteadyState : public ModuleTest {
 protected:
     void SetUp() override {
-        resetModuleState();
-        resetController();
-        testHost().install();
+        ModuleTest::SetUp();
         testHost().set(kTokenOperating, 100.0);
         testHost().set(kTokenRadarHeight, 30.48);
         testHost().set(kTokenVerticalSpeed, 1.0);  // a steady climb: the vertical loop's error stays

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,55 +15,7 @@
 
 namespace {
 
-class ElementTree : public ::testing::Test {
-protected:
-    void SetUp() override { resetModuleState(); }
-};
-
-// The common part of each record, written out from the panel's table.
-struct ExpectedElement {
-    const char* name;
-    GaugeElement* element;
-    uint32_t kind;
-    int32_t bitmapId;
-    int32_t x, y;
-    uint32_t drawFlags;
-    bool failureList;
-    std::vector<GaugeElement*> overlays;
-};
-
-const std::vector<ExpectedElement> kTree = {
-    {"facePlate", &facePlate.base, 0, 10, 0, 0, 0x3, false, {&guardImage.base}},
-    {"guardImage", &guardImage.base, 4, 70, 308, 64, 0x3, false, {&engagedLamp.base}},
-    {"engagedLamp", &engagedLamp.base, 4, 80, 308, 64, 0x87, true, {&powerSwitchImage.base}},
-    {"powerSwitchImage", &powerSwitchImage.base, 4, 50, 278, 48, 0x3, false, {&screenImage.base}},
-    {"screenImage", &screenImage.base, 4, 60, 55, 32, 0x7, true,
-     {&turnRateMarker.base, &upSpeedMarker.base, &headingText.base, &groundSpeedText.base,
-      &radarHeightText.base, &targetHeightText.base, &windText.base, &driftSpeedMarker.base,
-      &pitchLabel.base}},
-    {"turnRateMarker", &turnRateMarker.base, 3, 20, 147, 155, 0x7, true, {&turnTrendMarker.base}},
-    {"turnTrendMarker", &turnTrendMarker.base, 3, 30, 147, 155, 0x7, true, {&turnSetMarker.base}},
-    {"turnSetMarker", &turnSetMarker.base, 3, 35, 147, 155, 0x7, true, {}},
-    {"upSpeedMarker", &upSpeedMarker.base, 3, 20, 201, 101, 0x7, true, {&upTrendMarker.base}},
-    {"upTrendMarker", &upTrendMarker.base, 3, 30, 201, 101, 0x7, true, {&upSetMarker.base}},
-    {"upSetMarker", &upSetMarker.base, 3, 35, 201, 101, 0x7, true, {}},
-    {"headingText", &headingText.base, 2, -1, 61, 51, 0x7, true, {&headingLabel.base}},
-    {"headingLabel", &headingLabel.base, 2, -1, 61, 36, 0x7, true, {}},
-    {"groundSpeedText", &groundSpeedText.base, 2, -1, 217, 51, 0x7, true, {&groundSpeedLabel.base}},
-    {"groundSpeedLabel", &groundSpeedLabel.base, 2, -1, 217, 36, 0x7, true, {}},
-    {"radarHeightText", &radarHeightText.base, 2, -1, 217, 153, 0x7, true, {&radarHeightLabel.base}},
-    {"radarHeightLabel", &radarHeightLabel.base, 2, -1, 187, 153, 0x7, true, {}},
-    {"targetHeightText", &targetHeightText.base, 2, -1, 120, 169, 0x7, true, {}},
-    {"windText", &windText.base, 2, -1, 160, 204, 0x7, true, {&windLabel.base}},
-    {"windLabel", &windLabel.base, 2, -1, 120, 204, 0x7, true, {}},
-    {"driftSpeedMarker", &driftSpeedMarker.base, 3, 20, 147, 101, 0x7, true, {&driftTrendMarker.base}},
-    {"driftTrendMarker", &driftTrendMarker.base, 3, 30, 147, 101, 0x7, true, {&driftSetMarker.base}},
-    {"driftSetMarker", &driftSetMarker.base, 3, 35, 147, 101, 0x7, true, {}},
-    {"pitchLabel", &pitchLabel.base, 2, -1, 58, 122, 0x7, true, {&barsLabel.base}},
-    {"barsLabel", &barsLabel.base, 2, -1, 67, 196, 0x7, true, {&leverBar.base}},
-    {"leverBar", &leverBar.base, 5, 100, 68, 140, 0x7, true, {&stickBar.base}},
-    {"stickBar", &stickBar.base, 5, 100, 86, 140, 0x7, true, {}},
-};
+class ElementTree : public ModuleTest {};
 
 // The host's walk: an element, then each entry of its list in order, each
 // followed by its own list.
@@ -73,15 +26,6 @@ void walk(GaugeElement* element, std::vector<GaugeElement*>& order, int depth) {
     for (ElementList* entry = overlays; entry != nullptr && *entry != nullptr; ++entry) {
         walk(*entry, order, depth + 1);
     }
-}
-
-std::vector<GaugeElement*> listOf(const GaugeElement& element) {
-    std::vector<GaugeElement*> entries;
-    ElementList* overlays = element.overlays;
-    for (ElementList* entry = overlays; entry != nullptr && *entry != nullptr; ++entry) {
-        entries.push_back(*entry);
-    }
-    return entries;
 }
 
 template <class Record>
@@ -125,40 +69,97 @@ TEST_F(ElementTree, TheHeaderRootListHoldsTheFacePlateAlone) {
     EXPECT_EQ(gaugeElements[1], nullptr);
 }
 
-TEST_F(ElementTree, TheHostsWalkMeetsThe27ElementsInDrawingOrder) {
+std::vector<GaugeElement*> drawingOrder() {
     std::vector<GaugeElement*> order;
     walk(gaugeElements[0], order, 0);
-    const auto& rows = kTree;
-    ASSERT_EQ(order.size(), 27u);
-    ASSERT_EQ(rows.size(), 27u);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(order[i], rows[i].element) << "position " << i << " should be " << rows[i].name;
+    return order;
+}
+
+size_t positionOf(const std::vector<GaugeElement*>& order, const GaugeElement& element) {
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (order[i] == &element) {
+            return i;
+        }
+    }
+    ADD_FAILURE() << "an element the host's walk never meets";
+    return order.size();
+}
+
+TEST_F(ElementTree, TheHostsWalkMeets27ElementsEachOnce) {
+    const std::vector<GaugeElement*> order = drawingOrder();
+    EXPECT_EQ(order.size(), 27u);
+    const std::set<GaugeElement*> distinct(order.begin(), order.end());
+    EXPECT_EQ(distinct.size(), order.size()) << "an element hangs in two lists";
+}
+
+// Whatever must be seen lies over what it covers: the lamp over the guard it
+// lights, the screen over the face, and on every scale the set-point marker
+// over the trend marker over the measured value, all three at one place.
+TEST_F(ElementTree, WhatMustBeSeenIsDrawnAfterWhatItCovers) {
+    const std::vector<GaugeElement*> order = drawingOrder();
+    ASSERT_FALSE(order.empty());
+    EXPECT_EQ(order[0], &facePlate.base);
+    EXPECT_LT(positionOf(order, guardImage.base), positionOf(order, engagedLamp.base));
+    EXPECT_LT(positionOf(order, powerSwitchImage.base), positionOf(order, screenImage.base));
+    struct Scale {
+        const char* name;
+        SliderElement* measured;
+        SliderElement* trend;
+        SliderElement* set;
+    };
+    const Scale scales[] = {
+        {"yaw rate", &turnRateMarker, &turnTrendMarker, &turnSetMarker},
+        {"vertical speed", &upSpeedMarker, &upTrendMarker, &upSetMarker},
+        {"speed cross", &driftSpeedMarker, &driftTrendMarker, &driftSetMarker},
+    };
+    for (const Scale& scale : scales) {
+        SCOPED_TRACE(scale.name);
+        const size_t measured = positionOf(order, scale.measured->base);
+        EXPECT_GT(measured, positionOf(order, screenImage.base));
+        EXPECT_EQ(positionOf(order, scale.trend->base), measured + 1);
+        EXPECT_EQ(positionOf(order, scale.set->base), measured + 2);
+        EXPECT_EQ(scale.measured->base.bitmapId, kBitmapMeasuredMarker);
+        EXPECT_EQ(scale.trend->base.bitmapId, kBitmapTrendMarker);
+        EXPECT_EQ(scale.set->base.bitmapId, kBitmapSetMarker);
+        for (const SliderElement* marker : {scale.trend, scale.set}) {
+            EXPECT_EQ(marker->base.x, scale.measured->base.x);
+            EXPECT_EQ(marker->base.y, scale.measured->base.y);
+        }
     }
 }
 
-TEST_F(ElementTree, EveryRecordHoldsTheCommonFieldsOfItsRow) {
-    for (const ExpectedElement& row : kTree) {
-        SCOPED_TRACE(row.name);
-        const GaugeElement& e = *row.element;
-        EXPECT_EQ(e.kind, row.kind);
-        EXPECT_EQ(e.bitmapId, row.bitmapId);
-        EXPECT_EQ(e.x, row.x);
-        EXPECT_EQ(e.y, row.y);
-        EXPECT_EQ(e.drawFlags, row.drawFlags);
+// Failure 21 takes the panel's lights: every lit part carries the failure
+// list, and only the lit parts do, so the face, the guard and the switch stay.
+TEST_F(ElementTree, EveryElementBelongsToTheGaugeAndOnlyItsLitPartsFailWithThePanelLights) {
+    constexpr int32_t kFaceWidth = 367;
+    constexpr int32_t kFaceHeight = 265;
+    for (GaugeElement* element : drawingOrder()) {
+        SCOPED_TRACE(element->bitmapId);
         // Copied first: on the 64-bit native build the host's packing leaves
         // these pointers unaligned.
-        GaugeHeader* header = e.header;
-        GaugeElement* previous = e.previous;
-        FailureEntry* failures = e.failures;
-        ElementList* overlays = e.overlays;
+        GaugeHeader* header = element->header;
+        GaugeElement* previous = element->previous;
+        FailureEntry* failures = element->failures;
+        ElementList* overlays = element->overlays;
         EXPECT_EQ(header, &hoverGauge);
         EXPECT_EQ(previous, nullptr);
-        EXPECT_EQ(failures, row.failureList ? panelFailures : nullptr);
-        EXPECT_EQ(listOf(e), row.overlays);
-        if (row.overlays.empty()) {
-            EXPECT_EQ(overlays, nullptr) << "an element with nothing over it has no list";
-        }
+        const bool lit = (element->drawFlags & kDrawLit) != 0;
+        EXPECT_EQ(failures, lit ? panelFailures : nullptr);
+        EXPECT_EQ(element->drawFlags & (kDrawTransparentBlack | kDrawHostOption1),
+                  kDrawTransparentBlack | kDrawHostOption1);
+        EXPECT_TRUE(overlays == nullptr || overlays[0] != nullptr)
+            << "an element with nothing over it has no list";
+        EXPECT_GE(element->x, 0);
+        EXPECT_GE(element->y, 0);
+        EXPECT_LT(element->x, kFaceWidth);
+        EXPECT_LT(element->y, kFaceHeight);
     }
+    EXPECT_EQ(facePlate.base.drawFlags & kDrawLit, 0u);
+    EXPECT_EQ(guardImage.base.drawFlags & kDrawLit, 0u);
+    EXPECT_EQ(powerSwitchImage.base.drawFlags & kDrawLit, 0u);
+    EXPECT_NE(engagedLamp.base.drawFlags & kDrawLit, 0u);
+    EXPECT_NE(engagedLamp.base.drawFlags & kDrawHostOption7, 0u) << "the lamp's own flag";
+    EXPECT_NE(screenImage.base.drawFlags & kDrawLit, 0u);
 }
 
 TEST_F(ElementTree, TheFailureListHidesTheLitPartsOnFailure21) {

@@ -22,13 +22,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // For values that pass through a product of inexact decimal constants.
 constexpr double kProductTolerance = 1e-9;
 
-class Readouts : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetModuleState();
-        resetController();
-    }
-};
+class Readouts : public ModuleTest {};
 
 // The host's text buffer with sentinel bytes on both sides: the callback may
 // write the element's character count plus a NUL, and not one byte more.

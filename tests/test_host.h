@@ -6,12 +6,41 @@
 #ifndef HOVER_TESTS_TEST_HOST_H
 #define HOVER_TESTS_TEST_HOST_H
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <map>
 #include <ostream>
 #include <vector>
 
+#include "control/controller.h"
+#include "core/state.h"
 #include "sdk/gauge_sdk.h"
+
+// The twelve gain keys and their defaults as the README documents them, in
+// the order the module reads them: the expected behaviour, written out here
+// rather than taken from the module, and the one such table of the tests.
+struct DocumentedGain {
+    const char* key;
+    AxisLoop ControllerState::*loop;
+    double AxisLoop::*gain;
+    double defaultValue;
+};
+
+inline constexpr DocumentedGain kDocumentedGains[] = {
+    {.key = "KprTurn", .loop = &ControllerState::turn, .gain = &AxisLoop::Kpr, .defaultValue = 500.0},
+    {.key = "TvTurn", .loop = &ControllerState::turn, .gain = &AxisLoop::Tv, .defaultValue = 2.0},
+    {.key = "TnTurn", .loop = &ControllerState::turn, .gain = &AxisLoop::Tn, .defaultValue = 1.0},
+    {.key = "KprRight", .loop = &ControllerState::right, .gain = &AxisLoop::Kpr, .defaultValue = 1000.0},
+    {.key = "TvRight", .loop = &ControllerState::right, .gain = &AxisLoop::Tv, .defaultValue = 8.0},
+    {.key = "TnRight", .loop = &ControllerState::right, .gain = &AxisLoop::Tn, .defaultValue = 2.0},
+    {.key = "KprForward", .loop = &ControllerState::forward, .gain = &AxisLoop::Kpr, .defaultValue = -1000.0},
+    {.key = "TvForward", .loop = &ControllerState::forward, .gain = &AxisLoop::Tv, .defaultValue = 8.0},
+    {.key = "TnForward", .loop = &ControllerState::forward, .gain = &AxisLoop::Tn, .defaultValue = 2.0},
+    {.key = "KprUp", .loop = &ControllerState::up, .gain = &AxisLoop::Kpr, .defaultValue = -2000.0},
+    {.key = "TvUp", .loop = &ControllerState::up, .gain = &AxisLoop::Tv, .defaultValue = 2.0},
+    {.key = "TnUp", .loop = &ControllerState::up, .gain = &AxisLoop::Tn, .defaultValue = 4.0},
+};
 
 struct HostCall {
     enum Kind { kRead, kEvent } kind;
@@ -57,5 +86,20 @@ TestHost& testHost();
 // loaded, and the Linux platform stand-ins back to a machine with no window
 // and no joystick.
 void resetModuleState();
+
+// The start of every module test: the module as a fresh load, the controller
+// as the host's connect-to-window leaves it (gains at their defaults, target
+// height 100 ft, everything off), and the test host's table installed with no
+// values and an empty trace. Each test ends with the module back at load, so
+// no DirectInput object outlives it.
+class ModuleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetModuleState();
+        resetController();
+        testHost().install();
+    }
+    void TearDown() override { resetModuleState(); }
+};
 
 #endif

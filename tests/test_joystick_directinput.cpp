@@ -16,15 +16,7 @@
 
 namespace {
 
-class SystemDirectInput : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetModuleState();
-        resetController();
-        testHost().install();
-    }
-    void TearDown() override { resetModuleState(); }
-};
+class SystemDirectInput : public ModuleTest {};
 
 TEST_F(SystemDirectInput, InstallFramesAndKillTwiceOverMoveNoSetPointWithoutAJoystick) {
     const uintptr_t instance = reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr));

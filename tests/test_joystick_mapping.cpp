@@ -12,12 +12,8 @@
 
 namespace {
 
-class JoystickMapping : public ::testing::Test {
+class JoystickMapping : public ModuleTest {
 protected:
-    void SetUp() override {
-        resetModuleState();
-        resetController();
-    }
 
     static DIJOYSTATE reading(int32_t x, int32_t y, int32_t z, int32_t rz) {
         DIJOYSTATE state{};

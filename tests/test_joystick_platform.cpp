@@ -70,14 +70,12 @@ bool sameReading(const DIJOYSTATE& a, const DIJOYSTATE& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-class JoystickPlatform : public ::testing::Test {
+class JoystickPlatform : public ModuleTest {
 protected:
     void SetUp() override {
-        resetModuleState();
-        resetController();
+        ModuleTest::SetUp();
         setModuleInstance(kInstance);
     }
-    void TearDown() override { resetModuleState(); }
 
     // Opens and acquires the first joystick, and starts a fresh log.
     static void openAndAcquire() {

@@ -29,10 +29,11 @@ std::vector<unsigned char> bytesOf(const ControllerState& state) {
     return std::vector<unsigned char>(p, p + sizeof state);
 }
 
-class ModuleFrame : public ::testing::Test {
+// These tests start from the module exactly as loaded: no host table yet and
+// the controller not yet reset by a connect-to-window.
+class ModuleFrame : public ModuleTest {
 protected:
     void SetUp() override { resetModuleState(); }
-    void TearDown() override { resetModuleState(); }
 };
 
 // The records are packed to 4 bytes, so on the 64-bit build a pointer field

@@ -2,9 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <iterator>
+#include <set>
 
 #include "control/controller.h"
+#include "display/elements.h"
 #include "hostif/host_interface.h"
 #include "input/mouse.h"
 #include "module/gauge.h"
@@ -12,70 +13,133 @@
 
 namespace {
 
-class MouseAreas : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetModuleState();
-        resetController();
-        testHost().install();
-    }
-};
-
-// The rows as the panel's drawing places them, written out independently of
-// the module's table.
-struct ExpectedRow {
-    uint32_t kind;
-    int32_t x, y, width, height;
-    int32_t cursor;
-    uint32_t eventMask;
-    MouseHandler handler;
-};
+class MouseAreas : public ModuleTest {};
 
 constexpr uint32_t kClick = 0x20000000;
 constexpr uint32_t kRepeat = 0x20200000;
 
-const ExpectedRow kExpectedRows[] = {
-    {1, 0, 0, 0, 0, -1, 0, nullptr},
-    {2, 142, 96, 17, 17, 5, kClick, centerSpeedSets},
-    {2, 185, 97, 11, 15, 1, kRepeat, rightSetUp},
-    {2, 105, 97, 11, 15, 2, kRepeat, rightSetDown},
-    {2, 143, 58, 15, 11, 1, kRepeat, forwardSetUp},
-    {2, 143, 139, 15, 11, 2, kRepeat, forwardSetDown},
-    {2, 142, 160, 9, 9, 5, kClick, centerTurnSet},
-    {2, 177, 160, 9, 9, 1, kRepeat, turnSetUp},
-    {2, 115, 160, 9, 9, 2, kRepeat, turnSetDown},
-    {2, 265, 118, 27, 29, 1, kRepeat, targetHeightUp},
-    {2, 265, 150, 27, 29, 2, kRepeat, targetHeightDown},
-    {2, 308, 64, 55, 56, 5, kClick, toggleGuard},
-    {2, 308, 120, 55, 56, 5, kClick, pressEngage},
-    {2, 278, 48, 15, 27, 5, kClick, togglePower},
-    {3, 0, 0, 0, 0, -1, 0, nullptr},
-    {0, 0, 0, 0, 0, -1, 0, nullptr},
-};
+// The record whose handler is `handler`; the table's end record when none.
+const MouseRect& areaOf(MouseHandler handler) {
+    for (int i = 0; i < kMouseRectCount; ++i) {
+        const MouseHandler h = mouseRects[i].handler;
+        if (h == handler) {
+            return mouseRects[i];
+        }
+    }
+    ADD_FAILURE() << "no area has this handler";
+    return mouseRects[kMouseRectCount - 1];
+}
 
-TEST_F(MouseAreas, EveryRecordOfTheTableHoldsTheFieldsOfItsRow) {
-    static_assert(std::size(kExpectedRows) == kMouseRectCount);
+// Centres doubled, so that they stay whole numbers.
+int32_t centreX2(const MouseRect& r) {
+    return 2 * r.x + r.width;
+}
+
+int32_t centreY2(const MouseRect& r) {
+    return 2 * r.y + r.height;
+}
+
+TEST_F(MouseAreas, TheTableIsOneGroupOfThirteenAreasEachWithAHandlerOfItsOwn) {
     EXPECT_EQ(+hoverGauge.mouseRects, mouseRects);
+    EXPECT_EQ(mouseRects[0].kind, kMouseGroupStart);
+    EXPECT_EQ(mouseRects[kMouseRectCount - 2].kind, kMouseGroupEnd);
+    EXPECT_EQ(mouseRects[kMouseRectCount - 1].kind, kMouseEndOfTable);
+    std::set<MouseHandler> handlers;
     for (int i = 0; i < kMouseRectCount; ++i) {
         SCOPED_TRACE(i);
         const MouseRect& rect = mouseRects[i];
-        const ExpectedRow& row = kExpectedRows[i];
-        EXPECT_EQ(rect.kind, row.kind);
-        EXPECT_EQ(rect.x, row.x);
-        EXPECT_EQ(rect.y, row.y);
-        EXPECT_EQ(rect.width, row.width);
-        EXPECT_EQ(rect.height, row.height);
-        EXPECT_EQ(rect.cursor, row.cursor);
-        EXPECT_EQ(rect.helpId, 0u);
-        EXPECT_EQ(rect.eventMask, row.eventMask);
-        EXPECT_EQ(rect.eventId, 0u);
         // Copied first: the host's packing leaves the pointers unaligned on
         // the 64-bit native build, where a reference to them would be too.
         const MouseHandler handler = rect.handler;
         const void* handlerData = rect.handlerData;
-        EXPECT_EQ(handler, row.handler);
+        EXPECT_EQ(rect.helpId, 0u);
+        EXPECT_EQ(rect.eventId, 0u) << "no host event is tied to an area";
         EXPECT_EQ(handlerData, nullptr);
+        if (i == 0 || i >= kMouseRectCount - 2) {
+            // The group's own box is empty, so areas are placed from the
+            // gauge's corner.
+            EXPECT_EQ(rect.x | rect.y | rect.width | rect.height, 0);
+            EXPECT_EQ(rect.cursor, kCursorNone);
+            EXPECT_EQ(rect.eventMask, 0u);
+            EXPECT_EQ(handler, nullptr);
+            continue;
+        }
+        EXPECT_EQ(rect.kind, kMouseArea);
+        EXPECT_TRUE(handlers.insert(handler).second) << "a handler reachable from two areas";
     }
+    EXPECT_EQ(handlers.size(), 13u);
+    EXPECT_EQ(handlers.count(nullptr), 0u);
+}
+
+// What the pilot sees under the pointer: an arrow pointing the way a stepping
+// area steps, which repeats while the button is held; a hand over the
+// centring areas and the switches, which act once per click.
+TEST_F(MouseAreas, SteppingAreasRepeatUnderTheirArrowAndTheRestActOncePerClickUnderAHand) {
+    struct Role {
+        const char* name;
+        MouseHandler handler;
+        int32_t cursor;
+        uint32_t eventMask;
+    };
+    const Role roles[] = {
+        {"forwardSetUp", forwardSetUp, kCursorUpArrow, kRepeat},
+        {"forwardSetDown", forwardSetDown, kCursorDownArrow, kRepeat},
+        {"rightSetUp", rightSetUp, kCursorUpArrow, kRepeat},
+        {"rightSetDown", rightSetDown, kCursorDownArrow, kRepeat},
+        {"turnSetUp", turnSetUp, kCursorUpArrow, kRepeat},
+        {"turnSetDown", turnSetDown, kCursorDownArrow, kRepeat},
+        {"targetHeightUp", targetHeightUp, kCursorUpArrow, kRepeat},
+        {"targetHeightDown", targetHeightDown, kCursorDownArrow, kRepeat},
+        {"centerSpeedSets", centerSpeedSets, kCursorHand, kClick},
+        {"centerTurnSet", centerTurnSet, kCursorHand, kClick},
+        {"toggleGuard", toggleGuard, kCursorHand, kClick},
+        {"pressEngage", pressEngage, kCursorHand, kClick},
+        {"togglePower", togglePower, kCursorHand, kClick},
+    };
+    for (const Role& role : roles) {
+        SCOPED_TRACE(role.name);
+        const MouseRect& area = areaOf(role.handler);
+        EXPECT_EQ(area.cursor, role.cursor);
+        EXPECT_EQ(area.eventMask, role.eventMask);
+    }
+}
+
+// Each arrow lies on the side of its centre it steps toward, as the screen
+// draws the cross and the scales.
+TEST_F(MouseAreas, EachArrowLiesOnTheSideOfItsCentreItStepsToward) {
+    const MouseRect& cross = areaOf(centerSpeedSets);
+    EXPECT_GT(centreX2(areaOf(rightSetUp)), centreX2(cross));
+    EXPECT_LT(centreX2(areaOf(rightSetDown)), centreX2(cross));
+    EXPECT_EQ(centreY2(areaOf(rightSetUp)), centreY2(areaOf(rightSetDown)));
+    EXPECT_LT(centreY2(areaOf(forwardSetUp)), centreY2(cross)) << "forward is up the screen";
+    EXPECT_GT(centreY2(areaOf(forwardSetDown)), centreY2(cross));
+    EXPECT_EQ(centreX2(areaOf(forwardSetUp)), centreX2(cross));
+    EXPECT_EQ(centreX2(areaOf(forwardSetDown)), centreX2(cross));
+
+    const MouseRect& yaw = areaOf(centerTurnSet);
+    EXPECT_GT(centreX2(areaOf(turnSetUp)), centreX2(yaw));
+    EXPECT_LT(centreX2(areaOf(turnSetDown)), centreX2(yaw));
+    EXPECT_EQ(centreY2(areaOf(turnSetUp)), centreY2(yaw));
+    EXPECT_EQ(centreY2(areaOf(turnSetDown)), centreY2(yaw));
+
+    EXPECT_LT(centreY2(areaOf(targetHeightUp)), centreY2(areaOf(targetHeightDown)));
+    EXPECT_EQ(centreX2(areaOf(targetHeightUp)), centreX2(areaOf(targetHeightDown)));
+}
+
+// The guard covers the upper half of the engage button's picture and the
+// button the lower half; the switch's area is its picture's.
+TEST_F(MouseAreas, TheGuardEngageAndPowerAreasLieOnTheirPictures) {
+    const MouseRect& guard = areaOf(toggleGuard);
+    const MouseRect& engage = areaOf(pressEngage);
+    const MouseRect& power = areaOf(togglePower);
+    EXPECT_EQ(guard.x, guardImage.base.x);
+    EXPECT_EQ(guard.y, guardImage.base.y);
+    EXPECT_EQ(engage.x, guard.x);
+    EXPECT_EQ(engage.width, guard.width);
+    EXPECT_EQ(engage.y, guard.y + guard.height) << "the halves adjoin";
+    EXPECT_EQ(engage.height, guard.height);
+    EXPECT_EQ(power.x, powerSwitchImage.base.x);
+    EXPECT_EQ(power.y, powerSwitchImage.base.y);
 }
 
 TEST_F(MouseAreas, NoTwoClickAreasOverlapAndAllLieOnTheFace) {

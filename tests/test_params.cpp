@@ -11,12 +11,8 @@
 
 namespace {
 
-class GainParameters : public ::testing::Test {
+class GainParameters : public ModuleTest {
 protected:
-    void SetUp() override {
-        resetModuleState();
-        resetController();
-    }
 
     void read(const char* text) {
         buffer_ = text;
@@ -28,18 +24,9 @@ protected:
 };
 
 void expectDefaults() {
-    EXPECT_EQ(controller.turn.Kpr, 500.0);
-    EXPECT_EQ(controller.turn.Tv, 2.0);
-    EXPECT_EQ(controller.turn.Tn, 1.0);
-    EXPECT_EQ(controller.right.Kpr, 1000.0);
-    EXPECT_EQ(controller.right.Tv, 8.0);
-    EXPECT_EQ(controller.right.Tn, 2.0);
-    EXPECT_EQ(controller.forward.Kpr, -1000.0);
-    EXPECT_EQ(controller.forward.Tv, 8.0);
-    EXPECT_EQ(controller.forward.Tn, 2.0);
-    EXPECT_EQ(controller.up.Kpr, -2000.0);
-    EXPECT_EQ(controller.up.Tv, 2.0);
-    EXPECT_EQ(controller.up.Tn, 4.0);
+    for (const DocumentedGain& row : kDocumentedGains) {
+        EXPECT_EQ((controller.*row.loop).*row.gain, row.defaultValue) << row.key;
+    }
 }
 
 TEST_F(GainParameters, AbsentEmptyOrKeylessStringsGiveTheDefaults) {
@@ -95,7 +82,8 @@ TEST_F(GainParameters, AKeyWithoutANumberGivesZero) {
 
 TEST_F(GainParameters, ReadingStopsAtTheFirstCharacterThatDoesNotFit) {
     read("KprUp0,5");
-    EXPECT_EQ(controller.up.Kpr, -0.0);
+    EXPECT_EQ(controller.up.Kpr, 0.0);
+    EXPECT_TRUE(std::signbit(controller.up.Kpr)) << "the default -2000 times a zero factor";
     read("KprUp1.5.5");
     EXPECT_EQ(controller.up.Kpr, -3000.0);
     read("KprUp2e");
@@ -162,11 +150,14 @@ TEST_F(GainParameters, NumbersBeyondADoubleKeepTheDefaultAndTinyOnesGiveZero) {
     read("KprUp-1e400");
     EXPECT_EQ(controller.up.Kpr, -2000.0);
     read("KprUp 1e-999");
-    EXPECT_EQ(controller.up.Kpr, -0.0);
+    EXPECT_EQ(controller.up.Kpr, 0.0);
+    EXPECT_TRUE(std::signbit(controller.up.Kpr)) << "the default -2000 times a zero factor";
     read("KprUp 0.0000001e-400");
-    EXPECT_EQ(controller.up.Kpr, -0.0);
+    EXPECT_EQ(controller.up.Kpr, 0.0);
+    EXPECT_TRUE(std::signbit(controller.up.Kpr)) << "the default -2000 times a zero factor";
     read("KprUp 0e999999");
-    EXPECT_EQ(controller.up.Kpr, -0.0);
+    EXPECT_EQ(controller.up.Kpr, 0.0);
+    EXPECT_TRUE(std::signbit(controller.up.Kpr)) << "the default -2000 times a zero factor";
     read("KprUp 1.7976931348623157e308");
     EXPECT_TRUE(std::isfinite(controller.up.Kpr) == false || controller.up.Kpr < -1e300);
 }
@@ -181,7 +172,8 @@ TEST_F(GainParameters, HugeStringsAndKeysAtTheVeryEndAreReadSafely) {
     digits.append(1 << 20, '0');
     digits += "5";
     read(digits.c_str());
-    EXPECT_EQ(controller.up.Kpr, -0.0);  // 5e-1048577 rounds to zero
+    EXPECT_EQ(controller.up.Kpr, 0.0);  // 5e-1048577 rounds to zero
+    EXPECT_TRUE(std::signbit(controller.up.Kpr)) << "the default -2000 times a zero factor";
 
     std::string longNumber = "KprUp";
     longNumber.append(1 << 20, '1');

@@ -16,11 +16,10 @@
 
 namespace {
 
-class JoystickRegression : public ::testing::Test {
+class JoystickRegression : public ModuleTest {
 protected:
     void SetUp() override {
-        resetModuleState();
-        testHost().install();
+        ModuleTest::SetUp();
         fakeplatform::attachJoystick();
     }
 };
