@@ -32,8 +32,9 @@ constexpr double kResetHeightFt = 100.0;
 constexpr double kTargetHeightMinFt = 10.0;
 constexpr double kTargetHeightMaxFt = 999.0;
 
-// Puts every field back to its start value; the gains to their unscaled
-// defaults.
+// Puts every field back to its start value; the gains to the panel's scaled
+// gains, each default times the factor read at the last pre-install (the
+// bare defaults before the first one).
 void resetController();
 
 // Per frame: time step, engagement check, height hold, estimation and the
