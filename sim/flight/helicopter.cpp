@@ -173,10 +173,10 @@ Helicopter::Helicopter(const Parameters& parameters) : params_(parameters)
     k_.dragX = k_.halfRho * P.dragAreaX;
     k_.dragY = k_.halfRho * P.sideArea * P.sideDragCoefficient;
     k_.dragZ = k_.halfRho * P.planArea * P.planDragCoefficient;
-    k_.stabiliserLift = P.stabiliserLiftSlope;
-    k_.finLift = P.finLiftSlope;
-    k_.stabiliserNormal = k_.halfRho * P.stabiliserArea;
-    k_.finNormal = k_.halfRho * P.finArea;
+    k_.stabiliserCos = std::cos(P.stabiliserIncidence);
+    k_.stabiliserSin = std::sin(P.stabiliserIncidence);
+    k_.finCos = std::cos(P.finIncidence);
+    k_.finSin = std::sin(P.finIncidence);
     // Where the horizontal stabiliser sits against the rotor's wake.
     k_.stabiliserBehindHub = P.stabiliserArm - P.hubAft;
     k_.stabiliserBelowHub = P.hubHeight - P.stabiliserHeight;
@@ -515,11 +515,16 @@ void Helicopter::fuselageAndTail(const Motion& m, const Outputs& rotor, Loads& l
     loads.force[1] -= k_.dragY * std::fabs(m.air[1]) * m.air[1];
     loads.force[2] -= k_.dragZ * std::fabs(m.air[2]) * m.air[2];
 
-    // A surface's normal force: lift linear in the local flow angle, rounding
-    // off (as a stall does) to what a flat plate across the flow gives. The
-    // rounding is smooth so the trim's Newton steps see a slope everywhere.
-    auto normalCoefficient = [](double slope, double alpha, double most) {
-        return most * std::tanh(slope * alpha / most);
+    // A surface's normal force on its local flow (along the surface, across
+    // it), C_N = a sin(alpha) / sqrt(1 + (a sin(alpha) / C_max)^2) times the
+    // dynamic pressure and area: linear in the flow angle for small angles,
+    // rounding off smoothly (as a stall does, and so the trim's Newton steps
+    // see a slope everywhere) to a flat plate's normal force across the flow.
+    // Written in the velocities, it needs one square root and no angle.
+    auto normalForce = [&](double along, double across, double area, double slope, double most) {
+        const double v2 = along * along + across * across;
+        const double lift = slope * across / most;
+        return v2 > 0.0 ? -k_.halfRho * area * slope * across * v2 / std::sqrt(v2 + lift * lift) : 0.0;
     };
     auto smoothStep = [](double t) {
         const double c = limit(t, 0.0, 1.0);
@@ -541,11 +546,12 @@ void Helicopter::fuselageAndTail(const Motion& m, const Outputs& rotor, Loads& l
             downwash = P.wakeDownwashFactor * rotor.inducedAtDisc * inside;
         }
         const double xs = -P.stabiliserArm, zs = -P.stabiliserHeight;
-        const double us = m.air[0] + q * zs;
+        const double us = std::fabs(m.air[0] + q * zs);
         const double ws = m.air[2] - q * xs - downwash;
-        const double alpha = std::atan2(ws, std::fabs(us)) + P.stabiliserIncidence;
-        const double fz = -k_.stabiliserNormal * (us * us + ws * ws)
-                        * normalCoefficient(k_.stabiliserLift, alpha, P.stabiliserMaxNormal);
+        // The flow turned into the surface's axes by its incidence.
+        const double along = us * k_.stabiliserCos - ws * k_.stabiliserSin;
+        const double across = ws * k_.stabiliserCos + us * k_.stabiliserSin;
+        const double fz = normalForce(along, across, P.stabiliserArea, P.stabiliserLiftSlope, P.stabiliserMaxNormal);
         loads.add({0.0, 0.0, fz}, {xs, 0.0, zs});
     }
     // Fin at (-arm, 0, -height), out of the main rotor's wake; its incidence
@@ -553,9 +559,10 @@ void Helicopter::fuselageAndTail(const Motion& m, const Outputs& rotor, Loads& l
     // rotor.
     {
         const double xf = -P.finArm, zf = -P.finHeight;
-        const double uf = m.air[0] + q * zf, vf = m.air[1] + r * xf - p * zf;
-        const double alpha = std::atan2(vf, std::fabs(uf)) - P.finIncidence;
-        const double fy = -k_.finNormal * (uf * uf + vf * vf) * normalCoefficient(k_.finLift, alpha, P.finMaxNormal);
+        const double uf = std::fabs(m.air[0] + q * zf), vf = m.air[1] + r * xf - p * zf;
+        const double along = uf * k_.finCos + vf * k_.finSin;
+        const double across = vf * k_.finCos - uf * k_.finSin;
+        const double fy = normalForce(along, across, P.finArea, P.finLiftSlope, P.finMaxNormal);
         loads.add({0.0, fy, 0.0}, {xf, 0.0, zf});
     }
 }

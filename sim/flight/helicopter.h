@@ -177,7 +177,7 @@ private:
         double invPolarInertia, invEngineTimeConstant, invRadius, invTailRadius;
         double stickStiffness, stickDamping;
         double rhoArea, profileFactor, tailRhoArea, tailProfileFactor, halfRho;
-        double dragX, dragY, dragZ, stabiliserLift, finLift, stabiliserNormal, finNormal, skidReach;
+        double dragX, dragY, dragZ, stabiliserCos, stabiliserSin, finCos, finSin, skidReach;
         double stabiliserBehindHub, stabiliserBelowHub, wakeEdgeWidth, invBarTimeConstant;
         double stepS;
     };
