@@ -177,12 +177,24 @@ int main(int argc, char** argv) {
     bool timing = false;
     bool checkOnly = false;
     std::optional<double> duration;
+    std::optional<int> delayFrames;
+    std::optional<double> frameJitter;
+    std::optional<uint64_t> jitterSeed;
     app.add_option("scenario", scenarioFiles, "Scenario files (TOML) to fly, one after the other")->required();
     app.add_option("-m,--module", modulePath,
                    "The gauge module to load (default: hover.so / hover.gau beside this program)");
     app.add_option("-a,--aircraft", aircraftOverride,
                    "Fly this aircraft instead of the scenario's: a name (bo105, uh1h, puma: aircraft/<name>.toml "
                    "beside this program) or a path to an aircraft file (default: the scenario's, else bo105)");
+    app.add_option("--delay-frames", delayFrames,
+                   "Frames between the module's axis event and the control moving in the flight model: 0, 1 or 2 "
+                   "(default: the scenario's, else 1)")
+        ->check(CLI::Range(0, 2));
+    app.add_option("--frame-jitter", frameJitter,
+                   "Vary each frame's length by a uniform amount within +-this many seconds, below half a frame "
+                   "(default: the scenario's, else 0)")
+        ->check(CLI::Range(0.0, host::kJitterFrameShare / host::kFrameRateRange.lowest));
+    app.add_option("--jitter-seed", jitterSeed, "Seed of the frame-length variation (default: the scenario's, else 1)");
     app.add_option("-t,--trace", tracePath, "Write a CSV trace of every frame to this file ('-': standard output)");
     app.add_option("--summary-json", summaryJsonPath,
                    "Write the summary (phases, grades, expectations with their worst values, notes) as JSON "
@@ -291,6 +303,13 @@ int main(int argc, char** argv) {
         }
         if (duration) {
             scenario->duration = *duration;
+        }
+        scenario->commandDelayFrames = delayFrames.value_or(scenario->commandDelayFrames);
+        scenario->frameJitterS = frameJitter.value_or(scenario->frameJitterS);
+        scenario->frameJitterSeed = jitterSeed.value_or(scenario->frameJitterSeed);
+        if (!(scenario->frameJitterS <= host::kJitterFrameShare / scenario->frameRate)) {
+            std::cerr << "hoversim: " << file << ": --frame-jitter must stay below half a frame\n";
+            return kCannotRun;
         }
         if (const std::string problem = checkPictureTimes(pictureOptions, scenario->duration); !problem.empty()) {
             std::cerr << "hoversim: " << problem << "\n";

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <deque>
+#include <random>
 
 #include "sim/host/aircraft.h"
 #include "sim/host/gauge_host.h"
@@ -162,6 +164,13 @@ private:
     double northFt_ = 0.0;
     double eastFt_ = 0.0;
     uint64_t lampMismatches_ = 0;
+    // The host's event queue: the controls as they stood after each of the
+    // last commandDelayFrames updates, oldest first, not yet felt by the
+    // flight model.
+    std::deque<ControlPositions> pendingControls_;
+    // Frame lengths vary by up to the scenario's jitter, from its seed.
+    std::mt19937_64 jitterSource_;
+    double frameLength();
 };
 
 bool ScenarioRun::start() {
@@ -200,6 +209,8 @@ bool ScenarioRun::start() {
     controls.throttle = start.throttle.value_or(controls.throttle);
     gaugeHost_.controls() = controls;
     aircraft_.setControls(controls);
+    pendingControls_.assign(static_cast<size_t>(scenario_.commandDelayFrames), controls);
+    jitterSource_.seed(scenario_.frameJitterSeed);
 
     showMainWindow();
     setUpJoystick(scenario_.usesStick());
@@ -325,7 +336,11 @@ Frame ScenarioRun::flyFrame(int64_t k) {
     }
     gaugeHost_.preUpdate();
     readCommands(gaugeHost_.events(), f);
-    aircraft_.setControls(gaugeHost_.controls());
+    // The flight model feels the controls as they stood commandDelayFrames
+    // updates ago.
+    pendingControls_.push_back(gaugeHost_.controls());
+    aircraft_.setControls(pendingControls_.front());
+    pendingControls_.pop_front();
 
     f.panel = panel_->draw([this](uint32_t token) { return gaugeHost_.token(token); }, failure21_);
     if (f.panel.lampLit && *f.panel.lampLit != f.commanding) {
@@ -380,10 +395,22 @@ void ScenarioRun::advance() {
     }
     const double vn = gaugeHost_.token(kTokenVelocityNorth);
     const double ve = gaugeHost_.token(kTokenVelocityEast);
-    aircraft_.advance(dt_);
-    simTime_ += dt_;
-    northFt_ += vn * dt_;
-    eastFt_ += ve * dt_;
+    const double length = frameLength();
+    aircraft_.advance(length);
+    simTime_ += length;
+    northFt_ += vn * length;
+    eastFt_ += ve * length;
+}
+
+// 1 / fps plus a uniform amount within the jitter. The deviate is formed
+// from the generator's bits here, not by a library distribution, so every
+// build flies the same sequence.
+double ScenarioRun::frameLength() {
+    if (scenario_.frameJitterS <= 0.0) {
+        return dt_;
+    }
+    const double unit = static_cast<double>(jitterSource_() >> 11) * 0x1.0p-53;
+    return dt_ + (2.0 * unit - 1.0) * scenario_.frameJitterS;
 }
 
 void ScenarioRun::report() {

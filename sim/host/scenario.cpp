@@ -408,8 +408,9 @@ void checkWithinRun(const Scenario& scenario, const std::vector<Where>& eventPla
 Scenario readScenario(const toml::table& root) {
     const Where where;
     allowOnly(root, where,
-              {"name", "description", "aircraft", "frame_rate", "duration", "parameters", "service_order", "start",
-               "wind", "event", "expect", "phase"});
+              {"name", "description", "aircraft", "frame_rate", "command_delay_frames", "frame_jitter_s",
+               "frame_jitter_seed", "duration", "parameters", "service_order", "start", "wind", "event", "expect",
+               "phase"});
     Scenario scenario;
     scenario.name = text(root, "name", where).value_or("");
     scenario.description = text(root, "description", where).value_or("");
@@ -424,6 +425,27 @@ Scenario readScenario(const toml::table& root) {
             fail(frameRate->where, "frame_rate must be a whole number of frames per second");
         }
         scenario.frameRate = static_cast<int>(frameRate->value);
+    }
+    if (std::optional<Read> delay = readNumber(root, "command_delay_frames", where)) {
+        checkRange(delay->value, kCommandDelayRange.lowest, kCommandDelayRange.highest, delay->where,
+                   "command_delay_frames");
+        if (delay->value != std::floor(delay->value)) {
+            fail(delay->where, "command_delay_frames must be 0, 1 or 2");
+        }
+        scenario.commandDelayFrames = static_cast<int>(delay->value);
+    }
+    // A frame may come early or late by less than half a frame, so that the
+    // frames keep their order and none has a length of 0 or less.
+    if (std::optional<Read> jitter = readNumber(root, "frame_jitter_s", where)) {
+        checkRange(jitter->value, 0.0, kJitterFrameShare / scenario.frameRate, jitter->where, "frame_jitter_s");
+        scenario.frameJitterS = jitter->value;
+    }
+    if (std::optional<Read> seed = readNumber(root, "frame_jitter_seed", where)) {
+        checkRange(seed->value, kSeedRange.lowest, kSeedRange.highest, seed->where, "frame_jitter_seed");
+        if (seed->value != std::floor(seed->value)) {
+            fail(seed->where, "frame_jitter_seed must be a whole number");
+        }
+        scenario.frameJitterSeed = static_cast<uint64_t>(seed->value);
     }
     scenario.duration = number(root, "duration", where, kDurationRange, scenario.duration);
     scenario.parameters = text(root, "parameters", where).value_or("");
@@ -502,6 +524,13 @@ std::string scenarioFormatHelp() {
                  scenario's folder) or a path relative to the scenario's folder;
                  default "bo105", the Bo-105 class. --aircraft overrides it.
   frame_rate = 18                        host frames per second, whole, )" + r(kFrameRateRange) + R"(
+  command_delay_frames = 1               frames between the module's axis event and the
+                 control moving in the flight model: 0, 1 (default) or 2. The
+                 host's own control table (the position readings) moves at once.
+  frame_jitter_s = 0.005                 each frame lasts 1 / frame_rate plus a uniform
+                 random amount within +-this (s, below half a frame; default 0);
+                 the flight model flies it and the time reading shows it
+  frame_jitter_seed = 1                  seed of that random sequence
   duration = 90                          seconds of host time, )" + r(kDurationRange) + R"(
   parameters = "KprUp 1.5"               the panel's parameter string for the gauge
   service_order = "install_then_connect"  the simulator's order of the first two

@@ -29,6 +29,9 @@ struct Range {
 inline constexpr Range kDurationRange{0.1, 36000.0};      // s of host time
 inline constexpr Range kTimeRange{0.0, kDurationRange.highest};  // s, moments in the run
 inline constexpr Range kFrameRateRange{18.0, 60.0};      // host frames per second
+inline constexpr Range kCommandDelayRange{0.0, 2.0};     // whole host frames
+// Frame-length jitter stays below this share of a frame.
+inline constexpr double kJitterFrameShare = 0.49;
 inline constexpr Range kStartHeightRange{1.0, 5000.0};   // ft
 inline constexpr Range kHeightRange{0.0, 5000.0};        // ft, targets to measure against
 inline constexpr Range kStartSpeedRange{0.0, 120.0};     // kt
@@ -157,6 +160,10 @@ enum class ServiceOrder { kInstallThenConnect, kConnectThenInstall };
 // The helicopter a scenario flies when it names none.
 inline constexpr const char* kDefaultAircraft = "bo105";
 
+// The host's event queue moves a control this many frames after the module
+// sent the axis event, unless a scenario says otherwise.
+constexpr int kDefaultCommandDelayFrames = 1;
+
 struct Scenario {
     std::string name;
     std::string description;
@@ -166,6 +173,9 @@ struct Scenario {
     std::string aircraft = kDefaultAircraft;
     std::string aircraftBase;
     int frameRate = 18;
+    int commandDelayFrames = kDefaultCommandDelayFrames;  // 0, 1 or 2
+    double frameJitterS = 0.0;     // each frame's length varies by up to this, s
+    uint64_t frameJitterSeed = 1;
     double duration = 60.0;
     std::string parameters;
     ServiceOrder serviceOrder = ServiceOrder::kInstallThenConnect;
