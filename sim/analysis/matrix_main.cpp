@@ -17,6 +17,7 @@
 
 #include "sim/analysis/hold_analysis.h"
 #include "sim/flight/aircraft_file.h"
+#include "sim/host/report.h"
 #include "sim/host/runner.h"
 #include "sim/host/scenario.h"
 
