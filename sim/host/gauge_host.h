@@ -25,6 +25,11 @@ struct ControlPositions {
     double throttle = 0.0;  // 0 .. 16384, collective
 };
 
+// The order of the host's first two service calls. The simulator installs a
+// gauge before it connects the panel window; a host that connects first is
+// the other order the gauge may meet.
+enum class ServiceOrder { kInstallThenConnect, kConnectThenInstall };
+
 struct SentEvent {
     uint32_t id;
     int32_t value;

@@ -41,9 +41,10 @@ std::string areaNames() {
     return names;
 }
 
-const MouseRect* hitTest(const MouseRect* table, PixelPoint point) {
+std::vector<PlacedArea> placedAreas(const MouseRect* table) {
+    std::vector<PlacedArea> areas;
     if (table == nullptr) {
-        return nullptr;
+        return areas;
     }
     // Nested groups shift their areas by the group box's corner.
     int32_t originX = 0;
@@ -53,7 +54,7 @@ const MouseRect* hitTest(const MouseRect* table, PixelPoint point) {
         const MouseRect& record = table[i];
         switch (record.kind) {
         case kMouseEndOfTable:
-            return nullptr;
+            return areas;
         case kMouseGroupStart:
             groups.emplace_back(originX, originY);
             originX += record.x;
@@ -66,18 +67,23 @@ const MouseRect* hitTest(const MouseRect* table, PixelPoint point) {
                 groups.pop_back();
             }
             break;
-        case kMouseArea: {
-            const int64_t left = int64_t{originX} + record.x;
-            const int64_t top = int64_t{originY} + record.y;
-            const bool inside = point.x >= left && point.x < left + record.width &&
-                                point.y >= top && point.y < top + record.height;
-            if (inside && (record.eventMask & kMouseLeftSingle) != 0 && record.handler != nullptr) {
-                return &record;
-            }
+        case kMouseArea:
+            areas.push_back(PlacedArea{&record, int64_t{originX} + record.x, int64_t{originY} + record.y});
             break;
-        }
         default:
             break;
+        }
+    }
+    return areas;
+}
+
+const MouseRect* hitTest(const MouseRect* table, PixelPoint point) {
+    for (const PlacedArea& area : placedAreas(table)) {
+        const MouseRect& record = *area.record;
+        const bool inside = point.x >= area.left && point.x < area.left + record.width && point.y >= area.top &&
+                            point.y < area.top + record.height;
+        if (inside && (record.eventMask & kMouseLeftSingle) != 0 && record.handler != nullptr) {
+            return &record;
         }
     }
     return nullptr;

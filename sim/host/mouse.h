@@ -28,9 +28,18 @@ std::span<const NamedPoint> namedPoints();
 std::optional<PixelPoint> pointOf(std::string_view areaName);
 std::string areaNames();  // "power, guard, ..." for help texts
 
-// The area of the table that a left click at `point` reaches, or null. Areas
-// lie relative to their group's box; a table runs to its end record (or at
-// most kMaxRecords records, for a table that lacks one).
+// Every area of the table with its place on the face, in table order. Areas
+// lie relative to their group's box, and nested groups add up; a table runs
+// to its end record (or at most kMaxRecords records, for a table that lacks
+// one).
+struct PlacedArea {
+    const MouseRect* record;
+    int64_t left;
+    int64_t top;
+};
+std::vector<PlacedArea> placedAreas(const MouseRect* table);
+
+// The area of the table that a left click at `point` reaches, or null.
 const MouseRect* hitTest(const MouseRect* table, PixelPoint point);
 constexpr int kMaxRecords = 256;
 

@@ -9,13 +9,14 @@ namespace host {
 namespace {
 
 constexpr int kMaxDepth = 32;
-constexpr int kMaxListLength = 64;
+constexpr int kMaxListLength = 256;
 constexpr size_t kMaxElements = 512;
 constexpr int kMaxFailureEntries = 16;
 constexpr size_t kGuardBytes = 16;
 constexpr char kGuardByte = '\x5a';
 // A text element that names no character count still gets room for a line.
 constexpr size_t kDefaultTextLength = 32;
+constexpr uint32_t kLongestTextCount = 255;
 
 // Bitmap ids of the face's icons and of the set-point marker.
 constexpr int32_t kPowerSwitchBitmap = 50;
@@ -49,6 +50,46 @@ void fill(HostVar& slot, const TokenSource& tokens) {
     }
 }
 
+std::string where(const GaugeElement* element) {
+    return "(" + std::to_string(element->x) + "," + std::to_string(element->y) + ")";
+}
+
+// What the face's own icons and markers tell the host.
+void readIcon(const GaugeElement* element, double value, PanelReading& reading) {
+    switch (element->bitmapId) {
+    case kPowerSwitchBitmap:
+        reading.powerOn = value == 1.0;
+        break;
+    case kGuardBitmap:
+        reading.guardOpen = value == 1.0;
+        break;
+    case kLampBitmap:
+        reading.lampLit = value == 0.0;
+        break;
+    case kScreenBitmap:
+        reading.screenOn = value == 0.0 && (element->drawFlags & kDrawHidden) == 0;
+        break;
+    default:
+        break;
+    }
+}
+
+// The speed cross carries forward on y (drawn upwards, so negated) and right
+// on x; the yaw scale only x, the vertical scale only y.
+void readMarker(const ElementVisit& v, PanelReading& reading) {
+    if (v.element->bitmapId != kSetMarkerBitmap) {
+        return;
+    }
+    if (v.xValue && v.yValue) {
+        reading.rightSpeedSet = *v.xValue;
+        reading.forwardSpeedSet = -*v.yValue;
+    } else if (v.xValue) {
+        reading.turnRateSet = *v.xValue;
+    } else if (v.yValue) {
+        reading.upSpeedSet = -*v.yValue;
+    }
+}
+
 }  // namespace
 
 Panel::Panel(GaugeHeader* gauge) : gauge_(gauge) {
@@ -61,12 +102,14 @@ Panel::Panel(GaugeHeader* gauge) : gauge_(gauge) {
             continue;
         }
         auto* text = reinterpret_cast<TextElement*>(element);
-        const size_t length =
-            text->charCount > 0 && text->charCount < 256 ? text->charCount + 1 : kDefaultTextLength;
+        const size_t length = text->charCount > 0 && text->charCount <= kLongestTextCount
+                                  ? text->charCount + 1
+                                  : kDefaultTextLength;
         Text entry{text, std::vector<char>(length + kGuardBytes, kGuardByte), length};
         texts_.push_back(std::move(entry));
         text->buffer = texts_.back().buffer.data();
     }
+    frame_.elements.reserve(elements_.size());
 }
 
 void Panel::fault(const std::string& description) {
@@ -83,8 +126,11 @@ void Panel::collect(ElementList* list, int depth) {
         fault("the element tree is nested deeper than " + std::to_string(kMaxDepth));
         return;
     }
-    for (int i = 0; i < kMaxListLength && list[i] != nullptr; ++i) {
+    for (int i = 0; i < kMaxListLength; ++i) {
         GaugeElement* element = list[i];
+        if (element == nullptr) {
+            return;
+        }
         if (std::find(elements_.begin(), elements_.end(), element) != elements_.end()) {
             fault("an element appears twice in the element tree");
             continue;
@@ -94,46 +140,45 @@ void Panel::collect(ElementList* list, int depth) {
             return;
         }
         elements_.push_back(element);
+        depths_.push_back(depth);
         collect(element->overlays, depth + 1);
     }
+    fault("an element list is longer than " + std::to_string(kMaxListLength) + " entries");
 }
 
-PanelReading Panel::draw(const TokenSource& tokens, bool panelLightsFailed) {
-    PanelReading reading;
-    for (GaugeElement* element : elements_) {
-        if (panelLightsFailed && hiddenByPanelFailure(element)) {
-            continue;
+const PanelFrame& Panel::walk(const TokenSource& tokens, bool panelLightsFailed) {
+    frame_.elements.clear();
+    frame_.reading = PanelReading{};
+    for (size_t i = 0; i < elements_.size(); ++i) {
+        ElementVisit v;
+        v.element = elements_[i];
+        v.depth = depths_[i];
+        v.failed = panelLightsFailed && hiddenByPanelFailure(v.element);
+        if (!v.failed) {
+            visit(v, tokens, frame_.reading);
+            ++frame_.reading.elementsDrawn;
         }
-        drawElement(element, tokens, reading);
-        ++reading.elementsDrawn;
+        v.drawFlags = v.element->drawFlags;
+        frame_.elements.push_back(std::move(v));
     }
-    return reading;
+    return frame_;
 }
 
-void Panel::drawElement(GaugeElement* element, const TokenSource& tokens, PanelReading& reading) {
+double Panel::call(ElementCallback callback, GaugeElement* element) {
+    ++callbackCalls_;
+    return callback(element);
+}
+
+void Panel::visit(ElementVisit& v, const TokenSource& tokens, PanelReading& reading) {
+    GaugeElement* element = v.element;
     switch (element->kind) {
     case kElementIcon: {
         auto* icon = reinterpret_cast<IconElement*>(element);
         fill(icon->var, tokens);
-        if (icon->callback == nullptr) {
-            break;
-        }
-        const double value = icon->callback(element);
-        switch (element->bitmapId) {
-        case kPowerSwitchBitmap:
-            reading.powerOn = value == 1.0;
-            break;
-        case kGuardBitmap:
-            reading.guardOpen = value == 1.0;
-            break;
-        case kLampBitmap:
-            reading.lampLit = value == 0.0;
-            break;
-        case kScreenBitmap:
-            reading.screenOn = value == 0.0 && (element->drawFlags & kDrawHidden) == 0;
-            break;
-        default:
-            break;
+        if (icon->callback != nullptr) {
+            v.value = call(icon->callback, element);
+            v.called = true;
+            readIcon(element, *v.value, reading);
         }
         break;
     }
@@ -141,27 +186,15 @@ void Panel::drawElement(GaugeElement* element, const TokenSource& tokens, PanelR
         auto* slider = reinterpret_cast<SliderElement*>(element);
         fill(slider->xVar, tokens);
         fill(slider->yVar, tokens);
-        std::optional<double> x;
-        std::optional<double> y;
         if (slider->xCallback != nullptr) {
-            x = slider->xCallback(element);
+            v.xValue = call(slider->xCallback, element);
+            v.called = true;
         }
         if (slider->yCallback != nullptr) {
-            y = slider->yCallback(element);
+            v.yValue = call(slider->yCallback, element);
+            v.called = true;
         }
-        if (element->bitmapId == kSetMarkerBitmap) {
-            // The speed cross carries forward on y (drawn upwards, so
-            // negated) and right on x; the yaw scale only x, the vertical
-            // scale only y.
-            if (x && y) {
-                reading.rightSpeedSet = *x;
-                reading.forwardSpeedSet = -*y;
-            } else if (x) {
-                reading.turnRateSet = *x;
-            } else if (y) {
-                reading.upSpeedSet = -*y;
-            }
-        }
+        readMarker(v, reading);
         break;
     }
     case kElementText: {
@@ -169,38 +202,7 @@ void Panel::drawElement(GaugeElement* element, const TokenSource& tokens, PanelR
         for (HostVar& slot : text->vars) {
             fill(slot, tokens);
         }
-        if (text->callback == nullptr) {
-            break;
-        }
-        auto entry = std::find_if(texts_.begin(), texts_.end(),
-                                  [text](const Text& t) { return t.element == text; });
-        if (entry == texts_.end()) {
-            break;
-        }
-        // The buffer pointer is a host field; put it back in case the
-        // module wrote over it.
-        text->buffer = entry->buffer.data();
-        std::fill(entry->buffer.begin(), entry->buffer.end(), kGuardByte);
-        const double value = text->callback(element);
-        const char* begin = entry->buffer.data();
-        const char* end = begin + entry->length;
-        const char* terminator = std::find(begin, end, '\0');
-        if (std::any_of(entry->buffer.begin() + static_cast<std::ptrdiff_t>(entry->length),
-                        entry->buffer.end(), [](char c) { return c != kGuardByte; })) {
-            fault("a text callback wrote past its " + std::to_string(entry->length) +
-                  "-byte buffer at (" + std::to_string(element->x) + "," +
-                  std::to_string(element->y) + ")");
-        } else if (terminator == end) {
-            fault("a text callback left its text unterminated at (" + std::to_string(element->x) +
-                  "," + std::to_string(element->y) + ")");
-        }
-        const bool isTarget = element->x == kTargetTextX && element->y == kTargetTextY;
-        if (isTarget) {
-            reading.targetHeightFt = value;
-            if (terminator != end) {
-                reading.targetHeightText.assign(begin, terminator);
-            }
-        }
+        callText(text, v, reading);
         break;
     }
     case kElementMovingImage: {
@@ -208,12 +210,50 @@ void Panel::drawElement(GaugeElement* element, const TokenSource& tokens, PanelR
         fill(moving->xVar, tokens);
         fill(moving->yVar, tokens);
         if (moving->yCallback != nullptr) {
-            moving->yCallback(element);
+            v.value = call(moving->yCallback, element);
+            v.called = true;
         }
         break;
     }
     default:
+        // A static image has nothing to call; other kinds are the
+        // renderer's to refuse.
         break;
+    }
+}
+
+void Panel::callText(TextElement* text, ElementVisit& v, PanelReading& reading) {
+    GaugeElement* element = &text->base;
+    if (text->callback == nullptr) {
+        return;
+    }
+    auto entry = std::find_if(texts_.begin(), texts_.end(), [text](const Text& t) { return t.element == text; });
+    if (entry == texts_.end()) {
+        return;
+    }
+    // The buffer pointer is a host field; put it back in case the module
+    // wrote over it.
+    text->buffer = entry->buffer.data();
+    std::fill(entry->buffer.begin(), entry->buffer.end(), kGuardByte);
+    const double value = call(text->callback, element);
+    v.value = value;
+    v.called = true;
+    const char* begin = entry->buffer.data();
+    const char* end = begin + entry->length;
+    const char* terminator = std::find(begin, end, '\0');
+    v.text.assign(begin, terminator);
+    if (std::any_of(entry->buffer.begin() + static_cast<std::ptrdiff_t>(entry->length), entry->buffer.end(),
+                    [](char c) { return c != kGuardByte; })) {
+        fault("a text callback wrote past its " + std::to_string(entry->length) + "-byte buffer at " +
+              where(element));
+    } else if (terminator == end) {
+        fault("a text callback left its text unterminated at " + where(element));
+    }
+    if (element->x == kTargetTextX && element->y == kTargetTextY) {
+        reading.targetHeightFt = value;
+        if (terminator != end) {
+            reading.targetHeightText.assign(begin, terminator);
+        }
     }
 }
 

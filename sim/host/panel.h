@@ -1,11 +1,25 @@
 // SPDX-License-Identifier: MIT
 //
-// The host drawing the gauge: it walks the element tree the gauge header
-// points to, fills each element's variable slots, gives each text element a
-// buffer, and calls every value callback. Nothing is painted; what the host
-// keeps is what the callbacks returned, which is all a host can learn of the
+// The host's pass over the gauge's face each frame: it walks the element
+// tree the gauge header points to, fills each element's variable slots,
+// gives each text element a buffer, and calls every value callback, once.
+// What it keeps is what the callbacks returned, element by element (the
+// walk a renderer paints from), and what a host can learn from it of the
 // unit's state: the switch, the guard and the lamp from their icons, the
 // set points from their markers and the target height from its readout.
+//
+// How this host walks what the records leave to the host:
+// - An element comes first, then each element of its overlay list in
+//   order, each followed by its own list.
+// - An element whose failure list asks for action 3 under failure 21 is
+//   neither called nor drawn while that failure is active; the elements of
+//   its overlay list carry their own failure lists and are judged by those.
+// - Every other element's callbacks are called, also under an element that
+//   hides itself (draw flag bit 25): hiding is a matter of what is painted,
+//   and the readouts under a hidden screen still tell the host their values.
+// - The host owns each text element's buffer: character count + 1 bytes
+//   (32 when the record names no count), put into the record before every
+//   call, followed by guard bytes that tell when a callback wrote past it.
 #ifndef HOVER_SIM_HOST_PANEL_H
 #define HOVER_SIM_HOST_PANEL_H
 
@@ -19,8 +33,8 @@
 
 namespace host {
 
-// What one drawing showed. A value is absent when no element shows it or
-// when its element was not drawn (hidden by the active failure).
+// What one walk showed. A value is absent when no element shows it or when
+// its element was not called (hidden by the active failure).
 struct PanelReading {
     std::optional<bool> powerOn;       // the toggle lever up
     std::optional<bool> guardOpen;     // the cover flipped up
@@ -35,6 +49,25 @@ struct PanelReading {
     int elementsDrawn = 0;
 };
 
+// One element as the walk met it.
+struct ElementVisit {
+    GaugeElement* element = nullptr;
+    int depth = 0;                 // 0 for the root list
+    bool failed = false;           // hidden by the active failure: not called
+    bool called = false;           // a callback of it was called
+    std::optional<double> value;   // icon, text; the y callback of a moving image
+    std::optional<double> xValue;  // a slider's x callback
+    std::optional<double> yValue;  // a slider's y callback
+    uint32_t drawFlags = 0;        // as its callbacks left them
+    std::string text;              // a text element's text, up to its terminator
+};
+
+// One frame's walk, in drawing order.
+struct PanelFrame {
+    std::vector<ElementVisit> elements;
+    PanelReading reading;
+};
+
 // The host tokens a slot may name, by number.
 using TokenSource = std::function<double(uint32_t)>;
 
@@ -42,12 +75,19 @@ class Panel {
 public:
     explicit Panel(GaugeHeader* gauge);
 
+    GaugeHeader* gauge() const { return gauge_; }
+
     // Whether the gauge has an element tree at all.
     bool hasElements() const { return !elements_.empty(); }
 
-    // One drawing. While `panelLightsFailed`, elements whose failure list
-    // hides them under failure 21 are neither drawn nor called.
-    PanelReading draw(const TokenSource& tokens, bool panelLightsFailed);
+    // One walk: every callback on the way called once. While
+    // `panelLightsFailed`, elements whose failure list hides them under
+    // failure 21 are neither called nor drawn.
+    const PanelFrame& walk(const TokenSource& tokens, bool panelLightsFailed);
+    const PanelFrame& frame() const { return frame_; }
+
+    // Value callbacks called so far, over all walks.
+    uint64_t callbackCalls() const { return callbackCalls_; }
 
     // Faults seen in the module's records or callbacks (a text written past
     // its buffer, an element list that loops), each described once.
@@ -61,12 +101,17 @@ private:
     };
 
     void collect(ElementList* list, int depth);
-    void drawElement(GaugeElement* element, const TokenSource& tokens, PanelReading& reading);
+    void visit(ElementVisit& visit, const TokenSource& tokens, PanelReading& reading);
+    double call(ElementCallback callback, GaugeElement* element);
+    void callText(TextElement* text, ElementVisit& visit, PanelReading& reading);
     void fault(const std::string& description);
 
     GaugeHeader* gauge_;
     std::vector<GaugeElement*> elements_;  // in drawing order
+    std::vector<int> depths_;
     std::vector<Text> texts_;
+    PanelFrame frame_;
+    uint64_t callbackCalls_ = 0;
     std::vector<std::string> faults_;
 };
 

@@ -8,10 +8,7 @@
 #include <random>
 
 #include "sim/host/aircraft.h"
-#include "sim/host/gauge_host.h"
-#include "sim/host/module_library.h"
-#include "sim/host/mouse.h"
-#include "sim/host/panel.h"
+#include "sim/host/gauge_session.h"
 #include "sim/host/platform_edge.h"
 #include "sim/host/trace.h"
 #include "sim/units.h"
@@ -66,7 +63,6 @@ void readCommands(const std::vector<SentEvent>& events, Frame& f) {
 plot::FlightSample plotSample(const Frame& f, const GaugeHost& gaugeHost, double headingTurnedDeg,
                               double bankRightDeg) {
     constexpr double kDegreesPerYawUnit = 360.0 / 65536.0;
-    constexpr double kKnotsPerMetrePerSecond = 1.944;  // the gauge's own knot
     const double psi = f.headingDeg * 3.141592653589793 / 180.0;
     const double vn = gaugeHost.token(kTokenVelocityNorth) * units::kKnotsPerFootPerSecond;
     const double ve = gaugeHost.token(kTokenVelocityEast) * units::kKnotsPerFootPerSecond;
@@ -74,7 +70,7 @@ plot::FlightSample plotSample(const Frame& f, const GaugeHost& gaugeHost, double
         return c ? std::optional<double>(*c) : std::nullopt;
     };
     const auto knots = [](const std::optional<double>& metresPerSecond) {
-        return metresPerSecond ? std::optional<double>(*metresPerSecond * kKnotsPerMetrePerSecond) : std::nullopt;
+        return metresPerSecond ? std::optional<double>(*metresPerSecond * units::kKnotsPerMetrePerSecond) : std::nullopt;
     };
     plot::FlightSample s;
     s.timeS = f.hostTime;
@@ -140,11 +136,7 @@ private:
     const int64_t frameCount_;
 
     Aircraft aircraft_;
-    ModuleLibrary library_;
-    std::string modulePath_;
-    GaugeHost gaugeHost_;
-    std::optional<Mouse> mouse_;
-    std::optional<Panel> panel_;
+    GaugeSession session_;
 #ifdef HOVERSIM_PICTURES
     panel::RunPictures pictures_;
     std::optional<plot::FlightPlot> flightPlot_;
@@ -183,47 +175,25 @@ bool ScenarioRun::start() {
         result_.notes.push_back(trimWarning);
     }
 
-    modulePath_ = options_.modulePath.empty() ? ModuleLibrary::besideProgram() : options_.modulePath;
-    if (!library_.open(modulePath_)) {
-        // The loader's own message may name the file already.
-        std::string why = library_.error();
-        if (why.rfind(modulePath_ + ": ", 0) == 0) {
-            why.erase(0, modulePath_.size() + 2);
-        }
-        result_.error = "cannot load the module " + modulePath_ + ": " + why;
-        return false;
-    }
-    if (!gaugeHost_.attach(library_.linkage(), library_.imports(), scenario_.parameters, result_.error)) {
-        return false;
-    }
-    if (library_.linkage()->init != nullptr) {
-        library_.linkage()->init();
-    }
-
     // The pilot's controls stand at the trim, or where the scenario puts them.
-    ControlPositions controls = aircraft_.trimControls();
+    SessionSetup setup;
+    setup.modulePath = options_.modulePath;
+    setup.parameters = scenario_.parameters;
+    setup.order = scenario_.serviceOrder;
+    setup.withJoystick = scenario_.usesStick();
+    setup.controls = aircraft_.trimControls();
     const StartState& start = scenario_.start;
-    controls.elevator = start.elevator.value_or(controls.elevator);
-    controls.aileron = start.aileron.value_or(controls.aileron);
-    controls.rudder = start.rudder.value_or(controls.rudder);
-    controls.throttle = start.throttle.value_or(controls.throttle);
-    gaugeHost_.controls() = controls;
-    aircraft_.setControls(controls);
-    pendingControls_.assign(static_cast<size_t>(scenario_.commandDelayFrames), controls);
+    setup.controls.elevator = start.elevator.value_or(setup.controls.elevator);
+    setup.controls.aileron = start.aileron.value_or(setup.controls.aileron);
+    setup.controls.rudder = start.rudder.value_or(setup.controls.rudder);
+    setup.controls.throttle = start.throttle.value_or(setup.controls.throttle);
+    aircraft_.setControls(setup.controls);
+    pendingControls_.assign(static_cast<size_t>(scenario_.commandDelayFrames), setup.controls);
     jitterSource_.seed(scenario_.frameJitterSeed);
-
-    showMainWindow();
-    setUpJoystick(scenario_.usesStick());
-    if (scenario_.serviceOrder == ServiceOrder::kInstallThenConnect) {
-        gaugeHost_.preInstall(library_.instanceHandle());
-        gaugeHost_.connectToWindow();
-    } else {
-        gaugeHost_.connectToWindow();
-        gaugeHost_.preInstall(library_.instanceHandle());
+    if (!session_.open(setup, result_.error)) {
+        return false;
     }
 
-    mouse_.emplace(gaugeHost_.gauge()->mouseRects);
-    panel_.emplace(gaugeHost_.gauge());
 #ifdef HOVERSIM_PICTURES
     panel::PictureRequest request;
     request.times = options_.panelTimes;
@@ -232,7 +202,7 @@ bool ScenarioRun::start() {
     request.bitmaps = options_.bitmapDirectory;
     request.scale = options_.panelScale;
     std::string pictureError;
-    if (!pictures_.start(gaugeHost_.gauge(), modulePath_, request, pictureError)) {
+    if (!pictures_.start(session_.host().gauge(), session_.modulePath(), request, pictureError)) {
         result_.notes.push_back("no panel pictures: " + pictureError);
     }
     flightPlot_.emplace(scenario_.name + (scenario_.description.empty() ? "" : ": " + scenario_.description));
@@ -246,18 +216,14 @@ void ScenarioRun::fly() {
     }
     const auto wallStart = std::chrono::steady_clock::now();
     for (int64_t k = 0; k < frameCount_; ++k) {
-        gaugeHost_.clearEvents();
+        session_.host().clearEvents();
         Frame f = flyFrame(k);
         record(f);
         advance();
     }
     result_.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
 
-    gaugeHost_.preKill();
-    if (library_.linkage()->deinit != nullptr) {
-        library_.linkage()->deinit();
-    }
-    hideMainWindow();
+    session_.close();
     result_.flown = true;
     result_.frames = frameCount_;
 }
@@ -265,11 +231,11 @@ void ScenarioRun::fly() {
 // Between frames: a held button comes up or repeats, the scenario acts.
 void ScenarioRun::applyEvents(int64_t k, Frame& f) {
     if (releaseFrame_ >= 0 && k >= releaseFrame_) {
-        mouse_->release();
+        session_.mouse().release();
         releaseFrame_ = -1;
         addAction(f.actions, "release");
     }
-    mouse_->frame(fps_);
+    session_.mouse().frame(fps_);
     while (nextEvent_ < scenario_.events.size() && frameOf(scenario_.events[nextEvent_].at, fps_) <= k) {
         applyEvent(scenario_.events[nextEvent_++], f);
     }
@@ -293,7 +259,7 @@ void ScenarioRun::applyEvent(const TimedEvent& e, Frame& f) {
         addAction(f.actions, "engine power " + fixed(*e.enginePower, 2));
     }
     if (e.controls) {
-        ControlPositions& c = gaugeHost_.controls();
+        ControlPositions& c = session_.host().controls();
         c.elevator = e.controls->elevator.value_or(c.elevator);
         c.aileron = e.controls->aileron.value_or(c.aileron);
         c.rudder = e.controls->rudder.value_or(c.rudder);
@@ -311,11 +277,11 @@ void ScenarioRun::applyEvent(const TimedEvent& e, Frame& f) {
         addAction(f.actions, "stick");
     }
     if (e.click) {
-        const bool hit = mouse_->click(*pointOf(*e.click));
+        const bool hit = session_.mouse().click(*pointOf(*e.click));
         addAction(f.actions, "click " + *e.click + (hit ? "" : " (no area)"));
     }
     if (e.hold) {
-        const bool hit = mouse_->press(*pointOf(*e.hold));
+        const bool hit = session_.mouse().press(*pointOf(*e.hold));
         releaseFrame_ = frameOf(e.at + e.holdFor, fps_);
         addAction(f.actions, "hold " + *e.hold + (hit ? "" : " (no area)"));
     }
@@ -329,20 +295,20 @@ Frame ScenarioRun::flyFrame(int64_t k) {
     f.hostTime = static_cast<double>(k) * dt_;
     applyEvents(k, f);
 
-    aircraft_.serve(gaugeHost_);
-    gaugeHost_.setToken(kTokenSimulationTime, simTime_);
+    aircraft_.serve(session_.host());
+    session_.host().setToken(kTokenSimulationTime, simTime_);
     for (size_t i = 0; i < kTraceTokenCount; ++i) {
-        f.tokens[i] = gaugeHost_.token(kTraceTokens[i].id);
+        f.tokens[i] = session_.host().token(kTraceTokens[i].id);
     }
-    gaugeHost_.preUpdate();
-    readCommands(gaugeHost_.events(), f);
+    session_.host().preUpdate();
+    readCommands(session_.host().events(), f);
     // The flight model feels the controls as they stood commandDelayFrames
     // updates ago.
-    pendingControls_.push_back(gaugeHost_.controls());
+    pendingControls_.push_back(session_.host().controls());
     aircraft_.setControls(pendingControls_.front());
     pendingControls_.pop_front();
 
-    f.panel = panel_->draw([this](uint32_t token) { return gaugeHost_.token(token); }, failure21_);
+    f.panel = session_.walk(failure21_).reading;
     if (f.panel.lampLit && *f.panel.lampLit != f.commanding) {
         ++lampMismatches_;
     }
@@ -350,12 +316,12 @@ Frame ScenarioRun::flyFrame(int64_t k) {
     f.simTime = simTime_;
     f.paused = paused_;
     f.failure21 = failure21_;
-    const double vn = gaugeHost_.token(kTokenVelocityNorth);
-    const double ve = gaugeHost_.token(kTokenVelocityEast);
-    f.heightFt = gaugeHost_.token(kTokenRadarHeight) * units::kFeetPerMetre;
+    const double vn = session_.host().token(kTokenVelocityNorth);
+    const double ve = session_.host().token(kTokenVelocityEast);
+    f.heightFt = session_.host().token(kTokenRadarHeight) * units::kFeetPerMetre;
     f.groundSpeedKt = std::hypot(vn, ve) * units::kKnotsPerFootPerSecond;
-    f.headingDeg = gaugeHost_.token(kTokenHeading);
-    f.pitchDeg = gaugeHost_.token(kTokenPitch);
+    f.headingDeg = session_.host().token(kTokenHeading);
+    f.pitchDeg = session_.host().token(kTokenPitch);
     f.northFt = northFt_;
     f.eastFt = eastFt_;
     return f;
@@ -364,8 +330,7 @@ Frame ScenarioRun::flyFrame(int64_t k) {
 // The frame goes to the pictures, the plot, the meters, the judges and the trace.
 void ScenarioRun::record(const Frame& f) {
 #ifdef HOVERSIM_PICTURES
-    pictures_.frame(f.hostTime, dt_, f.index + 1 == frameCount_,
-                    [this](uint32_t token) { return gaugeHost_.token(token); }, failure21_);
+    pictures_.frame(f.hostTime, dt_, f.index + 1 == frameCount_, session_.panel().frame());
     if (!options_.plotPath.empty()) {
         // The heading from where it started, counted through full turns.
         if (f.index == 0) {
@@ -373,7 +338,7 @@ void ScenarioRun::record(const Frame& f) {
             plotHeadingStart_ = f.headingDeg;
         }
         const double heading = plotHeadingStart_ + plotHeading_.observe(f.headingDeg);
-        flightPlot_->add(plotSample(f, gaugeHost_, heading, aircraft_.bankRightDeg()));
+        flightPlot_->add(plotSample(f, session_.host(), heading, aircraft_.bankRightDeg()));
     }
 #endif
     for (PhaseMeter& meter : meters_) meter.observe(f);
@@ -393,8 +358,8 @@ void ScenarioRun::advance() {
     if (paused_) {
         return;
     }
-    const double vn = gaugeHost_.token(kTokenVelocityNorth);
-    const double ve = gaugeHost_.token(kTokenVelocityEast);
+    const double vn = session_.host().token(kTokenVelocityNorth);
+    const double ve = session_.host().token(kTokenVelocityEast);
     const double length = frameLength();
     aircraft_.advance(length);
     simTime_ += length;
@@ -416,18 +381,18 @@ double ScenarioRun::frameLength() {
 void ScenarioRun::report() {
     for (const PhaseMeter& meter : meters_) result_.phases.push_back(meter.finish());
     for (const Judge& judge : judges_) result_.expectations.push_back(judge.finish());
-    for (const std::string& fault : panel_->faults()) result_.notes.push_back("panel: " + fault);
+    for (const std::string& fault : session_.panel().faults()) result_.notes.push_back("panel: " + fault);
     if (lampMismatches_ > 0) {
         result_.notes.push_back("the HVR lamp disagreed with the axis commands in " +
                                 std::to_string(lampMismatches_) + " frames");
     }
-    for (uint32_t token : gaugeHost_.unknownTokens()) {
+    for (uint32_t token : session_.host().unknownTokens()) {
         result_.notes.push_back("the module read token " + std::to_string(token) + ", which the host does not serve");
     }
-    for (uint32_t event : gaugeHost_.unknownEvents()) {
+    for (uint32_t event : session_.host().unknownEvents()) {
         result_.notes.push_back("the module sent event " + std::to_string(event) + ", which the host does not know");
     }
-    if (!panel_->hasElements()) {
+    if (!session_.panel().hasElements()) {
         result_.notes.push_back("the gauge has no element tree: the panel shows nothing");
     }
 #ifdef HOVERSIM_PICTURES

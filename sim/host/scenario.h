@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/host/gauge_host.h"
+
 namespace host {
 
 constexpr double kEndOfRun = std::numeric_limits<double>::infinity();
@@ -151,11 +153,6 @@ struct PhaseSetting {
     double to = kEndOfRun;
     std::optional<double> targetFt;
 };
-
-// The order of the host's first two service calls. The simulator installs a
-// gauge before it connects the panel window; a host that connects first is
-// the other order the gauge may meet.
-enum class ServiceOrder { kInstallThenConnect, kConnectThenInstall };
 
 // The helicopter a scenario flies when it names none.
 inline constexpr const char* kDefaultAircraft = "bo105";

@@ -4,16 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace panel {
 
 namespace {
 
-constexpr int kMaxDepth = 32;
-constexpr int kMaxListLength = 256;
-constexpr size_t kMaxTextLength = 256;
-constexpr size_t kGuardBytes = 16;
-constexpr char kGuardByte = '\x5a';
 // Beyond this many pixels an element is off any picture the host could
 // draw; such a value is reported rather than placed.
 constexpr double kMaxOffsetPixels = 1.0e5;
@@ -29,29 +25,6 @@ constexpr uint32_t kTextBottom = 0x8;
 constexpr double kFontSizeShare = 0.72;
 // A font weight from which the face is drawn bold.
 constexpr int32_t kBoldWeight = 600;
-
-bool hiddenByFailure(const GaugeElement* element, bool failureActive) {
-    const FailureEntry* entries = element->failures;
-    if (!failureActive || entries == nullptr) {
-        return false;
-    }
-    for (int i = 0; i < kMaxListLength; ++i) {
-        const FailureEntry entry = entries[i];
-        if (entry.key == 0 && entry.action == 0) {
-            break;
-        }
-        if (entry.key == kFailurePanelLights && entry.action == kFailureActionHide) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void fill(HostVar& slot, const TokenSource& tokens) {
-    if (slot.tokenId != 0) {
-        slot.value = tokens(slot.tokenId);
-    }
-}
 
 std::string where(const GaugeElement* element) {
     return "the element at (" + std::to_string(element->x) + "," + std::to_string(element->y) + ")";
@@ -148,7 +121,7 @@ bool PanelRenderer::writePng(const std::string& path, std::string& error) const 
     return true;
 }
 
-void PanelRenderer::draw(const TokenSource& tokens, const RenderOptions& options) {
+void PanelRenderer::draw(const host::PanelFrame& frame, const RenderOptions& options) {
     options_ = options;
     const int w = std::max(1, static_cast<int>(std::lround(gaugeWidth_ * options.scale)));
     const int h = std::max(1, static_cast<int>(std::lround(gaugeHeight_ * options.scale)));
@@ -179,101 +152,65 @@ void PanelRenderer::draw(const TokenSource& tokens, const RenderOptions& options
     cairo_font_options_destroy(fontOptions);
 
     drawings_.clear();
-    visited_.clear();
-    if (gauge_ != nullptr) {
-        visit(gauge_->elements, 0, tokens);
+    // Below an element that hides itself, nothing of its lists is drawn.
+    constexpr int kNoneHidden = std::numeric_limits<int>::max();
+    int hiddenDepth = kNoneHidden;
+    for (const host::ElementVisit& visit : frame.elements) {
+        if (visit.depth > hiddenDepth) {
+            continue;
+        }
+        hiddenDepth = kNoneHidden;
+        ElementDrawing drawing;
+        drawing.element = visit.element;
+        drawing.depth = visit.depth;
+        if (!visit.failed) {
+            drawElement(visit, drawing);
+            if ((visit.drawFlags & kDrawHidden) != 0) {
+                hiddenDepth = visit.depth;
+            }
+        }
+        drawings_.push_back(std::move(drawing));
     }
     cairo_restore(cr_);
     cairo_surface_flush(surface_);
 }
 
-void PanelRenderer::visit(ElementList* list, int depth, const TokenSource& tokens) {
-    if (list == nullptr) {
-        return;
-    }
-    if (depth > kMaxDepth) {
-        fault("the element tree is nested deeper than " + std::to_string(kMaxDepth));
-        return;
-    }
-    for (int i = 0; i < kMaxListLength; ++i) {
-        GaugeElement* element = list[i];
-        if (element == nullptr) {
-            return;
-        }
-        if (std::find(visited_.begin(), visited_.end(), element) != visited_.end()) {
-            fault("an element appears twice in the element tree");
-            continue;
-        }
-        visited_.push_back(element);
-        drawings_.push_back(ElementDrawing{});
-        const size_t index = drawings_.size() - 1;
-        drawings_[index].element = element;
-        drawings_[index].depth = depth;
-        if (!hiddenByFailure(element, options_.panelLightsFailed)) {
-            ElementDrawing drawing = drawings_[index];
-            drawElement(element, drawing, tokens);
-            drawings_[index] = drawing;
-            if ((element->drawFlags & kDrawHidden) != 0) {
-                continue;
-            }
-        }
-        visit(element->overlays, depth + 1, tokens);
-    }
-    fault("an element list is longer than " + std::to_string(kMaxListLength) + " entries");
-}
-
-void PanelRenderer::drawElement(GaugeElement* element, ElementDrawing& drawing, const TokenSource& tokens) {
+void PanelRenderer::drawElement(const host::ElementVisit& visit, ElementDrawing& drawing) {
+    const GaugeElement* element = visit.element;
+    const bool hidden = (visit.drawFlags & kDrawHidden) != 0;
+    drawing.called = visit.called;
+    drawing.value = visit.value;
+    drawing.xValue = visit.xValue;
+    drawing.yValue = visit.yValue;
+    drawing.text = visit.text;
     switch (element->kind) {
     case kElementStaticImage:
-        // Nothing to call: a static image is only its flags' business.
-        if ((element->drawFlags & kDrawHidden) == 0) {
+        if (!hidden) {
             paintBitmap(element->bitmapId, element, element->x, element->y, drawing);
         }
         break;
-    case kElementIcon: {
-        auto* icon = reinterpret_cast<IconElement*>(element);
-        fill(icon->var, tokens);
-        drawIcon(icon, drawing);
+    case kElementIcon:
+        drawIcon(reinterpret_cast<const IconElement*>(element), hidden, drawing);
         break;
-    }
-    case kElementSlider: {
-        auto* slider = reinterpret_cast<SliderElement*>(element);
-        fill(slider->xVar, tokens);
-        fill(slider->yVar, tokens);
-        drawSlider(slider, drawing);
+    case kElementSlider:
+        drawSlider(reinterpret_cast<const SliderElement*>(element), hidden, drawing);
         break;
-    }
-    case kElementMovingImage: {
-        auto* moving = reinterpret_cast<MovingImageElement*>(element);
-        fill(moving->xVar, tokens);
-        fill(moving->yVar, tokens);
-        drawMovingImage(moving, drawing);
+    case kElementMovingImage:
+        drawMovingImage(reinterpret_cast<const MovingImageElement*>(element), hidden, drawing);
         break;
-    }
-    case kElementText: {
-        auto* text = reinterpret_cast<TextElement*>(element);
-        for (HostVar& slot : text->vars) {
-            fill(slot, tokens);
-        }
-        drawText(text, drawing);
+    case kElementText:
+        drawText(reinterpret_cast<const TextElement*>(element), hidden, drawing);
         break;
-    }
     default:
         fault(where(element) + " is of kind " + std::to_string(element->kind) + ", which this host does not draw");
         break;
     }
 }
 
-void PanelRenderer::drawIcon(IconElement* icon, ElementDrawing& drawing) {
-    GaugeElement* element = &icon->base;
-    const ElementCallback callback = icon->callback;
-    double value = 0.0;
-    if (callback != nullptr) {
-        value = callback(element);
-        drawing.called = true;
-        drawing.value = value;
-    }
-    if ((element->drawFlags & kDrawHidden) != 0 || value == -1.0) {
+void PanelRenderer::drawIcon(const IconElement* icon, bool hidden, ElementDrawing& drawing) {
+    const GaugeElement* element = &icon->base;
+    const double value = drawing.value.value_or(0.0);
+    if (hidden || value == -1.0) {
         return;
     }
     const uint32_t count = std::max<uint32_t>(icon->imageCount, 1);
@@ -285,29 +222,16 @@ void PanelRenderer::drawIcon(IconElement* icon, ElementDrawing& drawing) {
     paintBitmap(id, element, element->x, element->y, drawing);
 }
 
-void PanelRenderer::drawSlider(SliderElement* slider, ElementDrawing& drawing) {
-    GaugeElement* element = &slider->base;
-    const ElementCallback xCallback = slider->xCallback;
-    const ElementCallback yCallback = slider->yCallback;
-    double x = 0.0;
-    double y = 0.0;
-    if (xCallback != nullptr) {
-        x = xCallback(element);
-        drawing.xValue = x;
-        drawing.called = true;
-    }
-    if (yCallback != nullptr) {
-        y = yCallback(element);
-        drawing.yValue = y;
-        drawing.called = true;
-    }
-    if ((element->drawFlags & kDrawHidden) != 0) {
+void PanelRenderer::drawSlider(const SliderElement* slider, bool hidden, ElementDrawing& drawing) {
+    const GaugeElement* element = &slider->base;
+    if (hidden) {
         return;
     }
     const double xScale = slider->xScale;
     const double yScale = slider->yScale;
-    const std::optional<int> dx = xCallback != nullptr ? pixels(x * xScale) : std::optional<int>(0);
-    const std::optional<int> dy = yCallback != nullptr ? pixels(y * yScale) : std::optional<int>(0);
+    // An axis without a callback does not move.
+    const std::optional<int> dx = drawing.xValue ? pixels(*drawing.xValue * xScale) : std::optional<int>(0);
+    const std::optional<int> dy = drawing.yValue ? pixels(*drawing.yValue * yScale) : std::optional<int>(0);
     if (!dx || !dy) {
         fault(where(element) + " is a slider whose value cannot be placed");
         return;
@@ -315,16 +239,10 @@ void PanelRenderer::drawSlider(SliderElement* slider, ElementDrawing& drawing) {
     paintBitmap(element->bitmapId, element, element->x + *dx, element->y + *dy, drawing);
 }
 
-void PanelRenderer::drawMovingImage(MovingImageElement* moving, ElementDrawing& drawing) {
-    GaugeElement* element = &moving->base;
-    const ElementCallback callback = moving->yCallback;
-    double value = 0.0;
-    if (callback != nullptr) {
-        value = callback(element);
-        drawing.value = value;
-        drawing.called = true;
-    }
-    if ((element->drawFlags & kDrawHidden) != 0) {
+void PanelRenderer::drawMovingImage(const MovingImageElement* moving, bool hidden, ElementDrawing& drawing) {
+    const GaugeElement* element = &moving->base;
+    const double value = drawing.value.value_or(0.0);
+    if (hidden) {
         return;
     }
     const Bitmap* strip = bitmaps_.find(element->bitmapId);
@@ -356,38 +274,9 @@ void PanelRenderer::drawMovingImage(MovingImageElement* moving, ElementDrawing& 
     cairo_restore(cr_);
 }
 
-PanelRenderer::TextBuffer* PanelRenderer::bufferOf(TextElement* text) {
-    for (const auto& buffer : texts_) {
-        if (buffer->element == text) {
-            return buffer.get();
-        }
-    }
-    const size_t count = text->charCount;
-    const size_t usable = std::min(count, kMaxTextLength) + 1;
-    auto buffer = std::make_unique<TextBuffer>(TextBuffer{text, std::vector<char>(usable + kGuardBytes), usable});
-    texts_.push_back(std::move(buffer));
-    return texts_.back().get();
-}
-
-void PanelRenderer::drawText(TextElement* text, ElementDrawing& drawing) {
-    GaugeElement* element = &text->base;
-    TextBuffer* buffer = bufferOf(text);
-    std::fill(buffer->bytes.begin(), buffer->bytes.begin() + static_cast<std::ptrdiff_t>(buffer->usable), '\0');
-    std::fill(buffer->bytes.begin() + static_cast<std::ptrdiff_t>(buffer->usable), buffer->bytes.end(), kGuardByte);
-    text->buffer = buffer->bytes.data();
-    const ElementCallback callback = text->callback;
-    if (callback != nullptr) {
-        drawing.value = callback(element);
-        drawing.called = true;
-    }
-    if (std::any_of(buffer->bytes.begin() + static_cast<std::ptrdiff_t>(buffer->usable), buffer->bytes.end(),
-                    [](char c) { return c != kGuardByte; })) {
-        fault(where(element) + " wrote past its " + std::to_string(buffer->usable) + "-byte text buffer");
-    }
-    const char* begin = buffer->bytes.data();
-    const char* end = std::find(begin, begin + buffer->usable, '\0');
-    drawing.text.assign(begin, end);
-    if ((element->drawFlags & kDrawHidden) != 0) {
+void PanelRenderer::drawText(const TextElement* text, bool hidden, ElementDrawing& drawing) {
+    const GaugeElement* element = &text->base;
+    if (hidden) {
         return;
     }
 

@@ -1,21 +1,20 @@
 // SPDX-License-Identifier: MIT
 //
-// The host drawing the gauge, for real: it walks the element tree from the
-// gauge header, fills each element's variable slots from its tokens, calls
-// the element's callback, and paints what the records and the returned
-// values ask for, with the module's own bitmaps, into a cairo image that can
-// be written as PNG. It knows the gauge only through sdk/gauge_sdk.h.
+// The host drawing the gauge, for real: from the host's walk of the element
+// tree (sim/host/panel.h), which filled the slots and called the callbacks,
+// it paints what the records and the returned values ask for, with the
+// module's own bitmaps, into a cairo image that can be written as PNG. It
+// calls nothing in the module and knows the gauge only through
+// sdk/gauge_sdk.h.
 //
 // How this host draws what the records leave to the host:
 // - An element is drawn, then each element of its overlay list in order,
 //   each followed by its own list.
-// - Draw flag bit 25 (hidden) hides the element and everything in its
-//   overlay list: a gauge hides a whole part of its face by hiding the
-//   element the part is drawn over. The element's callback is still called
-//   first, so the callback that sets the bit can also clear it again.
-// - An element whose failure list asks for action 3 under failure 21 is
-//   neither called nor drawn while that failure is active; the elements of
-//   its overlay list carry their own failure lists and are judged by those.
+// - Draw flag bit 25 (hidden), as the element's callback left it, hides the
+//   element and everything in its overlay list: a gauge hides a whole part
+//   of its face by hiding the element the part is drawn over.
+// - An element the walk found hidden by the active failure is not drawn;
+//   the elements of its overlay list are judged by their own failure lists.
 // - Draw flag bit 0: pure black (0,0,0) pixels of its bitmaps, and a pure
 //   black text background, are not drawn.
 // - Draw flag bit 2 (lit): the element is a light source. By day everything
@@ -47,19 +46,16 @@
 #include <cairo.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "sdk/gauge_sdk.h"
+#include "sim/host/panel.h"
 #include "sim/panel/bitmap.h"
 
 namespace panel {
-
-// The host token values a slot may name, by token number.
-using TokenSource = std::function<double(uint32_t token)>;
 
 enum class Lighting {
     kDay,    // every element in its own colours
@@ -72,8 +68,6 @@ struct RenderOptions {
     // smoothing, text set at the larger size.
     double scale = 1.0;
     Lighting lighting = Lighting::kDay;
-    // Failure 21, the panel lights' failure, is active.
-    bool panelLightsFailed = false;
 };
 
 // The brightness left to an unlit element at night.
@@ -83,7 +77,7 @@ constexpr double kNightDimming = 0.3;
 struct ElementDrawing {
     const GaugeElement* element = nullptr;
     int depth = 0;           // 0 for the root list
-    bool called = false;     // its callbacks were called
+    bool called = false;     // the walk called its callbacks
     bool drawn = false;      // something of it was painted
     std::optional<double> value;   // the callback's value (y for a moving image)
     std::optional<double> xValue;  // a slider's x callback
@@ -106,9 +100,8 @@ public:
     int gaugeWidth() const { return gaugeWidth_; }
     int gaugeHeight() const { return gaugeHeight_; }
 
-    // One host drawing of the gauge: every callback on the way is called
-    // once. The picture replaces the previous one.
-    void draw(const TokenSource& tokens, const RenderOptions& options = {});
+    // The picture of one walk of the gauge. It replaces the previous one.
+    void draw(const host::PanelFrame& frame, const RenderOptions& options = {});
 
     // The picture of the last drawing: (scale x gauge size) pixels, ARGB with
     // what no element covered left transparent.
@@ -123,27 +116,20 @@ public:
     const std::vector<ElementDrawing>& elements() const { return drawings_; }
 
     // Faults seen in the module's records or values, each described once:
-    // a bitmap id with no bitmap, a text written past its buffer, a value
-    // that cannot be placed, an element list that loops.
+    // a bitmap id with no bitmap, a value that cannot be placed, a kind of
+    // element this host does not draw.
     const std::vector<std::string>& faults() const { return faults_; }
 
 private:
-    struct TextBuffer {
-        TextElement* element;
-        std::vector<char> bytes;  // the usable part, then the guard
-        size_t usable;
-    };
-
-    void visit(ElementList* list, int depth, const TokenSource& tokens);
-    void drawElement(GaugeElement* element, ElementDrawing& drawing, const TokenSource& tokens);
-    void drawIcon(IconElement* icon, ElementDrawing& drawing);
-    void drawSlider(SliderElement* slider, ElementDrawing& drawing);
-    void drawMovingImage(MovingImageElement* moving, ElementDrawing& drawing);
-    void drawText(TextElement* text, ElementDrawing& drawing);
+    void drawElement(const host::ElementVisit& visit, ElementDrawing& drawing);
+    // Each paints nothing of a hidden element.
+    void drawIcon(const IconElement* icon, bool hidden, ElementDrawing& drawing);
+    void drawSlider(const SliderElement* slider, bool hidden, ElementDrawing& drawing);
+    void drawMovingImage(const MovingImageElement* moving, bool hidden, ElementDrawing& drawing);
+    void drawText(const TextElement* text, bool hidden, ElementDrawing& drawing);
     void paintBitmap(int32_t id, const GaugeElement* element, double x, double y, ElementDrawing& drawing);
     cairo_surface_t* bitmapSurface(int32_t id, bool blackTransparent);
     double brightness(const GaugeElement* element) const;
-    TextBuffer* bufferOf(TextElement* text);
     void fault(const std::string& description);
 
     GaugeHeader* gauge_;
@@ -155,8 +141,6 @@ private:
     cairo_t* cr_ = nullptr;
     // Bitmaps as cairo surfaces, by id and by whether black is see-through.
     std::vector<std::pair<std::pair<int32_t, bool>, cairo_surface_t*>> surfaces_;
-    std::vector<std::unique_ptr<TextBuffer>> texts_;
-    std::vector<const GaugeElement*> visited_;
     std::vector<ElementDrawing> drawings_;
     std::vector<std::string> faults_;
 };

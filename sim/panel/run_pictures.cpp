@@ -40,8 +40,7 @@ bool RunPictures::start(GaugeHeader* gauge, const std::string& modulePath, const
     return true;
 }
 
-void RunPictures::frame(double hostTime, double frameStep, bool lastFrame, const TokenSource& tokens,
-                        bool panelLightsFailed) {
+void RunPictures::frame(double hostTime, double frameStep, bool lastFrame, const host::PanelFrame& walk) {
     if (renderer_ == nullptr) {
         return;
     }
@@ -63,8 +62,7 @@ void RunPictures::frame(double hostTime, double frameStep, bool lastFrame, const
     }
     RenderOptions options;
     options.scale = request_.scale;
-    options.panelLightsFailed = panelLightsFailed;
-    renderer_->draw(tokens, options);
+    renderer_->draw(walk, options);
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%06.1fs.png", std::max(0.0, hostTime));
     const std::string path = request_.prefix + stamp;

@@ -2,9 +2,9 @@
 //
 // Panel pictures during a simulated flight: at chosen host times and every
 // so many seconds, the host draws the gauge once more with the renderer and
-// writes it as <prefix><time>s.png (time as 0060.0). A drawing calls every
-// callback once more, as a host that refreshes a gauge more often than once
-// a frame does; only the collective bar's display filter notices.
+// writes it as <prefix><time>s.png (time as 0060.0). A picture is painted
+// from the frame's own walk of the gauge, so it calls nothing more in the
+// module than the frame did.
 #ifndef HOVER_SIM_PANEL_RUN_PICTURES_H
 #define HOVER_SIM_PANEL_RUN_PICTURES_H
 
@@ -32,9 +32,8 @@ public:
                std::string& error);
     bool active() const { return renderer_ != nullptr; }
 
-    // After the host's own drawing of the frame at `hostTime`.
-    void frame(double hostTime, double frameStep, bool lastFrame, const TokenSource& tokens,
-               bool panelLightsFailed);
+    // After the host's walk of the frame at `hostTime`.
+    void frame(double hostTime, double frameStep, bool lastFrame, const host::PanelFrame& walk);
 
     const std::vector<std::string>& written() const { return written_; }
     // Pictures that could not be written, and what the renderer found wrong

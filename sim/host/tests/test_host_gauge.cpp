@@ -151,7 +151,7 @@ TEST_F(HostGauge, DrawingReadsTheIconsAndReadoutsAndHonoursTheFailure) {
 
     host::Panel panel(&header);
     const auto tokens = [](uint32_t token) { return token == kTokenRadarHeight ? 0.5 : 0.0; };
-    host::PanelReading reading = panel.draw(tokens, false);
+    host::PanelReading reading = panel.walk(tokens, false).reading;
     EXPECT_EQ(reading.lampLit, true);
     EXPECT_EQ(reading.targetHeightFt, 120.5);
     EXPECT_EQ(reading.targetHeightText, "120");
@@ -160,11 +160,11 @@ TEST_F(HostGauge, DrawingReadsTheIconsAndReadoutsAndHonoursTheFailure) {
     EXPECT_NE(panel.faults()[0].find("wrote past its 4-byte buffer"), std::string::npos);
 
     lampValue = -1.0;
-    reading = panel.draw(tokens, true);
+    reading = panel.walk(tokens, true).reading;
     EXPECT_EQ(lampCalls, 1);  // hidden by the failure: not called
     EXPECT_FALSE(reading.lampLit.has_value());
     EXPECT_EQ(reading.targetHeightFt, 120.5);  // its overlays are still drawn
-    reading = panel.draw(tokens, false);
+    reading = panel.walk(tokens, false).reading;
     EXPECT_EQ(reading.lampLit, false);
 }
 

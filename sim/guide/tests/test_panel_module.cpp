@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "sim/panel/cockpit.h"
+#include "sim/guide/cockpit.h"
 #include "sim/units.h"
 
 namespace {
 
 using panel::BitmapSet;
-using panel::Cockpit;
+using guide::Cockpit;
 using panel::ElementDrawing;
-using panel::Flight;
+using guide::Flight;
 using panel::PanelRenderer;
 
 constexpr uint32_t kOpaque = 0xFF000000;
@@ -35,7 +35,7 @@ constexpr int kBarRows = 55;
 constexpr int kLeverColumn = 71;
 constexpr int kStickColumn = 89;
 
-const panel::GaugeFiles kFiles{HOVER_MODULE_FILE, HOVER_BITMAP_DIR};
+const guide::GaugeFiles kFiles{HOVER_MODULE_FILE, HOVER_BITMAP_DIR};
 
 const BitmapSet& moduleBitmaps() {
     static const BitmapSet set = [] {
@@ -112,9 +112,9 @@ protected:
 
     void switchOnAndEngage() {
         cockpit.hold(Flight{}, 0.5);
-        ASSERT_TRUE(cockpit.click(panel::kPowerSwitch));
-        ASSERT_TRUE(cockpit.click(panel::kGuard));
-        ASSERT_TRUE(cockpit.click(panel::kEngageButton));
+        ASSERT_TRUE(cockpit.click("power"));
+        ASSERT_TRUE(cockpit.click("guard"));
+        ASSERT_TRUE(cockpit.click("engage"));
         cockpit.hold(Flight{}, 0.5);
     }
 
@@ -130,8 +130,8 @@ TEST_F(ModuleOnThePanel, TheSameStateIsDrawnToTheSamePixels) {
         std::string error;
         ASSERT_TRUE(fresh.open(kFiles, error)) << error;
         fresh.hold(Flight{}, 0.5);
-        fresh.click(panel::kPowerSwitch);
-        fresh.click(panel::kForwardUp, 3);
+        fresh.click("power");
+        fresh.click("forward_up", 3);
         Flight drift;
         drift.forwardMs = 0.5;
         drift.upMs = 0.3;
@@ -154,7 +154,7 @@ TEST_F(ModuleOnThePanel, TheSameStateIsDrawnToTheSamePixels) {
 TEST_F(ModuleOnThePanel, AtRestEveryMarkerSitsOnTheCentreOfItsScale) {
     open();
     cockpit.hold(Flight{}, 0.5);
-    cockpit.click(panel::kPowerSwitch);
+    cockpit.click("power");
     cockpit.hold(Flight{}, 0.5);
     for (int32_t bitmap : {20, 30, 35}) {
         SCOPED_TRACE(bitmap);
@@ -169,7 +169,7 @@ TEST_F(ModuleOnThePanel, AtRestEveryMarkerSitsOnTheCentreOfItsScale) {
 TEST_F(ModuleOnThePanel, AMarkerMovesByItsValueTimesTheScaleAndStopsAtTheEndTick) {
     open();
     cockpit.hold(Flight{}, 0.5);
-    cockpit.click(panel::kPowerSwitch);
+    cockpit.click("power");
     Flight fast;
     fast.headingDeg = 0.0;
     fast.rightMs = 5.0;       // beyond 3: the marker stops at +3
@@ -186,9 +186,9 @@ TEST_F(ModuleOnThePanel, AMarkerMovesByItsValueTimesTheScaleAndStopsAtTheEndTick
     EXPECT_EQ(upMarker(picture(), 20).top, 101 - 41);
 
     // Eight clicks take a set point to its limit 2: 2 x 41/3 = 27.3 pixels.
-    cockpit.click(panel::kRightUp, 8);
-    cockpit.click(panel::kForwardUp, 8);
-    cockpit.click(panel::kTurnDown, 8);
+    cockpit.click("right_up", 8);
+    cockpit.click("forward_up", 8);
+    cockpit.click("turn_down", 8);
     cockpit.hold(fast, 0.2);
     EXPECT_EQ(driftMarker(picture(), 35).left, 147 + 27);
     EXPECT_EQ(driftMarker(picture(), 35).top, 101 - 27);
@@ -206,11 +206,11 @@ TEST_F(ModuleOnThePanel, TheScreenAndEverythingOnItAreGoneWhileTheUnitIsOff) {
         EXPECT_LT(d.depth, 5) << "something over the screen was met";
     }
 
-    cockpit.click(panel::kPowerSwitch);
+    cockpit.click("power");
     cockpit.hold(Flight{}, 0.2);
     EXPECT_GT(screenPixelsOverTheFace(picture()), kScreenWidth * kScreenHeight / 2);
 
-    cockpit.click(panel::kPowerSwitch);
+    cockpit.click("power");
     cockpit.hold(Flight{}, 0.2);
     EXPECT_EQ(screenPixelsOverTheFace(picture()), 0);
 }
@@ -219,23 +219,23 @@ TEST_F(ModuleOnThePanel, TheLampLightsOnlyWhileTheHoldIsEngaged) {
     open();
     const auto lampPixels = [this] { return countPixels(picture(), 308, 64, 55, 112, kLampGreen); };
     cockpit.hold(Flight{}, 0.5);
-    cockpit.click(panel::kPowerSwitch);
-    cockpit.click(panel::kGuard);
+    cockpit.click("power");
+    cockpit.click("guard");
     cockpit.hold(Flight{}, 0.2);
     EXPECT_EQ(lampPixels(), 0);
 
-    cockpit.click(panel::kEngageButton);
+    cockpit.click("engage");
     cockpit.hold(Flight{}, 0.2);
     EXPECT_GT(lampPixels(), 50);
 
-    cockpit.click(panel::kEngageButton);  // the second press disengages
+    cockpit.click("engage");  // the second press disengages
     cockpit.hold(Flight{}, 0.2);
     EXPECT_EQ(lampPixels(), 0);
 
-    cockpit.click(panel::kEngageButton);
+    cockpit.click("engage");
     cockpit.hold(Flight{}, 0.2);
     EXPECT_GT(lampPixels(), 50);
-    cockpit.click(panel::kPowerSwitch);  // switched off: dropped at the next frame
+    cockpit.click("power");  // switched off: dropped at the next frame
     cockpit.hold(Flight{}, 0.2);
     EXPECT_EQ(lampPixels(), 0);
 }
@@ -243,8 +243,8 @@ TEST_F(ModuleOnThePanel, TheLampLightsOnlyWhileTheHoldIsEngaged) {
 TEST_F(ModuleOnThePanel, TheReadoutsShowTheTextsTheCallbacksWrote) {
     open();
     cockpit.hold(Flight{}, 0.5);
-    cockpit.click(panel::kPowerSwitch);
-    cockpit.click(panel::kHeightUp, 3);
+    cockpit.click("power");
+    cockpit.click("height_up", 3);
     // North 30 and east 40 ft/s, seen from a heading of 5 degrees.
     Flight flight;
     flight.headingDeg = 5.0;
@@ -286,7 +286,7 @@ TEST_F(ModuleOnThePanel, UnderFailure21TheLitPartsVanishAndTheSwitchesStay) {
     open();
     switchOnAndEngage();
     EXPECT_GT(screenPixelsOverTheFace(picture()), 0);
-    cockpit.options().panelLightsFailed = true;
+    cockpit.setPanelLightsFailed(true);
     cockpit.redraw();
     EXPECT_EQ(screenPixelsOverTheFace(picture()), 0);
     EXPECT_EQ(countPixels(picture(), 308, 64, 55, 112, kLampGreen), 0);
@@ -295,15 +295,15 @@ TEST_F(ModuleOnThePanel, UnderFailure21TheLitPartsVanishAndTheSwitchesStay) {
     EXPECT_EQ(drawingOf(picture(), kElementIcon, 50, 278, 48).bitmapShown, 51);  // the lever up
     EXPECT_EQ(drawingOf(picture(), kElementIcon, 70, 308, 64).bitmapShown, 71);  // the guard open
 
-    cockpit.options().panelLightsFailed = false;
+    cockpit.setPanelLightsFailed(false);
     cockpit.redraw();
     EXPECT_GT(countPixels(picture(), 308, 64, 55, 112, kLampGreen), 50);
 }
 
 TEST_F(ModuleOnThePanel, TheLeverBarRisesThroughTheDisplayFilterOnceEachDrawing) {
     open();
-    cockpit.bench().setToken(kTokenThrottlePosition, 16384.0);
-    cockpit.click(panel::kPowerSwitch);
+    cockpit.host().controls().throttle = 16384.0;
+    cockpit.click("power");
     cockpit.redraw();  // 0.15 x 16384 = 2457.6: 0.15 x 55 = 8.25 rows
     EXPECT_NEAR(*drawingOf(picture(), kElementMovingImage, 100, 68, 140).value, 2457.6, 1e-9);
     EXPECT_EQ(litRows(picture(), kLeverColumn), 8);
@@ -315,8 +315,10 @@ TEST_F(ModuleOnThePanel, TheLeverBarRisesThroughTheDisplayFilterOnceEachDrawing)
 
 TEST_F(ModuleOnThePanel, TheStickBarShowsTheThrottleWheelOfTheJoystick) {
     open(true);
-    cockpit.moveStick(panel::BenchStick{0.0, 0.0, 0.2, 0.0});  // Z 60 of 0 .. 100
-    cockpit.click(panel::kPowerSwitch);
+    host::StickInput wheel;
+    wheel.z = 0.2;  // Z 60 of 0 .. 100
+    cockpit.moveStick(wheel);
+    cockpit.click("power");
     cockpit.hold(Flight{}, 0.2);
     // From the first bound 100 to the second 0, 60 is 0.4 of the way: 22 rows.
     EXPECT_EQ(litRows(picture(), kStickColumn), 22);

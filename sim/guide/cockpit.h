@@ -2,19 +2,22 @@
 //
 // The gauge on a bench as a host runs it: every host frame the flight's
 // tokens are set, the simulation time advances, the module's pre-update
-// service runs and the panel is drawn; the pilot clicks the face between
-// frames. The guide's pictures and the renderer's tests put the unit into
-// its states this way, through the module's records alone.
-#ifndef HOVER_SIM_PANEL_COCKPIT_H
-#define HOVER_SIM_PANEL_COCKPIT_H
+// service runs and the panel is walked and painted; the pilot clicks the
+// face between frames. The guide's pictures and the renderer's tests put
+// the unit into its states this way, through the simulated host and the
+// module's records alone.
+#ifndef HOVER_SIM_GUIDE_COCKPIT_H
+#define HOVER_SIM_GUIDE_COCKPIT_H
 
 #include <memory>
 #include <string>
+#include <string_view>
 
-#include "sim/panel/bench.h"
+#include "sim/host/gauge_session.h"
+#include "sim/host/platform_edge.h"
 #include "sim/panel/panel_renderer.h"
 
-namespace panel {
+namespace guide {
 
 // The helicopter's motion as the host serves it, in the units a pilot
 // thinks in; body axes relative to the heading.
@@ -31,26 +34,6 @@ struct Flight {
     double rotorPercent = 100.0;
     double collective = 9000.0;  // throttle lever, 0 .. 16384, while the pilot flies
 };
-
-// Points of the face, by control: where a pilot clicks. The module's mouse
-// table decides what a click there does.
-struct FacePoint {
-    int x;
-    int y;
-};
-constexpr FacePoint kPowerSwitch{285, 61};
-constexpr FacePoint kGuard{335, 90};
-constexpr FacePoint kEngageButton{335, 148};
-constexpr FacePoint kHeightUp{278, 132};
-constexpr FacePoint kHeightDown{278, 164};
-constexpr FacePoint kForwardUp{150, 63};
-constexpr FacePoint kForwardDown{150, 144};
-constexpr FacePoint kRightUp{190, 104};
-constexpr FacePoint kRightDown{110, 104};
-constexpr FacePoint kSpeedCentre{150, 104};
-constexpr FacePoint kTurnUp{181, 164};
-constexpr FacePoint kTurnDown{119, 164};
-constexpr FacePoint kTurnCentre{146, 164};
 
 // Where the module and its bitmaps are.
 struct GaugeFiles {
@@ -72,30 +55,37 @@ public:
     void fly(const Flight& from, const Flight& to, double seconds);
     void hold(const Flight& flight, double seconds) { fly(flight, flight, seconds); }
 
-    // Clicks between frames, `times` in a row.
-    bool click(FacePoint point, int times = 1);
+    // Clicks between frames on a named area of the face (as hoversim's
+    // scenarios name them), `times` in a row. False when a click reached
+    // no area.
+    bool click(std::string_view area, int times = 1);
 
-    void moveStick(const BenchStick& stick) { bench_.moveStick(stick); }
+    void moveStick(const host::StickInput& stick) { host::moveStick(stick); }
 
-    // The way every frame is drawn; a changed option shows from the next
-    // drawing. redraw() draws once more without a frame.
-    RenderOptions& options() { return options_; }
+    // The way every frame is painted, and whether failure 21 is active; a
+    // change shows from the next drawing. redraw() walks and paints once
+    // more without a frame.
+    panel::RenderOptions& options() { return options_; }
+    void setPanelLightsFailed(bool failed) { panelLightsFailed_ = failed; }
     void redraw();
 
-    Bench& bench() { return bench_; }
-    PanelRenderer& renderer() { return *renderer_; }
+    host::GaugeHost& host() { return session_.host(); }
+    host::Panel& walker() { return session_.panel(); }
+    panel::PanelRenderer& renderer() { return *renderer_; }
     const Flight& flight() const { return flight_; }
 
 private:
     void serve(const Flight& flight);
 
-    Bench bench_;
-    std::unique_ptr<PanelRenderer> renderer_;
-    RenderOptions options_;
+    host::GaugeSession session_;
+    std::unique_ptr<panel::PanelRenderer> renderer_;
+    panel::RenderOptions options_;
+    bool panelLightsFailed_ = false;
     Flight flight_;
+    double simTime_ = 0.0;
     bool commanded_ = false;  // the last frame's update sent axis commands
 };
 
-}  // namespace panel
+}  // namespace guide
 
 #endif

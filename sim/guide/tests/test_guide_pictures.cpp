@@ -11,14 +11,14 @@
 #include <ostream>
 #include <string>
 
-#include "sim/panel/guide_pictures.h"
+#include "sim/guide/guide_pictures.h"
 
-namespace panel {
+namespace guide {
 // Test names and failures show a picture by its name.
 void PrintTo(const GuidePicture& picture, std::ostream* out) {
     *out << picture.name;
 }
-}  // namespace panel
+}  // namespace guide
 
 namespace {
 
@@ -69,13 +69,13 @@ Difference compare(cairo_surface_t* drawn, cairo_surface_t* committed) {
     return d;
 }
 
-class GuidePictures : public ::testing::TestWithParam<panel::GuidePicture> {};
+class GuidePictures : public ::testing::TestWithParam<guide::GuidePicture> {};
 
 TEST_P(GuidePictures, TheCommittedPictureIsWhatTheModuleDraws) {
     const std::string name = GetParam().name;
     const std::string committedPath = std::string(HOVER_GUIDE_IMAGES) + "/" + name + ".png";
     std::string error;
-    cairo_surface_t* drawn = panel::drawGuidePicture(name, {HOVER_MODULE_FILE, HOVER_BITMAP_DIR}, error);
+    cairo_surface_t* drawn = guide::drawGuidePicture(name, {HOVER_MODULE_FILE, HOVER_BITMAP_DIR}, error);
     ASSERT_NE(drawn, nullptr) << error;
     std::filesystem::create_directories(HOVER_TEST_OUTPUT);
     const std::string freshPath = std::string(HOVER_TEST_OUTPUT) + "/" + name + ".png";
@@ -97,7 +97,7 @@ TEST_P(GuidePictures, TheCommittedPictureIsWhatTheModuleDraws) {
     cairo_surface_destroy(drawn);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPictureOfTheGuide, GuidePictures, ::testing::ValuesIn(panel::guidePictures()),
-                         [](const ::testing::TestParamInfo<panel::GuidePicture>& picture) { return picture.param.name; });
+INSTANTIATE_TEST_SUITE_P(EveryPictureOfTheGuide, GuidePictures, ::testing::ValuesIn(guide::guidePictures()),
+                         [](const ::testing::TestParamInfo<guide::GuidePicture>& picture) { return picture.param.name; });
 
 }  // namespace

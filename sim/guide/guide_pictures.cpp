@@ -1,13 +1,20 @@
 // SPDX-License-Identifier: MIT
-#include "sim/panel/guide_pictures.h"
+#include "sim/guide/guide_pictures.h"
 
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <numbers>
 #include <optional>
+#include <vector>
 
-namespace panel {
+#include "sim/host/mouse.h"
+
+namespace guide {
+
+using panel::ElementDrawing;
+using panel::Lighting;
+using panel::PanelRenderer;
 
 namespace {
 
@@ -19,11 +26,11 @@ Flight hover() {
 // The unit switched on, its guard opened and the hold engaged, from a hover.
 bool engage(Cockpit& cockpit) {
     cockpit.hold(hover(), 1.0);
-    bool hit = cockpit.click(kPowerSwitch);
+    bool hit = cockpit.click("power");
     cockpit.hold(hover(), 0.5);
-    hit = cockpit.click(kGuard) && hit;
+    hit = cockpit.click("guard") && hit;
     cockpit.hold(hover(), 0.5);
-    hit = cockpit.click(kEngageButton) && hit;
+    hit = cockpit.click("engage") && hit;
     cockpit.hold(hover(), 0.5);
     return hit;
 }
@@ -31,12 +38,14 @@ bool engage(Cockpit& cockpit) {
 // Engaged, the pilot has asked for a slow drift forward and to the left,
 // a slow turn to the right and 120 ft; the helicopter is on its way there.
 bool engagedDrift(Cockpit& cockpit) {
-    cockpit.moveStick(BenchStick{0.0, 0.0, 0.2, 0.0});
+    host::StickInput wheel;
+    wheel.z = 0.2;
+    cockpit.moveStick(wheel);
     bool hit = engage(cockpit);
-    hit = cockpit.click(kForwardUp, 4) && hit;
-    hit = cockpit.click(kRightDown, 2) && hit;
-    hit = cockpit.click(kTurnUp, 2) && hit;
-    hit = cockpit.click(kHeightUp, 20) && hit;
+    hit = cockpit.click("forward_up", 4) && hit;
+    hit = cockpit.click("right_down", 2) && hit;
+    hit = cockpit.click("turn_up", 2) && hit;
+    hit = cockpit.click("height_up", 20) && hit;
     Flight from = hover();
     from.forwardMs = 0.2;
     from.upMs = 0.2;
@@ -69,7 +78,7 @@ bool engagedPitchGuard(Cockpit& cockpit) {
 
 bool switchedOn(Cockpit& cockpit) {
     cockpit.hold(hover(), 1.0);
-    const bool hit = cockpit.click(kPowerSwitch);
+    const bool hit = cockpit.click("power");
     Flight drifting = hover();
     drifting.forwardMs = 0.3;
     drifting.rightMs = 0.1;
@@ -204,23 +213,13 @@ cairo_surface_t* clickAreas(Cockpit& cockpit) {
     cairo_surface_t* surface = copyOf(cockpit.renderer().surface(), 0);
     cairo_t* cr = cairo_create(surface);
     cairo_scale(cr, kGuideScale, kGuideScale);
-    const MouseRect* table = cockpit.bench().gauge()->mouseRects;
     std::vector<Callout> badges;
     int number = 0;
-    int32_t originX = 0;
-    int32_t originY = 0;
-    for (int i = 0; table != nullptr && i < 256 && table[i].kind != kMouseEndOfTable; ++i) {
-        const MouseRect rect = table[i];
-        if (rect.kind == kMouseGroupStart) {
-            originX = rect.x;
-            originY = rect.y;
-        }
-        if (rect.kind != kMouseArea) {
-            continue;
-        }
+    for (const host::PlacedArea& area : host::placedAreas(cockpit.host().gauge()->mouseRects)) {
+        const MouseRect& rect = *area.record;
         ++number;
-        const double x = originX + rect.x;
-        const double y = originY + rect.y;
+        const auto x = static_cast<double>(area.left);
+        const auto y = static_cast<double>(area.top);
         const bool repeats = (rect.eventMask & kMouseRepeat) != 0;
         cairo_rectangle(cr, x + 0.5, y + 0.5, rect.width - 1.0, rect.height - 1.0);
         if (repeats) {
@@ -319,7 +318,7 @@ cairo_surface_t* drawGuidePicture(const std::string& name, const GaugeFiles& fil
         }
         if (recipe.lighting != Lighting::kDay || recipe.failure21) {
             cockpit.options().lighting = recipe.lighting;
-            cockpit.options().panelLightsFailed = recipe.failure21;
+            cockpit.setPanelLightsFailed(recipe.failure21);
             cockpit.redraw();
         }
         if (recipe.compose) {
@@ -331,4 +330,4 @@ cairo_surface_t* drawGuidePicture(const std::string& name, const GaugeFiles& fil
     return nullptr;
 }
 
-}  // namespace panel
+}  // namespace guide

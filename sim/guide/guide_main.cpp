@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "sim/panel/guide_pictures.h"
+#include "sim/guide/guide_pictures.h"
 
 int main(int argc, char** argv) {
-    panel::GaugeFiles files;
+    guide::GaugeFiles files;
     std::string out = ".";
     std::vector<std::string> names;
     for (int i = 1; i < argc; ++i) {
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--out" && hasValue) {
             out = argv[++i];
         } else if (arg == "--list") {
-            for (const panel::GuidePicture& p : panel::guidePictures()) {
+            for (const guide::GuidePicture& p : guide::guidePictures()) {
                 std::printf("%s\t%s\n", p.name.c_str(), p.caption.c_str());
             }
             return 0;
@@ -42,13 +42,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (names.empty()) {
-        for (const panel::GuidePicture& p : panel::guidePictures()) {
+        for (const guide::GuidePicture& p : guide::guidePictures()) {
             names.push_back(p.name);
         }
     }
     for (const std::string& name : names) {
         std::string error;
-        cairo_surface_t* picture = panel::drawGuidePicture(name, files, error);
+        cairo_surface_t* picture = guide::drawGuidePicture(name, files, error);
         if (picture == nullptr) {
             std::fprintf(stderr, "guidepictures: %s\n", error.c_str());
             return 1;
