@@ -51,7 +51,12 @@ void fill(HostVar& slot, const TokenSource& tokens) {
 }
 
 std::string where(const GaugeElement* element) {
-    return "(" + std::to_string(element->x) + "," + std::to_string(element->y) + ")";
+    std::string place = "(";
+    place += std::to_string(element->x);
+    place += ',';
+    place += std::to_string(element->y);
+    place += ')';
+    return place;
 }
 
 // What the face's own icons and markers tell the host.
