@@ -91,7 +91,7 @@ bool switchedOn(Cockpit& cockpit) {
 bool switchedOff(Cockpit& cockpit) {
     bool hit = engage(cockpit);
     cockpit.hold(hover(), 2.0);
-    hit = cockpit.click(kPowerSwitch) && hit;
+    hit = cockpit.click("power") && hit;
     cockpit.hold(hover(), 1.0);
     return hit;
 }
