@@ -1,0 +1,440 @@
+// SPDX-License-Identifier: MIT
+#include "sim/tune/flights.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <system_error>
+
+namespace tune {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kMetresPerFoot = 0.3048;
+
+// ADS-33 hover, desired bounds; adequate is twice each.
+constexpr double kHeightBoundFt = 2.0;
+constexpr double kPositionBoundFt = 3.0;
+constexpr double kHeadingBoundDeg = 5.0;
+
+// One click on a set-point area moves it this much (m/s, or deg/s for the
+// yaw rate): the tolerance a followed set point is judged by.
+constexpr double kClickStep = 0.25;
+constexpr int kCommandClicks = 4;
+
+// Command limits of the axes (host axis units), as the module clamps them.
+constexpr double kCyclicLimit = 6000.0;
+constexpr double kCollectiveLow = 5000.0;
+constexpr double kCollectiveHigh = 15000.0;
+
+// The pilot's three clicks that engage the hold, host seconds.
+constexpr double kPowerAt = 0.5;
+constexpr double kGuardAt = 1.0;
+constexpr double kEngageAt = 1.5;
+// When a commanded change starts, and how long the hold is given to follow.
+constexpr double kCommandAt = 10.0;
+constexpr double kFollowSettle = 10.0;
+// The ADS-33 stable hover: 30 s.
+constexpr double kStableHoverS = 30.0;
+
+constexpr double kTargetFt = 100.0;  // the target the power switch sets
+
+host::TimedEvent click(double at, const char* area) {
+    host::TimedEvent e;
+    e.at = at;
+    e.click = area;
+    e.text = std::string("click ") + area;
+    return e;
+}
+
+// Wind directions spread evenly over the seeds, each kind turned a little
+// further so that no two kinds meet the wind from the same side.
+double windDirection(FlightKind kind, int seed, int seeds) {
+    const double spread = 360.0 * seed / std::max(seeds, 1);
+    return std::fmod(spread + 37.0 * static_cast<int>(kind), 360.0);
+}
+
+void setWindow(FlightCase& c) {
+    switch (c.kind) {
+    case FlightKind::kHold:
+        c.windowFrom = 12.0;
+        break;
+    case FlightKind::kCaptureDrift:
+    case FlightKind::kCaptureOffset:
+        c.windowFrom = 17.0;  // 15 s to stop, climb or descend and settle
+        break;
+    case FlightKind::kDrift:
+    case FlightKind::kTurn:
+        c.windowFrom = kCommandAt + kFollowSettle;
+        c.windowTo = c.windowFrom + 20.0;
+        c.duration = c.windowTo;
+        return;
+    case FlightKind::kHeightChange:
+        c.windowFrom = kCommandAt + 15.0;
+        break;
+    }
+    c.windowTo = c.windowFrom + kStableHoverS;
+    c.duration = c.windowTo;
+}
+
+// Splits a CSV line into fields (the last, quoted one may hold "; " but no comma).
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    while (true) {
+        const size_t comma = line.find(',', start);
+        if (comma == std::string_view::npos) {
+            fields.push_back(line.substr(start));
+            return fields;
+        }
+        fields.push_back(line.substr(start, comma - start));
+        start = comma + 1;
+    }
+}
+
+bool number(std::string_view field, double& value) {
+    if (field.empty()) {
+        return false;
+    }
+    const auto read = std::from_chars(field.data(), field.data() + field.size(), value);
+    return read.ec == std::errc() && read.ptr == field.data() + field.size();
+}
+
+double wrap180(double angle) {
+    angle = std::fmod(angle, 360.0);
+    if (angle > 180.0) angle -= 360.0;
+    if (angle < -180.0) angle += 360.0;
+    return angle;
+}
+
+}  // namespace
+
+double turbulenceW20Kt(Turbulence level) {
+    switch (level) {
+    case Turbulence::kNone: return 0.0;
+    case Turbulence::kLight: return 15.0;
+    case Turbulence::kModerate: return 30.0;
+    case Turbulence::kSevere: return 45.0;
+    }
+    return 0.0;
+}
+
+const char* turbulenceName(Turbulence level) {
+    switch (level) {
+    case Turbulence::kNone: return "calm";
+    case Turbulence::kLight: return "light";
+    case Turbulence::kModerate: return "moderate";
+    case Turbulence::kSevere: return "severe";
+    }
+    return "?";
+}
+
+const char* kindName(FlightKind kind) {
+    switch (kind) {
+    case FlightKind::kHold: return "hold";
+    case FlightKind::kCaptureDrift: return "engage from a drift";
+    case FlightKind::kCaptureOffset: return "engage off height";
+    case FlightKind::kDrift: return "commanded drift";
+    case FlightKind::kTurn: return "commanded turn";
+    case FlightKind::kHeightChange: return "height change";
+    }
+    return "?";
+}
+
+std::vector<FlightCase> monteCarloSet(const FlightConditions& conditions) {
+    std::vector<FlightCase> set;
+    const auto add = [&](FlightKind kind, Turbulence level, int seed) {
+        FlightCase c;
+        c.kind = kind;
+        c.turbulence = level;
+        c.seed = seed;
+        c.windFromDeg = windDirection(kind, seed, conditions.seeds);
+        c.name = std::string(kindName(kind)) + ", " + turbulenceName(level) + " #" + std::to_string(seed + 1);
+        setWindow(c);
+        set.push_back(c);
+    };
+    // Manoeuvres are flown in light turbulence, or calm air when that is all
+    // the conditions allow.
+    const Turbulence manoeuvreAir = std::min(conditions.roughest, Turbulence::kLight);
+    for (int seed = 0; seed < conditions.seeds; ++seed) {
+        for (int level = 0; level <= static_cast<int>(conditions.roughest); ++level) {
+            add(FlightKind::kHold, static_cast<Turbulence>(level), seed);
+        }
+        add(FlightKind::kCaptureDrift, manoeuvreAir, seed);
+        add(FlightKind::kCaptureOffset, manoeuvreAir, seed);
+        add(FlightKind::kDrift, manoeuvreAir, seed);
+        add(FlightKind::kTurn, manoeuvreAir, seed);
+        add(FlightKind::kHeightChange, manoeuvreAir, seed);
+    }
+    return set;
+}
+
+bool hostCanFly(const FlightConditions& conditions, std::string& problem) {
+    if (!conditions.aircraft.empty()) {
+        problem = "--aircraft " + conditions.aircraft +
+                  ": this host flies only its built-in Bo-105 class helicopter and reads no aircraft files";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> hostDeviations(const FlightConditions& conditions) {
+    std::vector<std::string> deviations;
+    if (conditions.delayFrames != 0) {
+        deviations.push_back("this host moves the controls in the frame a command is sent (no command delay); "
+                             "the flights were flown without the " + std::to_string(conditions.delayFrames) +
+                             " frame(s) of delay asked for");
+    }
+    return deviations;
+}
+
+host::Scenario scenarioFor(const FlightCase& flight, const FlightConditions& conditions,
+                           const std::string& parameters) {
+    host::Scenario s;
+    s.name = flight.name;
+    s.frameRate = conditions.frameRate;
+    s.duration = flight.duration;
+    s.parameters = parameters;
+    s.start.heightFt = kTargetFt;
+    s.start.headingDeg = 0.0;
+    s.wind.fromDeg = flight.windFromDeg;
+    s.wind.speedKt = conditions.windKt;
+    s.wind.turbulenceW20Kt = turbulenceW20Kt(flight.turbulence);
+    s.wind.seed = 1000u * (static_cast<uint64_t>(flight.kind) + 1u) + static_cast<uint64_t>(flight.seed) + 1u;
+    s.events.push_back(click(kPowerAt, "power"));
+    s.events.push_back(click(kGuardAt, "guard"));
+    s.events.push_back(click(kEngageAt, "engage"));
+    // Four directions in turn: forward, right, back, left (or right and left turns).
+    const int variant = flight.seed % 4;
+    switch (flight.kind) {
+    case FlightKind::kHold:
+        if (flight.turbulence == Turbulence::kNone) {
+            // Steady air alone leaves a trimmed helicopter nothing to hold
+            // against: a gust across the wind early in the window.
+            host::GustSetting gust;
+            gust.at = flight.windowFrom + 2.0;
+            gust.duration = 3.0;
+            gust.speedKt = 6.0;
+            gust.fromDeg = std::fmod(flight.windFromDeg + 90.0, 360.0);
+            s.wind.gusts.push_back(gust);
+        }
+        break;
+    case FlightKind::kCaptureDrift:
+        s.start.groundSpeedKt = 4.0;
+        s.start.trackDeg = 90.0 * variant + 20.0;
+        break;
+    case FlightKind::kCaptureOffset:
+        s.start.heightFt = kTargetFt + (flight.seed % 2 == 0 ? -25.0 : 25.0);
+        break;
+    case FlightKind::kDrift: {
+        static constexpr const char* kAreas[] = {"forward_up", "right_up", "forward_down", "right_down"};
+        for (int i = 0; i < kCommandClicks; ++i) {
+            s.events.push_back(click(kCommandAt + 0.5 * i, kAreas[variant]));
+        }
+        break;
+    }
+    case FlightKind::kTurn:
+        for (int i = 0; i < kCommandClicks; ++i) {
+            s.events.push_back(click(kCommandAt + 0.5 * i, flight.seed % 2 == 0 ? "turn_up" : "turn_down"));
+        }
+        break;
+    case FlightKind::kHeightChange: {
+        host::TimedEvent e;
+        e.at = kCommandAt;
+        e.hold = flight.seed % 2 == 0 ? "height_up" : "height_down";
+        e.holdFor = 2.0;
+        e.text = "hold " + *e.hold;
+        s.events.push_back(e);
+        break;
+    }
+    }
+    return s;
+}
+
+FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
+    FlightOutcome out;
+    std::istringstream in(trace);
+    std::string line;
+    if (!std::getline(in, line)) {
+        return out;
+    }
+    std::map<std::string_view, size_t> column;
+    const std::string header = line;
+    const std::vector<std::string_view> names = splitFields(header);
+    for (size_t i = 0; i < names.size(); ++i) column[names[i]] = i;
+    const char* needed[] = {"host_time", "hdg_86", "vn_554", "ve_555", "cmd_rudder", "cmd_aileron",
+                            "cmd_elevator", "cmd_throttle", "engaged", "panel_target_ft", "height_ft",
+                            "north_ft", "east_ft"};
+    for (const char* name : needed) {
+        if (column.find(name) == column.end()) {
+            return out;
+        }
+    }
+    const auto col = [&](const char* name) { return column.at(name); };
+    const size_t cTime = col("host_time"), cHdg = col("hdg_86"), cVn = col("vn_554"), cVe = col("ve_555");
+    const size_t cCmd[4] = {col("cmd_rudder"), col("cmd_aileron"), col("cmd_elevator"), col("cmd_throttle")};
+    const size_t cEngaged = col("engaged"), cTarget = col("panel_target_ft"), cHeight = col("height_ft");
+    const size_t cNorth = col("north_ft"), cEast = col("east_ft");
+
+    // The set point the clicks command, in m/s along the body axes or deg/s.
+    double setForward = 0.0, setRight = 0.0, setTurn = 0.0;
+    const int variant = flight.seed % 4;
+    const double commanded = kCommandClicks * kClickStep;
+    if (flight.kind == FlightKind::kDrift) {
+        setForward = variant == 0 ? commanded : variant == 2 ? -commanded : 0.0;
+        setRight = variant == 1 ? commanded : variant == 3 ? -commanded : 0.0;
+    } else if (flight.kind == FlightKind::kTurn) {
+        setTurn = flight.seed % 2 == 0 ? commanded : -commanded;
+    }
+    const bool following = flight.kind == FlightKind::kDrift || flight.kind == FlightKind::kTurn;
+
+    std::vector<double> headings;  // unwrapped, one per frame, for the turn rate
+    double previousHeading = 0.0;
+    bool haveHeading = false;
+    double startHeading = 0.0, startNorth = 0.0, startEast = 0.0;
+    int64_t windowFrames = 0, engagedFrames = 0, limitFrames = 0, followFrames = 0;
+    double followSquares = 0.0;
+    int frameRate = 0;
+    while (std::getline(in, line)) {
+        const std::vector<std::string_view> f = splitFields(line);
+        if (f.size() < names.size() - 1) {
+            return out;
+        }
+        double t = 0, heading = 0, vn = 0, ve = 0, height = 0, north = 0, east = 0;
+        if (!number(f[cTime], t) || !number(f[cHdg], heading) || !number(f[cVn], vn) || !number(f[cVe], ve) ||
+            !number(f[cHeight], height) || !number(f[cNorth], north) || !number(f[cEast], east)) {
+            return out;
+        }
+        if (!haveHeading) {
+            previousHeading = heading;
+            haveHeading = true;
+        }
+        const double unwrapped = (headings.empty() ? heading : headings.back() + wrap180(heading - previousHeading));
+        previousHeading = heading;
+        headings.push_back(unwrapped);
+        if (frameRate == 0 && t > 0.0) frameRate = static_cast<int>(std::lround(1.0 / t));
+        if (t < flight.windowFrom - 1e-9 || t > flight.windowTo + 1e-9) {
+            continue;
+        }
+        if (!std::isfinite(height) || !std::isfinite(north) || !std::isfinite(east) || !std::isfinite(unwrapped)) {
+            out.worst = kWorstCap;
+            out.score = compressedError(kWorstCap);
+            out.flown = true;
+            return out;
+        }
+        if (windowFrames == 0) {
+            startHeading = unwrapped;
+            startNorth = north;
+            startEast = east;
+        }
+        ++windowFrames;
+        double target = kTargetFt;
+        number(f[cTarget], target);
+        out.heightErrorFt = std::max(out.heightErrorFt, std::fabs(height - target));
+        out.positionErrorFt = std::max(out.positionErrorFt, std::hypot(north - startNorth, east - startEast));
+        const bool engaged = f[cEngaged] == "1";
+        if (engaged) {
+            ++engagedFrames;
+            double c[4] = {0, 0, 0, 0};
+            bool atLimit = false;
+            for (int i = 0; i < 4; ++i) {
+                if (number(f[cCmd[i]], c[i])) {
+                    atLimit = atLimit || (i < 3 ? std::fabs(c[i]) >= kCyclicLimit
+                                                : c[i] <= kCollectiveLow || c[i] >= kCollectiveHigh);
+                }
+            }
+            limitFrames += atLimit ? 1 : 0;
+        }
+        if (following) {
+            // Speeds along the heading and to its right (tokens in ft/s); the
+            // turn rate over the last second.
+            const double psi = heading * kPi / 180.0;
+            const double forward = (vn * std::cos(psi) + ve * std::sin(psi)) * kMetresPerFoot;
+            const double right = (ve * std::cos(psi) - vn * std::sin(psi)) * kMetresPerFoot;
+            double error = 0.0;
+            if (flight.kind == FlightKind::kDrift) {
+                error = std::hypot(forward - setForward, right - setRight);
+            } else {
+                const size_t span = static_cast<size_t>(std::max(frameRate, 1));
+                const size_t n = headings.size();
+                const double rate = n > span ? (headings[n - 1] - headings[n - 1 - span]) : 0.0;
+                error = rate - setTurn;
+            }
+            followSquares += error * error;
+            ++followFrames;
+        } else {
+            out.headingErrorDeg = std::max(out.headingErrorDeg, std::fabs(unwrapped - startHeading));
+        }
+    }
+    if (windowFrames == 0) {
+        return out;
+    }
+    out.flown = true;
+    out.engagedFraction = static_cast<double>(engagedFrames) / static_cast<double>(windowFrames);
+    out.limitFraction = engagedFrames > 0 ? static_cast<double>(limitFrames) / static_cast<double>(engagedFrames) : 0.0;
+    const double scale = flight.adequateBounds() ? 2.0 : 1.0;
+    double worst = out.heightErrorFt / (kHeightBoundFt * scale);
+    if (following) {
+        out.followError = std::sqrt(followSquares / static_cast<double>(std::max<int64_t>(followFrames, 1))) / kClickStep;
+        worst = std::max(worst, out.followError);
+        if (flight.kind == FlightKind::kTurn) {
+            // Turning on the spot: the speeds' set points are still zero.
+            worst = std::max(worst, out.positionErrorFt / (kPositionBoundFt * scale));
+        }
+    } else {
+        worst = std::max({worst, out.positionErrorFt / (kPositionBoundFt * scale),
+                          out.headingErrorDeg / (kHeadingBoundDeg * scale)});
+    }
+    // A hold that let go of the controls did not hold.
+    if (out.engagedFraction < 1.0) {
+        worst = std::max(worst, kWorstCap * (1.0 - out.engagedFraction));
+    }
+    out.worst = std::min(worst, kWorstCap);
+    out.score = compressedError(out.worst) + kLimitPenalty * out.limitFraction;
+    return out;
+}
+
+uint64_t hashText(const std::string& text) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+double compressedError(double worst) {
+    return worst <= 1.0 ? worst : 1.0 + std::log(worst);
+}
+
+double setScore(const std::vector<FlightOutcome>& outcomes) {
+    if (outcomes.empty()) {
+        return kUnflownScore;
+    }
+    double sum = 0.0;
+    for (const FlightOutcome& o : outcomes) {
+        sum += o.flown ? o.score : kUnflownScore;
+    }
+    return percentileScore(outcomes) + kMeanWeight * sum / static_cast<double>(outcomes.size());
+}
+
+double percentileScore(const std::vector<FlightOutcome>& outcomes) {
+    if (outcomes.empty()) {
+        return kUnflownScore;
+    }
+    std::vector<double> scores;
+    scores.reserve(outcomes.size());
+    for (const FlightOutcome& o : outcomes) {
+        scores.push_back(o.flown ? o.score : kUnflownScore);
+    }
+    std::sort(scores.begin(), scores.end());
+    // Nearest rank: the smallest score at or above 90 % of the flights.
+    const size_t rank = static_cast<size_t>(std::ceil(0.9 * static_cast<double>(scores.size())));
+    return scores[std::clamp<size_t>(rank, 1, scores.size()) - 1];
+}
+
+}  // namespace tune

@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: MIT
+//
+// The Monte Carlo set of flights a parameter string is judged on, and how
+// one flight is scored. Each flight is a host scenario flown with the real
+// module; what pilots do with the hold is covered, not only holds:
+// engagements from a drift and from a height offset, holds in each level of
+// turbulence over seeds and wind directions, commanded drifts and turns by
+// clicks on the face, and height changes with the buttons.
+#ifndef HOVER_SIM_TUNE_FLIGHTS_H
+#define HOVER_SIM_TUNE_FLIGHTS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/host/scenario.h"
+
+namespace tune {
+
+enum class Turbulence { kNone, kLight, kModerate, kSevere };
+
+// Dryden intensity of each level, as the scenarios name them (W20, kt).
+double turbulenceW20Kt(Turbulence level);
+const char* turbulenceName(Turbulence level);
+
+// What the whole set is flown in.
+struct FlightConditions {
+    std::string aircraft;         // aircraft file; empty: the host's built-in helicopter
+    int frameRate = 18;           // host panel updates per second
+    int delayFrames = 1;          // frames between a command and the control moving
+    double windKt = 10.0;         // mean wind of every flight
+    Turbulence roughest = Turbulence::kModerate;  // holds are flown in every level up to this
+    int seeds = 3;                // turbulence seeds (and wind directions) per kind of flight
+};
+
+enum class FlightKind {
+    kHold,           // engaged in a hover, held in wind and turbulence (in calm air, a gust)
+    kCaptureDrift,   // engaged while drifting at 4 kt
+    kCaptureOffset,  // engaged 25 ft away from the target height
+    kDrift,          // a 1 m/s drift commanded by four clicks
+    kTurn,           // a 1 deg/s turn commanded by four clicks
+    kHeightChange,   // target height moved 20 ft with a held button
+};
+const char* kindName(FlightKind kind);
+
+struct FlightCase {
+    FlightKind kind = FlightKind::kHold;
+    Turbulence turbulence = Turbulence::kNone;
+    int seed = 0;               // index within its kind, 0 .. seeds-1
+    double windFromDeg = 0.0;
+    std::string name;           // e.g. "hold light #2"
+
+    // Judged against ADS-33 adequate bounds instead of desired (rough air).
+    bool adequateBounds() const { return turbulence >= Turbulence::kModerate; }
+    // The scoring window, host seconds.
+    double windowFrom = 0.0;
+    double windowTo = 0.0;
+    double duration = 0.0;
+};
+
+// The whole set, in a fixed order.
+std::vector<FlightCase> monteCarloSet(const FlightConditions& conditions);
+
+// Whether this host can fly the conditions at all; if not, why (one line).
+bool hostCanFly(const FlightConditions& conditions, std::string& problem);
+// What the host flies differently from what the conditions ask (one line each).
+std::vector<std::string> hostDeviations(const FlightConditions& conditions);
+
+// The scenario that flies one case with a parameter string. Fails, with a
+// reason, when the host cannot fly what the conditions ask for.
+host::Scenario scenarioFor(const FlightCase& flight, const FlightConditions& conditions,
+                           const std::string& parameters);
+
+// What one flight showed, in the scoring window. Plain numbers only: it
+// travels between processes as bytes.
+struct FlightOutcome {
+    bool flown = false;        // false: the host could not fly it (the rest is then meaningless)
+    bool trimmed = true;       // false: the flight model found no trim for the start
+    double heightErrorFt = 0.0;    // largest |height - target|
+    double positionErrorFt = 0.0;  // largest distance from the window's first point
+    double headingErrorDeg = 0.0;  // largest heading deviation from the window's first
+    double followError = 0.0;      // RMS set-point error in clicks (0.25 m/s or deg/s); 0 without a set point
+    double limitFraction = 0.0;    // share of engaged frames with an axis at its command limit
+    double engagedFraction = 0.0;  // share of window frames in which the hold drove the axes
+    double worst = 0.0;            // largest normalised error (1: at the bound the case is judged by)
+    double score = 0.0;            // worst, compressed above 1, plus the axis-limit penalty
+    uint64_t traceHash = 0;        // FNV-1a of the whole trace: equal flights, equal hashes
+};
+
+// FNV-1a, 64 bits.
+uint64_t hashText(const std::string& text);
+
+// Scores a flight from its CSV trace (the host's --trace format).
+FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace);
+
+// Normalised errors are capped here: a flight this far off has diverged.
+constexpr double kWorstCap = 1000.0;
+// Above 1 a flight's score grows with the logarithm of its error, so that a
+// search among strings that all miss the bounds still sees which misses
+// less (a limit cycle 100 times the bound against one 10 times).
+double compressedError(double worst);
+// The score given to a flight the host could not fly or that broke off.
+const double kUnflownScore = compressedError(kWorstCap);
+// Weight of the share of time an axis sits at its limit.
+constexpr double kLimitPenalty = 0.5;
+// Weight of the mean flight score next to the 90th percentile: it breaks
+// ties between strings whose percentile flight is the same.
+constexpr double kMeanWeight = 0.1;
+
+// The set's score: the 90th percentile of the flights' scores (nearest
+// rank), plus kMeanWeight times their mean.
+double setScore(const std::vector<FlightOutcome>& outcomes);
+// The 90th percentile alone.
+double percentileScore(const std::vector<FlightOutcome>& outcomes);
+
+}  // namespace tune
+
+#endif

@@ -1,0 +1,249 @@
+// SPDX-License-Identifier: MIT
+//
+// hovertune: finds the parameter string that holds a helicopter with the
+// hover gauge, flying the real module through the simulated host.
+#include <signal.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+
+#include "sim/host/module_library.h"
+#include "sim/tune/report.h"
+#include "sim/tune/round_trip.h"
+#include "sim/tune/tuner.h"
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+extern "C" void onInterrupt(int) {
+    stopRequested.store(true);
+    // A second Ctrl-C ends the program at once.
+    signal(SIGINT, SIG_DFL);
+}
+
+void installInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no restart: a waiting poll returns at once
+    sigaction(SIGINT, &action, nullptr);
+}
+
+constexpr const char* kDescription =
+    "hovertune finds the hover gauge's parameter string for a helicopter: the twelve gain factors, searched\n"
+    "in log space (NLopt: a global controlled random search, then a local subplex search, from a fixed seed).\n"
+    "A string is judged first by the linear margins of the four loops at the host's rate and delay (each loop\n"
+    "broken at its actuator keeps 6 dB and 45 deg, the closed loop stable; strings that miss them are not\n"
+    "flown) and then by a Monte Carlo set of flights with the real module loaded as the host loads it:\n"
+    "engagements from a 4 kt drift and from 25 ft off the target height, holds in each level of turbulence up\n"
+    "to --turbulence over seeds and wind directions, commanded 1 m/s drifts and 1 deg/s turns by clicks on the\n"
+    "face, and 20 ft height changes with the buttons. Each flight is scored against the ADS-33 hover bounds\n"
+    "(desired in calm and light air, adequate in moderate and severe) or by how closely it follows the\n"
+    "commanded set point, plus a small penalty for time at an axis limit; the string's score is the 90th\n"
+    "percentile (1 = at the bound). Flights run in parallel, each in its own process; the result does not\n"
+    "depend on --threads.\n\n"
+    "It writes into --out: parameters.txt (the string), gauge_line.txt (a line for the panel configuration),\n"
+    "check.toml (a scenario flying the string, for hoversim to re-check) and report.md with its pictures\n"
+    "(scores and margins of the default gains, the README's string and the tuned string; time histories).\n"
+    "Progress goes to standard error. Ctrl-C stops the search and writes the best string found so far;\n"
+    "a second Ctrl-C ends at once.\n\n"
+    "Exit status: 0 a string was found and written; 1 written, but no string met the margins or the\n"
+    "aircraft has no trim (see the report); 2 an option or the aircraft file is wrong (one line says which);\n"
+    "130 stopped by Ctrl-C after writing the best found.";
+
+tune::Turbulence parseTurbulence(const std::string& text) {
+    static const std::map<std::string, tune::Turbulence> kLevels = {{"none", tune::Turbulence::kNone},
+                                                                    {"light", tune::Turbulence::kLight},
+                                                                    {"moderate", tune::Turbulence::kModerate},
+                                                                    {"severe", tune::Turbulence::kSevere}};
+    return kLevels.at(text);
+}
+
+std::string commandLine(int argc, char** argv) {
+    std::string line = "hovertune";
+    for (int i = 1; i < argc; ++i) {
+        line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{kDescription, "hovertune"};
+    app.get_formatter()->column_width(34);
+    std::string aircraft;
+    int frameRate = 18;
+    int delayFrames = 1;
+    double windKt = 10.0;
+    std::string turbulence = "moderate";
+    int seeds = 3;
+    int budget = 240;
+    uint64_t seed = 1;
+    int threads = 0;
+    std::string outDir = "hovertune-out";
+    std::string modulePath;
+    app.add_option("--aircraft", aircraft,
+                   "Aircraft file (TOML) to tune for (default: the simulated host's built-in Bo-105 class)")
+        ->check(CLI::ExistingFile);
+    app.add_option("--frame-rate", frameRate, "Host panel updates a second (default 18)")->check(CLI::Range(18, 60));
+    app.add_option("--delay-frames", delayFrames,
+                   "Frames between a command and the control moving (default 1)")
+        ->check(CLI::Range(0, 2));
+    app.add_option("--wind", windKt, "Mean wind of every flight, kt (default 10)")->check(CLI::Range(0.0, 40.0));
+    app.add_option("--turbulence", turbulence,
+                   "Roughest turbulence the holds are flown in: none, light, moderate or severe; every level up to "
+                   "it is flown (default moderate)")
+        ->check(CLI::IsMember({"none", "light", "moderate", "severe"}));
+    app.add_option("--seeds", seeds, "Turbulence seeds and wind directions per kind of flight (default 3)")
+        ->check(CLI::Range(1, 50));
+    app.add_option("--budget", budget, "Strings to evaluate in all (default 240)")->check(CLI::Range(1, 100000));
+    app.add_option("--seed", seed, "Seed of the search (default 1): the same seed repeats the same run");
+    app.add_option("--threads", threads,
+                   "Flights flown at once, each in its own process (default: the machine's cores)")
+        ->check(CLI::Range(1, 256));
+    app.add_option("--out", outDir, "Directory for the results (default hovertune-out)");
+    app.add_option("--module", modulePath, "The gauge module to fly (default: hover.so beside this program)");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        std::string message = e.what();
+        for (char& c : message) {
+            if (c == '\n') c = ' ';
+        }
+        std::cerr << "hovertune: " << message << "\n";
+        return 2;
+    }
+
+    tune::TuneSettings settings;
+    settings.conditions.aircraft = aircraft;
+    settings.conditions.frameRate = frameRate;
+    settings.conditions.delayFrames = delayFrames;
+    settings.conditions.windKt = windKt;
+    settings.conditions.roughest = parseTurbulence(turbulence);
+    settings.conditions.seeds = seeds;
+    settings.budget = budget;
+    settings.seed = seed;
+    settings.processes = threads > 0 ? threads : static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+    settings.modulePath = modulePath.empty() ? host::ModuleLibrary::besideProgram() : modulePath;
+
+    // What the host cannot fly is refused before anything is flown.
+    std::string problem;
+    if (!tune::hostCanFly(settings.conditions, problem)) {
+        std::cerr << "hovertune: " << problem << "\n";
+        return 2;
+    }
+    {
+        host::ModuleLibrary probe;
+        if (!probe.open(settings.modulePath)) {
+            std::cerr << "hovertune: cannot load the module " << settings.modulePath << ": " << probe.error() << "\n";
+            return 2;
+        }
+    }
+    installInterrupt();
+    const auto started = std::chrono::steady_clock::now();
+    const auto elapsed = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
+    const tune::Tuner tuner(settings);
+    for (const std::string& deviation : tune::hostDeviations(settings.conditions)) {
+        std::fprintf(stderr, "hovertune: note: %s\n", deviation.c_str());
+    }
+
+    tune::ReportInput report;
+    report.outDir = outDir;
+    report.commandLine = commandLine(argc, argv);
+    report.tuner = &tuner;
+    report.hostNotes = tune::hostDeviations(settings.conditions);
+    std::fprintf(stderr, "hovertune: %zu flights per string, %d at a time, budget %d strings\n",
+                 tuner.flights().size(), settings.processes, budget);
+
+    // The two strings the tuned one is compared with.
+    tune::Candidate defaults{"default gains", tuner.evaluate(tune::kDefaultFactors, &stopRequested), {}};
+    tune::Factors readme = tune::kDefaultFactors;
+    if (const auto read = tune::readParameterString(tune::kReadmeParameters)) readme = *read;
+    tune::Candidate readmeCandidate{"README string", tuner.evaluate(readme, &stopRequested), {}};
+    readmeCandidate.evaluation.parameters = tune::kReadmeParameters;
+    if (!defaults.evaluation.outcomes.empty() && !defaults.evaluation.outcomes[0].trimmed) {
+        report.notes.push_back("the flight model found no trim for this aircraft's hover: every flight started "
+                               "untrimmed, and the scores say how the hold copes with that");
+    }
+    std::fprintf(stderr, "hovertune: default gains score %.3f, README string %.3f (%.1f s)\n",
+                 defaults.evaluation.score, readmeCandidate.evaluation.score, elapsed());
+    const double perEvaluation = elapsed() / 2.0;
+
+    std::optional<tune::TuneResult> result;
+    if (!stopRequested.load()) {
+        const auto progress = [&](int evaluations, double best) {
+            const double spent = elapsed();
+            const double rate = spent / (evaluations + 2);
+            const double left = std::max(0.0, rate * (budget - evaluations));
+            std::fprintf(stderr, "\rhovertune: %d/%d strings, best score %.3f, %.0f s spent, about %.0f s left   ",
+                         evaluations, budget, best, spent, left);
+            std::fflush(stderr);
+        };
+        (void)perEvaluation;
+        result = tuner.tune(&stopRequested, progress);
+        std::fprintf(stderr, "\n");
+    }
+    report.interrupted = stopRequested.load();
+    if (result) {
+        tune::Candidate tuned{"tuned", result->best, {}};
+        report.result = result;
+        // The probe: the first engagement from a drift.
+        size_t probe = 0;
+        for (size_t i = 0; i < tuner.flights().size(); ++i) {
+            if (tuner.flights()[i].kind == tune::FlightKind::kCaptureDrift) {
+                probe = i;
+                break;
+            }
+        }
+        if (tuned.evaluation.flown) {
+            report.roundTrip = tune::checkRoundTrip(tuner.pool(), tuner.flights()[probe],
+                                                    tuned.evaluation.outcomes[probe].traceHash,
+                                                    tuned.evaluation.factors, tuned.evaluation.parameters);
+        }
+        report.candidates = {defaults, readmeCandidate, tuned};
+        // One time history each, of the probe flight.
+        std::vector<tune::FlightJob> plots;
+        std::filesystem::create_directories(outDir);
+        const char* files[] = {"history_default.png", "history_readme.png", "history_tuned.png"};
+        for (size_t i = 0; i < report.candidates.size(); ++i) {
+            report.candidates[i].plotFile = files[i];
+            plots.push_back({tuner.flights()[probe], report.candidates[i].evaluation.parameters, outDir + "/" + files[i]});
+        }
+        tuner.pool().fly(plots);
+    } else {
+        report.candidates = {defaults, readmeCandidate};
+    }
+    report.seconds = elapsed();
+    std::string error;
+    if (!tune::writeReport(report, error)) {
+        std::cerr << "hovertune: " << error << "\n";
+        return 2;
+    }
+    if (result) {
+        std::printf("%s\n%s\n", result->best.parameters.c_str(), tune::gaugeLine(result->best.parameters).c_str());
+        std::printf("score %.3f (default gains %.3f, README string %.3f); %d strings, %ld flights, %.1f s; report in %s/report.md\n",
+                    result->best.score, defaults.evaluation.score, readmeCandidate.evaluation.score,
+                    result->search.evaluations, result->flights, report.seconds, outDir.c_str());
+        if (report.roundTrip && !report.roundTrip->passed()) {
+            std::printf("round trip: %s\n", report.roundTrip->summary().c_str());
+        }
+    }
+    if (report.interrupted) return 130;
+    if (!result || !result->best.marginsMet || !report.notes.empty()) return 1;
+    return 0;
+}

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+//
+// Minimises a function over a box: a global search over the whole box
+// first, then a local one from the best point found. NLopt does both,
+// sequentially, from a fixed seed, so a run with the same seed and the same
+// function repeats exactly.
+#ifndef HOVER_SIM_TUNE_OPTIMISER_H
+#define HOVER_SIM_TUNE_OPTIMISER_H
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tune {
+
+struct OptimiserSettings {
+    std::vector<double> low, high;  // the box
+    std::vector<double> start;      // the first point tried, and one of the global search's population
+    int budget = 300;               // evaluations in all
+    double globalShare = 0.6;       // of the budget, for the global search
+    double localStep = 0.3;         // first step of the local search, in the box's units
+    uint64_t seed = 1;
+};
+
+struct OptimiserResult {
+    std::vector<double> best;
+    double bestValue = 0.0;
+    int evaluations = 0;
+    int globalEvaluations = 0;
+    bool stopped = false;   // stopped early by the caller
+    std::string method;     // what searched, for the report
+};
+
+using Objective = std::function<double(const std::vector<double>&)>;
+// Called after each evaluation with (evaluations so far, best value so far).
+using Progress = std::function<void(int, double)>;
+
+OptimiserResult minimise(const Objective& objective, const OptimiserSettings& settings,
+                         const std::atomic<bool>* stop = nullptr, const Progress& progress = {});
+
+}  // namespace tune
+
+#endif

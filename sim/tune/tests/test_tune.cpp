@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim/tune/factors.h"
+#include "sim/tune/flight_pool.h"
+#include "sim/tune/flights.h"
+#include "sim/tune/optimiser.h"
+#include "sim/tune/round_trip.h"
+#include "sim/tune/tuner.h"
+
+namespace {
+
+using tune::Factors;
+
+// A small Monte Carlo set: one seed, holds in calm and light air and the
+// five manoeuvres, seven flights a string.
+tune::TuneSettings smallTune(int processes, int budget) {
+    tune::TuneSettings settings;
+    settings.conditions.seeds = 1;
+    settings.conditions.roughest = tune::Turbulence::kLight;
+    settings.conditions.delayFrames = 0;
+    settings.budget = budget;
+    settings.seed = 7;
+    settings.processes = processes;
+    settings.modulePath = HOVER_TUNE_MODULE;
+    return settings;
+}
+
+bool sameBits(const Factors& a, const Factors& b) {
+    return std::memcmp(a.data(), b.data(), sizeof a) == 0;
+}
+
+TEST(ParameterString, reads_back_as_exactly_the_doubles_it_was_written_from) {
+    const Factors awkward = {0.1, 1.0 / 3.0, 9.999999999999998, std::nextafter(1.0, 2.0), 0.30000000000000004,
+                             2.0 / 3.0, 1e-1 * 3, 7.0, 0.12345678901234568, 5.0, 1.0, std::exp(-2.0)};
+    const std::string text = tune::parameterString(awkward);
+    const auto read = tune::readParameterString(text);
+    ASSERT_TRUE(read.has_value()) << text;
+    EXPECT_TRUE(sameBits(*read, awkward)) << text;
+
+    // Keys left out for factors of exactly 1 read back as 1.
+    const auto shortRead = tune::readParameterString(tune::parameterString(awkward, true));
+    ASSERT_TRUE(shortRead.has_value());
+    EXPECT_TRUE(sameBits(*shortRead, awkward));
+    EXPECT_EQ(tune::parameterString(tune::kDefaultFactors, true), "");
+}
+
+TEST(ParameterString, refuses_text_the_module_would_read_otherwise) {
+    // A comment character hides every key after it from the module.
+    EXPECT_FALSE(tune::readParameterString("KprUp 2 / TvUp 3").has_value());
+    // The module reads only a key's first occurrence.
+    EXPECT_FALSE(tune::readParameterString("KprUp 2 KprUp 3").has_value());
+    // A number that does not end where the next key begins.
+    EXPECT_FALSE(tune::readParameterString("KprUp 2,5").has_value());
+    EXPECT_EQ(tune::gaugeLine("KprUp 2"), "gauge00=hover!hover, 620, 380, 367, 265, KprUp 2");
+}
+
+TEST(Optimiser, finds_the_minimum_of_a_shifted_bowl_inside_its_box) {
+    // f = sum (x_i - c_i)^2 with c inside the box: minimum 0 at c.
+    const std::vector<double> centre = {0.7, -1.2, 0.3, 1.9};
+    tune::OptimiserSettings settings;
+    settings.low.assign(4, -2.3);
+    settings.high.assign(4, 2.3);
+    settings.start.assign(4, 0.0);
+    settings.budget = 600;
+    settings.seed = 3;
+    int calls = 0;
+    const auto bowl = [&](const std::vector<double>& x) {
+        ++calls;
+        double sum = 0.0;
+        for (size_t i = 0; i < x.size(); ++i) sum += (x[i] - centre[i]) * (x[i] - centre[i]);
+        return sum;
+    };
+    const tune::OptimiserResult result = tune::minimise(bowl, settings);
+    constexpr double kPositionTolerance = 1e-2;
+    for (size_t i = 0; i < centre.size(); ++i) EXPECT_NEAR(result.best[i], centre[i], kPositionTolerance);
+    EXPECT_LT(result.bestValue, 1e-4);
+    EXPECT_LE(result.evaluations, settings.budget);
+    EXPECT_EQ(result.evaluations, calls);
+
+    // The same seed repeats the search exactly.
+    const tune::OptimiserResult again = tune::minimise(bowl, settings);
+    EXPECT_EQ(again.best, result.best);
+    EXPECT_EQ(again.evaluations, result.evaluations);
+}
+
+TEST(Optimiser, stops_when_asked_and_keeps_the_best_point_seen) {
+    tune::OptimiserSettings settings;
+    settings.low.assign(2, -1.0);
+    settings.high.assign(2, 1.0);
+    settings.start = {0.5, 0.5};
+    settings.budget = 1000;
+    std::atomic<bool> stop{false};
+    int calls = 0;
+    const auto f = [&](const std::vector<double>& x) {
+        if (++calls == 10) stop.store(true);
+        return x[0] * x[0] + x[1] * x[1];
+    };
+    const tune::OptimiserResult result = tune::minimise(f, settings, &stop);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.evaluations, 10);
+    EXPECT_LE(result.bestValue, 0.5);  // never worse than the start point
+}
+
+// A trace in the host's format: `rows` frames at 18 a second, each given by
+// a function of the frame's time.
+struct Row {
+    double heightFt = 100, northFt = 0, eastFt = 0, headingDeg = 0, elevator = 0;
+    bool engaged = true;
+};
+template <typename F>
+std::string makeTrace(int rows, F rowAt) {
+    std::string t = "frame,host_time,hdg_86,vn_554,ve_555,cmd_rudder,cmd_aileron,cmd_elevator,cmd_throttle,engaged,"
+                    "panel_target_ft,height_ft,north_ft,east_ft,actions\n";
+    for (int k = 0; k < rows; ++k) {
+        const double time = k / 18.0;
+        const Row r = rowAt(time);
+        char line[256];
+        std::snprintf(line, sizeof line, "%d,%.10g,%.10g,0,0,0,0,%.10g,9000,%d,100,%.10g,%.10g,%.10g,\"\"\n", k, time,
+                      r.headingDeg, r.elevator, r.engaged ? 1 : 0, r.heightFt, r.northFt, r.eastFt);
+        t += line;
+    }
+    return t;
+}
+
+TEST(FlightScore, is_the_largest_error_against_the_bounds_the_air_calls_for) {
+    tune::FlightCase hold;
+    hold.kind = tune::FlightKind::kHold;
+    hold.windowFrom = 12.0;
+    hold.windowTo = 42.0;
+    // In the window: 1 ft high, 4.5 ft from the first point, 2 deg of heading;
+    // before the window, much worse (not counted).
+    const std::string trace = makeTrace(43 * 18, [](double t) {
+        Row r;
+        if (t < 12.0) {
+            r.heightFt = 150;
+            return r;
+        }
+        r.heightFt = 101.0;
+        r.northFt = t > 30.0 ? 4.5 : 0.0;
+        r.headingDeg = t > 30.0 ? -2.0 : 0.0;
+        r.elevator = t > 27.0 ? 6000.0 : 0.0;  // at the limit for half of the window
+        return r;
+    });
+    tune::FlightOutcome calm = tune::scoreTrace(hold, trace);
+    ASSERT_TRUE(calm.flown);
+    EXPECT_DOUBLE_EQ(calm.heightErrorFt, 1.0);
+    EXPECT_DOUBLE_EQ(calm.positionErrorFt, 4.5);
+    EXPECT_DOUBLE_EQ(calm.headingErrorDeg, 2.0);
+    EXPECT_DOUBLE_EQ(calm.worst, 1.5);  // 4.5 ft against 3 ft
+    constexpr double kShareTolerance = 0.01;
+    EXPECT_NEAR(calm.limitFraction, 0.5, kShareTolerance);
+    EXPECT_NEAR(calm.score, 1.0 + std::log(1.5) + tune::kLimitPenalty * 0.5, kShareTolerance);
+
+    // In moderate turbulence the adequate bounds (twice) apply.
+    hold.turbulence = tune::Turbulence::kModerate;
+    EXPECT_DOUBLE_EQ(tune::scoreTrace(hold, trace).worst, 0.75);
+
+    // A hold that lets go for a tenth of the window has not held.
+    const std::string dropped = makeTrace(43 * 18, [](double t) {
+        Row r;
+        r.engaged = !(t > 20.0 && t <= 23.0);
+        return r;
+    });
+    EXPECT_GT(tune::scoreTrace(hold, dropped).worst, 1.0);
+    // A trace that is not the host's is not a flight.
+    EXPECT_FALSE(tune::scoreTrace(hold, "frame,host_time\n0,0\n").flown);
+}
+
+TEST(FlightScore, of_a_set_is_the_ninetieth_percentile_by_nearest_rank) {
+    std::vector<tune::FlightOutcome> outcomes(10);
+    for (int i = 0; i < 10; ++i) {
+        outcomes[static_cast<size_t>(i)].flown = true;
+        outcomes[static_cast<size_t>(i)].score = (10 - i) / 10.0;  // 1.0, 0.9, ..., 0.1
+    }
+    EXPECT_DOUBLE_EQ(tune::percentileScore(outcomes), 0.9);
+    EXPECT_DOUBLE_EQ(tune::setScore(outcomes), 0.9 + tune::kMeanWeight * 0.55);
+    // Flights the host could not fly count as lost, not as perfect.
+    outcomes[3].flown = false;
+    EXPECT_DOUBLE_EQ(tune::percentileScore(outcomes), 1.0);
+    outcomes[5].flown = false;
+    EXPECT_DOUBLE_EQ(tune::percentileScore(outcomes), tune::kUnflownScore);
+    EXPECT_DOUBLE_EQ(tune::setScore({}), tune::kUnflownScore);
+    // Above the bound the score grows with the logarithm of the error.
+    EXPECT_DOUBLE_EQ(tune::compressedError(0.5), 0.5);
+    EXPECT_DOUBLE_EQ(tune::compressedError(std::exp(2.0)), 3.0);
+}
+
+TEST(RoundTrip, the_module_reads_the_written_string_as_the_scored_factors) {
+    const tune::Tuner tuner(smallTune(2, 1));
+    Factors factors = tune::kDefaultFactors;
+    factors[6] = 0.4999999999999999;  // KprForward
+    factors[7] = 0.55;                 // TvForward
+    factors[9] = 1.25;                 // KprUp
+    const tune::Evaluation scored = tuner.evaluate(factors);
+    ASSERT_TRUE(scored.flown);
+    const size_t probe = 2;  // the engagement from a drift
+    ASSERT_EQ(tuner.flights()[probe].kind, tune::FlightKind::kCaptureDrift);
+    const uint64_t hash = scored.outcomes[probe].traceHash;
+
+    const tune::RoundTripResult good =
+        tune::checkRoundTrip(tuner.pool(), tuner.flights()[probe], hash, factors, scored.parameters);
+    EXPECT_TRUE(good.passed()) << good.summary();
+
+    // A string the module reads otherwise is caught: a comment character in
+    // front of the last key hides it.
+    std::string hidden = scored.parameters;
+    hidden.insert(hidden.find("KprUp"), "/ ");
+    const tune::RoundTripResult bad =
+        tune::checkRoundTrip(tuner.pool(), tuner.flights()[probe], hash, factors, hidden);
+    EXPECT_FALSE(bad.passed());
+    EXPECT_FALSE(bad.textExact);
+    EXPECT_FALSE(bad.sameAsScored);
+}
+
+TEST(Tune, gives_the_same_string_with_one_process_and_with_two) {
+    const tune::TuneResult one = tune::Tuner(smallTune(1, 4)).tune(nullptr, {});
+    const tune::TuneResult two = tune::Tuner(smallTune(2, 4)).tune(nullptr, {});
+    EXPECT_EQ(one.best.parameters, two.best.parameters);
+    EXPECT_EQ(one.best.score, two.best.score);
+    ASSERT_EQ(one.best.outcomes.size(), two.best.outcomes.size());
+    for (size_t i = 0; i < one.best.outcomes.size(); ++i) {
+        EXPECT_EQ(one.best.outcomes[i].traceHash, two.best.outcomes[i].traceHash) << i;
+    }
+}
+
+TEST(Tune, a_short_search_improves_on_the_default_gains) {
+    const tune::Tuner tuner(smallTune(2, 16));
+    const tune::Evaluation defaults = tuner.evaluate(tune::kDefaultFactors);
+    const tune::TuneResult tuned = tuner.tune(nullptr, {});
+    EXPECT_LT(tuned.best.score, defaults.score) << tuned.best.parameters;
+    // The best point's flights, flown again, score what the search saw.
+    EXPECT_EQ(tuned.best.score, tuned.search.bestValue);
+}
+
+}  // namespace
