@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 
@@ -22,6 +23,18 @@ Factors fromLogSpace(const std::array<double, kFactorCount>& logs) {
         factors[i] = std::exp(logs[i]);
     }
     return factors;
+}
+
+Factors rounded(const Factors& factors, int digits) {
+    Factors out{};
+    for (size_t i = 0; i < factors.size(); ++i) {
+        char number[64];
+        std::snprintf(number, sizeof number, "%.*e", digits - 1, factors[i]);
+        double value = factors[i];
+        std::from_chars(number, number + std::strlen(number), value);
+        out[i] = value;
+    }
+    return out;
 }
 
 std::string parameterString(const Factors& factors, bool omitOnes) {

@@ -37,6 +37,12 @@ struct FactorBounds {
 std::array<double, kFactorCount> toLogSpace(const Factors& factors);
 Factors fromLogSpace(const std::array<double, kFactorCount>& logs);
 
+// Each factor rounded to `digits` significant decimal digits: the tuner
+// flies and writes only such factors, so the string stays short enough to
+// read and every digit in it is one that was flown.
+constexpr int kFactorDigits = 3;
+Factors rounded(const Factors& factors, int digits = kFactorDigits);
+
 // The parameter string for these factors: every key followed by its factor
 // written as the shortest decimal that reads back as exactly the same
 // double. Keys whose factor is exactly 1 are left out when `omitOnes`.

@@ -3,8 +3,30 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <optional>
+
+#ifdef HOVER_TUNE_ANALYSIS
+#include "sim/analysis/hold_analysis.h"
+#include "sim/flight/parameters.h"
+#endif
 
 namespace tune {
+
+#ifdef HOVER_TUNE_ANALYSIS
+namespace {
+
+// The aircraft the conditions name, as the flight model's coefficients.
+std::optional<flight::Parameters> aircraftParameters(const FlightConditions& conditions, std::string& problem) {
+    if (!conditions.aircraft.empty()) {
+        problem = "no aircraft files in this build";
+        return std::nullopt;
+    }
+    return flight::Parameters{};
+}
+
+}  // namespace
+#endif
 
 double MarginReport::shortfall() const {
     if (!available) {
@@ -23,13 +45,62 @@ double MarginReport::shortfall() const {
     return total;
 }
 
+#ifdef HOVER_TUNE_ANALYSIS
+MarginReport analyseMargins(const FlightConditions& conditions, const Factors& factors) {
+    MarginReport report;
+    std::string problem;
+    const std::optional<flight::Parameters> aircraft = aircraftParameters(conditions, problem);
+    if (!aircraft) {
+        report.unavailableReason = problem;
+        return report;
+    }
+    // The plant is linearised once per aircraft; the tuner asks many times.
+    static std::string plantFor;
+    static std::optional<analysis::LinearPlant> plant;
+    const std::string key = conditions.aircraft;
+    if (!plant || plantFor != key) {
+        plant = analysis::linearisePlant(*aircraft);
+        plantFor = key;
+    }
+    // The analysis orders loops Up, Forward, Right, Turn; the parameter
+    // string Turn, Right, Forward, Up.
+    std::array<double, 12> ordered{};
+    for (int loop = 0; loop < analysis::kLoopCount; ++loop) {
+        for (int role = 0; role < analysis::kGainsPerLoop; ++role) {
+            ordered[static_cast<size_t>(loop * 3 + role)] = factors[static_cast<size_t>((3 - loop) * 3 + role)];
+        }
+    }
+    const analysis::HoldAnalysis a = analysis::analyseHold(*plant, analysis::scaledGains(ordered),
+                                                           conditions.frameRate, conditions.delayFrames);
+    report.available = true;
+    report.trimmed = a.trimmed;
+    report.stable = a.closedLoopStable;
+    report.slowestPoleRadius = a.largestPoleMagnitude;
+    report.leastDamping = 1.0;
+    for (const std::complex<double>& z : a.poles) {
+        const analysis::EquivalentPole p = analysis::equivalentPole(z, conditions.frameRate);
+        if (p.frequencyHz > 0.0 && p.damping < report.leastDamping) {
+            report.leastDamping = p.damping;
+            report.leastDampedHz = p.frequencyHz;
+        }
+    }
+    for (int loop = 0; loop < analysis::kLoopCount; ++loop) {
+        const analysis::LoopMargins& m = a.loops[static_cast<size_t>(loop)];
+        LoopMarginReport& r = report.loops[static_cast<size_t>(3 - loop)];
+        r.gainMarginDb = m.gainMarginDb;
+        r.phaseMarginDeg = m.phaseMarginDeg;
+        r.crossoverHz = m.crossoverHz;
+    }
+    return report;
+}
+#else
 MarginReport analyseMargins(const FlightConditions& conditions, const Factors& factors) {
     (void)conditions;
     (void)factors;
     MarginReport report;
-    report.available = false;
     report.unavailableReason = "this build has no linear analysis of the loops (sim/analysis)";
     return report;
 }
+#endif
 
 }  // namespace tune

@@ -33,6 +33,8 @@ struct MarginReport {
     bool trimmed = false;     // the hover about which the loops were linearised exists
     bool stable = false;      // all four loops closed together
     double slowestPoleRadius = 0.0;  // largest |z| of the closed loop's poles
+    double leastDamping = 0.0;       // the least damped closed-loop pole: damping ratio ...
+    double leastDampedHz = 0.0;      // ... and frequency
     std::array<LoopMarginReport, 4> loops{};  // Turn, Right, Forward, Up
 
     // How far the factors are from meeting every bound: 0 when they do, else

@@ -182,7 +182,6 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "hovertune: default gains score %.3f, README string %.3f (%.1f s)\n",
                  defaults.evaluation.score, readmeCandidate.evaluation.score, elapsed());
-    const double perEvaluation = elapsed() / 2.0;
 
     std::optional<tune::TuneResult> result;
     if (!stopRequested.load()) {
@@ -194,8 +193,10 @@ int main(int argc, char** argv) {
                          evaluations, budget, best, spent, left);
             std::fflush(stderr);
         };
-        (void)perEvaluation;
-        result = tuner.tune(&stopRequested, progress);
+        // The search starts from the better of the two known strings.
+        const bool readmeBetter = readmeCandidate.evaluation.score < defaults.evaluation.score;
+        result = tuner.tune(&stopRequested, progress,
+                            readmeBetter ? readmeCandidate.evaluation.factors : defaults.evaluation.factors);
         std::fprintf(stderr, "\n");
     }
     report.interrupted = stopRequested.load();

@@ -18,7 +18,10 @@ struct Search {
     const Progress* progress = nullptr;
     nlopt::opt* running = nullptr;
     int evaluations = 0;
+    int calls = 0;
     int budget = 0;
+    int callLimit = 0;
+    double freeAbove = std::numeric_limits<double>::infinity();
     std::vector<double> best;
     double bestValue = std::numeric_limits<double>::infinity();
     bool stopped = false;
@@ -27,7 +30,7 @@ struct Search {
 double evaluate(const std::vector<double>& x, std::vector<double>& gradient, void* data) {
     (void)gradient;  // derivative-free methods only
     auto* s = static_cast<Search*>(data);
-    if ((s->stop != nullptr && s->stop->load()) || s->evaluations >= s->budget) {
+    if ((s->stop != nullptr && s->stop->load()) || s->evaluations >= s->budget || s->calls >= s->callLimit) {
         s->stopped = s->stopped || (s->stop != nullptr && s->stop->load());
         s->running->force_stop();
         return s->bestValue;
@@ -36,7 +39,10 @@ double evaluate(const std::vector<double>& x, std::vector<double>& gradient, voi
     if (!std::isfinite(value)) {
         value = std::numeric_limits<double>::max();
     }
-    ++s->evaluations;
+    ++s->calls;
+    if (value < s->freeAbove) {
+        ++s->evaluations;
+    }
     if (value < s->bestValue) {
         s->bestValue = value;
         s->best = x;
@@ -70,6 +76,8 @@ OptimiserResult minimise(const Objective& objective, const OptimiserSettings& se
     search.stop = stop;
     search.progress = &progress;
     search.budget = std::max(settings.budget, 1);
+    search.callLimit = kFreeCallsPerBudget * search.budget;
+    search.freeAbove = settings.freeAbove;
     nlopt::srand(settings.seed);
 
     // Global: controlled random search with local mutation. Its population
@@ -80,7 +88,7 @@ OptimiserResult minimise(const Objective& objective, const OptimiserSettings& se
         nlopt::opt global(nlopt::GN_CRS2_LM, n);
         global.set_lower_bounds(settings.low);
         global.set_upper_bounds(settings.high);
-        global.set_maxeval(globalBudget);
+        global.set_maxeval(kFreeCallsPerBudget * globalBudget);
         const int population = std::clamp(globalBudget / 3, static_cast<int>(n) + 2, 10 * (static_cast<int>(n) + 1));
         global.set_population(static_cast<unsigned>(population));
         search.budget = std::min(globalBudget, search.budget);
@@ -91,11 +99,12 @@ OptimiserResult minimise(const Objective& objective, const OptimiserSettings& se
 
     // Local: subplex from the best point, which copes with an objective that
     // is a percentile and so not smooth.
-    if (!search.stopped && search.evaluations < search.budget && !search.best.empty()) {
+    if (!search.stopped && search.evaluations < search.budget && search.calls < search.callLimit &&
+        !search.best.empty()) {
         nlopt::opt local(nlopt::LN_SBPLX, n);
         local.set_lower_bounds(settings.low);
         local.set_upper_bounds(settings.high);
-        local.set_maxeval(search.budget - search.evaluations);
+        local.set_maxeval(search.callLimit - search.calls);
         local.set_initial_step(settings.localStep);
         local.set_xtol_rel(1e-4);
         run(local, search, search.best);
@@ -105,6 +114,7 @@ OptimiserResult minimise(const Objective& objective, const OptimiserSettings& se
     result.best = search.best.empty() ? settings.start : search.best;
     result.bestValue = search.bestValue;
     result.evaluations = search.evaluations;
+    result.calls = search.calls;
     result.globalEvaluations = globalEvaluations;
     result.stopped = search.stopped;
     result.method = "NLopt CRS2-LM (global, " + std::to_string(globalEvaluations) +

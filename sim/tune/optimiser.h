@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -22,13 +23,20 @@ struct OptimiserSettings {
     double globalShare = 0.6;       // of the budget, for the global search
     double localStep = 0.3;         // first step of the local search, in the box's units
     uint64_t seed = 1;
+    // Values at or above this cost nothing worth counting (the caller
+    // rejected the point without its expensive part): they do not count
+    // against the budget, up to kFreeCallsPerBudget times the budget in all.
+    double freeAbove = std::numeric_limits<double>::infinity();
 };
+
+constexpr int kFreeCallsPerBudget = 20;
 
 struct OptimiserResult {
     std::vector<double> best;
     double bestValue = 0.0;
-    int evaluations = 0;
+    int evaluations = 0;        // counted against the budget
     int globalEvaluations = 0;
+    int calls = 0;              // every call, counted or free
     bool stopped = false;   // stopped early by the caller
     std::string method;     // what searched, for the report
 };

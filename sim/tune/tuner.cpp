@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "sim/tune/tuner.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tune {
@@ -31,21 +32,25 @@ Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop
     return e;
 }
 
-TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress) const {
+TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, const Factors& start) const {
     const auto started = std::chrono::steady_clock::now();
     OptimiserSettings os;
     const double low = std::log(settings_.bounds.low);
     const double high = std::log(settings_.bounds.high);
     os.low.assign(kFactorCount, low);
     os.high.assign(kFactorCount, high);
-    os.start.assign(kFactorCount, 0.0);  // every factor 1
+    const std::array<double, kFactorCount> startLogs = toLogSpace(start);
+    os.start.assign(startLogs.begin(), startLogs.end());
+    for (double& x : os.start) x = std::clamp(x, low, high);
+    // Strings that miss the margins are not flown: they cost next to nothing.
+    os.freeAbove = kInfeasibleScore;
     os.budget = settings_.budget;
     os.seed = settings_.seed;
     // The evaluation interrupted by a stop is incomplete: never let it count.
     const Objective objective = [&](const std::vector<double>& x) {
         std::array<double, kFactorCount> logs{};
         std::copy(x.begin(), x.end(), logs.begin());
-        const Evaluation e = evaluate(fromLogSpace(logs), stop);
+        const Evaluation e = evaluate(rounded(fromLogSpace(logs)), stop);
         if (stop != nullptr && stop->load()) {
             return kInfeasibleScore * 10.0;
         }
@@ -57,7 +62,7 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress) 
     std::copy(result.search.best.begin(), result.search.best.end(), logs.begin());
     // The best point once more, for its flights (each flight is a fresh
     // process, so this repeats the scored evaluation exactly).
-    result.best = evaluate(fromLogSpace(logs));
+    result.best = evaluate(rounded(fromLogSpace(logs)));
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.flights = pool_.flights();
     return result;

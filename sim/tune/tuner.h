@@ -60,8 +60,10 @@ public:
     // Judges one set of factors (margins, then the flights).
     Evaluation evaluate(const Factors& factors, const std::atomic<bool>* stop = nullptr) const;
 
-    // Searches from the defaults. `progress` gets (evaluations, best score).
-    TuneResult tune(const std::atomic<bool>* stop, const Progress& progress) const;
+    // Searches from `start` (the best string known beforehand). `progress`
+    // gets (evaluations, best score).
+    TuneResult tune(const std::atomic<bool>* stop, const Progress& progress,
+                    const Factors& start = kDefaultFactors) const;
 
 private:
     TuneSettings settings_;

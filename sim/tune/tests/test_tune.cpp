@@ -48,6 +48,13 @@ TEST(ParameterString, reads_back_as_exactly_the_doubles_it_was_written_from) {
     ASSERT_TRUE(shortRead.has_value());
     EXPECT_TRUE(sameBits(*shortRead, awkward));
     EXPECT_EQ(tune::parameterString(tune::kDefaultFactors, true), "");
+
+    // Rounded to three significant digits, the string says just those.
+    Factors some = tune::kDefaultFactors;
+    some[0] = 5.357459049182591;
+    some[1] = 0.44193865913337405;
+    some[2] = 9.996;
+    EXPECT_EQ(tune::parameterString(tune::rounded(some), true), "KprTurn 5.36 TvTurn 0.442 TnTurn 10");
 }
 
 TEST(ParameterString, refuses_text_the_module_would_read_otherwise) {
@@ -105,6 +112,31 @@ TEST(Optimiser, stops_when_asked_and_keeps_the_best_point_seen) {
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(result.evaluations, 10);
     EXPECT_LE(result.bestValue, 0.5);  // never worse than the start point
+}
+
+TEST(Optimiser, counts_only_costly_evaluations_and_still_ends_when_every_point_is_rejected) {
+    tune::OptimiserSettings settings;
+    settings.low.assign(3, -1.0);
+    settings.high.assign(3, 1.0);
+    settings.start = {0.0, 0.0, 0.0};
+    settings.budget = 20;
+    settings.freeAbove = 100.0;
+    // Half the box is rejected cheaply; the budget counts the other half.
+    int costly = 0;
+    const auto halfRejected = [&](const std::vector<double>& x) {
+        if (x[0] > 0.2) return 1000.0;
+        ++costly;
+        return (x[0] + 0.5) * (x[0] + 0.5) + x[1] * x[1] + x[2] * x[2];
+    };
+    const tune::OptimiserResult result = tune::minimise(halfRejected, settings);
+    EXPECT_EQ(result.evaluations, costly);
+    EXPECT_LE(result.evaluations, settings.budget);
+    EXPECT_GE(result.calls, result.evaluations);
+
+    // Nothing but rejections: the search still ends, after the call limit.
+    const tune::OptimiserResult none = tune::minimise([](const std::vector<double>&) { return 1000.0; }, settings);
+    EXPECT_EQ(none.evaluations, 0);
+    EXPECT_LE(none.calls, tune::kFreeCallsPerBudget * settings.budget);
 }
 
 // A trace in the host's format: `rows` frames at 18 a second, each given by
