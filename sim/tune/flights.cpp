@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "sim/tune/flights.h"
 
+#include "sim/flight/aircraft_file.h"
+#include "sim/host/aircraft.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -173,12 +178,21 @@ std::vector<FlightCase> monteCarloSet(const FlightConditions& conditions) {
     return set;
 }
 
-bool hostCanFly(const FlightConditions& conditions, std::string& problem) {
-    if (!conditions.aircraft.empty()) {
-        problem = "--aircraft " + conditions.aircraft +
-                  ": this host flies only its built-in Bo-105 class helicopter and reads no aircraft files";
+bool hostCanFly(FlightConditions& conditions, std::string& name, std::string& problem) {
+    host::Scenario lookup;
+    lookup.aircraft = conditions.aircraft;
+    const std::string path = host::aircraftFilePath(lookup, problem);
+    if (path.empty()) {
         return false;
     }
+    const std::optional<flight::AircraftDefinition> definition = flight::readAircraftFile(path, problem);
+    if (!definition) {
+        return false;
+    }
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    conditions.aircraft = ec ? path : absolute.string();
+    name = definition->name;
     return true;
 }
 
@@ -196,6 +210,7 @@ host::Scenario scenarioFor(const FlightCase& flight, const FlightConditions& con
                            const std::string& parameters) {
     host::Scenario s;
     s.name = flight.name;
+    s.aircraft = conditions.aircraft;
     s.frameRate = conditions.frameRate;
     s.duration = flight.duration;
     s.parameters = parameters;

@@ -25,7 +25,7 @@ const char* turbulenceName(Turbulence level);
 
 // What the whole set is flown in.
 struct FlightConditions {
-    std::string aircraft;         // aircraft file; empty: the host's built-in helicopter
+    std::string aircraft = host::kDefaultAircraft;  // aircraft name (bo105, uh1h, puma) or file
     int frameRate = 18;           // host panel updates per second
     int delayFrames = 1;          // frames between a command and the control moving
     double windKt = 10.0;         // mean wind of every flight
@@ -61,8 +61,10 @@ struct FlightCase {
 // The whole set, in a fixed order.
 std::vector<FlightCase> monteCarloSet(const FlightConditions& conditions);
 
-// Whether this host can fly the conditions at all; if not, why (one line).
-bool hostCanFly(const FlightConditions& conditions, std::string& problem);
+// Whether this host can fly the conditions at all: the aircraft file found
+// and read. Sets conditions.aircraft to the file's path and `name` to what
+// the file calls the aircraft; if not, says why in one line.
+bool hostCanFly(FlightConditions& conditions, std::string& name, std::string& problem);
 // What the host flies differently from what the conditions ask (one line each).
 std::vector<std::string> hostDeviations(const FlightConditions& conditions);
 

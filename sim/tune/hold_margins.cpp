@@ -8,7 +8,9 @@
 
 #ifdef HOVER_TUNE_ANALYSIS
 #include "sim/analysis/hold_analysis.h"
+#include "sim/flight/aircraft_file.h"
 #include "sim/flight/parameters.h"
+#include "sim/host/aircraft.h"
 #endif
 
 namespace tune {
@@ -18,11 +20,17 @@ namespace {
 
 // The aircraft the conditions name, as the flight model's coefficients.
 std::optional<flight::Parameters> aircraftParameters(const FlightConditions& conditions, std::string& problem) {
-    if (!conditions.aircraft.empty()) {
-        problem = "no aircraft files in this build";
+    host::Scenario lookup;
+    lookup.aircraft = conditions.aircraft;
+    const std::string path = host::aircraftFilePath(lookup, problem);
+    if (path.empty()) {
         return std::nullopt;
     }
-    return flight::Parameters{};
+    std::optional<flight::AircraftDefinition> definition = flight::readAircraftFile(path, problem);
+    if (!definition) {
+        return std::nullopt;
+    }
+    return definition->parameters;
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ std::string commandLine(int argc, char** argv) {
 int main(int argc, char** argv) {
     CLI::App app{kDescription, "hovertune"};
     app.get_formatter()->column_width(34);
-    std::string aircraft;
+    std::string aircraft = host::kDefaultAircraft;
     int frameRate = 18;
     int delayFrames = 1;
     double windKt = 10.0;
@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
     std::string outDir = "hovertune-out";
     std::string modulePath;
     app.add_option("--aircraft", aircraft,
-                   "Aircraft file (TOML) to tune for (default: the simulated host's built-in Bo-105 class)")
-        ->check(CLI::ExistingFile);
+                   "Aircraft to tune for: a name (bo105, uh1h, puma: aircraft/<name>.toml beside this program) or "
+                   "the path of an aircraft file (default bo105)");
     app.add_option("--frame-rate", frameRate, "Host panel updates a second (default 18)")->check(CLI::Range(18, 60));
     app.add_option("--delay-frames", delayFrames,
                    "Frames between a command and the control moving (default 1)")
@@ -141,7 +141,8 @@ int main(int argc, char** argv) {
 
     // What the host cannot fly is refused before anything is flown.
     std::string problem;
-    if (!tune::hostCanFly(settings.conditions, problem)) {
+    std::string aircraftName;
+    if (!tune::hostCanFly(settings.conditions, aircraftName, problem)) {
         std::cerr << "hovertune: " << problem << "\n";
         return 2;
     }
@@ -166,22 +167,28 @@ int main(int argc, char** argv) {
     report.outDir = outDir;
     report.commandLine = commandLine(argc, argv);
     report.tuner = &tuner;
+    report.aircraftName = aircraftName;
     report.hostNotes = tune::hostDeviations(settings.conditions);
     std::fprintf(stderr, "hovertune: %zu flights per string, %d at a time, budget %d strings\n",
                  tuner.flights().size(), settings.processes, budget);
 
     // The two strings the tuned one is compared with.
-    tune::Candidate defaults{"default gains", tuner.evaluate(tune::kDefaultFactors, &stopRequested), {}};
+    tune::Candidate defaults{"default gains", tuner.evaluate(tune::kDefaultFactors, &stopRequested, true), {}};
     tune::Factors readme = tune::kDefaultFactors;
     if (const auto read = tune::readParameterString(tune::kReadmeParameters)) readme = *read;
-    tune::Candidate readmeCandidate{"README string", tuner.evaluate(readme, &stopRequested), {}};
+    tune::Candidate readmeCandidate{"README string", tuner.evaluate(readme, &stopRequested, true), {}};
     readmeCandidate.evaluation.parameters = tune::kReadmeParameters;
     if (!defaults.evaluation.outcomes.empty() && !defaults.evaluation.outcomes[0].trimmed) {
         report.notes.push_back("the flight model found no trim for this aircraft's hover: every flight started "
                                "untrimmed, and the scores say how the hold copes with that");
     }
-    std::fprintf(stderr, "hovertune: default gains score %.3f, README string %.3f (%.1f s)\n",
-                 defaults.evaluation.score, readmeCandidate.evaluation.score, elapsed());
+    const auto describe = [](const tune::Evaluation& e) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%.3f%s", e.flightScore, e.marginsMet ? "" : " (misses the margins)");
+        return std::string(text);
+    };
+    std::fprintf(stderr, "hovertune: default gains score %s, README string %s (%.1f s)\n",
+                 describe(defaults.evaluation).c_str(), describe(readmeCandidate.evaluation).c_str(), elapsed());
 
     std::optional<tune::TuneResult> result;
     if (!stopRequested.load()) {
@@ -237,8 +244,9 @@ int main(int argc, char** argv) {
     }
     if (result) {
         std::printf("%s\n%s\n", result->best.parameters.c_str(), tune::gaugeLine(result->best.parameters).c_str());
-        std::printf("score %.3f (default gains %.3f, README string %.3f); %d strings, %ld flights, %.1f s; report in %s/report.md\n",
-                    result->best.score, defaults.evaluation.score, readmeCandidate.evaluation.score,
+        std::printf("score %s (default gains %s, README string %s); %d strings, %ld flights, %.1f s; report in %s/report.md\n",
+                    describe(result->best).c_str(), describe(defaults.evaluation).c_str(),
+                    describe(readmeCandidate.evaluation).c_str(),
                     result->search.evaluations, result->flights, report.seconds, outDir.c_str());
         if (report.roundTrip && !report.roundTrip->passed()) {
             std::printf("round trip: %s\n", report.roundTrip->summary().c_str());

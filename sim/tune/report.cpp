@@ -60,7 +60,8 @@ std::string marginsTable(const std::vector<Candidate>& candidates) {
             md += "| " + c.label + " | " + kLoopNames[i] + " | " + margin(m.loops[i].gainMarginDb, 1) + " | " +
                   margin(m.loops[i].phaseMarginDeg, 1) + " | " + margin(m.loops[i].crossoverHz, 2) + " | " +
                   (i == 0 ? (m.stable ? "stable" : "UNSTABLE") + std::string(", largest |z| ") +
-                                fixed(m.slowestPoleRadius, 4)
+                                fixed(m.slowestPoleRadius, 4) + ", least damped pole " + fixed(m.leastDampedHz, 2) +
+                                " Hz, damping " + fixed(m.leastDamping, 3) + (m.trimmed ? "" : "; NO TRIM")
                           : std::string()) +
                   " |\n";
         }
@@ -78,6 +79,17 @@ double percentileWorst(const std::vector<FlightOutcome>& outcomes) {
     std::sort(worsts.begin(), worsts.end());
     const size_t rank = static_cast<size_t>(std::ceil(0.9 * static_cast<double>(worsts.size())));
     return worsts[std::clamp<size_t>(rank, 1, worsts.size()) - 1];
+}
+
+// How a scenario names the aircraft: by its name when the file is one of
+// the aircraft folder's (hoversim looks those up beside itself), else by
+// its path.
+std::string aircraftReference(const std::string& path) {
+    const std::filesystem::path file(path);
+    if (file.parent_path().filename() == "aircraft" && file.extension() == ".toml") {
+        return file.stem().string();
+    }
+    return path;
 }
 
 }  // namespace
@@ -184,6 +196,7 @@ std::string checkScenario(const FlightCase& probe, const FlightConditions& condi
       << "description = \"The tuned string: " << probe.name << ", then a 30 s stable hover to ADS-33 desired bounds\"\n"
       << "frame_rate = " << s.frameRate << "\n"
       << "duration = " << s.duration << "\n"
+      << "aircraft = \"" << aircraftReference(conditions.aircraft) << "\"\n"
       << "parameters = \"" << parameters << "\"\n\n"
       << "[start]\nheight_ft = " << s.start.heightFt << "\nground_speed_kt = " << s.start.groundSpeedKt
       << "\ntrack_deg = " << s.start.trackDeg << "\nheading_deg = " << s.start.headingDeg << "\n\n"
@@ -244,7 +257,8 @@ bool writeReport(const ReportInput& in, std::string& error) {
     std::ostringstream md;
     md << "# hovertune report\n\n";
     md << "Command: `" << in.commandLine << "`\n\n";
-    md << "Aircraft: " << (cond.aircraft.empty() ? "the host's built-in Bo-105 class" : cond.aircraft) << "; "
+    md << "Aircraft: " << in.aircraftName << " (`" << std::filesystem::path(cond.aircraft).filename().string()
+       << "`); "
        << cond.frameRate << " updates a second, " << cond.delayFrames << " frame(s) of command delay; wind "
        << cond.windKt << " kt; turbulence up to " << turbulenceName(cond.roughest) << "; " << cond.seeds
        << " seeds per kind of flight, " << tuner.flights().size() << " flights per string.\n\n";
@@ -288,7 +302,8 @@ bool writeReport(const ReportInput& in, std::string& error) {
             worst = std::max(worst, o.flown ? o.worst : kWorstCap);
         }
         md << "| " << c.label << " | `" << (c.evaluation.parameters.empty() ? "(none)" : c.evaluation.parameters)
-           << "` | " << (c.evaluation.flown ? fixed(c.evaluation.score, 3) : std::string("not flown")) << " | "
+           << "` | " << (c.evaluation.flown ? fixed(c.evaluation.flightScore, 3) + (c.evaluation.marginsMet ? "" : " (misses the margins)")
+                                     : std::string("not flown")) << " | "
            << fixed(percentileWorst(c.evaluation.outcomes), 2) << " | "
            << within << " / " << c.evaluation.outcomes.size() << " | " << fixed(worst, 2) << " |\n";
     }

@@ -28,6 +28,7 @@ struct Candidate {
 struct ReportInput {
     std::string outDir;
     std::string commandLine;
+    std::string aircraftName;  // as the aircraft file calls it
     const Tuner* tuner = nullptr;
     std::vector<Candidate> candidates;  // defaults, README, tuned (when found)
     std::optional<TuneResult> result;

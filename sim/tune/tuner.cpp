@@ -10,7 +10,7 @@ Tuner::Tuner(TuneSettings settings)
     : settings_(std::move(settings)), set_(monteCarloSet(settings_.conditions)),
       pool_(settings_.processes, settings_.modulePath, settings_.conditions) {}
 
-Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop) const {
+Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop, bool flyAnyway) const {
     Evaluation e;
     e.factors = factors;
     e.parameters = parameterString(factors);
@@ -19,7 +19,9 @@ Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop
     e.marginsMet = shortfall == 0.0;
     if (!e.marginsMet) {
         e.score = kInfeasibleScore + shortfall;
-        return e;
+        if (!flyAnyway) {
+            return e;
+        }
     }
     std::vector<FlightJob> jobs;
     jobs.reserve(set_.size());
@@ -28,7 +30,10 @@ Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop
     }
     e.outcomes = pool_.fly(jobs, stop);
     e.flown = true;
-    e.score = setScore(e.outcomes);
+    e.flightScore = setScore(e.outcomes);
+    if (e.marginsMet) {
+        e.score = e.flightScore;
+    }
     return e;
 }
 
@@ -62,7 +67,7 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     std::copy(result.search.best.begin(), result.search.best.end(), logs.begin());
     // The best point once more, for its flights (each flight is a fresh
     // process, so this repeats the scored evaluation exactly).
-    result.best = evaluate(rounded(fromLogSpace(logs)));
+    result.best = evaluate(rounded(fromLogSpace(logs)), nullptr, true);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.flights = pool_.flights();
     return result;

@@ -30,7 +30,9 @@ struct Evaluation {
     bool marginsMet = true;
     bool flown = false;
     std::vector<FlightOutcome> outcomes;  // in the order of the Monte Carlo set
-    double score = kInfeasibleScore;
+    double flightScore = kInfeasibleScore;  // the flights' score (setScore), when flown
+    double score = kInfeasibleScore;        // what the search minimises: flightScore, or above every
+                                            // flight score by the margins' shortfall
 };
 
 struct TuneSettings {
@@ -57,8 +59,10 @@ public:
     const TuneSettings& settings() const { return settings_; }
     const FlightPool& pool() const { return pool_; }
 
-    // Judges one set of factors (margins, then the flights).
-    Evaluation evaluate(const Factors& factors, const std::atomic<bool>* stop = nullptr) const;
+    // Judges one set of factors (margins, then the flights). Factors that
+    // miss the margins are flown only when `flyAnyway` (for a report).
+    Evaluation evaluate(const Factors& factors, const std::atomic<bool>* stop = nullptr,
+                        bool flyAnyway = false) const;
 
     // Searches from `start` (the best string known beforehand). `progress`
     // gets (evaluations, best score).

@@ -229,7 +229,7 @@ TEST(RoundTrip, the_module_reads_the_written_string_as_the_scored_factors) {
     factors[6] = 0.4999999999999999;  // KprForward
     factors[7] = 0.55;                 // TvForward
     factors[9] = 1.25;                 // KprUp
-    const tune::Evaluation scored = tuner.evaluate(factors);
+    const tune::Evaluation scored = tuner.evaluate(factors, nullptr, true);
     ASSERT_TRUE(scored.flown);
     const size_t probe = 2;  // the engagement from a drift
     ASSERT_EQ(tuner.flights()[probe].kind, tune::FlightKind::kCaptureDrift);
