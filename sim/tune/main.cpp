@@ -192,12 +192,23 @@ int main(int argc, char** argv) {
 
     std::optional<tune::TuneResult> result;
     if (!stopRequested.load()) {
+        double lastShown = -1.0;
         const auto progress = [&](int evaluations, double best) {
             const double spent = elapsed();
+            if (spent - lastShown < 1.0 && evaluations < budget) {
+                return;  // a line a second is enough
+            }
+            lastShown = spent;
             const double rate = spent / (evaluations + 2);
             const double left = std::max(0.0, rate * (budget - evaluations));
-            std::fprintf(stderr, "\rhovertune: %d/%d strings, best score %.3f, %.0f s spent, about %.0f s left   ",
-                         evaluations, budget, best, spent, left);
+            if (best >= tune::kInfeasibleScore) {
+                std::fprintf(stderr, "\rhovertune: %d/%d strings flown, none yet meets the margins (shortfall %.3f), "
+                             "%.0f s spent, about %.0f s left   ",
+                             evaluations, budget, best - tune::kInfeasibleScore, spent, left);
+            } else {
+                std::fprintf(stderr, "\rhovertune: %d/%d strings flown, best score %.3f, %.0f s spent, about %.0f s left   ",
+                             evaluations, budget, best, spent, left);
+            }
             std::fflush(stderr);
         };
         // The search starts from the better of the two known strings.
