@@ -15,4 +15,5 @@ apt-get install -y -qq --no-install-recommends \
     cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev \
     g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 \
     libcairo2-dev fonts-liberation fontconfig libtomlplusplus-dev libcli11-dev \
-    gnuplot-nox clang libclang-rt-14-dev valgrind >/dev/null
+    gnuplot-nox clang libclang-rt-14-dev valgrind \
+    libsdl2-dev xvfb xauth xdotool x11-apps imagemagick >/dev/null

@@ -7,6 +7,7 @@
 #include "sim/flight/aircraft_file.h"
 #include "sim/flight/helicopter.h"
 #include "sim/host/module_library.h"
+#include "sim/units.h"
 
 namespace host {
 
@@ -107,6 +108,19 @@ void Aircraft::setRotorPercent(double percent) {
 
 void Aircraft::setEnginePower(double fraction) {
     state_->helicopter->setEnginePowerFraction(fraction);
+}
+
+void Aircraft::setWind(const WindSetting& setting) {
+    flight::WindSettings wind;
+    wind.fromDirectionDeg = setting.fromDeg;
+    wind.speedKt = setting.speedKt;
+    wind.turbulenceW20Kt = setting.turbulenceW20Kt;
+    wind.seed = static_cast<uint32_t>(setting.seed);
+    state_->helicopter->setWind(wind);
+}
+
+double Aircraft::rotorDiameterFt() const {
+    return 2.0 * state_->helicopter->parameters().rotorRadius * units::kFeetPerMetre;
 }
 
 void Aircraft::advance(double dt) {

@@ -43,6 +43,10 @@ public:
     void setControls(const ControlPositions& controls);
     void setRotorPercent(double percent);
     void setEnginePower(double fraction);
+    // The steady wind and the turbulence change from now on; gusts stay.
+    void setWind(const WindSetting& wind);
+    // The main rotor's diameter, ft.
+    double rotorDiameterFt() const;
     void advance(double dt);
 
     // Puts every flight token (all but the simulation time and the control

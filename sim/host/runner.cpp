@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "sim/host/runner.h"
+#include "sim/host/scenario_run.h"
 
 #include <algorithm>
 #include <chrono>
@@ -100,70 +101,17 @@ plot::FlightSample plotSample(const Frame& f, const GaugeHost& gaugeHost, double
 }
 #endif
 
-// One run: the module loaded and attached, the flight model, the panel and
-// the mouse, the scenario's progress, and where each frame goes.
-class ScenarioRun {
-public:
-    ScenarioRun(const Scenario& scenario, const RunOptions& options, RunResult& result)
-        : scenario_(scenario),
-          options_(options),
-          result_(result),
-          fps_(scenario.frameRate),
-          dt_(1.0 / scenario.frameRate),
-          frameCount_(frameOf(scenario.duration, scenario.frameRate) + 1),
-          meters_(scenario.phases.begin(), scenario.phases.end()),
-          judges_(scenario.expectations.begin(), scenario.expectations.end()) {}
+}  // namespace
 
-    // Loads the module and makes the host's first service calls.
-    bool start();
-    // Every frame of the scenario, then the host's last service calls.
-    void fly();
-    // The statistics, the judgements and what the host noticed.
-    void report();
-
-private:
-    void applyEvents(int64_t k, Frame& f);
-    void applyEvent(const TimedEvent& e, Frame& f);
-    Frame flyFrame(int64_t k);
-    void record(const Frame& f);
-    void advance();
-
-    const Scenario& scenario_;
-    const RunOptions& options_;
-    RunResult& result_;
-    const int fps_;
-    const double dt_;
-    const int64_t frameCount_;
-
-    Aircraft aircraft_;
-    GaugeSession session_;
-#ifdef HOVERSIM_PICTURES
-    panel::RunPictures pictures_;
-    std::optional<plot::FlightPlot> flightPlot_;
-    HeadingTurns plotHeading_;
-    double plotHeadingStart_ = 0.0;
-#endif
-    bool wasCommanding_ = false;
-    std::vector<PhaseMeter> meters_;
-    std::vector<Judge> judges_;
-
-    size_t nextEvent_ = 0;
-    int64_t releaseFrame_ = -1;  // the frame a held button comes up, or none
-    StickInput stick_;
-    bool paused_ = false;
-    bool failure21_ = false;
-    double simTime_ = 0.0;
-    double northFt_ = 0.0;
-    double eastFt_ = 0.0;
-    uint64_t lampMismatches_ = 0;
-    // The host's event queue: the controls as they stood after each of the
-    // last commandDelayFrames updates, oldest first, not yet felt by the
-    // flight model.
-    std::deque<ControlPositions> pendingControls_;
-    // Frame lengths vary by up to the scenario's jitter, from its seed.
-    std::mt19937_64 jitterSource_;
-    double frameLength();
-};
+ScenarioRun::ScenarioRun(const Scenario& scenario, const RunOptions& options, RunResult& result)
+    : scenario_(scenario),
+      options_(options),
+      result_(result),
+      fps_(scenario.frameRate),
+      dt_(1.0 / scenario.frameRate),
+      frameCount_(frameOf(scenario.duration, scenario.frameRate) + 1),
+      meters_(scenario.phases.begin(), scenario.phases.end()),
+      judges_(scenario.expectations.begin(), scenario.expectations.end()) {}
 
 bool ScenarioRun::start() {
     if (!aircraft_.load(scenario_, result_.error)) {
@@ -180,7 +128,7 @@ bool ScenarioRun::start() {
     setup.modulePath = options_.modulePath;
     setup.parameters = scenario_.parameters;
     setup.order = scenario_.serviceOrder;
-    setup.withJoystick = scenario_.usesStick();
+    setup.withJoystick = scenario_.usesStick() || options_.stickAttached;
     setup.controls = aircraft_.trimControls();
     const StartState& start = scenario_.start;
     setup.controls.elevator = start.elevator.value_or(setup.controls.elevator);
@@ -193,6 +141,7 @@ bool ScenarioRun::start() {
     if (!session_.open(setup, result_.error)) {
         return false;
     }
+    started_ = true;
 
 #ifdef HOVERSIM_PICTURES
     panel::PictureRequest request;
@@ -215,17 +164,46 @@ void ScenarioRun::fly() {
         writeTraceHeader(*options_.trace);
     }
     const auto wallStart = std::chrono::steady_clock::now();
-    for (int64_t k = 0; k < frameCount_; ++k) {
-        session_.host().clearEvents();
-        Frame f = flyFrame(k);
-        record(f);
-        advance();
+    while (framesFlown_ < frameCount_) {
+        step();
     }
     result_.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    end();
+}
 
+const Frame& ScenarioRun::step() {
+    session_.host().clearEvents();
+    last_ = flyFrame(framesFlown_);
+    // Frames past the scenario's end are flown but not judged.
+    if (framesFlown_ < frameCount_) {
+        record(last_);
+    }
+    advance();
+    ++framesFlown_;
+    return last_;
+}
+
+void ScenarioRun::end() {
+    if (!started_ || ended_) {
+        return;
+    }
+    ended_ = true;
     session_.close();
     result_.flown = true;
-    result_.frames = frameCount_;
+    result_.frames = std::min(framesFlown_, frameCount_);
+}
+
+void ScenarioRun::press(PixelPoint point) {
+    pilotPress_ = point;
+}
+
+void ScenarioRun::release() {
+    pilotRelease_ = true;
+}
+
+void ScenarioRun::moveStick(const StickInput& stick) {
+    stick_ = stick;
+    host::moveStick(stick_);
 }
 
 // Between frames: a held button comes up or repeats, the scenario acts.
@@ -235,9 +213,23 @@ void ScenarioRun::applyEvents(int64_t k, Frame& f) {
         releaseFrame_ = -1;
         addAction(f.actions, "release");
     }
+    // The pilot lets go of the mouse between frames, as a scenario's held
+    // button comes up: before the held area's repeats of this frame.
+    if (pilotRelease_) {
+        session_.mouse().release();
+        pilotRelease_ = false;
+        addAction(f.actions, "pilot release");
+    }
     session_.mouse().frame(fps_);
     while (nextEvent_ < scenario_.events.size() && frameOf(scenario_.events[nextEvent_].at, fps_) <= k) {
         applyEvent(scenario_.events[nextEvent_++], f);
+    }
+    // The pilot presses a button as a scenario's held button goes down.
+    if (pilotPress_) {
+        const bool hit = session_.mouse().press(*pilotPress_);
+        addAction(f.actions, "pilot press " + std::to_string(pilotPress_->x) + "," + std::to_string(pilotPress_->y) +
+                                 (hit ? "" : " (no area)"));
+        pilotPress_.reset();
     }
 }
 
@@ -273,7 +265,7 @@ void ScenarioRun::applyEvent(const TimedEvent& e, Frame& f) {
         stick_.z = e.stick->z.value_or(stick_.z);
         stick_.heightUp = e.stick->heightUp.value_or(stick_.heightUp);
         stick_.heightDown = e.stick->heightDown.value_or(stick_.heightDown);
-        moveStick(stick_);
+        host::moveStick(stick_);
         addAction(f.actions, "stick");
     }
     if (e.click) {
@@ -411,8 +403,6 @@ void ScenarioRun::report() {
     }
 #endif
 }
-
-}  // namespace
 
 RunResult runScenario(const Scenario& scenario, const RunOptions& options) {
     RunResult result;

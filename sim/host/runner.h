@@ -28,6 +28,9 @@ struct RunOptions {
     double panelScale = 1.0;
     std::string bitmapDirectory;  // empty: beside the module, else the build tree's
     std::string plotPath;
+    // A joystick attached even when the scenario moves none: a live host
+    // whose pilot may take the stick.
+    bool stickAttached = false;
 };
 
 struct RunResult {
