@@ -3,10 +3,12 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
-# The posix thread model: GoogleTest needs std::mutex, which the win32
-# model lacks. winpthread is linked statically, so nothing ships with it.
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+# The win32 thread model: its runtime calls nothing newer than Windows XP
+# offers. The posix model's winpthread imports GetTickCount64 (Vista on),
+# which would keep hover.gau from loading on XP. GoogleTest, which would
+# want the posix model's std::mutex, is built single-threaded instead.
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_OBJDUMP i686-w64-mingw32-objdump)
 

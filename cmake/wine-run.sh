@@ -11,7 +11,10 @@ while [ ! -f "$build_root/CMakeCache.txt" ] && [ "$build_root" != "/" ]; do
 done
 export WINEPREFIX="${WINEPREFIX:-$build_root/wineprefix}"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES='mscoree,mshtml='
+# dinput=n: the DirectInput stand-in's dinput.dll beside the program, never
+# Wine's own, so that the joystick tests and the stick scenarios can script
+# the joystick the module reads.
+export WINEDLLOVERRIDES='mscoree,mshtml=;dinput=n'
 export WINEARCH=win32
 mkdir -p "$WINEPREFIX"
 (

@@ -4,10 +4,8 @@
 #include "hostif/host_interface.h"
 #include "module/gauge.h"
 
-#ifndef _WIN32
 #include "fake_dinput.h"
 #include "fake_platform.h"
-#endif
 
 namespace {
 
@@ -83,8 +81,6 @@ uint32_t TestHost::onEvent(uint32_t eventId, int32_t value) {
 
 void resetModuleState() {
     resetToLoadState();
-#ifndef _WIN32
     fakeplatform::resetWindows();
     fakeplatform::resetDirectInput();
-#endif
 }

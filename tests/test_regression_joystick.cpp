@@ -5,8 +5,6 @@
 // whole suite.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-
 #include <cstdlib>
 
 #include "fake_dinput.h"
@@ -40,5 +38,3 @@ TEST_F(JoystickRegression, ADirectInputThatSucceedsWithoutAnObjectOpensNoJoystic
 }
 
 }  // namespace
-
-#endif

@@ -4,15 +4,26 @@
 // joystick a device with a separate second interface. They keep the state a
 // driver would (data format, ranges, acquisition, lost input), answer with
 // the result codes DirectInput gives, and log every call.
+//
+// The same source is the native build's stand-in, behind the declarations
+// of include/dinput.h, and the Windows build's dinput.dll, behind the
+// system's <dinput.h>: there its objects carry the full DirectInput 5
+// vtables, with the methods the module never calls logged as unexpected.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "fake_dinput.h"
 
+#ifdef _WIN32
+// COM methods are __stdcall on 32-bit Windows.
+#define STAND_IN_CALL STDMETHODCALLTYPE
+#else
+#define STAND_IN_CALL
 const DIDATAFORMAT c_dfDIJoystick = {24, 16, 0x1, sizeof(DIJOYSTATE), 0, nullptr};
 const GUID DIPROP_RANGE = {4, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 const GUID IID_IDirectInputDevice2A = {0x5944E682, 0xC92E, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+#endif
 
 namespace {
 
@@ -61,11 +72,34 @@ Joystick joysticks[kMaxJoysticks];
 int joystickCount = 0;
 bool logEnabled = true;
 std::vector<std::string> calls;
+uint32_t callsMade = 0;  // every call, logged or not
 
 void record(const std::string& entry) {
+    ++callsMade;
     if (logEnabled) {
         calls.push_back(entry);
     }
+}
+
+// The system's property identifiers are small integers dressed as GUID
+// references (DIPROP_RANGE is the "GUID" at address 4), so a property is
+// told by the reference's address and never read through it. The native
+// declarations make DIPROP_RANGE a real GUID, compared the same way.
+bool isRangeProperty(REFGUID property) {
+    return &property == &DIPROP_RANGE;
+}
+
+// The joystick data format the module hands over. The Windows module passes
+// its own copy of c_dfDIJoystick (from the platform's static library), so
+// there the format is recognised by its contents, not its address.
+bool isJoystickFormat(LPCDIDATAFORMAT format) {
+#ifdef _WIN32
+    return format != nullptr && format->dwSize == c_dfDIJoystick.dwSize &&
+           format->dwObjSize == c_dfDIJoystick.dwObjSize && format->dwFlags == c_dfDIJoystick.dwFlags &&
+           format->dwDataSize == c_dfDIJoystick.dwDataSize && format->dwNumObjs == c_dfDIJoystick.dwNumObjs;
+#else
+    return format == &c_dfDIJoystick;
+#endif
 }
 
 std::string pointerText(const void* pointer) {
@@ -85,11 +119,14 @@ std::string hexText(uint32_t value) {
 }
 
 std::string guidText(const GUID& guid) {
+    if (isRangeProperty(guid)) {
+        return "DIPROP_RANGE";
+    }
+    if (reinterpret_cast<uintptr_t>(&guid) < 0x10000) {
+        return "property-" + std::to_string(reinterpret_cast<uintptr_t>(&guid));
+    }
     if (guid == IID_IDirectInputDevice2A) {
         return "IID_IDirectInputDevice2A";
-    }
-    if (guid == DIPROP_RANGE) {
-        return "DIPROP_RANGE";
     }
     for (int i = 0; i < joystickCount; ++i) {
         if (guid.Data1 == kInstanceGuidBase + static_cast<uint32_t>(i) && guid.Data2 == 0 && guid.Data3 == 0) {
@@ -149,12 +186,12 @@ public:
     int32_t refs() const { return refs_; }
     void addReference() { ++refs_; }
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override {
+    HRESULT STAND_IN_CALL QueryInterface(REFIID riid, void** object) override;
+    ULONG STAND_IN_CALL AddRef() override {
         log("AddRef()");
         return static_cast<ULONG>(++refs_);
     }
-    ULONG Release() override {
+    ULONG STAND_IN_CALL Release() override {
         if (refs_ == 0) {
             log("Release() over-release");
             return 0;
@@ -165,7 +202,7 @@ public:
         return static_cast<ULONG>(refs_);
     }
 
-    HRESULT SetProperty(REFGUID property, LPCDIPROPHEADER header) override {
+    HRESULT STAND_IN_CALL SetProperty(REFGUID property, LPCDIPROPHEADER header) override {
         const DIPROPRANGE* range = nullptr;
         std::string entry = "SetProperty(" + guidText(property);
         if (header != nullptr) {
@@ -187,7 +224,7 @@ public:
         if (joystick.acquired) {
             return DIERR_ACQUIRED;
         }
-        if (!(property == DIPROP_RANGE) || range == nullptr || range->lMin >= range->lMax) {
+        if (!isRangeProperty(property) || range == nullptr || range->lMin >= range->lMax) {
             return DIERR_INVALIDPARAM;
         }
         const AxisRange newRange{range->lMin, range->lMax};
@@ -202,7 +239,7 @@ public:
         return DI_OK;
     }
 
-    HRESULT Acquire() override {
+    HRESULT STAND_IN_CALL Acquire() override {
         log("Acquire()");
         if (const HRESULT code = injected(DiCall::kAcquire); code != S_OK) {
             return code;
@@ -219,7 +256,7 @@ public:
         return DI_OK;
     }
 
-    HRESULT Unacquire() override {
+    HRESULT STAND_IN_CALL Unacquire() override {
         log("Unacquire()");
         if (const HRESULT code = injected(DiCall::kUnacquire); code != S_OK) {
             return code;
@@ -232,7 +269,7 @@ public:
         return DI_OK;
     }
 
-    HRESULT GetDeviceState(DWORD size, LPVOID data) override {
+    HRESULT STAND_IN_CALL GetDeviceState(DWORD size, LPVOID data) override {
         log("GetDeviceState(size=" + std::to_string(size) + ")");
         if (const HRESULT code = injected(DiCall::kGetDeviceState); code != S_OK) {
             return code;
@@ -251,8 +288,8 @@ public:
         return DI_OK;
     }
 
-    HRESULT SetDataFormat(LPCDIDATAFORMAT format) override {
-        log(std::string("SetDataFormat(") + (format == &c_dfDIJoystick ? "c_dfDIJoystick" : pointerText(format)) +
+    HRESULT STAND_IN_CALL SetDataFormat(LPCDIDATAFORMAT format) override {
+        log(std::string("SetDataFormat(") + (isJoystickFormat(format) ? "c_dfDIJoystick" : pointerText(format)) +
             ")");
         if (const HRESULT code = injected(DiCall::kSetDataFormat); code != S_OK) {
             return code;
@@ -261,14 +298,14 @@ public:
         if (joystick.acquired) {
             return DIERR_ACQUIRED;
         }
-        if (format != &c_dfDIJoystick) {
+        if (!isJoystickFormat(format)) {
             return DIERR_INVALIDPARAM;
         }
         joystick.formatSet = true;
         return DI_OK;
     }
 
-    HRESULT SetCooperativeLevel(HWND window, DWORD flags) override {
+    HRESULT STAND_IN_CALL SetCooperativeLevel(HWND window, DWORD flags) override {
         log("SetCooperativeLevel(window=" + pointerText(window) + ", flags=" + hexText(flags) + ")");
         if (const HRESULT code = injected(DiCall::kSetCooperativeLevel); code != S_OK) {
             return code;
@@ -286,7 +323,7 @@ public:
         return DI_OK;
     }
 
-    HRESULT Poll() override {
+    HRESULT STAND_IN_CALL Poll() override {
         log("Poll()");
         if (const HRESULT code = injected(DiCall::kPoll); code != S_OK) {
             return code;
@@ -301,12 +338,55 @@ public:
         return DI_OK;
     }
 
+#ifdef _WIN32
+    // The rest of the system's device interface, which the module does not use.
+    HRESULT STAND_IN_CALL GetCapabilities(LPDIDEVCAPS) override { return unexpected("GetCapabilities"); }
+    HRESULT STAND_IN_CALL EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKA, LPVOID, DWORD) override {
+        return unexpected("EnumObjects");
+    }
+    HRESULT STAND_IN_CALL GetProperty(REFGUID, LPDIPROPHEADER) override { return unexpected("GetProperty"); }
+    HRESULT STAND_IN_CALL GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) override {
+        return unexpected("GetDeviceData");
+    }
+    HRESULT STAND_IN_CALL SetEventNotification(HANDLE) override { return unexpected("SetEventNotification"); }
+    HRESULT STAND_IN_CALL GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA, DWORD, DWORD) override {
+        return unexpected("GetObjectInfo");
+    }
+    HRESULT STAND_IN_CALL GetDeviceInfo(LPDIDEVICEINSTANCEA) override { return unexpected("GetDeviceInfo"); }
+    HRESULT STAND_IN_CALL RunControlPanel(HWND, DWORD) override { return unexpected("RunControlPanel"); }
+    HRESULT STAND_IN_CALL Initialize(HINSTANCE, DWORD, REFGUID) override { return unexpected("Initialize"); }
+    HRESULT STAND_IN_CALL CreateEffect(REFGUID, LPCDIEFFECT, LPDIRECTINPUTEFFECT*, LPUNKNOWN) override {
+        return unexpected("CreateEffect");
+    }
+    HRESULT STAND_IN_CALL EnumEffects(LPDIENUMEFFECTSCALLBACKA, LPVOID, DWORD) override {
+        return unexpected("EnumEffects");
+    }
+    HRESULT STAND_IN_CALL GetEffectInfo(LPDIEFFECTINFOA, REFGUID) override { return unexpected("GetEffectInfo"); }
+    HRESULT STAND_IN_CALL GetForceFeedbackState(LPDWORD) override { return unexpected("GetForceFeedbackState"); }
+    HRESULT STAND_IN_CALL SendForceFeedbackCommand(DWORD) override { return unexpected("SendForceFeedbackCommand"); }
+    HRESULT STAND_IN_CALL EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK, LPVOID, DWORD) override {
+        return unexpected("EnumCreatedEffectObjects");
+    }
+    HRESULT STAND_IN_CALL Escape(LPDIEFFESCAPE) override { return unexpected("Escape"); }
+    HRESULT STAND_IN_CALL SendDeviceData(DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD) override {
+        return unexpected("SendDeviceData");
+    }
+#endif
+
 private:
     void log(const std::string& call) {
+        ++callsMade;
         if (logEnabled) {
-            record("joystick" + std::to_string(index_) + (second_ ? "/2." : ".") + call);
+            calls.push_back("joystick" + std::to_string(index_) + (second_ ? "/2." : ".") + call);
         }
     }
+
+#ifdef _WIN32
+    HRESULT unexpected(const char* method) {
+        log(std::string(method) + "() unexpected");
+        return E_NOTIMPL;
+    }
+#endif
 
     int index_ = 0;
     bool second_ = false;
@@ -353,18 +433,18 @@ public:
     void reset() { refs_ = 0; }
     void addReference() { ++refs_; }
 
-    HRESULT QueryInterface(REFIID riid, void** object) override {
+    HRESULT STAND_IN_CALL QueryInterface(REFIID riid, void** object) override {
         record("directInput.QueryInterface(" + guidText(riid) + ")");
         if (object != nullptr) {
             *object = nullptr;
         }
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override {
+    ULONG STAND_IN_CALL AddRef() override {
         record("directInput.AddRef()");
         return static_cast<ULONG>(++refs_);
     }
-    ULONG Release() override {
+    ULONG STAND_IN_CALL Release() override {
         if (refs_ == 0) {
             record("directInput.Release() over-release");
             return 0;
@@ -373,7 +453,7 @@ public:
         return static_cast<ULONG>(--refs_);
     }
 
-    HRESULT CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICEA* device, LPUNKNOWN outer) override {
+    HRESULT STAND_IN_CALL CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICEA* device, LPUNKNOWN outer) override {
         record("directInput.CreateDevice(" + guidText(instance) + ", outer=" + pointerText(outer) + ")");
         if (device == nullptr) {
             return E_POINTER;
@@ -395,8 +475,8 @@ public:
         return DIERR_DEVICENOTREG;
     }
 
-    HRESULT EnumDevices(DWORD deviceType, LPDIENUMDEVICESCALLBACKA callback, LPVOID context,
-                        DWORD flags) override {
+    HRESULT STAND_IN_CALL EnumDevices(DWORD deviceType, LPDIENUMDEVICESCALLBACKA callback, LPVOID context,
+                                      DWORD flags) override {
         record("directInput.EnumDevices(type=" + std::to_string(deviceType) +
                ", callback=" + (callback != nullptr ? "set" : "null") + ", context=" + pointerText(context) +
                ", flags=" + hexText(flags) + ")");
@@ -427,7 +507,21 @@ public:
         return DI_OK;
     }
 
+#ifdef _WIN32
+    // The rest of the system's DirectInput interface, which the module does not use.
+    HRESULT STAND_IN_CALL GetDeviceStatus(REFGUID) override { return unexpected("GetDeviceStatus"); }
+    HRESULT STAND_IN_CALL RunControlPanel(HWND, DWORD) override { return unexpected("RunControlPanel"); }
+    HRESULT STAND_IN_CALL Initialize(HINSTANCE, DWORD) override { return unexpected("Initialize"); }
+#endif
+
 private:
+#ifdef _WIN32
+    static HRESULT unexpected(const char* method) {
+        record(std::string("directInput.") + method + "() unexpected");
+        return E_NOTIMPL;
+    }
+#endif
+
     int32_t refs_ = 0;
 };
 
@@ -472,6 +566,7 @@ void resetDirectInput() {
     joystickCount = 0;
     directInputObject.reset();
     calls.clear();
+    callsMade = 0;
     logEnabled = true;
 }
 
@@ -552,6 +647,14 @@ void clearCallLog() {
 
 void setCallLogEnabled(bool enabled) {
     logEnabled = enabled;
+}
+
+uint32_t callCount() {
+    return callsMade;
+}
+
+bool isStandIn() {
+    return true;
 }
 
 }  // namespace fakeplatform

@@ -3,9 +3,10 @@
 // What the host does through the platform rather than through the gauge's
 // records: its main window, which the module looks up by class, and the
 // pilot's stick, which the module reads through DirectInput. Natively both
-// are the platform stand-in's, scripted here; the Windows build runs on the
-// machine's real DirectInput, which it cannot move, so there the stick is
-// unavailable and the host shows no main window.
+// are the platform stand-in's, scripted here. The Windows build shows no main
+// window, and moves the stick through the DirectInput stand-in's dinput.dll
+// when that is the one loaded; on a machine's own DirectInput the stick is
+// unavailable.
 #ifndef HOVER_SIM_HOST_PLATFORM_EDGE_H
 #define HOVER_SIM_HOST_PLATFORM_EDGE_H
 

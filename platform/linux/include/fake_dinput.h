@@ -4,6 +4,10 @@
 // have, the failures its driver could report, what the stick reads in each
 // frame, and a log of every call the module made, with its arguments.
 //
+// In the Windows build the stand-in is a dinput.dll of its own, which the
+// module loads in place of the system's; these functions then reach it
+// through the table it exports (see platform/windows/dinput_script.h).
+//
 // The fake keeps one DirectInput object and one device per joystick, each
 // device with a separate second interface, so the log tells which of the
 // module's pointers a call went through. Joysticks are numbered from 0 in the
@@ -87,6 +91,14 @@ const std::vector<std::string>& callLog();
 void clearCallLog();
 // A long-running host that never reads the log turns it off.
 void setCallLogEnabled(bool enabled);
+
+// Calls the module made into the stand-in since the last reset, counted
+// whether the log is on or not.
+uint32_t callCount();
+
+// Whether the module's DirectInput is this stand-in: always in the native
+// build; in the Windows build when the dinput.dll loaded is the stand-in's.
+bool isStandIn();
 
 }  // namespace fakeplatform
 

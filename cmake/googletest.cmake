@@ -1,0 +1,30 @@
+# SPDX-License-Identifier: MIT
+# GoogleTest for the test programs, as the targets GTest::gtest, GTest::gmock
+# and GTest::gtest_main: the installed package when one fits the target (the
+# native build), otherwise built here from the sources Debian's googletest
+# package ships (the cross build, for which no GoogleTest is installed).
+find_package(GTest QUIET)
+if(GTest_FOUND AND TARGET GTest::gmock)
+    return()
+endif()
+
+set(HOVER_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH
+    "GoogleTest's sources, built for the target when no installed GoogleTest fits it")
+if(NOT EXISTS ${HOVER_GOOGLETEST_SOURCE}/CMakeLists.txt)
+    message(FATAL_ERROR "No GoogleTest for this target: install Debian's googletest package "
+                        "or set HOVER_GOOGLETEST_SOURCE to GoogleTest's sources")
+endif()
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(${HOVER_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+# The test programs run on one thread. The Windows build's win32 thread
+# model, which the shipped module needs, has no std::mutex for GoogleTest's
+# locks.
+target_compile_definitions(gtest PUBLIC GTEST_IS_THREADSAFE=0)
+# GoogleTest's own build names its targets GTest::* already; older ones did not.
+foreach(target gtest gmock gtest_main)
+    if(NOT TARGET GTest::${target})
+        add_library(GTest::${target} ALIAS ${target})
+    endif()
+endforeach()
