@@ -18,10 +18,14 @@ set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(${HOVER_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-# The test programs run on one thread. The Windows build's win32 thread
-# model, which the shipped module needs, has no std::mutex for GoogleTest's
-# locks.
-target_compile_definitions(gtest PUBLIC GTEST_IS_THREADSAFE=0)
+# The Windows build's win32 thread model, which the shipped module needs, has
+# no std::mutex. GoogleTest locks with the system's own critical sections
+# there; only its Notification would use std::mutex, so it gets one built on
+# a Win32 event instead.
+if(WIN32)
+    target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+    target_compile_options(gtest PUBLIC -include ${CMAKE_CURRENT_LIST_DIR}/gtest_notification_win32.h)
+endif()
 # GoogleTest's own build names its targets GTest::* already; older ones did not.
 foreach(target gtest gmock gtest_main)
     if(NOT TARGET GTest::${target})

@@ -18,6 +18,9 @@
 #ifdef _WIN32
 // COM methods are __stdcall on 32-bit Windows.
 #define STAND_IN_CALL STDMETHODCALLTYPE
+// The system's COM interfaces have no virtual destructor: an object behind
+// one ends through Release, never through delete. These objects are static.
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #else
 #define STAND_IN_CALL
 const DIDATAFORMAT c_dfDIJoystick = {24, 16, 0x1, sizeof(DIJOYSTATE), 0, nullptr};
