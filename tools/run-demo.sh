@@ -6,19 +6,12 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-missing=""
-for tool in cmake ninja g++; do
-    command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
-done
-for header in toml++/toml.h CLI/CLI.hpp gtest/gtest.h; do
-    [ -f "/usr/include/$header" ] || missing="$missing $header"
-done
+missing=$(./tools/install-deps.sh --missing native | tr '\n' ' ')
 if [ -n "$missing" ]; then
     if [ "$(id -u)" -eq 0 ]; then
-        echo "run-demo: installing what is missing:$missing"
-        ./tools/install-deps.sh
+        ./tools/install-deps.sh native
     else
-        echo "run-demo: missing:$missing; run as root to install them (tools/install-deps.sh)" >&2
+        echo "run-demo: missing packages: $missing; run as root to install them (tools/install-deps.sh)" >&2
         exit 2
     fi
 fi

@@ -3,10 +3,17 @@
 # the native build, and the shipped 32-bit module with its tests under Wine.
 set -eu
 cd "$(dirname "$0")/.."
-if [ "$(id -u)" -eq 0 ]; then
-    ./tools/install-deps.sh
+missing=$(./tools/install-deps.sh --missing all | tr '\n' ' ')
+if [ -n "$missing" ]; then
+    if [ "$(id -u)" -eq 0 ]; then
+        ./tools/install-deps.sh all
+    else
+        echo "test-all: missing packages: $missing; run as root to install them (tools/install-deps.sh)" >&2
+        exit 2
+    fi
 fi
 cmake --workflow --preset dev
+# The Windows build compares its flights with the native host of build/dev.
 cmake --workflow --preset win32
 # Hardening: every native test and scenario again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, a short pass of every fuzz target (FUZZ_SECONDS

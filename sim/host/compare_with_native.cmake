@@ -12,7 +12,7 @@ execute_process(COMMAND ${NATIVE_SIM} --quiet --trace ${native_trace} ${SCENARIO
 execute_process(COMMAND ${EMULATOR} ${WINE_SIM} --quiet --trace ${wine_trace} ${SCENARIO}
     RESULT_VARIABLE wine_status)
 if(wine_status EQUAL 77)
-    message("skipped: the scenario moves the stick, which the Windows build cannot")
+    message("skipped: the scenario moves the stick, and the dinput.dll the Windows host loaded is not the stand-in")
     return()
 endif()
 # 0 or 1: flown (an expectation may fail, which the scenario's own test
