@@ -196,22 +196,13 @@ bool hostCanFly(FlightConditions& conditions, std::string& name, std::string& pr
     return true;
 }
 
-std::vector<std::string> hostDeviations(const FlightConditions& conditions) {
-    std::vector<std::string> deviations;
-    if (conditions.delayFrames != 0) {
-        deviations.push_back("this host moves the controls in the frame a command is sent (no command delay); "
-                             "the flights were flown without the " + std::to_string(conditions.delayFrames) +
-                             " frame(s) of delay asked for");
-    }
-    return deviations;
-}
-
 host::Scenario scenarioFor(const FlightCase& flight, const FlightConditions& conditions,
                            const std::string& parameters) {
     host::Scenario s;
     s.name = flight.name;
     s.aircraft = conditions.aircraft;
     s.frameRate = conditions.frameRate;
+    s.commandDelayFrames = conditions.delayFrames;
     s.duration = flight.duration;
     s.parameters = parameters;
     s.start.heightFt = kTargetFt;

@@ -66,7 +66,6 @@ std::vector<FlightCase> monteCarloSet(const FlightConditions& conditions);
 // the file calls the aircraft; if not, says why in one line.
 bool hostCanFly(FlightConditions& conditions, std::string& name, std::string& problem);
 // What the host flies differently from what the conditions ask (one line each).
-std::vector<std::string> hostDeviations(const FlightConditions& conditions);
 
 // The scenario that flies one case with a parameter string. Fails, with a
 // reason, when the host cannot fly what the conditions ask for.

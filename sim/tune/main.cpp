@@ -159,16 +159,12 @@ int main(int argc, char** argv) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     };
     const tune::Tuner tuner(settings);
-    for (const std::string& deviation : tune::hostDeviations(settings.conditions)) {
-        std::fprintf(stderr, "hovertune: note: %s\n", deviation.c_str());
-    }
 
     tune::ReportInput report;
     report.outDir = outDir;
     report.commandLine = commandLine(argc, argv);
     report.tuner = &tuner;
     report.aircraftName = aircraftName;
-    report.hostNotes = tune::hostDeviations(settings.conditions);
     std::fprintf(stderr, "hovertune: %zu flights per string, %d at a time, budget %d strings\n",
                  tuner.flights().size(), settings.processes, budget);
 
