@@ -14,7 +14,20 @@ if [ -n "$missing" ]; then
 fi
 cmake --workflow --preset dev
 # The Windows build compares its flights with the native host of build/dev.
-cmake --workflow --preset win32
+# Wine needs a kernel that runs 32-bit programs; some virtual machines' kernels
+# are built without that ("Exec format error"), and Wine under qemu's user
+# emulation does not finish starting. There the Windows build is still built
+# and its checks that need no Wine (exports, imports, the stripped file) run,
+# and the tests under Wine are reported as not run, loudly.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    cmake --workflow --preset win32
+else
+    echo "test-all: this kernel cannot run 32-bit programs, so Wine cannot start here:" \
+        "the Windows build is built and checked, its tests under Wine are NOT run" >&2
+    cmake --preset win32
+    cmake --build --preset win32
+    ctest --preset win32 -R '^module_'
+fi
 # Hardening: every native test and scenario again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, a short pass of every fuzz target (FUZZ_SECONDS
 # each, 15 by default; tools/fuzz.sh alone runs 60), and valgrind's memcheck
