@@ -31,15 +31,15 @@ void installBenchHost() {
     std::memset(&benchHost, 0, sizeof benchHost);
     double* v = benchHost.values;
     v[kTokenSimulationTime] = 100.0;
-    v[kTokenOperating] = 100.0;            // rotor speed, %: above the engage limit of 20
-    v[kTokenRadarHeight] = 30.48;          // m: 100 ft
-    v[kTokenHeading] = 123.4;              // degrees
+    v[kTokenOperating] = 100.0;    // rotor speed, %: above the engage limit of 20
+    v[kTokenRadarHeight] = 30.48;  // m: 100 ft
+    v[kTokenHeading] = 123.4;      // degrees
     v[kTokenHeadingDisplay] = 123.4;
-    v[kTokenVelocityNorth] = 1.2;          // ft/s
+    v[kTokenVelocityNorth] = 1.2;  // ft/s
     v[kTokenVelocityEast] = -0.8;
     v[kTokenVerticalSpeed] = 0.3;
-    v[kTokenYawRate] = 150.0;              // 1/65536 turn per s
-    v[kTokenPitch] = 2.0;                  // degrees, nose down
+    v[kTokenYawRate] = 150.0;  // 1/65536 turn per s
+    v[kTokenPitch] = 2.0;      // degrees, nose down
     v[kTokenAileronPosition] = -150.0;
     v[kTokenElevatorPosition] = 200.0;
     v[kTokenRudderPosition] = 300.0;

@@ -103,7 +103,8 @@ inline void bareLaw(HostVar* vars, int heading, bool engaged) {
     const double dt = t1 - law.time;
     law.time = t1;
     if (engaged && vars[1].value > 20.0) {
-        law.up.setPoint = std::min(std::max((law.targetHeightFt - vars[2].value * 3.28084) * 0.25, -2.0), 2.0);
+        law.up.setPoint =
+            std::min(std::max((law.targetHeightFt - vars[2].value * 3.28084) * 0.25, -2.0), 2.0);
     }
     const double vN = vars[heading + 1].value * kMetresPerFoot;
     const double vE = vars[heading + 2].value * kMetresPerFoot;

@@ -116,14 +116,16 @@ void printSummary(const SummaryReporter& reporter) {
         }
     }
     // Per aircraft file (simulator_bench.cpp's second argument).
-    for (const char* run : {"fps:18/aircraft:0", "fps:18/aircraft:1", "fps:18/aircraft:2", "fps:60/aircraft:0"}) {
+    for (const char* run :
+         {"fps:18/aircraft:0", "fps:18/aircraft:1", "fps:18/aircraft:2", "fps:60/aircraft:0"}) {
         if (const Figure* sim = reporter.find(std::string("simulator/hold_wind_turbulence/") + run)) {
             const auto cpu = sim->counters.find("frames_per_cpu_s");
             const auto wall = sim->counters.find("frames_per_wall_s");
             if (cpu != sim->counters.end() && wall != sim->counters.end()) {
-                std::printf("  simulator, %s: %.0f frames per CPU second,"
-                            " %.0f per wall second  (target at least 300000 at 18 fps)\n",
-                            run, cpu->second.value, wall->second.value);
+                std::printf(
+                    "  simulator, %s: %.0f frames per CPU second,"
+                    " %.0f per wall second  (target at least 300000 at 18 fps)\n",
+                    run, cpu->second.value, wall->second.value);
             }
         }
     }

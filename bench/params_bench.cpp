@@ -41,8 +41,8 @@ void readParameters(benchmark::State& state, char* parameters) {
         benchmark::ClobberMemory();
     }
     hoverGauge.parameters = nullptr;
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(std::char_traits<char>::length(parameters)));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations())
+                            * static_cast<int64_t>(std::char_traits<char>::length(parameters)));
 }
 
 void readGainParametersTypical(benchmark::State& state) {

@@ -59,7 +59,8 @@ void simulatorFrames(benchmark::State& state) {
     // Frames per second of the process's CPU time, the whole run included;
     // and per second of wall time of the frame loop alone, which on a
     // shared machine also counts the time other processes had the core.
-    state.counters["frames_per_cpu_s"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
+    state.counters["frames_per_cpu_s"] =
+        benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
     state.counters["frames_per_wall_s"] = static_cast<double>(frames) / loopSeconds;
 }
 

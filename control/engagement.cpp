@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr double kHeightGain = 0.25;          // m/s of set point per ft of height error
-constexpr double kUpSetLimit = 2.0;           // m/s
+constexpr double kHeightGain = 0.25;                    // m/s of set point per ft of height error
+constexpr double kUpSetLimit = 2.0;                     // m/s
 constexpr double kEngageSpeedLimit = 20.5761316872428;  // m/s: 40 kt at 1.944 kt per m/s
 
 void disengageAndCentre() {

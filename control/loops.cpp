@@ -18,12 +18,12 @@
 
 namespace {
 
-constexpr double kErrorSmoothing = 0.55;                // weight of the previous filtered error
+constexpr double kErrorSmoothing = 0.55;                 // weight of the previous filtered error
 constexpr double kNewErrorWeight = 0.44999999999999996;  // 1 - 0.55 in double
-constexpr double kRateSmoothing = 0.7;                  // weight of the previous error rate
-constexpr double kNewRateWeight = 0.30000000000000004;  // 1 - 0.7 in double
-constexpr double kRateThreshold = 0.5;                  // anti-windup threshold on |rate|
-constexpr double kOperatingThreshold = 20.0;            // token 755 must exceed this to stay engaged
+constexpr double kRateSmoothing = 0.7;                   // weight of the previous error rate
+constexpr double kNewRateWeight = 0.30000000000000004;   // 1 - 0.7 in double
+constexpr double kRateThreshold = 0.5;                   // anti-windup threshold on |rate|
+constexpr double kOperatingThreshold = 20.0;             // token 755 must exceed this to stay engaged
 
 // Axis range ends from which the Up and Turn integral bounds follow.
 constexpr double kThrottleHigh = 15000.0;
@@ -62,8 +62,7 @@ double flushSubnormal(double value) {
 
 // One loop's filter, rate and integral for this frame. Nothing is stored
 // unless the measurement and every new value are finite numbers.
-void advanceLoop(AxisLoop& loop, double measurement, double dt, IntegralRule rule,
-                 IntegralBounds bounds) {
+void advanceLoop(AxisLoop& loop, double measurement, double dt, IntegralRule rule, IntegralBounds bounds) {
     const double e = measurement - loop.setPoint;
     const double filtered = flushSubnormal(e * kNewErrorWeight + loop.filteredError * kErrorSmoothing);
     const double rate = flushSubnormal(((filtered - loop.filteredError) / dt) * kNewRateWeight
@@ -87,8 +86,7 @@ void advanceLoop(AxisLoop& loop, double measurement, double dt, IntegralRule rul
         integral = limitIntegral(integral, bounds);
         break;
     }
-    if (!std::isfinite(e) || !std::isfinite(filtered) || !std::isfinite(rate)
-        || !std::isfinite(integral)) {
+    if (!std::isfinite(e) || !std::isfinite(filtered) || !std::isfinite(rate) || !std::isfinite(integral)) {
         return;
     }
     loop.measurement = measurement;
@@ -125,8 +123,7 @@ void updateControlLoops() {
     }
 
     const double operating = readHostToken(kTokenOperating);
-    if (controller.systemPowerOn != 0 && controller.hoverEngaged != 0
-        && operating > kOperatingThreshold) {
+    if (controller.systemPowerOn != 0 && controller.hoverEngaged != 0 && operating > kOperatingThreshold) {
         updateHeightHold();
     } else {
         controller.hoverEngaged = 0;

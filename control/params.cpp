@@ -18,6 +18,7 @@ struct GainKey {
 };
 
 // key          loop                          gain          default
+// clang-format off
 constexpr GainKey kGainKeys[] = {
     {.key = "KprTurn", .loop = &ControllerState::turn, .gain = &AxisLoop::Kpr, .defaultValue = kTurnDefaults.Kpr},
     {.key = "TvTurn", .loop = &ControllerState::turn, .gain = &AxisLoop::Tv, .defaultValue = kTurnDefaults.Tv},
@@ -32,6 +33,7 @@ constexpr GainKey kGainKeys[] = {
     {.key = "TvUp", .loop = &ControllerState::up, .gain = &AxisLoop::Tv, .defaultValue = kUpDefaults.Tv},
     {.key = "TnUp", .loop = &ControllerState::up, .gain = &AxisLoop::Tn, .defaultValue = kUpDefaults.Tn},
 };
+// clang-format on
 
 // Counts of digits and exponents stop growing here, far beyond any double's
 // range and far below int64_t's.

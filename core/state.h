@@ -46,14 +46,14 @@ struct AxisLoop {
 //   right    rightward ground speed (body) rightSpeedSet / rightSpeed / ...
 //   turn     yaw rate                      turnRateSet / turnRate / ...
 struct ControllerState {
-    AxisLoop up;             // m/s; drives the throttle (collective)
-    AxisLoop forward;        // m/s; drives the elevator
-    AxisLoop right;          // m/s; drives the aileron
-    AxisLoop turn;           // deg/s; drives the rudder
-    double targetHeightFt;   // ft, 10 .. 999: radar height the hold keeps
-    int32_t systemPowerOn;   // 0/1: the ON/OFF switch
-    int32_t guardOpen;       // 0/1: the guard over the engage button is open
-    int32_t hoverEngaged;    // 0/1: the hold drives the four axes
+    AxisLoop up;            // m/s; drives the throttle (collective)
+    AxisLoop forward;       // m/s; drives the elevator
+    AxisLoop right;         // m/s; drives the aileron
+    AxisLoop turn;          // deg/s; drives the rudder
+    double targetHeightFt;  // ft, 10 .. 999: radar height the hold keeps
+    int32_t systemPowerOn;  // 0/1: the ON/OFF switch
+    int32_t guardOpen;      // 0/1: the guard over the engage button is open
+    int32_t hoverEngaged;   // 0/1: the hold drives the four axes
 };
 
 // The twelve gain keys of the parameter string.
@@ -61,14 +61,14 @@ constexpr int kGainKeyCount = 12;
 
 // The pilot's own joystick, read through DirectInput beside the host's.
 struct JoystickState {
-    HINSTANCE moduleInstance;        // the module's instance handle, for DirectInputCreateA
-    IDirectInputA* directInput;      // null when not held
-    IDirectInputDeviceA* device;     // the open joystick; null when none is open
-    IDirectInputDevice2A* device2;   // the same device, for Poll; may be null
-    int32_t lastX;                   // previous frame's X axis, 0 .. 65535
-    int32_t lastY;                   // previous frame's Y axis, -8192 .. 8192
-    int32_t lastRz;                  // previous frame's Rz axis, -8192 .. 8192
-    int32_t z;                       // Z axis, 0 .. 100, shown on the panel only
+    HINSTANCE moduleInstance;       // the module's instance handle, for DirectInputCreateA
+    IDirectInputA* directInput;     // null when not held
+    IDirectInputDeviceA* device;    // the open joystick; null when none is open
+    IDirectInputDevice2A* device2;  // the same device, for Poll; may be null
+    int32_t lastX;                  // previous frame's X axis, 0 .. 65535
+    int32_t lastY;                  // previous frame's Y axis, -8192 .. 8192
+    int32_t lastRz;                 // previous frame's Rz axis, -8192 .. 8192
+    int32_t z;                      // Z axis, 0 .. 100, shown on the panel only
 };
 
 struct ModuleState {
@@ -94,14 +94,15 @@ struct ModuleState {
 // The state as the host finds it when it loads the module.
 constexpr ModuleState kLoadState = {
     .controller = {},
-    .hostVars = {
-        .time = {.tokenId = kTokenSimulationTime, .hostWords = {}, .value = 0.0, .hostData = {}},
-        .heading = {.tokenId = kTokenHeading, .hostWords = {}, .value = 0.0, .hostData = {}},
-        .velocityNorth = {.tokenId = kTokenVelocityNorth, .hostWords = {}, .value = 0.0, .hostData = {}},
-        .velocityEast = {.tokenId = kTokenVelocityEast, .hostWords = {}, .value = 0.0, .hostData = {}},
-        .verticalSpeed = {.tokenId = kTokenVerticalSpeed, .hostWords = {}, .value = 0.0, .hostData = {}},
-        .yawRate = {.tokenId = kTokenYawRate, .hostWords = {}, .value = 0.0, .hostData = {}},
-    },
+    .hostVars =
+        {
+            .time = {.tokenId = kTokenSimulationTime, .hostWords = {}, .value = 0.0, .hostData = {}},
+            .heading = {.tokenId = kTokenHeading, .hostWords = {}, .value = 0.0, .hostData = {}},
+            .velocityNorth = {.tokenId = kTokenVelocityNorth, .hostWords = {}, .value = 0.0, .hostData = {}},
+            .velocityEast = {.tokenId = kTokenVelocityEast, .hostWords = {}, .value = 0.0, .hostData = {}},
+            .verticalSpeed = {.tokenId = kTokenVerticalSpeed, .hostWords = {}, .value = 0.0, .hostData = {}},
+            .yawRate = {.tokenId = kTokenYawRate, .hostWords = {}, .value = 0.0, .hostData = {}},
+        },
     .panelGainFactors = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0},
     .simWindow = nullptr,
     .joystick = {},

@@ -10,6 +10,10 @@
 #include "hostif/host_interface.h"
 #include "module/gauge.h"
 
+// The records below are laid out as the host reads them, one field per
+// column; the formatter would fold them into one field per line.
+// clang-format off
+
 namespace {
 
 // The yaw-rate scale and the other scales, in pixels per unit: with the
@@ -463,3 +467,4 @@ constinit MovingImageElement stickBar = {
 };
 
 #pragma GCC diagnostic pop
+// clang-format on

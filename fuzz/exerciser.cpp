@@ -80,21 +80,19 @@ struct TokenRange {
 
 // What a flying helicopter's host plausibly reports.
 constexpr TokenRange kPlausible[] = {
-    {.token = 86, .lo = 0.0, .hi = 360.0},        // heading, degrees
-    {.token = 81, .lo = 0.0, .hi = 360.0},        // heading shown
-    {.token = 554, .lo = -80.0, .hi = 80.0},      // north velocity, ft/s
-    {.token = 555, .lo = -80.0, .hi = 80.0},      // east velocity, ft/s
-    {.token = 556, .lo = -30.0, .hi = 30.0},      // vertical speed, ft/s
-    {.token = 70, .lo = -3000.0, .hi = 3000.0},   // yaw rate, 1/65536 turn per s
-    {.token = 614, .lo = 0.0, .hi = 350.0},       // radar height, m
-    {.token = 755, .lo = 18.0, .hi = 110.0},      // rotor speed, percent
-    {.token = 309, .lo = -16383.0, .hi = 16383.0},
-    {.token = 311, .lo = -16383.0, .hi = 16383.0},
-    {.token = 314, .lo = -16383.0, .hi = 16383.0},
-    {.token = 128, .lo = 0.0, .hi = 16384.0},
-    {.token = 77, .lo = -20.0, .hi = 20.0},       // pitch, degrees
-    {.token = 343, .lo = 0.0, .hi = 150.0},       // wind speed
-    {.token = 344, .lo = 0.0, .hi = 360.0},       // wind direction
+    {.token = 86, .lo = 0.0, .hi = 360.0},       // heading, degrees
+    {.token = 81, .lo = 0.0, .hi = 360.0},       // heading shown
+    {.token = 554, .lo = -80.0, .hi = 80.0},     // north velocity, ft/s
+    {.token = 555, .lo = -80.0, .hi = 80.0},     // east velocity, ft/s
+    {.token = 556, .lo = -30.0, .hi = 30.0},     // vertical speed, ft/s
+    {.token = 70, .lo = -3000.0, .hi = 3000.0},  // yaw rate, 1/65536 turn per s
+    {.token = 614, .lo = 0.0, .hi = 350.0},      // radar height, m
+    {.token = 755, .lo = 18.0, .hi = 110.0},     // rotor speed, percent
+    {.token = 309, .lo = -16383.0, .hi = 16383.0}, {.token = 311, .lo = -16383.0, .hi = 16383.0},
+    {.token = 314, .lo = -16383.0, .hi = 16383.0}, {.token = 128, .lo = 0.0, .hi = 16384.0},
+    {.token = 77, .lo = -20.0, .hi = 20.0},  // pitch, degrees
+    {.token = 343, .lo = 0.0, .hi = 150.0},  // wind speed
+    {.token = 344, .lo = 0.0, .hi = 360.0},  // wind direction
 };
 
 const double kSpecialDoubles[] = {
@@ -236,9 +234,11 @@ std::string randomParameterString(Source& source) {
         "KprTurn 1e5 KprRight 1e5 KprForward 1e5 KprUp 1e5",
     };
     static constexpr const char* kPieces[] = {
-        "KprTurn", "TvTurn", "TnTurn", "KprRight", "TvRight", "TnRight", "KprForward", "TvForward",
-        "TnForward", "KprUp", "TvUp", "TnUp", " ", "\t", "-", "+", ".", "e", "E", "0", "1", "2",
-        "5", "9", "1e308", "1e-320", "1e999", "0.", ".5", "/", "#", "'", "=", ",", "x",
+        "KprTurn",   "TvTurn",    "TnTurn", "KprRight", "TvRight", "TnRight", "KprForward",
+        "TvForward", "TnForward", "KprUp",  "TvUp",     "TnUp",    " ",       "\t",
+        "-",         "+",         ".",      "e",        "E",       "0",       "1",
+        "2",         "5",         "9",      "1e308",    "1e-320",  "1e999",   "0.",
+        ".5",        "/",         "#",      "'",        "=",       ",",       "x",
     };
     constexpr uint32_t kCannedCount = sizeof kCanned / sizeof kCanned[0];
     constexpr uint32_t kPieceCount = sizeof kPieces / sizeof kPieces[0];
@@ -517,8 +517,12 @@ void Exerciser::click() {
     }
     ++counters_.clicks;
     const MouseRect& area = *areas_[choices().below(static_cast<uint32_t>(areaCount_))];
-    PixelPoint position{.x = area.x + static_cast<int32_t>(choices().below(static_cast<uint32_t>(area.width > 0 ? area.width : 1))),
-                        .y = area.y + static_cast<int32_t>(choices().below(static_cast<uint32_t>(area.height > 0 ? area.height : 1)))};
+    PixelPoint position{
+        .x = area.x
+             + static_cast<int32_t>(choices().below(static_cast<uint32_t>(area.width > 0 ? area.width : 1))),
+        .y = area.y
+             + static_cast<int32_t>(
+                 choices().below(static_cast<uint32_t>(area.height > 0 ? area.height : 1)))};
     uint32_t flags = area.eventMask;
     if (!finite_ && choices().chance(32)) {
         flags = choices().word32();
@@ -662,8 +666,8 @@ void Exerciser::drawElement(GaugeElement* element, int depth, int& visited) {
             const double value = icon->callback(element);
             checkRecordUnchanged(element, before, sizeof before);
             const bool none = (value == -1.0);
-            const bool image = value >= 0.0 && value < static_cast<double>(icon->imageCount)
-                               && value == std::floor(value);
+            const bool image =
+                value >= 0.0 && value < static_cast<double>(icon->imageCount) && value == std::floor(value);
             if (!none && !image) {
                 fail("an icon callback returned %g for a series of %u images", value, icon->imageCount);
             }
@@ -712,15 +716,25 @@ void Exerciser::scriptJoystick() {
     ++counters_.joystickScripts;
     using fakeplatform::DiCall;
     static constexpr HRESULT kCodes[] = {
-        E_FAIL, DIERR_INPUTLOST, DIERR_NOTACQUIRED, DIERR_INVALIDPARAM, DIERR_NOINTERFACE,
-        DIERR_NOTINITIALIZED, DIERR_ACQUIRED, DIERR_DEVICENOTREG, S_FALSE,
+        E_FAIL,
+        DIERR_INPUTLOST,
+        DIERR_NOTACQUIRED,
+        DIERR_INVALIDPARAM,
+        DIERR_NOINTERFACE,
+        DIERR_NOTINITIALIZED,
+        DIERR_ACQUIRED,
+        DIERR_DEVICENOTREG,
+        S_FALSE,
     };
     constexpr uint32_t kCodeCount = sizeof kCodes / sizeof kCodes[0];
     constexpr uint32_t kCallCount = static_cast<uint32_t>(DiCall::kGetDeviceState) + 1;
-    const int joystick = joysticks_ > 0 ? static_cast<int>(choices().below(static_cast<uint32_t>(joysticks_))) : -1;
+    const int joystick =
+        joysticks_ > 0 ? static_cast<int>(choices().below(static_cast<uint32_t>(joysticks_))) : -1;
     switch (choices().below(10)) {
     case 0:
-        if (fakeplatform::attachJoystick({.attached = !choices().chance(48), .creatable = !choices().chance(48)}) >= 0) {
+        if (fakeplatform::attachJoystick(
+                {.attached = !choices().chance(48), .creatable = !choices().chance(48)})
+            >= 0) {
             ++joysticks_;
         }
         break;
@@ -880,7 +894,8 @@ void Exerciser::flyOn(int frames) {
         if (controller.hoverEngaged != 0) {
             ++engaged;
             if (eventsThisFrame_ < kAxisCommands) {
-                fail("an engaged frame with finite inputs and default gains sent %u events", eventsThisFrame_);
+                fail("an engaged frame with finite inputs and default gains sent %u events",
+                     eventsThisFrame_);
             }
         }
         checkState();
@@ -903,8 +918,8 @@ void Exerciser::checkState() const {
         const AxisLoop& loop = *entry.loop;
         const double values[] = {loop.setPoint, loop.measurement, loop.filteredError, loop.errorRate,
                                  loop.integral};
-        static constexpr const char* kNames[] = {"set point", "measurement", "filtered error",
-                                                 "error rate", "integral"};
+        static constexpr const char* kNames[] = {"set point", "measurement", "filtered error", "error rate",
+                                                 "integral"};
         for (size_t i = 0; i < sizeof values / sizeof values[0]; ++i) {
             if (!std::isfinite(values[i])) {
                 fail("the %s loop's %s is %g", entry.name, kNames[i], values[i]);

@@ -87,9 +87,9 @@ struct Counters {
     uint64_t draws = 0;
     uint64_t callbacks = 0;
     uint64_t texts = 0;
-    uint64_t reads = 0;        // host readings the module asked for
-    uint64_t values = 0;       // values handed over, readings and element slots
-    uint64_t wildValues = 0;   // of those, NaNs, infinities, extremes and any bit pattern
+    uint64_t reads = 0;       // host readings the module asked for
+    uint64_t values = 0;      // values handed over, readings and element slots
+    uint64_t wildValues = 0;  // of those, NaNs, infinities, extremes and any bit pattern
     uint64_t events = 0;
     uint64_t joystickScripts = 0;
 };

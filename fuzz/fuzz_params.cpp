@@ -145,7 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const char* expectedAt = (position == std::string_view::npos) ? nullptr : text + position;
         if (found != expectedAt) {
             exercise::fail("findParameter(%s) gave offset %td, expected %td", row.key,
-                           found == nullptr ? -1 : found - text, expectedAt == nullptr ? -1 : expectedAt - text);
+                           found == nullptr ? -1 : found - text,
+                           expectedAt == nullptr ? -1 : expectedAt - text);
         }
     }
 

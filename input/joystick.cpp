@@ -173,7 +173,8 @@ void applyJoystickReading(const DIJOYSTATE& reading) {
         controller.forward.setPoint = static_cast<double>(-2 * static_cast<int64_t>(y)) * kPerYRzUnit;
     }
     if (distance(lastStickX, x) > kDeadBandX) {
-        controller.right.setPoint = static_cast<double>(2 * static_cast<int64_t>(x) - kXCentreTwice) * kPerXUnit;
+        controller.right.setPoint =
+            static_cast<double>(2 * static_cast<int64_t>(x) - kXCentreTwice) * kPerXUnit;
     }
     if (reading.rgbButtons[kButtonHeightUp] != 0) {
         controller.targetHeightFt += kHeightStepFt;

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr double kSetPointStep = 0.25;   // m/s, or deg/s for the yaw rate
-constexpr double kSetPointLimit = 2.0;   // the set points stay within ±2
+constexpr double kSetPointStep = 0.25;  // m/s, or deg/s for the yaw rate
+constexpr double kSetPointLimit = 2.0;  // the set points stay within ±2
 constexpr double kHeightStepFt = 1.0;
 
 constexpr uint32_t kClick = kMouseLeftSingle;
@@ -101,6 +101,7 @@ int32_t GAUGE_CALL togglePower(PixelPoint*, uint32_t) {
 // top-left corner; the group's own box is empty, so the areas are placed
 // from that corner. No host event is tied to an area: the handler does the
 // work. The module never changes the table.
+// clang-format off
 MouseRect mouseRects[kMouseRectCount] = {
 /*    kind                      x         y         width        height        cursor                      help         events                     event         handler                      data                     area */
     {.kind = kMouseGroupStart, .x = 0,   .y = 0,   .width = 0,  .height = 0,  .cursor = kCursorNone,      .helpId = 0, .eventMask = 0,            .eventId = 0, .handler = nullptr,          .handlerData = nullptr},  // the whole gauge
@@ -120,6 +121,7 @@ MouseRect mouseRects[kMouseRectCount] = {
     {.kind = kMouseGroupEnd,   .x = 0,   .y = 0,   .width = 0,  .height = 0,  .cursor = kCursorNone,      .helpId = 0, .eventMask = 0,            .eventId = 0, .handler = nullptr,          .handlerData = nullptr},  // end of the gauge's group
     {.kind = kMouseEndOfTable, .x = 0,   .y = 0,   .width = 0,  .height = 0,  .cursor = kCursorNone,      .helpId = 0, .eventMask = 0,            .eventId = 0, .handler = nullptr,          .handlerData = nullptr},  // end of the table
 };
+// clang-format on
 
 #if GAUGE_SDK_32BIT
 static_assert(sizeof mouseRects == 16 * 44);

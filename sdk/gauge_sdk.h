@@ -77,11 +77,11 @@ enum ElementKind : uint32_t {
 
 // Draw flag bits of an element.
 enum DrawFlag : uint32_t {
-    kDrawTransparentBlack = 0x1,   // pure black (0,0,0) pixels are not drawn
+    kDrawTransparentBlack = 0x1,  // pure black (0,0,0) pixels are not drawn
     kDrawHostOption1 = 0x2,
-    kDrawLit = 0x4,                // a light source of the unit: drawn bright
+    kDrawLit = 0x4,  // a light source of the unit: drawn bright
     kDrawHostOption7 = 0x80,
-    kDrawHidden = 0x2000000,       // not drawn at all
+    kDrawHidden = 0x2000000,  // not drawn at all
 };
 
 // Mouse rectangle kinds and event mask bits.

@@ -20,12 +20,12 @@
 
 namespace {
 
-constexpr double kFtS = 0.3047999902464003;        // m/s per ft/s
-constexpr double kYawUnit = 0.0054931640625;       // deg/s per token-70 unit
+constexpr double kFtS = 0.3047999902464003;   // m/s per ft/s
+constexpr double kYawUnit = 0.0054931640625;  // deg/s per token-70 unit
 constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kFrameS = 1.0 / 18.0;              // the host's panel rate
+constexpr double kFrameS = 1.0 / 18.0;  // the host's panel rate
 
-constexpr double kSpeedTolerance = 0.01;   // m/s
+constexpr double kSpeedTolerance = 0.01;    // m/s
 constexpr double kYawRateTolerance = 0.01;  // deg/s
 constexpr double kHeightToleranceFt = 0.5;
 
@@ -67,11 +67,20 @@ struct Plant {
         for (const HostCall& call : testHost().events()) {
             const double value = call.value;
             switch (call.id) {
-            case kEventElevator: elevator = value; break;
-            case kEventAileron: aileron = value; break;
-            case kEventRudder: rudder = value; break;
-            case kEventThrottle: throttle = value; break;
-            default: break;
+            case kEventElevator:
+                elevator = value;
+                break;
+            case kEventAileron:
+                aileron = value;
+                break;
+            case kEventRudder:
+                rudder = value;
+                break;
+            case kEventThrottle:
+                throttle = value;
+                break;
+            default:
+                break;
             }
         }
         testHost().clearTrace();

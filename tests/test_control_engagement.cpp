@@ -20,7 +20,6 @@ constexpr double kNorthJustBelowLimitFtS = 67.50699588477366;
 
 class Engagement : public ModuleTest {
 protected:
-
     // Pilot set points away from their centre, so that centring shows.
     static void offsetSetPoints() {
         controller.forward.setPoint = 1.5;
@@ -79,8 +78,7 @@ TEST_F(Engagement, HeightHoldAsksAQuarterMetrePerSecondPerFootAndCapsAtTwo) {
     updateHeightHold();
     EXPECT_NEAR(controller.up.setPoint, 0.40616, kTolerance);
 
-    EXPECT_EQ(testHost().trace(),
-              std::vector<HostCall>(5, readOf(kTokenRadarHeight)));
+    EXPECT_EQ(testHost().trace(), std::vector<HostCall>(5, readOf(kTokenRadarHeight)));
 }
 
 TEST_F(Engagement, HeightHoldKeepsTheLastSetPointWhenTheHeightIsNotANumber) {

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr double kFtS = 0.3047999902464003;  // m/s per ft/s
+constexpr double kFtS = 0.3047999902464003;   // m/s per ft/s
 constexpr double kRotationTolerance = 1e-12;  // m/s, for headings whose sine or cosine is inexact
 
 void frame() {
@@ -47,10 +47,9 @@ void expectSameState(const ControllerState& a, const ControllerState& b) {
 }
 
 const std::vector<HostCall> kDisengagedReads = {
-    readOf(kTokenSimulationTime), readOf(kTokenOperating),
-    readOf(kTokenHeading), readOf(kTokenVelocityNorth), readOf(kTokenVelocityEast),
-    readOf(kTokenVerticalSpeed), readOf(kTokenYawRate),
-    readOf(kTokenAileronPosition), readOf(kTokenElevatorPosition),
+    readOf(kTokenSimulationTime), readOf(kTokenOperating),        readOf(kTokenHeading),
+    readOf(kTokenVelocityNorth),  readOf(kTokenVelocityEast),     readOf(kTokenVerticalSpeed),
+    readOf(kTokenYawRate),        readOf(kTokenAileronPosition),  readOf(kTokenElevatorPosition),
     readOf(kTokenRudderPosition), readOf(kTokenThrottlePosition),
 };
 
@@ -92,10 +91,10 @@ TEST_F(ControlLoops, PausedHostChangesNothingYetKeepsSendingTheSameCommands) {
     EXPECT_EQ(+hostVars.time.value, 10.0);
     const std::vector<HostCall> oneFrame = {
         readOf(kTokenSimulationTime),
-        eventOf(kEventRudder, 500),       // 500 × 1
-        eventOf(kEventAileron, -1000),    // 1000 × −1
-        eventOf(kEventElevator, -1000),   // −1000 × 1
-        eventOf(kEventThrottle, 10000),   // −2000 × (−20 / 4)
+        eventOf(kEventRudder, 500),      // 500 × 1
+        eventOf(kEventAileron, -1000),   // 1000 × −1
+        eventOf(kEventElevator, -1000),  // −1000 × 1
+        eventOf(kEventThrottle, 10000),  // −2000 × (−20 / 4)
         readOf(kTokenPitch),
     };
     std::vector<HostCall> twoFrames = oneFrame;
@@ -157,10 +156,10 @@ TEST_F(ControlLoops, FirstDisengagedFrameEstimatesThenPresetsTheIntegralsFromThe
     EXPECT_EQ(controller.up.errorRate, -1.3167359578644495);
     EXPECT_EQ(controller.turn.measurement, 0.0);
     // Integral term alone = control position: I = Tn × position / Kpr.
-    EXPECT_EQ(controller.turn.integral, 0.5);       // 1 × 250 / 500
-    EXPECT_EQ(controller.right.integral, 1.2);      // 2 × 600 / 1000
-    EXPECT_EQ(controller.forward.integral, 0.6);    // 2 × −300 / −1000
-    EXPECT_EQ(controller.up.integral, -22.0);       // 4 × 11000 / −2000, outside the bounds
+    EXPECT_EQ(controller.turn.integral, 0.5);     // 1 × 250 / 500
+    EXPECT_EQ(controller.right.integral, 1.2);    // 2 × 600 / 1000
+    EXPECT_EQ(controller.forward.integral, 0.6);  // 2 × −300 / −1000
+    EXPECT_EQ(controller.up.integral, -22.0);     // 4 × 11000 / −2000, outside the bounds
     EXPECT_EQ(controller.hoverEngaged, 0);
 }
 
@@ -228,7 +227,7 @@ TEST_F(ControlLoops, OperatingReadingOfExactlyTwentyDropsTheHoldAndPresetsInTheS
     frame();
 
     EXPECT_EQ(controller.hoverEngaged, 0);
-    EXPECT_EQ(controller.up.integral, -18.0);  // 4 × 9000 / −2000
+    EXPECT_EQ(controller.up.integral, -18.0);         // 4 × 9000 / −2000
     EXPECT_EQ(testHost().trace(), kDisengagedReads);  // no height, no pitch, no event
 }
 
@@ -392,7 +391,7 @@ TEST_F(IntegralRules, UpAndTurnPresetsOutsideTheBoundsAreLimitedOnlyByTheFirstEn
     advanceTime(10.125, 10.1875);
     testHost().clearTrace();
     frame();
-    EXPECT_EQ(controller.up.integral, -30.0);  // lo = 4 × 15000 / −2000
+    EXPECT_EQ(controller.up.integral, -30.0);   // lo = 4 × 15000 / −2000
     EXPECT_EQ(controller.turn.integral, 12.0);  // hi = 1 × 6000 / 500
     // Integral term −30 / 4 × −2000 = 15000 and 12 / 1 × 500 = 6000 before
     // the proportional and derivative terms, which are 0 here.

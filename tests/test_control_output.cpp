@@ -87,9 +87,9 @@ TEST_F(AxisOutput, LawAddsIntegralAndRateTermsFirstThenTheErrorThenScales) {
 
 TEST_F(AxisOutput, CommandsAreTruncatedTowardZeroThenLimited) {
     const std::vector<std::pair<double, int32_t>> surfaceCases = {
-        {5999.9, 5999}, {6000.0, 6000}, {6000.9, 6000}, {-0.7, 0}, {0.7, 0},
-        {-5999.9, -5999}, {-6000.9, -6000}, {-6001.0, -6000}, {-1000.5, -1000},
-        {3.0e9, 6000}, {-3.0e9, -6000}, {1.0e300, 6000}, {-1.0e300, -6000},
+        {5999.9, 5999},   {6000.0, 6000},   {6000.9, 6000},    {-0.7, 0},        {0.7, 0},
+        {-5999.9, -5999}, {-6000.9, -6000}, {-6001.0, -6000},  {-1000.5, -1000}, {3.0e9, 6000},
+        {-3.0e9, -6000},  {1.0e300, 6000},  {-1.0e300, -6000},
     };
     for (const auto& [u, expected] : surfaceCases) {
         commandDirectly(controller.turn, u);
@@ -103,8 +103,8 @@ TEST_F(AxisOutput, CommandsAreTruncatedTowardZeroThenLimited) {
     }
 
     const std::vector<std::pair<double, int32_t>> throttleCases = {
-        {4999.9, 5000}, {5000.9, 5000}, {9999.99, 9999}, {14999.9, 14999},
-        {15000.0, 15000}, {15000.7, 15000}, {0.0, 5000}, {-1.0e20, 5000}, {1.0e20, 15000},
+        {4999.9, 5000},   {5000.9, 5000}, {9999.99, 9999}, {14999.9, 14999}, {15000.0, 15000},
+        {15000.7, 15000}, {0.0, 5000},    {-1.0e20, 5000}, {1.0e20, 15000},
     };
     for (const auto& [u, expected] : throttleCases) {
         commandDirectly(controller.up, u);
@@ -117,8 +117,8 @@ TEST_F(AxisOutput, CommandsAreTruncatedTowardZeroThenLimited) {
 TEST_F(AxisOutput, PitchGuardOverridesTheElevatorLastBeyondTenDegreesOnly) {
     controller.forward.filteredError = 1.0;
     const std::vector<std::pair<double, std::vector<int32_t>>> cases = {
-        {10.0, {-1000}},          {10.5, {-1000, -6000}}, {-10.0, {-1000}},
-        {-12.0, {-1000, 6000}},   {kInfinity, {-1000, -6000}}, {kNaN, {-1000}},
+        {10.0, {-1000}},        {10.5, {-1000, -6000}},      {-10.0, {-1000}},
+        {-12.0, {-1000, 6000}}, {kInfinity, {-1000, -6000}}, {kNaN, {-1000}},
     };
     for (const auto& [pitch, elevatorValues] : cases) {
         testHost().set(kTokenPitch, pitch);
@@ -131,8 +131,8 @@ TEST_F(AxisOutput, PitchGuardOverridesTheElevatorLastBeyondTenDegreesOnly) {
             }
         }
         EXPECT_EQ(sent, elevatorValues) << "pitch " << pitch;
-        EXPECT_EQ(testHost().trace().back().id, elevatorValues.size() > 1 ? uint32_t{kEventElevator}
-                                                                           : uint32_t{kTokenPitch});
+        EXPECT_EQ(testHost().trace().back().id,
+                  elevatorValues.size() > 1 ? uint32_t{kEventElevator} : uint32_t{kTokenPitch});
     }
 }
 
@@ -145,17 +145,17 @@ TEST_F(AxisOutput, ZeroIntegralTimeMeansNoIntegralAction) {
     controller.up.integral = 0.0;  // 0 / 0 would be NaN
     controller.up.filteredError = -4.0;
     sendAxisCommands();
-    EXPECT_EQ(sentValue(kEventRudder), 1000);     // 500 × (2 × 0.25 + 1.5)
-    EXPECT_EQ(sentValue(kEventThrottle), 8000);   // −2000 × −4
+    EXPECT_EQ(sentValue(kEventRudder), 1000);    // 500 × (2 × 0.25 + 1.5)
+    EXPECT_EQ(sentValue(kEventThrottle), 8000);  // −2000 × −4
 }
 
 TEST_F(AxisOutput, LoopWithZeroGainOrNoFiniteCommandLeavesItsAxisToThePilot) {
-    controller.turn.Kpr = 0.0;               // nothing but 0, whatever the error
+    controller.turn.Kpr = 0.0;  // nothing but 0, whatever the error
     controller.turn.filteredError = 3.0;
-    controller.right.Tn = 1.0e-300;          // I / Tn overflows
+    controller.right.Tn = 1.0e-300;  // I / Tn overflows
     controller.right.integral = 1.0e10;
     controller.forward.filteredError = 1.0;
-    controller.up.Kpr = 0.0;                 // would pin the collective at 5000
+    controller.up.Kpr = 0.0;  // would pin the collective at 5000
     testHost().set(kTokenPitch, 11.0);
     sendAxisCommands();
     EXPECT_EQ(testHost().trace(), (std::vector<HostCall>{

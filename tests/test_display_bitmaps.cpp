@@ -121,10 +121,18 @@ private:
     bool ok_ = false;
 };
 
-bool isBlack(Colour c) { return c == kBlack; }
-bool isDrawn(Colour c) { return !(c == kBlack); }
-bool isDarkGreen(Colour c) { return c == kDarkGreen; }
-bool isRed(Colour c) { return c.r > c.g + 60 && c.r > c.b + 60; }
+bool isBlack(Colour c) {
+    return c == kBlack;
+}
+bool isDrawn(Colour c) {
+    return !(c == kBlack);
+}
+bool isDarkGreen(Colour c) {
+    return c == kDarkGreen;
+}
+bool isRed(Colour c) {
+    return c.r > c.g + 60 && c.r > c.b + 60;
+}
 
 struct Resource {
     int id;
@@ -278,14 +286,14 @@ TEST(GaugeBitmaps, EveryClickAreaOnTheScreenHasPrintingUnderIt) {
     int areasOnScreen = 0;
     for (int i = 0; i < kMouseRectCount; ++i) {
         const MouseRect& area = mouseRects[i];
-        if (area.kind != kMouseArea || area.x < left || area.x + area.width > left + screen.width() ||
-            area.y < top || area.y + area.height > top + screen.height()) {
+        if (area.kind != kMouseArea || area.x < left || area.x + area.width > left + screen.width()
+            || area.y < top || area.y + area.height > top + screen.height()) {
             continue;
         }
         ++areasOnScreen;
         SCOPED_TRACE(testing::Message() << "area " << i << " at " << area.x << "," << area.y);
         EXPECT_GT(screen.count(area.x - left, area.y - top, area.x - left + area.width,
-                              area.y - top + area.height, isDarkGreen),
+                               area.y - top + area.height, isDarkGreen),
                   0);
     }
     EXPECT_EQ(areasOnScreen, 8) << "the cross's centre and ends, the yaw scale's centre and ends";
@@ -312,7 +320,8 @@ TEST(GaugeBitmaps, TheLampIsGreenHvrOnTheLowerHalfAndSeeThroughElsewhere) {
     EXPECT_GT(lamp.count(0, 56, 55, 112, [](Colour c) { return c == kGreen; }), 40);
     const int lit = lamp.count(0, 56, 55, 112, isDrawn);
     EXPECT_LT(lit, 55 * 56 / 4) << "only the letters";
-    EXPECT_EQ(lamp.count(0, 56, 55, 112, [](Colour c) { return !(c == kBlack) && !(c.g > c.r && c.g > c.b); }), 0)
+    EXPECT_EQ(
+        lamp.count(0, 56, 55, 112, [](Colour c) { return !(c == kBlack) && !(c.g > c.r && c.g > c.b); }), 0)
         << "every drawn pixel is green";
 }
 
@@ -342,7 +351,8 @@ TEST(GaugeBitmaps, HoverGauCarriesTheTwelveBitmapsAsResources) {
     const auto bitmapType = reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(2));
     for (const Resource& r : kResources) {
         SCOPED_TRACE(r.id);
-        HRSRC found = FindResourceA(module, reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(r.id)), bitmapType);
+        HRSRC found =
+            FindResourceA(module, reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(r.id)), bitmapType);
         ASSERT_NE(found, nullptr);
         const DWORD size = SizeofResource(module, found);
         const auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(module, found)));

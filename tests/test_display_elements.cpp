@@ -187,8 +187,10 @@ const ExpectedSlider kSliders[] = {
     {"upSpeedMarker", &upSpeedMarker, 0, 0.0, nullptr, 556, kSpeedScale, showUpSpeed},
     {"upTrendMarker", &upTrendMarker, 0, 0.0, nullptr, 556, kSpeedScale, showUpTrend},
     {"upSetMarker", &upSetMarker, 0, 0.0, nullptr, 556, kSpeedScale, showUpSet},
-    {"driftSpeedMarker", &driftSpeedMarker, 555, kSpeedScale, showRightSpeed, 554, kSpeedScale, showForwardSpeed},
-    {"driftTrendMarker", &driftTrendMarker, 555, kSpeedScale, showRightTrend, 554, kSpeedScale, showForwardTrend},
+    {"driftSpeedMarker", &driftSpeedMarker, 555, kSpeedScale, showRightSpeed, 554, kSpeedScale,
+     showForwardSpeed},
+    {"driftTrendMarker", &driftTrendMarker, 555, kSpeedScale, showRightTrend, 554, kSpeedScale,
+     showForwardTrend},
     {"driftSetMarker", &driftSetMarker, 555, kSpeedScale, showRightSet, 554, kSpeedScale, showForwardSet},
 };
 

@@ -133,10 +133,17 @@ TEST_F(Readouts, WholeNumbersRoundHalvesAwayFromZero) {
         const char* spacePadded;  // "%3.0f"
     };
     const Case cases[] = {
-        {0.5, "001", "  1"},   {1.5, "002", "  2"},   {2.5, "003", "  3"},
-        {-0.5, "-01", " -1"},  {-1.5, "-02", " -2"},  {-2.5, "-03", " -3"},
-        {0.49999999999999994, "000", "  0"},         {-0.4, "000", "  0"},
-        {5.0, "005", "  5"},   {359.6, "360", "360"}, {998.5, "999", "999"},
+        {0.5, "001", "  1"},
+        {1.5, "002", "  2"},
+        {2.5, "003", "  3"},
+        {-0.5, "-01", " -1"},
+        {-1.5, "-02", " -2"},
+        {-2.5, "-03", " -3"},
+        {0.49999999999999994, "000", "  0"},
+        {-0.4, "000", "  0"},
+        {5.0, "005", "  5"},
+        {359.6, "360", "360"},
+        {998.5, "999", "999"},
         {-99.4, "-99", "-99"},
     };
     for (const Case& c : cases) {
@@ -248,8 +255,8 @@ const TextCallback kTextCallbacks[] = {
 };
 
 TEST_F(Readouts, NoNumberWritesBeyondTheCharacterCount) {
-    const double wild[] = {kNaN, kInf, -kInf, 1e300, -1e300, 1e18, -1e18, 2147483648.0, -2147483649.0,
-                           999.5, -99.5, 12345.0, -0.0};
+    const double wild[] = {kNaN,         kInf,          -kInf, 1e300, -1e300,  1e18, -1e18,
+                           2147483648.0, -2147483649.0, 999.5, -99.5, 12345.0, -0.0};
     for (const TextCallback& c : kTextCallbacks) {
         SCOPED_TRACE(c.name);
         for (double a : wild) {
@@ -406,9 +413,9 @@ TEST_F(Readouts, TheSwitchGuardAndLampShowTheFlags) {
 }
 
 bool sameLoop(const AxisLoop& a, const AxisLoop& b) {
-    return a.setPoint == b.setPoint && a.measurement == b.measurement && a.filteredError == b.filteredError &&
-           a.errorRate == b.errorRate && a.integral == b.integral && a.Kpr == b.Kpr && a.Tv == b.Tv &&
-           a.Tn == b.Tn;
+    return a.setPoint == b.setPoint && a.measurement == b.measurement && a.filteredError == b.filteredError
+           && a.errorRate == b.errorRate && a.integral == b.integral && a.Kpr == b.Kpr && a.Tv == b.Tv
+           && a.Tn == b.Tn;
 }
 
 TEST_F(Readouts, NoCallbackChangesTheControllerOrTheJoystick) {
@@ -424,10 +431,10 @@ TEST_F(Readouts, NoCallbackChangesTheControllerOrTheJoystick) {
     for (const TextCallback& c : kTextCallbacks) {
         callText(c.callback, *c.record, 12.0, 34.0);
     }
-    const ElementCallback others[] = {showTurnSet, showTurnTrend, showTurnRate, showUpSet, showUpTrend,
-                                      showUpSpeed, showRightSet, showForwardSet, showRightTrend,
-                                      showForwardTrend, showRightSpeed, showForwardSpeed, showStick,
-                                      showPowerSwitch, showEngagedLamp, showGuard};
+    const ElementCallback others[] = {showTurnSet,    showTurnTrend,    showTurnRate,    showUpSet,
+                                      showUpTrend,    showUpSpeed,      showRightSet,    showForwardSet,
+                                      showRightTrend, showForwardTrend, showRightSpeed,  showForwardSpeed,
+                                      showStick,      showPowerSwitch,  showEngagedLamp, showGuard};
     for (ElementCallback callback : others) {
         callback(&driftSetMarker.base);
     }

@@ -44,8 +44,8 @@ inline constexpr DocumentedGain kDocumentedGains[] = {
 
 struct HostCall {
     enum Kind { kRead, kEvent } kind;
-    uint32_t id;     // token or event id
-    int32_t value;   // event value; 0 for readings
+    uint32_t id;    // token or event id
+    int32_t value;  // event value; 0 for readings
 
     bool operator==(const HostCall&) const = default;
 };

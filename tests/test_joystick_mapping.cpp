@@ -14,7 +14,6 @@ namespace {
 
 class JoystickMapping : public ModuleTest {
 protected:
-
     static DIJOYSTATE reading(int32_t x, int32_t y, int32_t z, int32_t rz) {
         DIJOYSTATE state{};
         state.lX = x;
@@ -161,7 +160,7 @@ TEST_F(JoystickMapping, ButtonsTwoAndThreeStepTheHeightAndTheClampHoldsInEveryFr
         const DIJOYSTATE* state;
         double to;
     } const cases[] = {
-        {998.5, &up, 999.0}, {999.0, &up, 999.0}, {10.0, &down, 10.0}, {10.5, &down, 10.0},
+        {998.5, &up, 999.0}, {999.0, &up, 999.0},    {10.0, &down, 10.0},   {10.5, &down, 10.0},
         {5.0, &none, 10.0},  {2000.0, &none, 999.0}, {999.0, &none, 999.0}, {9.5, &up, 10.5},
     };
     for (const Case& c : cases) {

@@ -76,9 +76,12 @@ TEST_F(ModuleFrame, GaugeHeaderHoldsTheHostsVersion800Fields) {
     EXPECT_EQ(rects, mouseRects);
     EXPECT_EQ(service, &handleService);
     EXPECT_EQ(hoverGauge.reserved88, 0u);
-    for (uint32_t word : hoverGauge.reserved12) EXPECT_EQ(word, 0u);
-    for (uint32_t word : hoverGauge.reserved48) EXPECT_EQ(word, 0u);
-    for (uint32_t word : hoverGauge.reserved96) EXPECT_EQ(word, 0u);
+    for (uint32_t word : hoverGauge.reserved12)
+        EXPECT_EQ(word, 0u);
+    for (uint32_t word : hoverGauge.reserved48)
+        EXPECT_EQ(word, 0u);
+    for (uint32_t word : hoverGauge.reserved96)
+        EXPECT_EQ(word, 0u);
 }
 
 #if GAUGE_SDK_32BIT

@@ -159,8 +159,8 @@ TEST_F(MouseAreas, NoTwoClickAreasOverlapAndAllLieOnTheFace) {
             if (b.kind != kMouseArea) {
                 continue;
             }
-            const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
-                               b.y + b.height <= a.y;
+            const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y
+                               || b.y + b.height <= a.y;
             EXPECT_TRUE(apart) << "areas " << i << " and " << j;
         }
     }
@@ -221,9 +221,9 @@ TEST_F(MouseAreas, TheHeightArrowsStepByOneFootWithinTenTo999) {
         MouseHandler handler;
         double to;
     } const cases[] = {
-        {100.0, targetHeightUp, 101.0},   {100.0, targetHeightDown, 99.0}, {999.0, targetHeightUp, 999.0},
-        {998.5, targetHeightUp, 999.0},   {998.0, targetHeightUp, 999.0},  {10.0, targetHeightDown, 10.0},
-        {10.5, targetHeightDown, 10.0},   {11.0, targetHeightDown, 10.0},  {5.0, targetHeightUp, 10.0},
+        {100.0, targetHeightUp, 101.0},    {100.0, targetHeightDown, 99.0}, {999.0, targetHeightUp, 999.0},
+        {998.5, targetHeightUp, 999.0},    {998.0, targetHeightUp, 999.0},  {10.0, targetHeightDown, 10.0},
+        {10.5, targetHeightDown, 10.0},    {11.0, targetHeightDown, 10.0},  {5.0, targetHeightUp, 10.0},
         {1200.0, targetHeightDown, 999.0},
     };
     for (const Case& c : cases) {
@@ -252,8 +252,8 @@ TEST_F(MouseAreas, EachCentringAreaCentresOnlyItsOwnSetPoints) {
 }
 
 TEST_F(MouseAreas, NudgingAndCentringWorkTheSameWhateverTheSwitchesSay) {
-    const MouseHandler handlers[] = {forwardSetUp,   forwardSetDown,   rightSetUp,      rightSetDown,
-                                     turnSetUp,      turnSetDown,      targetHeightUp,  targetHeightDown,
+    const MouseHandler handlers[] = {forwardSetUp,    forwardSetDown, rightSetUp,     rightSetDown,
+                                     turnSetUp,       turnSetDown,    targetHeightUp, targetHeightDown,
                                      centerSpeedSets, centerTurnSet};
     for (MouseHandler handler : handlers) {
         ControllerState reference{};

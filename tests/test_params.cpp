@@ -13,7 +13,6 @@ namespace {
 
 class GainParameters : public ModuleTest {
 protected:
-
     void read(const char* text) {
         buffer_ = text;
         hoverGauge.parameters = buffer_.data();
@@ -128,8 +127,9 @@ TEST_F(GainParameters, KeysStandInAnyOrderWithoutSeparators) {
 }
 
 TEST_F(GainParameters, AllTwelveKeysReachTheirOwnGain) {
-    read("KprTurn2 TvTurn3 TnTurn4 KprRight5 TvRight6 TnRight7 "
-         "KprForward8 TvForward9 TnForward10 KprUp11 TvUp12 TnUp13");
+    read(
+        "KprTurn2 TvTurn3 TnTurn4 KprRight5 TvRight6 TnRight7 "
+        "KprForward8 TvForward9 TnForward10 KprUp11 TvUp12 TnUp13");
     EXPECT_EQ(controller.turn.Kpr, 1000.0);
     EXPECT_EQ(controller.turn.Tv, 6.0);
     EXPECT_EQ(controller.turn.Tn, 4.0);

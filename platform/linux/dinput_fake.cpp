@@ -25,7 +25,8 @@
 #define STAND_IN_CALL
 const DIDATAFORMAT c_dfDIJoystick = {24, 16, 0x1, sizeof(DIJOYSTATE), 0, nullptr};
 const GUID DIPROP_RANGE = {4, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
-const GUID IID_IDirectInputDevice2A = {0x5944E682, 0xC92E, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+const GUID IID_IDirectInputDevice2A = {
+    0x5944E682, 0xC92E, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 #endif
 
 namespace {
@@ -97,9 +98,10 @@ bool isRangeProperty(REFGUID property) {
 // there the format is recognised by its contents, not its address.
 bool isJoystickFormat(LPCDIDATAFORMAT format) {
 #ifdef _WIN32
-    return format != nullptr && format->dwSize == c_dfDIJoystick.dwSize &&
-           format->dwObjSize == c_dfDIJoystick.dwObjSize && format->dwFlags == c_dfDIJoystick.dwFlags &&
-           format->dwDataSize == c_dfDIJoystick.dwDataSize && format->dwNumObjs == c_dfDIJoystick.dwNumObjs;
+    return format != nullptr && format->dwSize == c_dfDIJoystick.dwSize
+           && format->dwObjSize == c_dfDIJoystick.dwObjSize && format->dwFlags == c_dfDIJoystick.dwFlags
+           && format->dwDataSize == c_dfDIJoystick.dwDataSize
+           && format->dwNumObjs == c_dfDIJoystick.dwNumObjs;
 #else
     return format == &c_dfDIJoystick;
 #endif
@@ -132,7 +134,8 @@ std::string guidText(const GUID& guid) {
         return "IID_IDirectInputDevice2A";
     }
     for (int i = 0; i < joystickCount; ++i) {
-        if (guid.Data1 == kInstanceGuidBase + static_cast<uint32_t>(i) && guid.Data2 == 0 && guid.Data3 == 0) {
+        if (guid.Data1 == kInstanceGuidBase + static_cast<uint32_t>(i) && guid.Data2 == 0
+            && guid.Data3 == 0) {
             return "joystick" + std::to_string(i);
         }
     }
@@ -160,7 +163,8 @@ LONG scaled(double position, const AxisRange& range) {
     const double p = std::clamp(position, -1.0, 1.0);
     const double span = static_cast<double>(range.max) - static_cast<double>(range.min);
     const double value = std::round(static_cast<double>(range.min) + (p + 1.0) * 0.5 * span);
-    return static_cast<LONG>(std::clamp(value, static_cast<double>(range.min), static_cast<double>(range.max)));
+    return static_cast<LONG>(
+        std::clamp(value, static_cast<double>(range.min), static_cast<double>(range.max)));
 }
 
 DIJOYSTATE currentReading(const Joystick& joystick) {
@@ -209,9 +213,9 @@ public:
         const DIPROPRANGE* range = nullptr;
         std::string entry = "SetProperty(" + guidText(property);
         if (header != nullptr) {
-            entry += ", size=" + std::to_string(header->dwSize) + ", headerSize=" +
-                     std::to_string(header->dwHeaderSize) + ", object=" + std::to_string(header->dwObj) +
-                     ", how=" + std::to_string(header->dwHow);
+            entry += ", size=" + std::to_string(header->dwSize)
+                     + ", headerSize=" + std::to_string(header->dwHeaderSize)
+                     + ", object=" + std::to_string(header->dwObj) + ", how=" + std::to_string(header->dwHow);
             if (header->dwSize == sizeof(DIPROPRANGE) && header->dwHeaderSize == sizeof(DIPROPHEADER)) {
                 range = reinterpret_cast<const DIPROPRANGE*>(header);
                 entry += ", min=" + std::to_string(range->lMin) + ", max=" + std::to_string(range->lMax);
@@ -292,8 +296,8 @@ public:
     }
 
     HRESULT STAND_IN_CALL SetDataFormat(LPCDIDATAFORMAT format) override {
-        log(std::string("SetDataFormat(") + (isJoystickFormat(format) ? "c_dfDIJoystick" : pointerText(format)) +
-            ")");
+        log(std::string("SetDataFormat(")
+            + (isJoystickFormat(format) ? "c_dfDIJoystick" : pointerText(format)) + ")");
         if (const HRESULT code = injected(DiCall::kSetDataFormat); code != S_OK) {
             return code;
         }
@@ -343,34 +347,55 @@ public:
 
 #ifdef _WIN32
     // The rest of the system's device interface, which the module does not use.
-    HRESULT STAND_IN_CALL GetCapabilities(LPDIDEVCAPS) override { return unexpected("GetCapabilities"); }
+    HRESULT STAND_IN_CALL GetCapabilities(LPDIDEVCAPS) override {
+        return unexpected("GetCapabilities");
+    }
     HRESULT STAND_IN_CALL EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKA, LPVOID, DWORD) override {
         return unexpected("EnumObjects");
     }
-    HRESULT STAND_IN_CALL GetProperty(REFGUID, LPDIPROPHEADER) override { return unexpected("GetProperty"); }
+    HRESULT STAND_IN_CALL GetProperty(REFGUID, LPDIPROPHEADER) override {
+        return unexpected("GetProperty");
+    }
     HRESULT STAND_IN_CALL GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) override {
         return unexpected("GetDeviceData");
     }
-    HRESULT STAND_IN_CALL SetEventNotification(HANDLE) override { return unexpected("SetEventNotification"); }
+    HRESULT STAND_IN_CALL SetEventNotification(HANDLE) override {
+        return unexpected("SetEventNotification");
+    }
     HRESULT STAND_IN_CALL GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA, DWORD, DWORD) override {
         return unexpected("GetObjectInfo");
     }
-    HRESULT STAND_IN_CALL GetDeviceInfo(LPDIDEVICEINSTANCEA) override { return unexpected("GetDeviceInfo"); }
-    HRESULT STAND_IN_CALL RunControlPanel(HWND, DWORD) override { return unexpected("RunControlPanel"); }
-    HRESULT STAND_IN_CALL Initialize(HINSTANCE, DWORD, REFGUID) override { return unexpected("Initialize"); }
+    HRESULT STAND_IN_CALL GetDeviceInfo(LPDIDEVICEINSTANCEA) override {
+        return unexpected("GetDeviceInfo");
+    }
+    HRESULT STAND_IN_CALL RunControlPanel(HWND, DWORD) override {
+        return unexpected("RunControlPanel");
+    }
+    HRESULT STAND_IN_CALL Initialize(HINSTANCE, DWORD, REFGUID) override {
+        return unexpected("Initialize");
+    }
     HRESULT STAND_IN_CALL CreateEffect(REFGUID, LPCDIEFFECT, LPDIRECTINPUTEFFECT*, LPUNKNOWN) override {
         return unexpected("CreateEffect");
     }
     HRESULT STAND_IN_CALL EnumEffects(LPDIENUMEFFECTSCALLBACKA, LPVOID, DWORD) override {
         return unexpected("EnumEffects");
     }
-    HRESULT STAND_IN_CALL GetEffectInfo(LPDIEFFECTINFOA, REFGUID) override { return unexpected("GetEffectInfo"); }
-    HRESULT STAND_IN_CALL GetForceFeedbackState(LPDWORD) override { return unexpected("GetForceFeedbackState"); }
-    HRESULT STAND_IN_CALL SendForceFeedbackCommand(DWORD) override { return unexpected("SendForceFeedbackCommand"); }
-    HRESULT STAND_IN_CALL EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK, LPVOID, DWORD) override {
+    HRESULT STAND_IN_CALL GetEffectInfo(LPDIEFFECTINFOA, REFGUID) override {
+        return unexpected("GetEffectInfo");
+    }
+    HRESULT STAND_IN_CALL GetForceFeedbackState(LPDWORD) override {
+        return unexpected("GetForceFeedbackState");
+    }
+    HRESULT STAND_IN_CALL SendForceFeedbackCommand(DWORD) override {
+        return unexpected("SendForceFeedbackCommand");
+    }
+    HRESULT STAND_IN_CALL EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK, LPVOID,
+                                                   DWORD) override {
         return unexpected("EnumCreatedEffectObjects");
     }
-    HRESULT STAND_IN_CALL Escape(LPDIEFFESCAPE) override { return unexpected("Escape"); }
+    HRESULT STAND_IN_CALL Escape(LPDIEFFESCAPE) override {
+        return unexpected("Escape");
+    }
     HRESULT STAND_IN_CALL SendDeviceData(DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD) override {
         return unexpected("SendDeviceData");
     }
@@ -456,7 +481,8 @@ public:
         return static_cast<ULONG>(--refs_);
     }
 
-    HRESULT STAND_IN_CALL CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICEA* device, LPUNKNOWN outer) override {
+    HRESULT STAND_IN_CALL CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICEA* device,
+                                       LPUNKNOWN outer) override {
         record("directInput.CreateDevice(" + guidText(instance) + ", outer=" + pointerText(outer) + ")");
         if (device == nullptr) {
             return E_POINTER;
@@ -469,7 +495,8 @@ public:
             return kNoAggregation;
         }
         for (int i = 0; i < joystickCount; ++i) {
-            if (instance.Data1 == kInstanceGuidBase + static_cast<uint32_t>(i) && joysticks[i].setup.creatable) {
+            if (instance.Data1 == kInstanceGuidBase + static_cast<uint32_t>(i)
+                && joysticks[i].setup.creatable) {
                 firstInterfaces[i].addReference();
                 *device = &firstInterfaces[i];
                 return DI_OK;
@@ -480,9 +507,9 @@ public:
 
     HRESULT STAND_IN_CALL EnumDevices(DWORD deviceType, LPDIENUMDEVICESCALLBACKA callback, LPVOID context,
                                       DWORD flags) override {
-        record("directInput.EnumDevices(type=" + std::to_string(deviceType) +
-               ", callback=" + (callback != nullptr ? "set" : "null") + ", context=" + pointerText(context) +
-               ", flags=" + hexText(flags) + ")");
+        record("directInput.EnumDevices(type=" + std::to_string(deviceType)
+               + ", callback=" + (callback != nullptr ? "set" : "null") + ", context=" + pointerText(context)
+               + ", flags=" + hexText(flags) + ")");
         if (const HRESULT code = injected(DiCall::kEnumDevices); code != S_OK) {
             return code;
         }
@@ -512,9 +539,15 @@ public:
 
 #ifdef _WIN32
     // The rest of the system's DirectInput interface, which the module does not use.
-    HRESULT STAND_IN_CALL GetDeviceStatus(REFGUID) override { return unexpected("GetDeviceStatus"); }
-    HRESULT STAND_IN_CALL RunControlPanel(HWND, DWORD) override { return unexpected("RunControlPanel"); }
-    HRESULT STAND_IN_CALL Initialize(HINSTANCE, DWORD) override { return unexpected("Initialize"); }
+    HRESULT STAND_IN_CALL GetDeviceStatus(REFGUID) override {
+        return unexpected("GetDeviceStatus");
+    }
+    HRESULT STAND_IN_CALL RunControlPanel(HWND, DWORD) override {
+        return unexpected("RunControlPanel");
+    }
+    HRESULT STAND_IN_CALL Initialize(HINSTANCE, DWORD) override {
+        return unexpected("Initialize");
+    }
 #endif
 
 private:
@@ -534,8 +567,8 @@ FakeDirectInput directInputObject;
 
 extern "C" HRESULT WINAPI DirectInputCreateA(HINSTANCE instance, DWORD version, LPDIRECTINPUTA* directInput,
                                              LPUNKNOWN outer) {
-    record("DirectInputCreateA(instance=" + pointerText(instance) + ", version=" + hexText(version) +
-           ", outer=" + pointerText(outer) + ")");
+    record("DirectInputCreateA(instance=" + pointerText(instance) + ", version=" + hexText(version)
+           + ", outer=" + pointerText(outer) + ")");
     if (directInput == nullptr) {
         return E_POINTER;
     }

@@ -53,9 +53,10 @@ const FakeDinputScriptTable* scriptOrNull() {
 const FakeDinputScriptTable& script() {
     const FakeDinputScriptTable* table = scriptOrNull();
     if (table == nullptr) {
-        std::fputs("The dinput.dll in this process is not the scripted stand-in: put the build's dinput.dll "
-                   "beside the program and, under Wine, set WINEDLLOVERRIDES=dinput=n\n",
-                   stderr);
+        std::fputs(
+            "The dinput.dll in this process is not the scripted stand-in: put the build's dinput.dll "
+            "beside the program and, under Wine, set WINEDLLOVERRIDES=dinput=n\n",
+            stderr);
         std::abort();
     }
     return *table;

@@ -51,9 +51,7 @@ LoopLaw loopLaw(double kpr, double tv, double tn, double period) {
     const double c = kNewRateWeight, r = kRateSmoothing;
     const double T = period;
     LoopLaw law;
-    law.A << a, 0.0, 0.0,
-             c / T * (a - 1.0), r, 0.0,
-             T * a, 0.0, 1.0;
+    law.A << a, 0.0, 0.0, c / T * (a - 1.0), r, 0.0, T * a, 0.0, 1.0;
     law.b << b, c / T * b, T * b;
     const Eigen::RowVector3d k(1.0, tv, tn == 0.0 ? 0.0 : 1.0 / tn);
     law.c = kpr * k * law.A;

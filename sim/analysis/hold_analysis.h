@@ -46,8 +46,8 @@ Gains defaultGains();
 Gains scaledGains(const std::array<double, 12>& factors);
 
 struct HoldAnalysis {
-    bool trimmed = false;            // the aircraft has a hover trim within its control ranges
-    bool closedLoopStable = false;   // every pole strictly inside the unit circle
+    bool trimmed = false;           // the aircraft has a hover trim within its control ranges
+    bool closedLoopStable = false;  // every pole strictly inside the unit circle
     double largestPoleMagnitude = 0.0;
     // Every pole of the closed loop at the update rate (plant, law, delay),
     // largest magnitude first. equivalentPole gives each as s-plane
@@ -58,9 +58,9 @@ struct HoldAnalysis {
 
 // A discrete pole z as the continuous pole s = ln(z) / T it stands for.
 struct EquivalentPole {
-    double frequencyHz = 0.0;   // |s| / 2 pi
-    double damping = 0.0;       // -Re(s) / |s|; negative: growing
-    double realPerSecond = 0.0; // Re(s): growth (+) or decay (-) rate
+    double frequencyHz = 0.0;    // |s| / 2 pi
+    double damping = 0.0;        // -Re(s) / |s|; negative: growing
+    double realPerSecond = 0.0;  // Re(s): growth (+) or decay (-) rate
 };
 EquivalentPole equivalentPole(std::complex<double> z, double frameRateHz);
 

@@ -16,8 +16,9 @@ namespace {
 
 constexpr const char* kLoopNames[analysis::kLoopCount] = {"up (collective)", "forward (elevator)",
                                                           "right (aileron)", "turn (pedals)"};
-constexpr const char* kGainKeys[12] = {"KprUp",    "TvUp",    "TnUp",    "KprForward", "TvForward", "TnForward",
-                                       "KprRight", "TvRight", "TnRight", "KprTurn",    "TvTurn",    "TnTurn"};
+constexpr const char* kGainKeys[12] = {"KprUp",     "TvUp",      "TnUp",     "KprForward",
+                                       "TvForward", "TnForward", "KprRight", "TvRight",
+                                       "TnRight",   "KprTurn",   "TvTurn",   "TnTurn"};
 
 std::string number(double value, int decimals) {
     if (std::isinf(value)) {
@@ -34,25 +35,30 @@ std::string number(double value, int decimals) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"hoveranalysis: linear analysis of the hover hold on the simulated helicopter.\n"
-                 "Linearises the flight model about a 100 ft hover in calm air, closes the module's four\n"
-                 "loops as the module computes them at the update rate, with the command reaching the\n"
-                 "controls a number of updates late, and prints the closed-loop poles and the gain and\n"
-                 "phase margins of each loop broken at its actuator (the other three closed)."};
+    CLI::App app{
+        "hoveranalysis: linear analysis of the hover hold on the simulated helicopter.\n"
+        "Linearises the flight model about a 100 ft hover in calm air, closes the module's four\n"
+        "loops as the module computes them at the update rate, with the command reaching the\n"
+        "controls a number of updates late, and prints the closed-loop poles and the gain and\n"
+        "phase margins of each loop broken at its actuator (the other three closed)."};
     double frameRate = 18.0;
     int delay = 1;
     std::vector<std::string> factors;
     std::string aircraftName = "bo105";
-    app.add_option("-a,--aircraft", aircraftName,
-                   "the aircraft: a name (bo105, uh1h, puma: aircraft/<name>.toml of the source tree) or a path "
-                   "to an aircraft file (default bo105)");
-    app.add_option("--frame-rate", frameRate, "panel updates a second (default 18)")->check(CLI::Range(1.0, 1000.0));
-    app.add_option("--delay-frames", delay, "updates between a command and the control moving: 0, 1 or 2 (default 1)")
+    app.add_option(
+        "-a,--aircraft", aircraftName,
+        "the aircraft: a name (bo105, uh1h, puma: aircraft/<name>.toml of the source tree) or a path "
+        "to an aircraft file (default bo105)");
+    app.add_option("--frame-rate", frameRate, "panel updates a second (default 18)")
+        ->check(CLI::Range(1.0, 1000.0));
+    app.add_option("--delay-frames", delay,
+                   "updates between a command and the control moving: 0, 1 or 2 (default 1)")
         ->check(CLI::Range(0, 2));
-    app.add_option("--factor", factors,
-                   "a gain factor as KEY=VALUE, for example --factor KprForward=0.5; repeat for more keys "
-                   "(KprUp, TvUp, TnUp, KprForward, TvForward, TnForward, KprRight, TvRight, TnRight, KprTurn, "
-                   "TvTurn, TnTurn); each multiplies the module's default")
+    app.add_option(
+           "--factor", factors,
+           "a gain factor as KEY=VALUE, for example --factor KprForward=0.5; repeat for more keys "
+           "(KprUp, TvUp, TnUp, KprForward, TvForward, TnForward, KprRight, TvRight, TnRight, KprTurn, "
+           "TvTurn, TnTurn); each multiplies the module's default")
         ->delimiter(',');
     CLI11_PARSE(app, argc, argv);
 
@@ -72,7 +78,8 @@ int main(int argc, char** argv) {
             }
         }
         if (!named || end == text || *end != '\0' || !std::isfinite(value)) {
-            std::fprintf(stderr, "hoveranalysis: --factor %s: not KEY=NUMBER with a known key\n", item.c_str());
+            std::fprintf(stderr, "hoveranalysis: --factor %s: not KEY=NUMBER with a known key\n",
+                         item.c_str());
             return 2;
         }
     }
@@ -98,16 +105,16 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < 12; ++i) {
         std::printf(" %s %g", kGainKeys[i], gains[i]);
     }
-    std::printf("\n\nclosed loop: %s (largest pole magnitude %.4f)\n\n", result.closedLoopStable ? "stable" : "UNSTABLE",
-                result.largestPoleMagnitude);
+    std::printf("\n\nclosed loop: %s (largest pole magnitude %.4f)\n\n",
+                result.closedLoopStable ? "stable" : "UNSTABLE", result.largestPoleMagnitude);
     std::printf("| loop | gain margin dB | up dB | down dB | at Hz | phase margin deg | crossover Hz |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
     for (int j = 0; j < analysis::kLoopCount; ++j) {
         const analysis::LoopMargins& m = result.loops[static_cast<std::size_t>(j)];
-        std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", kLoopNames[j], number(m.gainMarginDb, 1).c_str(),
-                    number(m.gainIncreaseDb, 1).c_str(), number(m.gainReductionDb, 1).c_str(),
-                    number(m.phaseCrossoverHz, 3).c_str(), number(m.phaseMarginDeg, 1).c_str(),
-                    number(m.crossoverHz, 3).c_str());
+        std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", kLoopNames[j],
+                    number(m.gainMarginDb, 1).c_str(), number(m.gainIncreaseDb, 1).c_str(),
+                    number(m.gainReductionDb, 1).c_str(), number(m.phaseCrossoverHz, 3).c_str(),
+                    number(m.phaseMarginDeg, 1).c_str(), number(m.crossoverHz, 3).c_str());
     }
     std::printf("\nslowest and least damped poles (z, then as s: frequency Hz, damping, rate 1/s)\n");
     for (const std::complex<double>& z : result.poles) {
@@ -118,8 +125,8 @@ int main(int argc, char** argv) {
         if (e.realPerSecond < -20.0) {
             continue;
         }
-        std::printf("  z = %8.5f %+8.5fi   |z| %.5f   %7.3f Hz  damping %7.3f  rate %+8.3f\n", z.real(), z.imag(),
-                    std::abs(z), e.frequencyHz, e.damping, e.realPerSecond);
+        std::printf("  z = %8.5f %+8.5fi   |z| %.5f   %7.3f Hz  damping %7.3f  rate %+8.3f\n", z.real(),
+                    z.imag(), std::abs(z), e.frequencyHz, e.damping, e.realPerSecond);
     }
     return 0;
 }

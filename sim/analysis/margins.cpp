@@ -112,8 +112,8 @@ std::complex<double> sampledLoopResponse(const Eigen::MatrixXd& A, const Eigen::
     return Response(A, b, c, d).at(2.0 * kPi * frequencyHz * samplePeriod);
 }
 
-LoopMargins sampledLoopMargins(const Eigen::MatrixXd& A, const Eigen::VectorXd& b, const Eigen::RowVectorXd& c,
-                               double d, double samplePeriod) {
+LoopMargins sampledLoopMargins(const Eigen::MatrixXd& A, const Eigen::VectorXd& b,
+                               const Eigen::RowVectorXd& c, double d, double samplePeriod) {
     const Response response(A, b, c, d);
     // theta = omega T runs from 0 (DC) to pi (half the sample rate).
     std::vector<double> thetas;
@@ -140,7 +140,8 @@ LoopMargins sampledLoopMargins(const Eigen::MatrixXd& A, const Eigen::VectorXd& 
 
     // The ends of the range: L is real there for a real loop.
     for (std::size_t i : {std::size_t{0}, values.size() - 1}) {
-        if (finite(values[i]) && values[i].real() < 0.0 && std::abs(values[i].imag()) <= 1e-9 * std::abs(values[i])) {
+        if (finite(values[i]) && values[i].real() < 0.0
+            && std::abs(values[i].imag()) <= 1e-9 * std::abs(values[i])) {
             phaseCrossings.push_back({thetas[i], values[i]});
         }
     }

@@ -21,9 +21,9 @@ using units::kFeetPerMetre;
 
 // Finite-difference steps: small against the hover's scales, large against
 // the model's rounding. Central differences, so the error is second order.
-constexpr double kStateStep = 1e-5;      // relative to max(1, |x|)
-constexpr double kControlStep = 0.5;     // counts
-constexpr double kAngleStep = 1e-6;      // rad
+constexpr double kStateStep = 1e-5;   // relative to max(1, |x|)
+constexpr double kControlStep = 0.5;  // counts
+constexpr double kAngleStep = 1e-6;   // rad
 
 // Quaternion of heading, pitch (nose up) and roll (right wing down), the
 // model's 3-2-1 sequence.
@@ -51,8 +51,7 @@ Attitude attitudeOf(const StateVector& x) {
 }
 
 bool isBookkeeping(int index) {
-    return index == Heli::kNorth || index == Heli::kEast
-        || (index >= Heli::kQ0 && index <= Heli::kQ3);
+    return index == Heli::kNorth || index == Heli::kEast || (index >= Heli::kQ0 && index <= Heli::kQ3);
 }
 
 // Maps the reduced state to the model's and back; the reduced state is every
@@ -76,7 +75,8 @@ public:
         for (std::size_t k = 0; k < kept_.size(); ++k) {
             x[static_cast<std::size_t>(kept_[k])] += dx(static_cast<Eigen::Index>(k));
         }
-        setAttitude(x, attitude_.heading, attitude_.pitch + dx(pitchIndex()), attitude_.roll + dx(rollIndex()));
+        setAttitude(x, attitude_.heading, attitude_.pitch + dx(pitchIndex()),
+                    attitude_.roll + dx(rollIndex()));
         return x;
     }
 
@@ -121,32 +121,52 @@ Eigen::VectorXd measure(Heli& heli, const StateVector& x) {
 
 const char* modelStateName(int index) {
     switch (index) {
-    case Heli::kDown: return "down (m)";
-    case Heli::kU: return "u (m/s)";
-    case Heli::kV: return "v (m/s)";
-    case Heli::kW: return "w (m/s)";
-    case Heli::kP: return "p (rad/s)";
-    case Heli::kQ: return "q (rad/s)";
-    case Heli::kR: return "r (rad/s)";
-    default: return nullptr;
+    case Heli::kDown:
+        return "down (m)";
+    case Heli::kU:
+        return "u (m/s)";
+    case Heli::kV:
+        return "v (m/s)";
+    case Heli::kW:
+        return "w (m/s)";
+    case Heli::kP:
+        return "p (rad/s)";
+    case Heli::kQ:
+        return "q (rad/s)";
+    case Heli::kR:
+        return "r (rad/s)";
+    default:
+        return nullptr;
     }
 }
 
 void setControl(flight::Controls& c, int input, double value) {
     switch (input) {
-    case kThrottle: c.throttle = value; break;
-    case kElevator: c.elevator = value; break;
-    case kAileron: c.aileron = value; break;
-    default: c.rudder = value; break;
+    case kThrottle:
+        c.throttle = value;
+        break;
+    case kElevator:
+        c.elevator = value;
+        break;
+    case kAileron:
+        c.aileron = value;
+        break;
+    default:
+        c.rudder = value;
+        break;
     }
 }
 
 double control(const flight::Controls& c, int input) {
     switch (input) {
-    case kThrottle: return c.throttle;
-    case kElevator: return c.elevator;
-    case kAileron: return c.aileron;
-    default: return c.rudder;
+    case kThrottle:
+        return c.throttle;
+    case kElevator:
+        return c.elevator;
+    case kAileron:
+        return c.aileron;
+    default:
+        return c.rudder;
     }
 }
 
@@ -172,7 +192,8 @@ LinearPlant linearisePlant(const flight::Parameters& aircraft, const HoverPoint&
     for (int j = 0; j < n; ++j) {
         double h = kAngleStep;
         if (j < coords.rollIndex()) {
-            const double base = plant.trimState[static_cast<std::size_t>(coords.kept()[static_cast<std::size_t>(j)])];
+            const double base =
+                plant.trimState[static_cast<std::size_t>(coords.kept()[static_cast<std::size_t>(j)])];
             h = kStateStep * std::fmax(1.0, std::fabs(base));
         }
         Eigen::VectorXd up = zero, down = zero;

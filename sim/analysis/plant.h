@@ -28,17 +28,17 @@ enum Input : int {
 
 // Outputs: what the module computes from the host's readings.
 enum Output : int {
-    kUpSpeed = 0,    // m/s, up positive
-    kForwardSpeed,   // m/s over the ground along the heading
-    kRightSpeed,     // m/s over the ground to the right of the heading
-    kTurnRate,       // deg/s, heading rate
-    kHeightFt,       // radar height, ft (the height hold's input)
+    kUpSpeed = 0,   // m/s, up positive
+    kForwardSpeed,  // m/s over the ground along the heading
+    kRightSpeed,    // m/s over the ground to the right of the heading
+    kTurnRate,      // deg/s, heading rate
+    kHeightFt,      // radar height, ft (the height hold's input)
     kOutputCount
 };
 
 struct HoverPoint {
-    double heightFt = 100.0;   // skids above the ground
-    double headingDeg = 0.0;   // calm air: the heading changes nothing
+    double heightFt = 100.0;  // skids above the ground
+    double headingDeg = 0.0;  // calm air: the heading changes nothing
 };
 
 // x' = A x + B u, y = C x; x the deviation from the trim in the reduced
@@ -51,7 +51,8 @@ struct LinearPlant {
     std::vector<std::string> stateNames;
     flight::Controls trimControls{};
     flight::Helicopter::StateVector trimState{};
-    bool trimmed = false;  // false: no trim in the control ranges; the matrices are then about the closest point found
+    bool trimmed =
+        false;  // false: no trim in the control ranges; the matrices are then about the closest point found
 };
 
 // Trims the helicopter in calm air at the hover point and differentiates the

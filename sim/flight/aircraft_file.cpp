@@ -151,23 +151,20 @@ struct AircraftError {
 
 class Reader {
 public:
-    Reader(const std::string& text, std::string sourceName) : source_(std::move(sourceName))
-    {
+    Reader(const std::string& text, std::string sourceName) : source_(std::move(sourceName)) {
         std::istringstream in(text);
         for (std::string line; std::getline(in, line);) {
             lines_.push_back(line);
         }
     }
 
-    [[noreturn]] void fail(const toml::node* node, std::string_view key, const std::string& message) const
-    {
+    [[noreturn]] void fail(const toml::node* node, std::string_view key, const std::string& message) const {
         const auto line = node != nullptr ? node->source().begin.line : 0;
         throw AircraftError{source_ + ":" + std::to_string(line) + ": " + std::string(key) + ": " + message};
     }
 
     // The comment on a value's line: "<unit>, <source>".
-    void checkUnit(const toml::node& node, const std::string& key, std::string_view unit) const
-    {
+    void checkUnit(const toml::node& node, const std::string& key, std::string_view unit) const {
         const auto line = static_cast<std::size_t>(node.source().begin.line);
         const std::string text = line >= 1 && line <= lines_.size() ? lines_[line - 1] : std::string();
         const std::size_t hash = text.find('#');
@@ -185,8 +182,7 @@ public:
         }
     }
 
-    AircraftDefinition read(const toml::table& root) const
-    {
+    AircraftDefinition read(const toml::table& root) const {
         AircraftDefinition definition;
         std::vector<std::string_view> known{"name", "rotor_type"};
         for (const NumberKey& k : kNumbers) {
@@ -216,8 +212,7 @@ public:
     }
 
 private:
-    static std::string trim(const std::string& s)
-    {
+    static std::string trim(const std::string& s) {
         const std::size_t b = s.find_first_not_of(" \t\r");
         if (b == std::string::npos) {
             return {};
@@ -226,8 +221,7 @@ private:
         return s.substr(b, e - b + 1);
     }
 
-    static bool contains(const std::vector<std::string_view>& list, std::string_view s)
-    {
+    static bool contains(const std::vector<std::string_view>& list, std::string_view s) {
         for (std::string_view x : list) {
             if (x == s) {
                 return true;
@@ -236,15 +230,13 @@ private:
         return false;
     }
 
-    static void addOnce(std::vector<std::string_view>& list, std::string_view s)
-    {
+    static void addOnce(std::vector<std::string_view>& list, std::string_view s) {
         if (!contains(list, s)) {
             list.push_back(s);
         }
     }
 
-    RotorType readRotorType(const toml::table& root) const
-    {
+    RotorType readRotorType(const toml::table& root) const {
         const toml::node* node = root.get("rotor_type");
         std::string names;
         for (const RotorTypeName& t : kRotorTypes) {
@@ -263,8 +255,7 @@ private:
         fail(node, "rotor_type", "must be one of " + names);
     }
 
-    void readTable(const toml::table& root, std::string_view tableName, Parameters& p) const
-    {
+    void readTable(const toml::table& root, std::string_view tableName, Parameters& p) const {
         const toml::node* node = root.get(tableName);
         if (node == nullptr || !node->is_table()) {
             fail(node, tableName, node == nullptr ? "missing table" : "must be a table");
@@ -332,14 +323,14 @@ private:
     }
 
     // What single values cannot show.
-    void checkTogether(const toml::table& root, const Parameters& p) const
-    {
+    void checkTogether(const toml::table& root, const Parameters& p) const {
         auto nodeOf = [&](std::string_view path) { return root.at_path(path).node(); };
         if (p.ixx * p.izz <= p.ixz * p.ixz) {
             fail(nodeOf("body.ixz"), "body.ixz", "ixz^2 must be less than ixx * izz (an inertia matrix)");
         }
         if (p.collectiveHigh <= p.collectiveLow) {
-            fail(nodeOf("controls.collective_high"), "controls.collective_high", "must exceed collective_low");
+            fail(nodeOf("controls.collective_high"), "controls.collective_high",
+                 "must exceed collective_low");
         }
         if (p.rotorType == RotorType::kTeetering) {
             if (p.blades != 2) {
@@ -362,22 +353,21 @@ private:
 }  // namespace
 
 std::optional<AircraftDefinition> parseAircraft(const std::string& text, const std::string& sourceName,
-                                                std::string& error)
-{
+                                                std::string& error) {
     try {
         const toml::table root = toml::parse(text, sourceName);
         const Reader reader(text, sourceName);
         return reader.read(root);
     } catch (const toml::parse_error& e) {
-        error = sourceName + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description());
+        error =
+            sourceName + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description());
     } catch (const AircraftError& e) {
         error = e.message;
     }
     return std::nullopt;
 }
 
-std::optional<AircraftDefinition> readAircraftFile(const std::string& path, std::string& error)
-{
+std::optional<AircraftDefinition> readAircraftFile(const std::string& path, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = path + ": cannot read the aircraft file";
@@ -388,10 +378,10 @@ std::optional<AircraftDefinition> readAircraftFile(const std::string& path, std:
     return parseAircraft(text.str(), path, error);
 }
 
-std::optional<std::string> resolveAircraftPath(const std::string& nameOrPath, const std::string& baseDirectory,
+std::optional<std::string> resolveAircraftPath(const std::string& nameOrPath,
+                                               const std::string& baseDirectory,
                                                const std::string* searchDirectories, int searchCount,
-                                               std::string& error)
-{
+                                               std::string& error) {
     auto exists = [](const std::string& path) { return std::ifstream(path).good(); };
     auto endsWith = [](const std::string& s, std::string_view end) {
         return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
@@ -402,9 +392,10 @@ std::optional<std::string> resolveAircraftPath(const std::string& nameOrPath, co
     }
     const bool isPath = nameOrPath.find_first_of("/\\") != std::string::npos || endsWith(nameOrPath, ".toml");
     if (isPath) {
-        const bool absolute = nameOrPath[0] == '/' || nameOrPath[0] == '\\'
-                           || (nameOrPath.size() > 1 && nameOrPath[1] == ':');
-        const std::string path = absolute || baseDirectory.empty() ? nameOrPath : baseDirectory + "/" + nameOrPath;
+        const bool absolute =
+            nameOrPath[0] == '/' || nameOrPath[0] == '\\' || (nameOrPath.size() > 1 && nameOrPath[1] == ':');
+        const std::string path =
+            absolute || baseDirectory.empty() ? nameOrPath : baseDirectory + "/" + nameOrPath;
         if (!exists(path)) {
             error = path + ": no such aircraft file";
             return std::nullopt;

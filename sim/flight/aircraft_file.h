@@ -22,7 +22,7 @@
 namespace flight {
 
 struct AircraftDefinition {
-    std::string name;         // what the aircraft is, for reports
+    std::string name;  // what the aircraft is, for reports
     Parameters parameters;
 };
 
@@ -35,7 +35,8 @@ std::optional<AircraftDefinition> parseAircraft(const std::string& text, const s
 // separator or a .toml ending is a path, taken relative to `baseDirectory`
 // when it is relative (an empty base: the working directory). Returns the
 // path to read, or nothing with `error` set.
-std::optional<std::string> resolveAircraftPath(const std::string& nameOrPath, const std::string& baseDirectory,
+std::optional<std::string> resolveAircraftPath(const std::string& nameOrPath,
+                                               const std::string& baseDirectory,
                                                const std::string* searchDirectories, int searchCount,
                                                std::string& error);
 

@@ -63,15 +63,13 @@ constexpr Row kDerivativeRows[] = {
     {"NthetaTR", "N_thetaTR", "rad/s^2 per rad"},
 };
 
-std::string number(double v)
-{
+std::string number(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.4g", v);
     return text;
 }
 
-const flight::Reference* referenceFor(std::string_view aircraft, std::string_view quantity)
-{
+const flight::Reference* referenceFor(std::string_view aircraft, std::string_view quantity) {
     for (const flight::Reference& r : flight::references()) {
         if (r.aircraft == aircraft && r.quantity == quantity) {
             return &r;
@@ -80,9 +78,10 @@ const flight::Reference* referenceFor(std::string_view aircraft, std::string_vie
     return nullptr;
 }
 
-void table(std::ostream& out, const char* aircraft, const flight::HoverFigures& f, const Row* rows, std::size_t count)
-{
-    out << "| quantity | unit | model | reference | ratio | limit | verdict |\n|---|---|---|---|---|---|---|\n";
+void table(std::ostream& out, const char* aircraft, const flight::HoverFigures& f, const Row* rows,
+           std::size_t count) {
+    out << "| quantity | unit | model | reference | ratio | limit | verdict "
+           "|\n|---|---|---|---|---|---|---|\n";
     for (std::size_t i = 0; i < count; ++i) {
         const Row& row = rows[i];
         const double model = flight::figure(f, row.quantity).value_or(0.0);
@@ -99,12 +98,14 @@ void table(std::ostream& out, const char* aircraft, const flight::HoverFigures& 
         } else {
             out << "x" << number(ref->ratioLimit) << " | ";
         }
-        out << (held ? "within" : ref->knownDisagreement.empty() ? "OUTSIDE" : "outside (known, see below)") << " |\n";
+        out << (held                             ? "within"
+                : ref->knownDisagreement.empty() ? "OUTSIDE"
+                                                 : "outside (known, see below)")
+            << " |\n";
     }
 }
 
-std::string generate(const std::string& directory, std::string& error)
-{
+std::string generate(const std::string& directory, std::string& error) {
     std::ostringstream out;
     out << kBegin << "\n\n";
     for (const char* name : kAircraft) {
@@ -115,8 +116,8 @@ std::string generate(const std::string& directory, std::string& error)
         }
         const flight::HoverFigures f = flight::hoverFigures(aircraft->parameters);
         out << "#### " << aircraft->name << " (`aircraft/" << name << ".toml`)\n\n";
-        out << "Trim in a calm hover at 100 ft" << (f.trimmed ? "" : " (NOT FOUND: the values are where the search stopped)")
-            << ":\n\n";
+        out << "Trim in a calm hover at 100 ft"
+            << (f.trimmed ? "" : " (NOT FOUND: the values are where the search stopped)") << ":\n\n";
         table(out, name, f, kTrimRows, std::size(kTrimRows));
         out << "\nQuasi-static hover derivatives:\n\n";
         table(out, name, f, kDerivativeRows, std::size(kDerivativeRows));
@@ -138,8 +139,7 @@ std::string generate(const std::string& directory, std::string& error)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2 && argc != 4) {
         std::cerr << "usage: flightcheck AIRCRAFT_DIR [--write DOC | --check DOC]\n";
         return 2;
@@ -172,8 +172,8 @@ int main(int argc, char** argv)
     if (mode == "--check") {
         if (current != tables) {
             std::cerr << "flightcheck: the tables in " << docPath
-                      << " are not what the model gives now; run flightcheck " << argv[1] << " --write " << docPath
-                      << "\n";
+                      << " are not what the model gives now; run flightcheck " << argv[1] << " --write "
+                      << docPath << "\n";
             return 1;
         }
         return 0;

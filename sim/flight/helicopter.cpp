@@ -34,8 +34,7 @@ constexpr double kMinMassFlow = 0.02;
 // lying back this flat has long left the tail.
 constexpr double kMinWakeInflow = 1e-3;
 
-double limit(double value, double lo, double hi)
-{
+double limit(double value, double lo, double hi) {
     if (!(value >= lo)) {  // NaN lands on the low end too
         return lo;
     }
@@ -44,16 +43,14 @@ double limit(double value, double lo, double hi)
 
 using Vec3 = std::array<double, 3>;
 
-Vec3 cross(const Vec3& a, const Vec3& b)
-{
+Vec3 cross(const Vec3& a, const Vec3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 
 // Body-to-earth rotation from a (not necessarily unit) quaternion.
 struct Rotation {
     double m[3][3];
-    explicit Rotation(const Helicopter::StateVector& x)
-    {
+    explicit Rotation(const Helicopter::StateVector& x) {
         const double q0 = x[Helicopter::kQ0], q1 = x[Helicopter::kQ1];
         const double q2 = x[Helicopter::kQ2], q3 = x[Helicopter::kQ3];
         m[0][0] = 1.0 - 2.0 * (q2 * q2 + q3 * q3);
@@ -66,14 +63,12 @@ struct Rotation {
         m[2][1] = 2.0 * (q2 * q3 + q0 * q1);
         m[2][2] = 1.0 - 2.0 * (q1 * q1 + q2 * q2);
     }
-    Vec3 toEarth(const Vec3& b) const
-    {
+    Vec3 toEarth(const Vec3& b) const {
         return {m[0][0] * b[0] + m[0][1] * b[1] + m[0][2] * b[2],
                 m[1][0] * b[0] + m[1][1] * b[1] + m[1][2] * b[2],
                 m[2][0] * b[0] + m[2][1] * b[1] + m[2][2] * b[2]};
     }
-    Vec3 toBody(const Vec3& e) const
-    {
+    Vec3 toBody(const Vec3& e) const {
         return {m[0][0] * e[0] + m[1][0] * e[1] + m[2][0] * e[2],
                 m[0][1] * e[0] + m[1][1] * e[1] + m[2][1] * e[2],
                 m[0][2] * e[0] + m[1][2] * e[1] + m[2][2] * e[2]};
@@ -84,8 +79,7 @@ struct Euler {
     double roll, pitch, heading;
 };
 
-Euler eulerOf(const Helicopter::StateVector& x)
-{
+Euler eulerOf(const Helicopter::StateVector& x) {
     const double q0 = x[Helicopter::kQ0], q1 = x[Helicopter::kQ1];
     const double q2 = x[Helicopter::kQ2], q3 = x[Helicopter::kQ3];
     Euler e{};
@@ -97,8 +91,7 @@ Euler eulerOf(const Helicopter::StateVector& x)
 
 // Quaternion of heading, pitch (nose up) and roll (right wing down), the
 // aerospace 3-2-1 sequence.
-void setAttitude(Helicopter::StateVector& x, double heading, double pitch, double roll)
-{
+void setAttitude(Helicopter::StateVector& x, double heading, double pitch, double roll) {
     const double ch = std::cos(0.5 * heading), sh = std::sin(0.5 * heading);
     const double cp = std::cos(0.5 * pitch), sp = std::sin(0.5 * pitch);
     const double cr = std::cos(0.5 * roll), sr = std::sin(0.5 * roll);
@@ -108,8 +101,7 @@ void setAttitude(Helicopter::StateVector& x, double heading, double pitch, doubl
     x[Helicopter::kQ3] = cr * cp * sh - sr * sp * ch;
 }
 
-double wrapDegrees(double deg)
-{
+double wrapDegrees(double deg) {
     double d = std::fmod(deg, 360.0);
     if (d < 0.0) {
         d += 360.0;
@@ -125,13 +117,12 @@ struct Helicopter::Outputs {
     double mainPower = 0.0, tailPower = 0.0;
     double flapBack = 0.0, flapLeft = 0.0;          // disc tilt now
     double steadyFlap1c = 0.0, steadyFlap1s = 0.0;  // where it would settle
-    double inducedAtDisc = 0.0;                      // m/s, with the ground effect
-    double wakeSkewTan = 0.0;                        // how far back the wake leans: mu_x / lambda
+    double inducedAtDisc = 0.0;                     // m/s, with the ground effect
+    double wakeSkewTan = 0.0;                       // how far back the wake leans: mu_x / lambda
     bool onGround = false;
 };
 
-Helicopter::Helicopter(const Parameters& parameters) : params_(parameters)
-{
+Helicopter::Helicopter(const Parameters& parameters) : params_(parameters) {
     const Parameters& P = params_;
     const double R = P.rotorRadius;
     k_.diskArea = kPi * R * R;
@@ -214,17 +205,19 @@ Helicopter::Helicopter(const Parameters& parameters) : params_(parameters)
     wind_.configure(WindSettings{});
 }
 
-void Helicopter::setWind(const WindSettings& settings)
-{
+void Helicopter::setWind(const WindSettings& settings) {
     wind_.configure(settings);
     currentWind_ = wind_.at(timeS_);
 }
 
-void Helicopter::addGust(const GustEvent& gust) { wind_.addGust(gust); }
-void Helicopter::clearGusts() { wind_.clearGusts(); }
+void Helicopter::addGust(const GustEvent& gust) {
+    wind_.addGust(gust);
+}
+void Helicopter::clearGusts() {
+    wind_.clearGusts();
+}
 
-void Helicopter::commandControls(const Controls& controls)
-{
+void Helicopter::commandControls(const Controls& controls) {
     controls_.elevator = limit(controls.elevator, -kAxisMax, kAxisMax);
     controls_.aileron = limit(controls.aileron, -kAxisMax, kAxisMax);
     controls_.rudder = limit(controls.rudder, -kAxisMax, kAxisMax);
@@ -232,8 +225,7 @@ void Helicopter::commandControls(const Controls& controls)
     applyControlRigging();
 }
 
-void Helicopter::setControls(const Controls& controls)
-{
+void Helicopter::setControls(const Controls& controls) {
     commandControls(controls);
     collective_ = demandCollective_;
     longCyclic_ = demandLong_;
@@ -241,10 +233,10 @@ void Helicopter::setControls(const Controls& controls)
     tailPitch_ = demandTail_;
 }
 
-void Helicopter::applyControlRigging()
-{
+void Helicopter::applyControlRigging() {
     const Parameters& P = params_;
-    demandCollective_ = P.collectiveLow + (P.collectiveHigh - P.collectiveLow) * controls_.throttle / kThrottleMax;
+    demandCollective_ =
+        P.collectiveLow + (P.collectiveHigh - P.collectiveLow) * controls_.throttle / kThrottleMax;
     // Forward cyclic tilts the disc forward: a negative (disc-back) angle.
     demandLong_ = -P.longCyclicRange * controls_.elevator / kAxisMax;
     demandLat_ = P.latCyclicRange * controls_.aileron / kAxisMax;
@@ -252,8 +244,7 @@ void Helicopter::applyControlRigging()
     demandTail_ = P.tailPitchCentre + P.tailPitchRange * controls_.rudder / kAxisMax;
 }
 
-void Helicopter::moveActuators(double h)
-{
+void Helicopter::moveActuators(double h) {
     const Parameters& P = params_;
     auto follow = [h](double& position, double demand, double rate) {
         position += limit(demand - position, -rate * h, rate * h);
@@ -264,18 +255,15 @@ void Helicopter::moveActuators(double h)
     follow(tailPitch_, demandTail_, P.tailPitchRate);
 }
 
-void Helicopter::setGovernorSpeedPercent(double percent)
-{
+void Helicopter::setGovernorSpeedPercent(double percent) {
     governorRefRadS_ = params_.rotorSpeed * limit(percent, 0.0, 200.0) / 100.0;
 }
 
-void Helicopter::setEnginePowerFraction(double fraction)
-{
+void Helicopter::setEnginePowerFraction(double fraction) {
     powerFraction_ = limit(fraction, 0.0, 2.0);
 }
 
-void Helicopter::forceRotorSpeedPercent(double percent)
-{
+void Helicopter::forceRotorSpeedPercent(double percent) {
     // The new speed is held as far as the engines can: the governor takes it
     // as its reference and the engines start out delivering what the rotors
     // take at that speed. (They cannot brake a windmilling rotor.)
@@ -295,14 +283,12 @@ void Helicopter::forceRotorSpeedPercent(double percent)
     x_[kEnginePower] = limit(x_[kEnginePower], 0.0, params_.powerAvailable * powerFraction_);
 }
 
-void Helicopter::setStateVector(const StateVector& x)
-{
+void Helicopter::setStateVector(const StateVector& x) {
     x_ = x;
     resetSkidAnchors();
 }
 
-Helicopter::StateVector Helicopter::derivative(const StateVector& x, const WindVector& wind) const
-{
+Helicopter::StateVector Helicopter::derivative(const StateVector& x, const WindVector& wind) const {
     return evaluate(x, wind, nullptr);
 }
 
@@ -310,7 +296,7 @@ Helicopter::StateVector Helicopter::derivative(const StateVector& x, const WindV
 // parts.
 struct Helicopter::Motion {
     Rotation rot;
-    Vec3 air;              // air-relative body velocity
+    Vec3 air;  // air-relative body velocity
     double p, q, r;
     double heightCg;
 };
@@ -320,8 +306,7 @@ struct Helicopter::Motion {
 struct Helicopter::Loads {
     Vec3 force{0.0, 0.0, 0.0};
     Vec3 moment{0.0, 0.0, 0.0};
-    void add(const Vec3& f, const Vec3& at)
-    {
+    void add(const Vec3& f, const Vec3& at) {
         const Vec3 m = cross(at, f);
         for (std::size_t i = 0; i < 3; ++i) {
             force[i] += f[i];
@@ -330,11 +315,12 @@ struct Helicopter::Loads {
     }
 };
 
-Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVector& wind, Outputs* out) const
-{
+Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVector& wind,
+                                             Outputs* out) const {
     const Rotation rot(x);
     const Vec3 windBody = rot.toBody({wind.north, wind.east, wind.down});
-    const Motion m{rot, {x[kU] - windBody[0], x[kV] - windBody[1], x[kW] - windBody[2]}, x[kP], x[kQ], x[kR], -x[kDown]};
+    const Motion m{
+        rot, {x[kU] - windBody[0], x[kV] - windBody[1], x[kW] - windBody[2]}, x[kP], x[kQ], x[kR], -x[kDown]};
     Outputs local;
     Outputs& o = out != nullptr ? *out : local;
     Loads loads;
@@ -349,8 +335,8 @@ Helicopter::StateVector Helicopter::evaluate(const StateVector& x, const WindVec
 }
 
 // ---- Main rotor, in shaft axes (x forward, z down along the shaft).
-void Helicopter::mainRotor(const StateVector& x, const Motion& m, Loads& loads, StateVector& dx, Outputs& out) const
-{
+void Helicopter::mainRotor(const StateVector& x, const Motion& m, Loads& loads, StateVector& dx,
+                           Outputs& out) const {
     const Parameters& P = params_;
     const double p = m.p, q = m.q, r = m.r;
     const double omegaR = std::max(x[kOmega], kMinRotorFraction * P.rotorSpeed);
@@ -386,7 +372,8 @@ void Helicopter::mainRotor(const StateVector& x, const Motion& m, Loads& loads, 
     const double lambda = lambdaInduced - wh * invTip;  // net inflow down through the disc
     const double theta0 = collective_;
     const double thetaTw = P.twist;
-    const double cT = k_.thrustSlope * (theta0 * (1.0 / 3.0 + 0.5 * mu2) + 0.25 * thetaTw * (1.0 + mu2) - 0.5 * lambda);
+    const double cT =
+        k_.thrustSlope * (theta0 * (1.0 / 3.0 + 0.5 * mu2) + 0.25 * thetaTw * (1.0 + mu2) - 0.5 * lambda);
     const double thrust = k_.rhoArea * tipSpeed * tipSpeed * cT;
 
     // Flapping of a rigid blade on a centre spring (none for a teetering
@@ -400,8 +387,8 @@ void Helicopter::mainRotor(const StateVector& x, const Motion& m, Loads& loads, 
     // aerodynamic flap moment it takes back. The floor keeps V sound where
     // the flow through the disc reverses.
     const double flow = std::sqrt(mu2 + lambda * lambda);
-    const double massFlow = std::max(flow > 0.0 ? (mu2 + lambda * (lambda + lambdaInduced)) / flow : 0.0,
-                                     kMinMassFlow);
+    const double massFlow =
+        std::max(flow > 0.0 ? (mu2 + lambda * (lambda + lambdaInduced)) / flow : 0.0, kMinMassFlow);
     const double g1 = g / (1.0 + k_.harmonicInflowGain / massFlow);
 
     // Cyclic: the stick's, the stabiliser bar's (its tilt against the shaft
@@ -443,7 +430,8 @@ void Helicopter::mainRotor(const StateVector& x, const Motion& m, Loads& loads, 
     const double alphaMean = 6.0 * cT / (P.liftSlope * k_.solidity);
     const double cd = P.profileDrag0 + P.profileDrag1 * alphaMean + P.profileDrag2 * alphaMean * alphaMean;
     const double profilePower = k_.profileFactor * tipSpeed * tipSpeed * tipSpeed * cd * (1.0 + 4.65 * mu2);
-    out.mainPower = P.inducedPowerFactor * thrust * groundFactor * vInflow + profilePower + fxh * uh + fyh * vh + fzh * wh;
+    out.mainPower = P.inducedPowerFactor * thrust * groundFactor * vInflow + profilePower + fxh * uh
+                    + fyh * vh + fzh * wh;
     out.thrust = thrust;
     out.flapBack = -beta1c;
     out.flapLeft = beta1s;
@@ -474,8 +462,8 @@ void Helicopter::mainRotor(const StateVector& x, const Motion& m, Loads& loads, 
 }
 
 // ---- Tail rotor: thrust along +y, at the tail.
-void Helicopter::tailRotor(const StateVector& x, const Motion& m, Loads& loads, StateVector& dx, Outputs& out) const
-{
+void Helicopter::tailRotor(const StateVector& x, const Motion& m, Loads& loads, StateVector& dx,
+                           Outputs& out) const {
     const Parameters& P = params_;
     const double p = m.p, q = m.q, r = m.r;
     const double omegaR = std::max(x[kOmega], kMinRotorFraction * P.rotorSpeed);
@@ -497,18 +485,18 @@ void Helicopter::tailRotor(const StateVector& x, const Motion& m, Loads& loads, 
     const double alphaT = 6.0 * cTt / (P.tailLiftSlope * k_.tailSolidity);
     const double cdT = P.profileDrag0 + P.profileDrag1 * alphaT + P.profileDrag2 * alphaT * alphaT;
     out.tailPower = P.inducedPowerFactor * tailThrust * x[kTailInflow] + tailThrust * vt
-                  + k_.tailProfileFactor * tailTip * tailTip * tailTip * cdT * (1.0 + 4.65 * muT2);
+                    + k_.tailProfileFactor * tailTip * tailTip * tailTip * cdT * (1.0 + 4.65 * muT2);
     out.tailThrust = tailThrust;
     loads.add({0.0, tailThrust, 0.0}, {txPos, 0.0, tzPos});
 
     const double tailAxial = x[kTailInflow] + vt;
-    const double tailMomentum = 2.0 * k_.tailRhoArea * x[kTailInflow] * std::sqrt(tailInPlaneSq + tailAxial * tailAxial);
+    const double tailMomentum =
+        2.0 * k_.tailRhoArea * x[kTailInflow] * std::sqrt(tailInPlaneSq + tailAxial * tailAxial);
     dx[kTailInflow] = (tailThrust - tailMomentum) * k_.invTailInflowMass;
 }
 
 // ---- Fuselage drag at the centre of mass; horizontal stabiliser and fin.
-void Helicopter::fuselageAndTail(const Motion& m, const Outputs& rotor, Loads& loads) const
-{
+void Helicopter::fuselageAndTail(const Motion& m, const Outputs& rotor, Loads& loads) const {
     const Parameters& P = params_;
     const double p = m.p, q = m.q, r = m.r;
     loads.force[0] -= k_.dragX * std::fabs(m.air[0]) * m.air[0];
@@ -542,7 +530,7 @@ void Helicopter::fuselageAndTail(const Motion& m, const Outputs& rotor, Loads& l
             const double behindRear = P.rotorRadius + shift - k_.stabiliserBehindHub;
             const double behindFront = k_.stabiliserBehindHub - (shift - P.rotorRadius);
             const double inside = smoothStep(0.5 + behindRear / k_.wakeEdgeWidth)
-                                * smoothStep(0.5 + behindFront / k_.wakeEdgeWidth);
+                                  * smoothStep(0.5 + behindFront / k_.wakeEdgeWidth);
             downwash = P.wakeDownwashFactor * rotor.inducedAtDisc * inside;
         }
         const double xs = -P.stabiliserArm, zs = -P.stabiliserHeight;
@@ -551,7 +539,8 @@ void Helicopter::fuselageAndTail(const Motion& m, const Outputs& rotor, Loads& l
         // The flow turned into the surface's axes by its incidence.
         const double along = us * k_.stabiliserCos - ws * k_.stabiliserSin;
         const double across = ws * k_.stabiliserCos + us * k_.stabiliserSin;
-        const double fz = normalForce(along, across, P.stabiliserArea, P.stabiliserLiftSlope, P.stabiliserMaxNormal);
+        const double fz =
+            normalForce(along, across, P.stabiliserArea, P.stabiliserLiftSlope, P.stabiliserMaxNormal);
         loads.add({0.0, 0.0, fz}, {xs, 0.0, zs});
     }
     // Fin at (-arm, 0, -height), out of the main rotor's wake; its incidence
@@ -570,8 +559,7 @@ void Helicopter::fuselageAndTail(const Motion& m, const Outputs& rotor, Loads& l
 // ---- Skids: spring-damper normal force; friction as a stiff spring to
 // the spot where the contact sticks, limited to mu N (the anchors move
 // between steps when it slips).
-void Helicopter::skids(const StateVector& x, const Motion& m, Loads& loads, Outputs& out) const
-{
+void Helicopter::skids(const StateVector& x, const Motion& m, Loads& loads, Outputs& out) const {
     const Parameters& P = params_;
     out.onGround = false;
     if (m.heightCg >= k_.skidReach) {
@@ -606,12 +594,12 @@ void Helicopter::skids(const StateVector& x, const Motion& m, Loads& loads, Outp
 }
 
 // ---- Rigid body.
-void Helicopter::rigidBody(const StateVector& x, const Motion& m, const Loads& loads, StateVector& dx) const
-{
+void Helicopter::rigidBody(const StateVector& x, const Motion& m, const Loads& loads, StateVector& dx) const {
     const Parameters& P = params_;
     const double p = m.p, q = m.q, r = m.r;
     const double invMass = k_.invMass;
-    const double gx = P.gravity * m.rot.m[2][0], gy = P.gravity * m.rot.m[2][1], gz = P.gravity * m.rot.m[2][2];
+    const double gx = P.gravity * m.rot.m[2][0], gy = P.gravity * m.rot.m[2][1],
+                 gz = P.gravity * m.rot.m[2][2];
     const double u = x[kU], v = x[kV], w = x[kW];
     dx[kU] = loads.force[0] * invMass + gx - (q * w - r * v);
     dx[kV] = loads.force[1] * invMass + gy - (r * u - p * w);
@@ -639,8 +627,7 @@ void Helicopter::rigidBody(const StateVector& x, const Motion& m, const Loads& l
 
 // ---- Rotor speed, engines and governor: the engines drive both rotors
 // through one gearbox.
-void Helicopter::driveTrain(const StateVector& x, const Outputs& out, StateVector& dx) const
-{
+void Helicopter::driveTrain(const StateVector& x, const Outputs& out, StateVector& dx) const {
     const Parameters& P = params_;
     const double omegaR = std::max(x[kOmega], kMinRotorFraction * P.rotorSpeed);
     const double invOmega = 1.0 / omegaR;
@@ -651,13 +638,13 @@ void Helicopter::driveTrain(const StateVector& x, const Outputs& out, StateVecto
     // Governor with feed-forward of the power the rotors take, within the
     // power available; the engines follow with a lag.
     const double rotorPower = out.mainPower + out.tailPower;
-    const double demand = rotorPower + P.governorGain * P.powerAvailable * (governorRefRadS_ - x[kOmega]) / P.rotorSpeed;
+    const double demand =
+        rotorPower + P.governorGain * P.powerAvailable * (governorRefRadS_ - x[kOmega]) / P.rotorSpeed;
     const double command = limit(demand, 0.0, P.powerAvailable * powerFraction_);
     dx[kEnginePower] = (command - enginePower) * k_.invEngineTimeConstant;
 }
 
-void Helicopter::step(double h)
-{
+void Helicopter::step(double h) {
     // The turbulence moves on with the grid, once every few whole steps.
     if (pastGridS_ == 0.0 && params_.turbulenceEverySteps > 0
         && steps_ % static_cast<std::uint64_t>(params_.turbulenceEverySteps) == 0) {
@@ -665,7 +652,8 @@ void Helicopter::step(double h)
         const Rotation rot(x_);
         const Vec3 ve = rot.toEarth({x_[kU], x_[kV], x_[kW]});
         const double dn = ve[0] - mean.north, de = ve[1] - mean.east;
-        wind_.updateTurbulence(k_.stepS * params_.turbulenceEverySteps, -x_[kDown], std::sqrt(dn * dn + de * de));
+        wind_.updateTurbulence(k_.stepS * params_.turbulenceEverySteps, -x_[kDown],
+                               std::sqrt(dn * dn + de * de));
     }
     currentWind_ = wind_.at(timeS_ + 0.5 * h);
     moveActuators(h);
@@ -688,7 +676,8 @@ void Helicopter::step(double h)
         x_[i] += h / 6.0 * (k1[i] + 2.0 * (k2[i] + k3[i]) + k4[i]);
     }
 
-    const double norm = std::sqrt(x_[kQ0] * x_[kQ0] + x_[kQ1] * x_[kQ1] + x_[kQ2] * x_[kQ2] + x_[kQ3] * x_[kQ3]);
+    const double norm =
+        std::sqrt(x_[kQ0] * x_[kQ0] + x_[kQ1] * x_[kQ1] + x_[kQ2] * x_[kQ2] + x_[kQ3] * x_[kQ3]);
     for (std::size_t i = kQ0; i <= kQ3; ++i) {
         x_[i] /= norm;
     }
@@ -697,8 +686,7 @@ void Helicopter::step(double h)
     updateSkidAnchors();
 }
 
-void Helicopter::resetSkidAnchors()
-{
+void Helicopter::resetSkidAnchors() {
     const Rotation rot(x_);
     for (std::size_t i = 0; i < kSkidPoints; ++i) {
         const Vec3 re = rot.toEarth({skidPoints_[3 * i], skidPoints_[3 * i + 1], skidPoints_[3 * i + 2]});
@@ -707,8 +695,7 @@ void Helicopter::resetSkidAnchors()
     }
 }
 
-void Helicopter::updateSkidAnchors()
-{
+void Helicopter::updateSkidAnchors() {
     const Parameters& P = params_;
     if (-x_[kDown] >= k_.skidReach) {
         return;  // anchors are set afresh on the first touch below
@@ -735,8 +722,7 @@ void Helicopter::updateSkidAnchors()
     }
 }
 
-void Helicopter::advance(double dtSeconds)
-{
+void Helicopter::advance(double dtSeconds) {
     if (!(dtSeconds > 0.0) || !std::isfinite(dtSeconds)) {
         return;
     }
@@ -762,8 +748,7 @@ void Helicopter::advance(double dtSeconds)
     }
 }
 
-Helicopter::StateVector Helicopter::withSteadyRotor(const StateVector& x, const WindVector& wind) const
-{
+Helicopter::StateVector Helicopter::withSteadyRotor(const StateVector& x, const WindVector& wind) const {
     StateVector s = x;
     // Each inflow is solved on its own: the two rotors do not interact here.
     for (const int index : {static_cast<int>(kInflow), static_cast<int>(kTailInflow)}) {
@@ -795,8 +780,7 @@ Helicopter::StateVector Helicopter::withSteadyRotor(const StateVector& x, const 
     return s;
 }
 
-void Helicopter::placeInTrimState(const TrimRequest& request, double pitch, double roll)
-{
+void Helicopter::placeInTrimState(const TrimRequest& request, double pitch, double roll) {
     const double heading = request.headingDeg * kDegToRad;
     const double track = request.trackDeg * kDegToRad;
     const double speed = request.groundSpeedKt / kKtPerMps;
@@ -813,8 +797,7 @@ void Helicopter::placeInTrimState(const TrimRequest& request, double pitch, doub
     x_[kTailInflow] = 10.0;
 }
 
-bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettings)
-{
+bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettings) {
     const Parameters& P = params_;
     setWind(windSettings);
     steps_ = 0;
@@ -829,8 +812,7 @@ bool Helicopter::trim(const TrimRequest& request, const WindSettings& windSettin
     return trimInFlight(request);
 }
 
-bool Helicopter::trimOnGround(const TrimRequest& request, const WindSettings& windSettings)
-{
+bool Helicopter::trimOnGround(const TrimRequest& request, const WindSettings& windSettings) {
     const Parameters& P = params_;
     const WindVector mean = wind_.steady();
     // On the ground: collective down, stick and pedals central, and a few
@@ -867,8 +849,7 @@ bool Helicopter::trimOnGround(const TrimRequest& request, const WindSettings& wi
     return true;
 }
 
-bool Helicopter::trimInFlight(const TrimRequest& request)
-{
+bool Helicopter::trimInFlight(const TrimRequest& request) {
     const Parameters& P = params_;
     const WindVector mean = wind_.steady();
     // Newton's method on the four blade angles, pitch and roll, with the
@@ -1000,7 +981,8 @@ bool Helicopter::trimInFlight(const TrimRequest& request)
     c.aileron = kAxisMax * unknowns[2] / P.latCyclicRange;
     c.rudder = kAxisMax * (unknowns[3] - P.tailPitchCentre) / P.tailPitchRange;
     const bool inRange = std::fabs(c.elevator) <= kAxisMax && std::fabs(c.aileron) <= kAxisMax
-                      && std::fabs(c.rudder) <= kAxisMax && c.throttle >= 0.0 && c.throttle <= kThrottleMax;
+                         && std::fabs(c.rudder) <= kAxisMax && c.throttle >= 0.0
+                         && c.throttle <= kThrottleMax;
     const bool powerOk = x_[kEnginePower] <= P.powerAvailable;
     setControls(c);  // limits them if out of range
     resetSkidAnchors();
@@ -1013,8 +995,7 @@ bool Helicopter::trimInFlight(const TrimRequest& request)
     return lastTrim_.converged;
 }
 
-HostReadings Helicopter::readings() const
-{
+HostReadings Helicopter::readings() const {
     const StateVector& x = x_;
     const Rotation rot(x);
     const Euler e = eulerOf(x);
@@ -1039,8 +1020,7 @@ HostReadings Helicopter::readings() const
     return h;
 }
 
-FlightState Helicopter::state() const
-{
+FlightState Helicopter::state() const {
     const StateVector& x = x_;
     Outputs out;
     evaluate(x, currentWind_, &out);

@@ -33,18 +33,18 @@ struct Controls {
 
 // Everything the host serves on its tokens, already in the host's units.
 struct HostReadings {
-    double headingDeg = 0.0;            // 86 and 81: true heading, 0 <= h < 360
-    double groundVelNorthFtS = 0.0;     // 554
-    double groundVelEastFtS = 0.0;      // 555
-    double groundVelUpFtS = 0.0;        // 556, up positive
-    double yawRateTurn65536 = 0.0;      // 70: 1/65536 turn per s, positive while the heading increases
-    double radarHeightM = 0.0;          // 614: skids above the ground, 0 when sitting on it
-    double rotorSpeedPercent = 0.0;     // 755: about 100 in normal flight
-    double pitchNoseDownDeg = 0.0;      // 77: positive nose down
-    double bankRightDeg = 0.0;          // right wing down positive (not a module token; for traces)
-    double windFromDeg = 0.0;           // 344: direction the wind at the aircraft blows from
-    double windSpeedKt = 0.0;           // 343: horizontal wind speed at the aircraft
-    Controls controls{};                // 309, 311, 314, 128: the positions last applied
+    double headingDeg = 0.0;         // 86 and 81: true heading, 0 <= h < 360
+    double groundVelNorthFtS = 0.0;  // 554
+    double groundVelEastFtS = 0.0;   // 555
+    double groundVelUpFtS = 0.0;     // 556, up positive
+    double yawRateTurn65536 = 0.0;   // 70: 1/65536 turn per s, positive while the heading increases
+    double radarHeightM = 0.0;       // 614: skids above the ground, 0 when sitting on it
+    double rotorSpeedPercent = 0.0;  // 755: about 100 in normal flight
+    double pitchNoseDownDeg = 0.0;   // 77: positive nose down
+    double bankRightDeg = 0.0;       // right wing down positive (not a module token; for traces)
+    double windFromDeg = 0.0;        // 344: direction the wind at the aircraft blows from
+    double windSpeedKt = 0.0;        // 343: horizontal wind speed at the aircraft
+    Controls controls{};             // 309, 311, 314, 128: the positions last applied
 };
 
 // Full state for logging, SI units, earth frame north-east-down, body frame
@@ -52,26 +52,26 @@ struct HostReadings {
 struct FlightState {
     double timeS = 0.0;
     double northM = 0.0, eastM = 0.0;
-    double heightM = 0.0;          // centre of mass above the ground
-    double radarHeightM = 0.0;     // skids above the ground
+    double heightM = 0.0;                                    // centre of mass above the ground
+    double radarHeightM = 0.0;                               // skids above the ground
     double rollRad = 0.0, pitchRad = 0.0, headingRad = 0.0;  // Euler angles, pitch nose up
     double p = 0.0, q = 0.0, r = 0.0;                        // body rates, rad/s
     double u = 0.0, v = 0.0, w = 0.0;                        // body velocity over the ground, m/s
     double velNorth = 0.0, velEast = 0.0, velDown = 0.0;     // earth velocity, m/s
     double rotorSpeedRadS = 0.0;
-    double inducedVelocityMps = 0.0;     // main rotor, uniform
+    double inducedVelocityMps = 0.0;  // main rotor, uniform
     double mainRotorThrustN = 0.0;
     double tailRotorThrustN = 0.0;
-    double rotorPowerW = 0.0;            // main plus tail rotor, aerodynamic
+    double rotorPowerW = 0.0;  // main plus tail rotor, aerodynamic
     double enginePowerW = 0.0;
-    double collectiveRad = 0.0;          // blade root pitch
-    double longCyclicRad = 0.0;          // positive tilts the disc back
-    double latCyclicRad = 0.0;           // positive tilts the disc left
+    double collectiveRad = 0.0;  // blade root pitch
+    double longCyclicRad = 0.0;  // positive tilts the disc back
+    double latCyclicRad = 0.0;   // positive tilts the disc left
     double tailPitchRad = 0.0;
-    double flapBackRad = 0.0;            // disc tilt against the shaft, back positive
-    double flapLeftRad = 0.0;            // left positive
-    bool onGround = false;               // any skid point in contact
-    WindVector wind{};                   // air mass velocity at the aircraft
+    double flapBackRad = 0.0;  // disc tilt against the shaft, back positive
+    double flapLeftRad = 0.0;  // left positive
+    bool onGround = false;     // any skid point in contact
+    WindVector wind{};         // air mass velocity at the aircraft
 };
 
 // The aircraft's demand for steady flight: height of the skids above the
@@ -86,7 +86,7 @@ struct TrimRequest {
 struct TrimResult {
     bool converged = false;
     int iterations = 0;
-    double residual = 0.0;   // largest scaled acceleration left
+    double residual = 0.0;  // largest scaled acceleration left
     Controls controls{};
 };
 
@@ -115,9 +115,9 @@ public:
     // Engine and rotor speed events. The governor holds the rotor at its
     // reference speed while the engines have the power; with the power short
     // the rotor speed droops.
-    void setGovernorSpeedPercent(double percent);       // 100 normal
-    void setEnginePowerFraction(double fraction);        // 1 normal, 0 both engines out
-    void forceRotorSpeedPercent(double percent);         // sets the rotor speed at once and holds it there
+    void setGovernorSpeedPercent(double percent);  // 100 normal
+    void setEnginePowerFraction(double fraction);  // 1 normal, 0 both engines out
+    void forceRotorSpeedPercent(double percent);   // sets the rotor speed at once and holds it there
 
     // Puts the aircraft in steady flight for the request in the given wind
     // and sets the controls to their trim positions. Height 0 sits it on the
@@ -141,16 +141,27 @@ public:
     static constexpr int kStateSize = 21;
     using StateVector = std::array<double, kStateSize>;
     enum StateIndex : int {
-        kNorth = 0, kEast, kDown,        // position, m (down = minus height of the CG above ground)
-        kU, kV, kW,                      // body velocity over the ground, m/s
-        kQ0, kQ1, kQ2, kQ3,              // attitude quaternion body to earth
-        kP, kQ, kR,                      // body rates, rad/s
-        kInflow,                         // main rotor induced velocity, m/s
-        kOmega,                          // main rotor speed, rad/s
-        kEnginePower,                    // engine shaft power, W
-        kTailInflow,                     // tail rotor induced velocity, m/s
-        kFlap1c, kFlap1s,                // main rotor disc tilt against the shaft, rad (forward, left)
-        kBarPitch, kBarRoll              // stabiliser bar tilt against the shaft, rad (nose up, right)
+        kNorth = 0,
+        kEast,
+        kDown,  // position, m (down = minus height of the CG above ground)
+        kU,
+        kV,
+        kW,  // body velocity over the ground, m/s
+        kQ0,
+        kQ1,
+        kQ2,
+        kQ3,  // attitude quaternion body to earth
+        kP,
+        kQ,
+        kR,            // body rates, rad/s
+        kInflow,       // main rotor induced velocity, m/s
+        kOmega,        // main rotor speed, rad/s
+        kEnginePower,  // engine shaft power, W
+        kTailInflow,   // tail rotor induced velocity, m/s
+        kFlap1c,
+        kFlap1s,  // main rotor disc tilt against the shaft, rad (forward, left)
+        kBarPitch,
+        kBarRoll  // stabiliser bar tilt against the shaft, rad (nose up, right)
     };
     const StateVector& stateVector() const { return x_; }
     void setStateVector(const StateVector& x);

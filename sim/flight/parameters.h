@@ -21,8 +21,8 @@ enum class RotorType {
 
 struct Parameters {
     // Atmosphere and gravity (standard sea level; not aircraft data).
-    double airDensity = 1.225;          // kg/m^3
-    double gravity = 9.80665;           // m/s^2
+    double airDensity = 1.225;  // kg/m^3
+    double gravity = 9.80665;   // m/s^2
 
     // Rigid body.
     double mass{};                      // kg
@@ -30,36 +30,36 @@ struct Parameters {
 
     // Main rotor (anticlockwise seen from above).
     RotorType rotorType = RotorType::kHingeless;
-    double rotorRadius{};               // m
+    double rotorRadius{};  // m
     int blades{};
-    double rotorSpeed{};                // rad/s, nominal
-    double bladeChord{};                // m
-    double liftSlope{};                 // 1/rad
-    double twist{};                     // rad, root to tip, linear
-    double flapInertia{};               // kg m^2 per blade
-    double hubStiffness{};              // N m/rad per blade, centre-spring equivalent
-    double profileDrag0{};              // cd = d0 + d1 a + d2 a^2
-    double profileDrag1{};              // 1/rad
-    double profileDrag2{};              // 1/rad^2
-    double shaftTilt{};                 // rad, forward
-    double hubHeight{};                 // m above the CG
-    double hubAft{};                    // m, hub axis behind the CG
-    double rotorPolarInertia{};         // kg m^2, rotor and drive about the shaft
-    double inducedPowerFactor{};        // kappa
+    double rotorSpeed{};          // rad/s, nominal
+    double bladeChord{};          // m
+    double liftSlope{};           // 1/rad
+    double twist{};               // rad, root to tip, linear
+    double flapInertia{};         // kg m^2 per blade
+    double hubStiffness{};        // N m/rad per blade, centre-spring equivalent
+    double profileDrag0{};        // cd = d0 + d1 a + d2 a^2
+    double profileDrag1{};        // 1/rad
+    double profileDrag2{};        // 1/rad^2
+    double shaftTilt{};           // rad, forward
+    double hubHeight{};           // m above the CG
+    double hubAft{};              // m, hub axis behind the CG
+    double rotorPolarInertia{};   // kg m^2, rotor and drive about the shaft
+    double inducedPowerFactor{};  // kappa
 
     // Tail rotor (thrust to the right balances the main rotor torque).
-    double tailRadius{};                // m
+    double tailRadius{};  // m
     int tailBlades{};
-    double tailChord{};                 // m
-    double tailLiftSlope{};             // 1/rad
-    double tailSpeed{};                 // rad/s at the nominal main rotor speed
-    double tailArm{};                   // m behind the CG
-    double tailHeight{};                // m above the CG
+    double tailChord{};      // m
+    double tailLiftSlope{};  // 1/rad
+    double tailSpeed{};      // rad/s at the nominal main rotor speed
+    double tailArm{};        // m behind the CG
+    double tailHeight{};     // m above the CG
 
     // Fuselage, drag as flat-plate areas on the body axes (no moments).
-    double dragAreaX{};                 // m^2, equivalent flat plate forward
-    double planArea{};                  // m^2
-    double sideArea{};                  // m^2
+    double dragAreaX{};  // m^2, equivalent flat plate forward
+    double planArea{};   // m^2
+    double sideArea{};   // m^2
     double planDragCoefficient{};
     double sideDragCoefficient{};
 
@@ -67,64 +67,64 @@ struct Parameters {
     // plane while the shaft tilts, lags back to it, and feeds its tilt
     // against the shaft into the cyclic.
     bool hasStabiliserBar = false;
-    double barGain{};                   // rad of cyclic per rad of bar tilt
-    double barTimeConstant{};           // s
+    double barGain{};          // rad of cyclic per rad of bar tilt
+    double barTimeConstant{};  // s
 
     // Tail surfaces: lift on the local flow, linear up to the normal-force
     // limit of a flat plate, the horizontal one in the main rotor's wake
     // where the wake's geometry puts it.
-    double stabiliserArea{};            // m^2
-    double stabiliserLiftSlope{};       // 1/rad
-    double stabiliserArm{};             // m behind the CG
-    double stabiliserHeight{};          // m above the CG
-    double stabiliserIncidence{};       // rad, leading edge up
-    double stabiliserMaxNormal{};       // largest normal-force coefficient
-    double wakeDownwashFactor{};        // downwash in the wake over the disc's induced velocity
-    double finArea{};                   // m^2
-    double finLiftSlope{};              // 1/rad
-    double finArm{};                    // m behind the CG
-    double finHeight{};                 // m above the CG
-    double finIncidence{};              // rad, leading edge to the left: side force to the right
-    double finMaxNormal{};              // largest normal-force coefficient
+    double stabiliserArea{};       // m^2
+    double stabiliserLiftSlope{};  // 1/rad
+    double stabiliserArm{};        // m behind the CG
+    double stabiliserHeight{};     // m above the CG
+    double stabiliserIncidence{};  // rad, leading edge up
+    double stabiliserMaxNormal{};  // largest normal-force coefficient
+    double wakeDownwashFactor{};   // downwash in the wake over the disc's induced velocity
+    double finArea{};              // m^2
+    double finLiftSlope{};         // 1/rad
+    double finArm{};               // m behind the CG
+    double finHeight{};            // m above the CG
+    double finIncidence{};         // rad, leading edge to the left: side force to the right
+    double finMaxNormal{};         // largest normal-force coefficient
 
     // Engines and governor.
-    double powerAvailable{};            // W at the rotor shafts
-    double engineTimeConstant{};        // s, first-order engine response
-    double governorGain{};              // fraction of powerAvailable per unit of relative speed error
+    double powerAvailable{};      // W at the rotor shafts
+    double engineTimeConstant{};  // s, first-order engine response
+    double governorGain{};        // fraction of powerAvailable per unit of relative speed error
 
     // Skids: four contact points, spring-damper normal force, Coulomb friction.
-    double skidHalfTrack{};             // m, lateral half distance
-    double skidForward{};               // m, front contact ahead of the CG
-    double skidAft{};                   // m, rear contact behind the CG
-    double skidDepth{};                 // m, skid bottom below the CG
-    double skidStiffness{};             // N/m per contact point
-    double skidDamping{};               // N s/m per contact point
-    double skidFriction{};              // Coulomb coefficient
-    double skidStickTravel{};           // m a sticking contact gives before it slips
+    double skidHalfTrack{};    // m, lateral half distance
+    double skidForward{};      // m, front contact ahead of the CG
+    double skidAft{};          // m, rear contact behind the CG
+    double skidDepth{};        // m, skid bottom below the CG
+    double skidStiffness{};    // N/m per contact point
+    double skidDamping{};      // N s/m per contact point
+    double skidFriction{};     // Coulomb coefficient
+    double skidStickTravel{};  // m a sticking contact gives before it slips
 
     // Control rigging: host axis position to blade angle.
-    double collectiveLow{};             // rad root pitch at throttle 0
-    double collectiveHigh{};            // rad root pitch at throttle 16384
-    double longCyclicRange{};           // rad at elevator +-16383
-    double latCyclicRange{};            // rad at aileron +-16383
+    double collectiveLow{};    // rad root pitch at throttle 0
+    double collectiveHigh{};   // rad root pitch at throttle 16384
+    double longCyclicRange{};  // rad at elevator +-16383
+    double latCyclicRange{};   // rad at aileron +-16383
     // Swashplate phase: the cyclic is applied this far ahead in azimuth, so
     // that a stiff rotor's disc tilts the way the stick moves.
-    double cyclicPhase{};               // rad
-    double tailPitchCentre{};           // rad at rudder 0
-    double tailPitchRange{};            // rad at rudder +-16383
+    double cyclicPhase{};      // rad
+    double tailPitchCentre{};  // rad at rudder 0
+    double tailPitchRange{};   // rad at rudder +-16383
 
     // Actuators: the blade angles follow the commands no faster than this.
-    double collectiveRate{};            // rad/s
-    double longCyclicRate{};            // rad/s
-    double latCyclicRate{};             // rad/s
-    double tailPitchRate{};             // rad/s
+    double collectiveRate{};  // rad/s
+    double longCyclicRate{};  // rad/s
+    double latCyclicRate{};   // rad/s
+    double tailPitchRate{};   // rad/s
 
     // Integration (the same for every aircraft).
     // 90 Hz agrees with 720 Hz to three or four figures over manoeuvres and
     // lift-off (docs/flight-model.md). Host frames of 18, 30 and 45 Hz fall
     // on the grid; a step that another frame rate ends inside is split there.
     double physicsRateHz = 90.0;
-    int turbulenceEverySteps = 2;       // turbulence filters advance every second step (45 Hz)
+    int turbulenceEverySteps = 2;  // turbulence filters advance every second step (45 Hz)
 };
 
 }  // namespace flight

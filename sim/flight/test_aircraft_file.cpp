@@ -14,14 +14,12 @@
 
 namespace {
 
-std::string aircraftDir()
-{
+std::string aircraftDir() {
     const char* dir = std::getenv("HOVER_AIRCRAFT_DIR");
     return dir != nullptr ? dir : "aircraft";
 }
 
-std::string readText(const std::string& path)
-{
+std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
@@ -31,8 +29,8 @@ std::string readText(const std::string& path)
 // The Bo-105 file with the line that starts with `prefix` (the first one
 // after the line `[table]` when a table is given) replaced. Sets `line` to
 // its number.
-std::string edited(const std::string& table, const std::string& prefix, const std::string& replacement, int& line)
-{
+std::string edited(const std::string& table, const std::string& prefix, const std::string& replacement,
+                   int& line) {
     std::istringstream in(readText(aircraftDir() + "/bo105.toml"));
     std::ostringstream out;
     bool inTable = table.empty();
@@ -53,8 +51,7 @@ std::string edited(const std::string& table, const std::string& prefix, const st
     return out.str();
 }
 
-TEST(AircraftFile, ReadsEveryAircraftOfTheProject)
-{
+TEST(AircraftFile, ReadsEveryAircraftOfTheProject) {
     for (const char* name : {"bo105", "uh1h", "puma"}) {
         std::string error;
         const auto aircraft = flight::readAircraftFile(aircraftDir() + "/" + name + ".toml", error);
@@ -63,16 +60,17 @@ TEST(AircraftFile, ReadsEveryAircraftOfTheProject)
     }
 }
 
-TEST(AircraftFile, ConvertsTheWrittenUnitsToTheModels)
-{
+TEST(AircraftFile, ConvertsTheWrittenUnitsToTheModels) {
     int line = 0;
     std::string error;
     const auto a = flight::parseAircraft(
-        edited("controls", "long_cyclic_range", "long_cyclic_range = 18.0  # deg, test", line), "t.toml", error);
+        edited("controls", "long_cyclic_range", "long_cyclic_range = 18.0  # deg, test", line), "t.toml",
+        error);
     ASSERT_TRUE(a) << error;
     EXPECT_NEAR(a->parameters.longCyclicRange, 0.3141592653589793, 1e-12);
     const auto b = flight::parseAircraft(
-        edited("engine", "power_available", "power_available = 520  # kW, test (an integer)", line), "t.toml", error);
+        edited("engine", "power_available", "power_available = 520  # kW, test (an integer)", line), "t.toml",
+        error);
     ASSERT_TRUE(b) << error;
     EXPECT_EQ(b->parameters.powerAvailable, 520000.0);
 }
@@ -85,13 +83,14 @@ struct Mistake {
     const char* says;
 };
 
-TEST(AircraftFile, RefusesEachKindOfMistakeWithOneLineNamingFileLineAndKey)
-{
+TEST(AircraftFile, RefusesEachKindOfMistakeWithOneLineNamingFileLineAndKey) {
     const Mistake mistakes[] = {
-        {"body", "mass", "mass = 4850.0  # lb, a figure copied from a US table", "body.mass", "unit 'lb', expected 'kg'"},
+        {"body", "mass", "mass = 4850.0  # lb, a figure copied from a US table", "body.mass",
+         "unit 'lb', expected 'kg'"},
         {"body", "mass", "mass = 2200.0", "body.mass", "no comment giving the unit"},
         {"body", "mass", "mass = 2200.0  # kg", "body.mass", "no source"},
-        {"body", "mass", "mass = -2200.0  # kg, sign slip", "body.mass", "outside what a helicopter can have"},
+        {"body", "mass", "mass = -2200.0  # kg, sign slip", "body.mass",
+         "outside what a helicopter can have"},
         {"body", "mass", "mass = nan  # kg, not a number", "body.mass", "must be finite"},
         {"body", "mass", "mass = inf  # kg, not a number", "body.mass", "must be finite"},
         {"body", "mass", "mass = \"heavy\"  # kg, text", "body.mass", "must be a number"},
@@ -104,8 +103,8 @@ TEST(AircraftFile, RefusesEachKindOfMistakeWithOneLineNamingFileLineAndKey)
          "outside what a helicopter can have"},
         {"main_rotor", "flap_stiffness", "flap_stiffness = 0.0  # N m/rad, test", "main_rotor.flap_stiffness",
          "hingeless rotor"},
-        {"controls", "collective_high", "collective_high = 4.0  # deg, below the low end", "controls.collective_high",
-         "must exceed collective_low"},
+        {"controls", "collective_high", "collective_high = 4.0  # deg, below the low end",
+         "controls.collective_high", "must exceed collective_low"},
         {"controls", "long_cyclic_range", "long_cyclic_range = 0.1745  # rad, radians where degrees belong",
          "controls.long_cyclic_range", "unit 'rad', expected 'deg'"},
         {"", "rotor_type", "rotor_type = \"coaxial\"", "rotor_type", "must be one of"},
@@ -114,7 +113,8 @@ TEST(AircraftFile, RefusesEachKindOfMistakeWithOneLineNamingFileLineAndKey)
     for (const Mistake& m : mistakes) {
         int line = 0;
         std::string error;
-        const auto aircraft = flight::parseAircraft(edited(m.table, m.prefix, m.replacement, line), "x.toml", error);
+        const auto aircraft =
+            flight::parseAircraft(edited(m.table, m.prefix, m.replacement, line), "x.toml", error);
         EXPECT_FALSE(aircraft) << m.replacement;
         const std::string where = "x.toml:" + std::to_string(line) + ": " + m.key + ": ";
         EXPECT_EQ(error.rfind(where, 0), 0u) << m.replacement << "\n  gave: " << error;
@@ -123,8 +123,7 @@ TEST(AircraftFile, RefusesEachKindOfMistakeWithOneLineNamingFileLineAndKey)
     }
 }
 
-TEST(AircraftFile, RefusesAMissingKeyAtItsTableAndAMissingTable)
-{
+TEST(AircraftFile, RefusesAMissingKeyAtItsTableAndAMissingTable) {
     int line = 0;
     std::string error;
     EXPECT_FALSE(flight::parseAircraft(edited("main_rotor", "chord", "", line), "x.toml", error));
@@ -139,8 +138,7 @@ TEST(AircraftFile, RefusesAMissingKeyAtItsTableAndAMissingTable)
     EXPECT_EQ(error.rfind("z.toml:1: ", 0), 0u) << error;
 }
 
-TEST(AircraftFile, FindsANameAmongTheFoldersAndTakesAPathRelativeToItsBase)
-{
+TEST(AircraftFile, FindsANameAmongTheFoldersAndTakesAPathRelativeToItsBase) {
     std::string error;
     const std::string dirs[] = {"/nonexistent", aircraftDir()};
     EXPECT_EQ(flight::resolveAircraftPath("bo105", "", dirs, 2, error), aircraftDir() + "/bo105.toml");

@@ -22,8 +22,7 @@ namespace {
 // The Bo-105 class as its aircraft file describes it, read once. The test
 // runner names the folder (HOVER_AIRCRAFT_DIR); run by hand, the program
 // looks in aircraft/ of the working directory.
-const flight::Parameters& bo105()
-{
+const flight::Parameters& bo105() {
     static const flight::Parameters parameters = [] {
         const char* dir = std::getenv("HOVER_AIRCRAFT_DIR");
         const std::string path = std::string(dir != nullptr ? dir : "aircraft") + "/bo105.toml";
@@ -48,15 +47,13 @@ constexpr double kFtPerM = units::kFeetPerMetre;
 constexpr double kReferenceCollectiveDeg = 14.0;  // Bo-105 hover trim, about
 constexpr double kCollectiveToleranceDeg = 2.0;
 
-TrimRequest hoverAt(double heightFt)
-{
+TrimRequest hoverAt(double heightFt) {
     TrimRequest r;
     r.heightFt = heightFt;
     return r;
 }
 
-void fly(Helicopter& heli, double seconds, double fps = 18.0)
-{
+void fly(Helicopter& heli, double seconds, double fps = 18.0) {
     const int frames = static_cast<int>(std::lround(seconds * fps));
     for (int i = 0; i < frames; ++i) {
         heli.advance(1.0 / fps);
@@ -69,8 +66,7 @@ protected:
     Helicopter heli{bo105()};
 };
 
-TEST_F(TrimmedHover, NeedsAboutFourteenDegreesOfCollectiveWellInsideTheThrottleRange)
-{
+TEST_F(TrimmedHover, NeedsAboutFourteenDegreesOfCollectiveWellInsideTheThrottleRange) {
     const flight::FlightState s = heli.state();
     EXPECT_NEAR(s.collectiveRad * kRadToDeg, kReferenceCollectiveDeg, kCollectiveToleranceDeg);
     const Controls& c = heli.controls();
@@ -85,8 +81,7 @@ TEST_F(TrimmedHover, NeedsAboutFourteenDegreesOfCollectiveWellInsideTheThrottleR
     EXPECT_LT(s.rotorPowerW, heli.parameters().powerAvailable);
 }
 
-TEST_F(TrimmedHover, StaysPutWithTheControlsAtTrim)
-{
+TEST_F(TrimmedHover, StaysPutWithTheControlsAtTrim) {
     constexpr double kDriftM = 0.05;
     constexpr double kHeadingDriftDeg = 0.05;
     const flight::FlightState before = heli.state();
@@ -102,8 +97,7 @@ TEST_F(TrimmedHover, StaysPutWithTheControlsAtTrim)
 // The senses the hover hold's default gain signs rely on: positive elevator
 // is forward cyclic (nose down, then forward), positive aileron left cyclic,
 // positive rudder left pedal (the heading falls), more throttle climbs.
-TEST_F(TrimmedHover, AnswersEachControlInTheSenseTheHoverHoldExpects)
-{
+TEST_F(TrimmedHover, AnswersEachControlInTheSenseTheHoverHoldExpects) {
     const Controls trim = heli.controls();
     constexpr double kInput = 1500.0;
     constexpr double kSeconds = 0.5;
@@ -147,8 +141,7 @@ TEST_F(TrimmedHover, AnswersEachControlInTheSenseTheHoverHoldExpects)
     }
 }
 
-TEST(Trim, BalancesASlowDriftInWindAtAnyHeading)
-{
+TEST(Trim, BalancesASlowDriftInWindAtAnyHeading) {
     constexpr double kAccelerationLeft = 1e-6;
     WindSettings wind;
     wind.fromDirectionDeg = 250.0;
@@ -164,17 +157,18 @@ TEST(Trim, BalancesASlowDriftInWindAtAnyHeading)
         EXPECT_LT(heli.lastTrim().residual, kAccelerationLeft);
         const flight::HostReadings h = heli.readings();
         EXPECT_NEAR(h.headingDeg, heading, 1e-6);
-        const double speedKt = std::hypot(h.groundVelNorthFtS, h.groundVelEastFtS) * units::kKnotsPerFootPerSecond;
+        const double speedKt =
+            std::hypot(h.groundVelNorthFtS, h.groundVelEastFtS) * units::kKnotsPerFootPerSecond;
         EXPECT_NEAR(speedKt, 5.0, 1e-6);
-        const double trackDeg = std::fmod(std::atan2(h.groundVelEastFtS, h.groundVelNorthFtS) * kRadToDeg + 360.0, 360.0);
+        const double trackDeg =
+            std::fmod(std::atan2(h.groundVelEastFtS, h.groundVelNorthFtS) * kRadToDeg + 360.0, 360.0);
         EXPECT_NEAR(trackDeg, 200.0, 1e-6);
         EXPECT_NEAR(h.windFromDeg, 250.0, 1e-9);
         EXPECT_NEAR(h.windSpeedKt, 15.0, 1e-9);
     }
 }
 
-TEST(Trim, RefusesWhatTheControlsCannotReach)
-{
+TEST(Trim, RefusesWhatTheControlsCannotReach) {
     Helicopter heli{bo105()};
     TrimRequest r;
     r.heightFt = 100.0;
@@ -184,8 +178,7 @@ TEST(Trim, RefusesWhatTheControlsCannotReach)
 
 // A manoeuvre with a step on every axis, flown at a given physics rate and
 // host frame rate.
-flight::FlightState manoeuvre(double physicsRateHz, double fps)
-{
+flight::FlightState manoeuvre(double physicsRateHz, double fps) {
     flight::Parameters p = bo105();
     p.physicsRateHz = physicsRateHz;
     Helicopter heli(p);
@@ -206,8 +199,7 @@ flight::FlightState manoeuvre(double physicsRateHz, double fps)
     return heli.state();
 }
 
-TEST(Integration, GivesTheSameFlightWhateverTheHostFrameRate)
-{
+TEST(Integration, GivesTheSameFlightWhateverTheHostFrameRate) {
     const flight::FlightState at18 = manoeuvre(90.0, 18.0);
     // 30 and 45 Hz frames fall on the 90 Hz grid: the very same steps.
     for (const double fps : {30.0, 45.0}) {
@@ -230,8 +222,7 @@ TEST(Integration, GivesTheSameFlightWhateverTheHostFrameRate)
     }
 }
 
-TEST(Integration, AtNinetyHertzAgreesWithAFarFinerStep)
-{
+TEST(Integration, AtNinetyHertzAgreesWithAFarFinerStep) {
     constexpr double kConvergedM = 0.01;
     constexpr double kConvergedDeg = 0.02;
     const flight::FlightState coarse = manoeuvre(90.0, 18.0);
@@ -244,8 +235,7 @@ TEST(Integration, AtNinetyHertzAgreesWithAFarFinerStep)
     EXPECT_NEAR(coarse.headingRad * kRadToDeg, fine.headingRad * kRadToDeg, kConvergedDeg);
 }
 
-TEST(Integration, IgnoresATimeStepThatIsNotPositive)
-{
+TEST(Integration, IgnoresATimeStepThatIsNotPositive) {
     Helicopter heli{bo105()};
     ASSERT_TRUE(heli.trim(hoverAt(100.0), WindSettings{}));
     const Helicopter::StateVector before = heli.stateVector();
@@ -256,8 +246,7 @@ TEST(Integration, IgnoresATimeStepThatIsNotPositive)
     EXPECT_EQ(heli.timeS(), 0.0);
 }
 
-TEST(Ground, SitsStillOnTheSkidsInAWindWithTheRotorTurning)
-{
+TEST(Ground, SitsStillOnTheSkidsInAWindWithTheRotorTurning) {
     constexpr double kStillM = 0.005;
     constexpr double kStillDeg = 0.05;
     Helicopter heli{bo105()};
@@ -277,8 +266,7 @@ TEST(Ground, SitsStillOnTheSkidsInAWindWithTheRotorTurning)
     EXPECT_EQ(heli.readings().radarHeightM, 0.0);
 }
 
-TEST(Ground, LiftsOffWithTheCollectiveRaised)
-{
+TEST(Ground, LiftsOffWithTheCollectiveRaised) {
     Helicopter heli{bo105()};
     ASSERT_TRUE(heli.trim(hoverAt(0.0), WindSettings{}));
     Controls c = heli.controls();
@@ -289,16 +277,14 @@ TEST(Ground, LiftsOffWithTheCollectiveRaised)
     EXPECT_FALSE(heli.state().onGround);
 }
 
-TEST_F(TrimmedHover, LosesRotorSpeedAndYawsLeftWhenTheEnginesStop)
-{
+TEST_F(TrimmedHover, LosesRotorSpeedAndYawsLeftWhenTheEnginesStop) {
     heli.setEnginePowerFraction(0.0);
     fly(heli, 3.0);
     EXPECT_LT(heli.readings().rotorSpeedPercent, 80.0);
     EXPECT_LT(heli.readings().yawRateTurn65536, 0.0);  // the torque reaction is gone
 }
 
-TEST_F(TrimmedHover, DroopsButKeepsTurningWhenFullCollectiveAsksMoreThanThePowerAvailable)
-{
+TEST_F(TrimmedHover, DroopsButKeepsTurningWhenFullCollectiveAsksMoreThanThePowerAvailable) {
     Controls c = heli.controls();
     c.throttle = 15000.0;
     heli.setControls(c);
@@ -306,11 +292,11 @@ TEST_F(TrimmedHover, DroopsButKeepsTurningWhenFullCollectiveAsksMoreThanThePower
     const double percent = heli.readings().rotorSpeedPercent;
     EXPECT_LT(percent, 95.0);
     EXPECT_GT(percent, 70.0);
-    EXPECT_NEAR(heli.state().enginePowerW, heli.parameters().powerAvailable, 0.001 * heli.parameters().powerAvailable);
+    EXPECT_NEAR(heli.state().enginePowerW, heli.parameters().powerAvailable,
+                0.001 * heli.parameters().powerAvailable);
 }
 
-TEST_F(TrimmedHover, ReadsAForcedRotorSpeedBackNoHigherThanItWasSet)
-{
+TEST_F(TrimmedHover, ReadsAForcedRotorSpeedBackNoHigherThanItWasSet) {
     for (const double percent : {20.0, 80.0, 37.3}) {
         Helicopter h = heli;
         h.forceRotorSpeedPercent(percent);
@@ -321,8 +307,7 @@ TEST_F(TrimmedHover, ReadsAForcedRotorSpeedBackNoHigherThanItWasSet)
     }
 }
 
-TEST(Wind, ShapesAOneMinusCosineGust)
-{
+TEST(Wind, ShapesAOneMinusCosineGust) {
     flight::WindField field;
     field.configure(WindSettings{});
     flight::GustEvent gust;
@@ -345,8 +330,7 @@ TEST(Wind, ShapesAOneMinusCosineGust)
 // Standard deviations of the low-altitude Dryden model at 100 ft with
 // W20 = 30 kt: sigma_w = 0.1 W20 = 1.5433 m/s, sigma_u = sigma_v =
 // sigma_w / (0.177 + 0.000823 * 100)^0.4 = sigma_w / 0.58286 = 2.6478 m/s.
-TEST(Wind, GivesTurbulenceOfTheLowAltitudeDrydenIntensity)
-{
+TEST(Wind, GivesTurbulenceOfTheLowAltitudeDrydenIntensity) {
     constexpr double kSigmaW = 1.5433;
     constexpr double kSigmaU = 2.6478;
     constexpr double kStatisticalTolerance = 0.12;
@@ -370,8 +354,7 @@ TEST(Wind, GivesTurbulenceOfTheLowAltitudeDrydenIntensity)
     EXPECT_NEAR(std::sqrt(sw / kSamples), kSigmaW, kSigmaW * kStatisticalTolerance);
 }
 
-TEST(Wind, RepeatsTurbulenceForTheSameSeedAndNotForAnother)
-{
+TEST(Wind, RepeatsTurbulenceForTheSameSeedAndNotForAnother) {
     auto run = [](std::uint32_t seed) {
         Helicopter heli{bo105()};
         WindSettings w;
@@ -398,27 +381,23 @@ struct HoverLaw {
     Loop up{-2000.0, 2.0, 4.0}, forward{-1000.0, 8.0, 2.0}, right{1000.0, 8.0, 2.0}, turn{500.0, 2.0, 1.0};
     double targetFt = 100.0;
 
-    static void filter(Loop& L, double measurement, double dt)
-    {
+    static void filter(Loop& L, double measurement, double dt) {
         const double e = measurement - L.set;
         const double En = e * 0.44999999999999996 + L.E * 0.55;
         L.R = ((En - L.E) / dt) * 0.30000000000000004 + L.R * 0.7;
         L.E = En;
     }
-    static double command(const Loop& L, double lo, double hi)
-    {
+    static double command(const Loop& L, double lo, double hi) {
         const double u = std::trunc(std::clamp(L.Kpr * (L.E + L.Tv * L.R + L.I / L.Tn), -1e9, 1e9));
         return u < lo ? lo : (u >= hi ? hi : u);
     }
-    void preset(const Controls& c)
-    {
+    void preset(const Controls& c) {
         turn.I = turn.Tn * c.rudder / turn.Kpr;
         right.I = right.Tn * c.aileron / right.Kpr;
         forward.I = forward.Tn * c.elevator / forward.Kpr;
         up.I = up.Tn * c.throttle / up.Kpr;
     }
-    Controls frame(const flight::HostReadings& h, double dt)
-    {
+    Controls frame(const flight::HostReadings& h, double dt) {
         const double x = (targetFt - h.radarHeightM * kFtPerM) * 0.25;
         up.set = x < -2.0 ? -2.0 : (x >= 2.0 ? 2.0 : x);
         const double psi = h.headingDeg * 0.017453292519943295;
@@ -463,8 +442,7 @@ struct HoldResult {
 };
 
 // Engages at once from the trimmed start and measures from 30 s to 90 s.
-HoldResult hold(Helicopter& heli, HoverLaw law, int fps = 18)
-{
+HoldResult hold(Helicopter& heli, HoverLaw law, int fps = 18) {
     const double frame = 1.0 / fps;
     law.preset(heli.controls());
     HoldResult result;
@@ -477,10 +455,13 @@ HoldResult hold(Helicopter& heli, HoverLaw law, int fps = 18)
             heading0 = h.headingDeg;
         }
         if (i >= 30 * fps) {
-            const double speedKt = std::hypot(h.groundVelNorthFtS, h.groundVelEastFtS) * 0.3047999902464003 * 1.944;
-            result.maxHeightErrorFt = std::max(result.maxHeightErrorFt, std::fabs(h.radarHeightM * kFtPerM - law.targetFt));
+            const double speedKt =
+                std::hypot(h.groundVelNorthFtS, h.groundVelEastFtS) * 0.3047999902464003 * 1.944;
+            result.maxHeightErrorFt =
+                std::max(result.maxHeightErrorFt, std::fabs(h.radarHeightM * kFtPerM - law.targetFt));
             result.maxGroundSpeedKt = std::max(result.maxGroundSpeedKt, speedKt);
-            result.maxHeadingChangeDeg = std::max(result.maxHeadingChangeDeg, std::fabs(std::remainder(h.headingDeg - heading0, 360.0)));
+            result.maxHeadingChangeDeg = std::max(result.maxHeadingChangeDeg,
+                                                  std::fabs(std::remainder(h.headingDeg - heading0, 360.0)));
         }
     }
     return result;
@@ -489,8 +470,7 @@ HoldResult hold(Helicopter& heli, HoverLaw law, int fps = 18)
 // The default gains, with the Forward loop at half its Kpr and half its Tv:
 // the parameter factors with which this helicopter is held (the unscaled
 // Forward gains end in a pitch limit cycle, see docs/flight-model.md).
-HoverLaw lawThatHoldsThisHelicopter()
-{
+HoverLaw lawThatHoldsThisHelicopter() {
     HoverLaw law;
     law.forward.Kpr *= 0.5;
     law.forward.Tv *= 0.5;
@@ -499,8 +479,7 @@ HoverLaw lawThatHoldsThisHelicopter()
 
 // Also at 60 Hz frames, which end inside physics steps: readings taken off
 // the step grid once made the yaw loop wander by 11 degrees here.
-TEST(ClosedLoop, CapturesTheHoverFromASlowDriftAtEighteenAndSixtyFramesPerSecond)
-{
+TEST(ClosedLoop, CapturesTheHoverFromASlowDriftAtEighteenAndSixtyFramesPerSecond) {
     for (const int fps : {18, 60}) {
         Helicopter heli{bo105()};
         TrimRequest r = hoverAt(100.0);
@@ -514,8 +493,7 @@ TEST(ClosedLoop, CapturesTheHoverFromASlowDriftAtEighteenAndSixtyFramesPerSecond
     }
 }
 
-TEST(ClosedLoop, HoldsHeightWithinTwoFeetInAFifteenKnotWindWithModerateTurbulence)
-{
+TEST(ClosedLoop, HoldsHeightWithinTwoFeetInAFifteenKnotWindWithModerateTurbulence) {
     Helicopter heli{bo105()};
     WindSettings w;
     w.speedKt = 15.0;

@@ -19,11 +19,11 @@ using flight::Helicopter;
 
 constexpr double kRadToDeg = 57.29577951308232;
 
-flight::Parameters aircraft(const std::string& name)
-{
+flight::Parameters aircraft(const std::string& name) {
     const char* dir = std::getenv("HOVER_AIRCRAFT_DIR");
     std::string error;
-    const auto a = flight::readAircraftFile(std::string(dir != nullptr ? dir : "aircraft") + "/" + name + ".toml", error);
+    const auto a = flight::readAircraftFile(
+        std::string(dir != nullptr ? dir : "aircraft") + "/" + name + ".toml", error);
     if (!a) {
         ADD_FAILURE() << error;
         std::abort();
@@ -31,8 +31,7 @@ flight::Parameters aircraft(const std::string& name)
     return a->parameters;
 }
 
-Helicopter trimmed(const flight::Parameters& p, double speedKt = 0.0)
-{
+Helicopter trimmed(const flight::Parameters& p, double speedKt = 0.0) {
     Helicopter heli(p);
     flight::TrimRequest r;
     r.heightFt = 300.0;
@@ -41,8 +40,7 @@ Helicopter trimmed(const flight::Parameters& p, double speedKt = 0.0)
     return heli;
 }
 
-void fly(Helicopter& heli, double seconds)
-{
+void fly(Helicopter& heli, double seconds) {
     for (int i = 0; i < static_cast<int>(std::lround(seconds * 90.0)); ++i) {
         heli.advance(1.0 / 90.0);
     }
@@ -55,8 +53,7 @@ void fly(Helicopter& heli, double seconds)
 // Omega Re((S + i g) / (g + 2 i)) = 44.4 x 0.2226 = 9.9 /s: 0.101 s, a
 // little under the soft-rotor figure 16 / (gamma* Omega) = 0.109 s. Measured
 // as the time to 63 % of the way to the tilt the disc settles at.
-TEST(RotorDynamics, TheDiscFollowsACyclicStepWithTheFlapLag)
-{
+TEST(RotorDynamics, TheDiscFollowsACyclicStepWithTheFlapLag) {
     constexpr double kExpectedLagS = 0.101;
     constexpr double kLagToleranceS = 0.02;
     Helicopter heli = trimmed(aircraft("bo105"));
@@ -79,8 +76,7 @@ TEST(RotorDynamics, TheDiscFollowsACyclicStepWithTheFlapLag)
 // Commanded through the actuators, a full-stick step moves the blades at
 // the aircraft's rate (Bo-105 class: 50 deg/s longitudinal), not at once;
 // set directly (trim, linearisation) they are there at once.
-TEST(RotorDynamics, TheActuatorsMoveTheBladesNoFasterThanTheirRate)
-{
+TEST(RotorDynamics, TheActuatorsMoveTheBladesNoFasterThanTheirRate) {
     const flight::Parameters p = aircraft("bo105");
     Helicopter heli = trimmed(p);
     const double start = heli.state().longCyclicRad;
@@ -102,8 +98,7 @@ TEST(RotorDynamics, TheActuatorsMoveTheBladesNoFasterThanTheirRate)
 // cyclic step the aircraft with its bar pitches up more slowly than the
 // same aircraft without one, and the difference grows as the bar's tilt
 // builds.
-TEST(RotorDynamics, TheStabiliserBarDampsThePitchResponse)
-{
+TEST(RotorDynamics, TheStabiliserBarDampsThePitchResponse) {
     flight::Parameters withBar = aircraft("uh1h");
     ASSERT_TRUE(withBar.hasStabiliserBar);
     flight::Parameters without = withBar;
@@ -132,8 +127,7 @@ TEST(RotorDynamics, TheStabiliserBarDampsThePitchResponse)
 // disc that lags exactly 90 degrees leaves no cross-coupling between the
 // cyclic axes. The hingeless Bo-105 class adds its hub springs, and its
 // 68.6-degree lag couples the axes.
-TEST(RotorDynamics, ATeeteringHubHasOnlyTheThrustTiltAndNoCrossCoupling)
-{
+TEST(RotorDynamics, ATeeteringHubHasOnlyTheThrustTiltAndNoCrossCoupling) {
     constexpr double kThrustTiltPower = 4.64;
     constexpr double kTolerance = 0.05;  // thrust a little above the weight, shaft tilt
     for (const char* name : {"uh1h", "bo105"}) {
@@ -163,8 +157,7 @@ TEST(RotorDynamics, ATeeteringHubHasOnlyTheThrustTiltAndNoCrossCoupling)
 // The tail surfaces: the fin's weathercock stiffness and the stabiliser's
 // pitch stiffness against a change of angle of attack both grow with
 // speed; in hover they do next to nothing.
-TEST(RotorDynamics, TheTailSurfacesStabiliseMoreTheFasterTheAircraftFlies)
-{
+TEST(RotorDynamics, TheTailSurfacesStabiliseMoreTheFasterTheAircraftFlies) {
     const flight::WindVector calm{};
     auto slope = [&](const Helicopter& heli, int input, int output) {
         auto x = heli.withSteadyRotor(heli.stateVector(), calm);
@@ -186,8 +179,10 @@ TEST(RotorDynamics, TheTailSurfacesStabiliseMoreTheFasterTheAircraftFlies)
             Helicopter same = noTail;
             same.setStateVector(heli.stateVector());
             same.setControls(heli.controls());
-            const double finNv = slope(heli, Helicopter::kV, Helicopter::kR) - slope(same, Helicopter::kV, Helicopter::kR);
-            const double tailMw = slope(heli, Helicopter::kW, Helicopter::kQ) - slope(same, Helicopter::kW, Helicopter::kQ);
+            const double finNv =
+                slope(heli, Helicopter::kV, Helicopter::kR) - slope(same, Helicopter::kV, Helicopter::kR);
+            const double tailMw =
+                slope(heli, Helicopter::kW, Helicopter::kQ) - slope(same, Helicopter::kW, Helicopter::kQ);
             if (kt == 0.0) {
                 EXPECT_LT(std::fabs(finNv), 0.01) << name;
             } else {

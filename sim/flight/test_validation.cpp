@@ -13,12 +13,11 @@
 
 namespace {
 
-flight::HoverFigures figuresOf(const std::string& name)
-{
+flight::HoverFigures figuresOf(const std::string& name) {
     const char* dir = std::getenv("HOVER_AIRCRAFT_DIR");
     std::string error;
-    const auto aircraft =
-        flight::readAircraftFile(std::string(dir != nullptr ? dir : "aircraft") + "/" + name + ".toml", error);
+    const auto aircraft = flight::readAircraftFile(
+        std::string(dir != nullptr ? dir : "aircraft") + "/" + name + ".toml", error);
     if (!aircraft) {
         ADD_FAILURE() << error;
         return {};
@@ -26,8 +25,7 @@ flight::HoverFigures figuresOf(const std::string& name)
     return flight::hoverFigures(aircraft->parameters);
 }
 
-void expectReferencesHeld(const std::string& name)
-{
+void expectReferencesHeld(const std::string& name) {
     const flight::HoverFigures f = figuresOf(name);
     ASSERT_TRUE(f.trimmed) << name << " found no hover trim";
     int checked = 0;
@@ -40,26 +38,33 @@ void expectReferencesHeld(const std::string& name)
         ASSERT_TRUE(model) << "no figure " << r.quantity;
         if (r.knownDisagreement.empty()) {
             EXPECT_TRUE(flight::withinLimit(r, *model))
-                << name << " " << r.quantity << ": model " << *model << ", reference " << r.value << " (" << r.source << ")";
+                << name << " " << r.quantity << ": model " << *model << ", reference " << r.value << " ("
+                << r.source << ")";
         } else {
             EXPECT_FALSE(flight::withinLimit(r, *model))
-                << name << " " << r.quantity << " now agrees (model " << *model << "): the documented disagreement is gone";
+                << name << " " << r.quantity << " now agrees (model " << *model
+                << "): the documented disagreement is gone";
         }
     }
     EXPECT_GT(checked, 0);
 }
 
-TEST(Validation, TheBo105HoverMatchesItsPublishedDerivativesAndControlPowers) { expectReferencesHeld("bo105"); }
-TEST(Validation, TheUh1hHoverHasTheExpectedControlPowerAndPitchDamping) { expectReferencesHeld("uh1h"); }
-TEST(Validation, ThePumaHoverHasTheExpectedControlPowerAndPitchDamping) { expectReferencesHeld("puma"); }
+TEST(Validation, TheBo105HoverMatchesItsPublishedDerivativesAndControlPowers) {
+    expectReferencesHeld("bo105");
+}
+TEST(Validation, TheUh1hHoverHasTheExpectedControlPowerAndPitchDamping) {
+    expectReferencesHeld("uh1h");
+}
+TEST(Validation, ThePumaHoverHasTheExpectedControlPowerAndPitchDamping) {
+    expectReferencesHeld("puma");
+}
 
 // What the rotor type gives, beyond the reference tables: a teetering rotor
 // has no hub moment of its own, so its control power is the thrust's tilt
 // alone and far below a hingeless rotor's; every aircraft's controls act in
 // the senses the hold expects; the flap lag is of the order the Lock number
 // gives.
-TEST(Validation, EachRotorTypeGivesTheControlPowerAndSensesItsHubAllows)
-{
+TEST(Validation, EachRotorTypeGivesTheControlPowerAndSensesItsHubAllows) {
     const flight::HoverFigures bo = figuresOf("bo105");
     const flight::HoverFigures uh = figuresOf("uh1h");
     const flight::HoverFigures puma = figuresOf("puma");

@@ -23,23 +23,20 @@ using H = Helicopter;
 
 // Body accelerations of a state with the rotor's fast states settled, in
 // force-over-mass and moment-over-inertia form.
-std::array<double, 6> accelerations(const Helicopter& heli, const H::StateVector& x)
-{
+std::array<double, 6> accelerations(const Helicopter& heli, const H::StateVector& x) {
     const WindVector calm{};
     const Parameters& P = heli.parameters();
     const H::StateVector f = heli.derivative(heli.withSteadyRotor(x, calm), calm);
-    return {f[H::kU], f[H::kV], f[H::kW],
-            f[H::kP] - P.ixz / P.ixx * f[H::kR],
-            f[H::kQ],
-            f[H::kR] - P.ixz / P.izz * f[H::kP]};
+    return {f[H::kU], f[H::kV],
+            f[H::kW], f[H::kP] - P.ixz / P.ixx * f[H::kR],
+            f[H::kQ], f[H::kR] - P.ixz / P.izz * f[H::kP]};
 }
 
 enum Axis : std::size_t { kX = 0, kY, kZ, kL, kM, kN };
 
 }  // namespace
 
-HoverFigures hoverFigures(const Parameters& parameters)
-{
+HoverFigures hoverFigures(const Parameters& parameters) {
     HoverFigures f;
     Helicopter heli(parameters);
     TrimRequest hover;
@@ -111,7 +108,7 @@ HoverFigures hoverFigures(const Parameters& parameters)
         return change / (2.0 * kControlStep * radiansPerCount);
     };
     const double forwardPerCount = P.longCyclicRange / kAxisMax;  // elevator: forward cyclic
-    const double leftPerCount = P.latCyclicRange / kAxisMax;       // aileron: left cyclic
+    const double leftPerCount = P.latCyclicRange / kAxisMax;      // aileron: left cyclic
     f.Mtheta1s = controlSlope(&Controls::elevator, forwardPerCount, kM);
     f.Ltheta1s = controlSlope(&Controls::elevator, forwardPerCount, kL);
     f.Ltheta1c = controlSlope(&Controls::aileron, leftPerCount, kL);
@@ -121,26 +118,39 @@ HoverFigures hoverFigures(const Parameters& parameters)
     return f;
 }
 
-std::optional<double> figure(const HoverFigures& f, std::string_view name)
-{
+std::optional<double> figure(const HoverFigures& f, std::string_view name) {
     struct Named {
         std::string_view name;
         double HoverFigures::*field;
     };
     static constexpr std::array kFields{
-        Named{"collectiveDeg", &HoverFigures::collectiveDeg}, Named{"forwardCyclicDeg", &HoverFigures::forwardCyclicDeg},
-        Named{"leftCyclicDeg", &HoverFigures::leftCyclicDeg}, Named{"tailPitchDeg", &HoverFigures::tailPitchDeg},
-        Named{"pitchUpDeg", &HoverFigures::pitchUpDeg},       Named{"rollRightDeg", &HoverFigures::rollRightDeg},
-        Named{"powerKw", &HoverFigures::powerKw},             Named{"lockNumber", &HoverFigures::lockNumber},
-        Named{"flapLagS", &HoverFigures::flapLagS},           Named{"flapLagWithInflowS", &HoverFigures::flapLagWithInflowS},
-        Named{"Xu", &HoverFigures::Xu},                       Named{"Xq", &HoverFigures::Xq},
-        Named{"Mu", &HoverFigures::Mu},                       Named{"Mq", &HoverFigures::Mq}, Named{"MqRotor", &HoverFigures::MqRotor},
-        Named{"Mtheta1s", &HoverFigures::Mtheta1s},           Named{"Yv", &HoverFigures::Yv},
-        Named{"Lp", &HoverFigures::Lp},                       Named{"Ltheta1c", &HoverFigures::Ltheta1c},
-        Named{"Mp", &HoverFigures::Mp},                       Named{"Lq", &HoverFigures::Lq},
-        Named{"Ltheta1s", &HoverFigures::Ltheta1s},           Named{"Mtheta1c", &HoverFigures::Mtheta1c},
-        Named{"Zw", &HoverFigures::Zw},                       Named{"Ztheta0", &HoverFigures::Ztheta0},
-        Named{"Nr", &HoverFigures::Nr},                       Named{"Nv", &HoverFigures::Nv},
+        Named{"collectiveDeg", &HoverFigures::collectiveDeg},
+        Named{"forwardCyclicDeg", &HoverFigures::forwardCyclicDeg},
+        Named{"leftCyclicDeg", &HoverFigures::leftCyclicDeg},
+        Named{"tailPitchDeg", &HoverFigures::tailPitchDeg},
+        Named{"pitchUpDeg", &HoverFigures::pitchUpDeg},
+        Named{"rollRightDeg", &HoverFigures::rollRightDeg},
+        Named{"powerKw", &HoverFigures::powerKw},
+        Named{"lockNumber", &HoverFigures::lockNumber},
+        Named{"flapLagS", &HoverFigures::flapLagS},
+        Named{"flapLagWithInflowS", &HoverFigures::flapLagWithInflowS},
+        Named{"Xu", &HoverFigures::Xu},
+        Named{"Xq", &HoverFigures::Xq},
+        Named{"Mu", &HoverFigures::Mu},
+        Named{"Mq", &HoverFigures::Mq},
+        Named{"MqRotor", &HoverFigures::MqRotor},
+        Named{"Mtheta1s", &HoverFigures::Mtheta1s},
+        Named{"Yv", &HoverFigures::Yv},
+        Named{"Lp", &HoverFigures::Lp},
+        Named{"Ltheta1c", &HoverFigures::Ltheta1c},
+        Named{"Mp", &HoverFigures::Mp},
+        Named{"Lq", &HoverFigures::Lq},
+        Named{"Ltheta1s", &HoverFigures::Ltheta1s},
+        Named{"Mtheta1c", &HoverFigures::Mtheta1c},
+        Named{"Zw", &HoverFigures::Zw},
+        Named{"Ztheta0", &HoverFigures::Ztheta0},
+        Named{"Nr", &HoverFigures::Nr},
+        Named{"Nv", &HoverFigures::Nv},
         Named{"NthetaTR", &HoverFigures::NthetaTR},
     };
     for (const Named& n : kFields) {
@@ -161,7 +171,9 @@ constexpr std::string_view kHeffley =
     "helicopter-data.md in SI per unit mass or inertia";
 
 constexpr std::string_view kStifferDamping =
-    "the quasi-static value has the disc settled with the quasi-steady first-harmonic inflow, whose lower effective Lock number (5.07 falls to 3.3 in hover) lets the disc lag the turning shaft further and so damps more; without that inflow the model gives Mq -3.69 and Lp -12.9 (docs/flight-model.md, 6.2)";
+    "the quasi-static value has the disc settled with the quasi-steady first-harmonic inflow, whose lower "
+    "effective Lock number (5.07 falls to 3.3 in hover) lets the disc lag the turning shaft further and so "
+    "damps more; without that inflow the model gives Mq -3.69 and Lp -12.9 (docs/flight-model.md, 6.2)";
 
 // clang-format off
 constexpr std::array kReferences{
@@ -206,13 +218,11 @@ constexpr std::array kReferences{
 
 }  // namespace
 
-std::span<const Reference> references()
-{
+std::span<const Reference> references() {
     return kReferences;
 }
 
-bool withinLimit(const Reference& reference, double model)
-{
+bool withinLimit(const Reference& reference, double model) {
     if (reference.absoluteLimit > 0.0) {
         return std::fabs(model - reference.value) <= reference.absoluteLimit;
     }

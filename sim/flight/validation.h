@@ -42,12 +42,12 @@ HoverFigures hoverFigures(const Parameters& parameters);
 std::optional<double> figure(const HoverFigures& figures, std::string_view name);
 
 struct Reference {
-    std::string_view aircraft;     // aircraft file name without .toml
-    std::string_view quantity;     // as figure() names it
-    double value;                  // in the model's units and signs
-    double ratioLimit;             // model/reference within [1/limit, limit] ...
-    double absoluteLimit;          // ... or, when above 0, |model - reference| <= this
-    std::string_view source;       // where the value comes from and how it was converted
+    std::string_view aircraft;  // aircraft file name without .toml
+    std::string_view quantity;  // as figure() names it
+    double value;               // in the model's units and signs
+    double ratioLimit;          // model/reference within [1/limit, limit] ...
+    double absoluteLimit;       // ... or, when above 0, |model - reference| <= this
+    std::string_view source;    // where the value comes from and how it was converted
     // Not empty: the model is known to disagree beyond the limit, for the
     // reason given; the check then expects the disagreement, so a model that
     // comes to agree shows up too.

@@ -23,8 +23,7 @@ constexpr double kRecomputeSpeedMps = 0.25;
 
 }  // namespace
 
-void WindField::configure(const WindSettings& settings)
-{
+void WindField::configure(const WindSettings& settings) {
     settings_ = settings;
     const double from = settings.fromDirectionDeg * kDegToRad;
     const double speed = settings.speedKt * kKtToMps;
@@ -42,18 +41,15 @@ void WindField::configure(const WindSettings& settings)
     coeff_ = Coefficients{};
 }
 
-void WindField::addGust(const GustEvent& gust)
-{
+void WindField::addGust(const GustEvent& gust) {
     gusts_.push_back(gust);
 }
 
-void WindField::clearGusts()
-{
+void WindField::clearGusts() {
     gusts_.clear();
 }
 
-double WindField::gaussian()
-{
+double WindField::gaussian() {
     // Box-Muller on the 32-bit Mersenne twister: the engine's sequence is
     // fixed by the standard, unlike std::normal_distribution's algorithm.
     if (spareValid_) {
@@ -69,15 +65,14 @@ double WindField::gaussian()
     return radius * std::cos(angle);
 }
 
-void WindField::updateTurbulence(double dt, double heightM, double airspeedMps)
-{
+void WindField::updateTurbulence(double dt, double heightM, double airspeedMps) {
     if (settings_.turbulenceW20Kt <= 0.0 || !(dt > 0.0)) {
         uGust_ = vGust_ = wGust_ = 0.0;
         return;
     }
     const double speed = std::max(airspeedMps, kMinConvectionSpeed);
-    if (std::fabs(heightM - coeff_.heightM) > kRecomputeHeightM || std::fabs(speed - coeff_.airspeedMps) > kRecomputeSpeedMps
-        || dt != coeff_.dt) {
+    if (std::fabs(heightM - coeff_.heightM) > kRecomputeHeightM
+        || std::fabs(speed - coeff_.airspeedMps) > kRecomputeSpeedMps || dt != coeff_.dt) {
         // MIL-HDBK-1797 low altitude (below 1000 ft), lengths and height in feet.
         const double hFt = std::clamp(heightM / kFtToM, 10.0, 1000.0);
         const double base = 0.177 + 0.000823 * hFt;
@@ -114,8 +109,7 @@ void WindField::updateTurbulence(double dt, double heightM, double airspeedMps)
     wGust_ = c.sigmaW * kInvSqrt2 * (kSqrt3 * w1_ + (1.0 - kSqrt3) * w2_);
 }
 
-WindVector WindField::at(double timeS) const
-{
+WindVector WindField::at(double timeS) const {
     WindVector wind = steady_;
     for (const GustEvent& gust : gusts_) {
         const double s = timeS - gust.startS;

@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
         } else if (!arg.empty() && arg[0] != '-') {
             names.push_back(arg);
         } else {
-            std::fprintf(stderr, "usage: guidepictures --module FILE --bitmaps DIR --out DIR [NAME ...] | --list\n");
+            std::fprintf(stderr,
+                         "usage: guidepictures --module FILE --bitmaps DIR --out DIR [NAME ...] | --list\n");
             return 2;
         }
     }
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
         const cairo_status_t status = cairo_surface_write_to_png(picture, path.c_str());
         cairo_surface_destroy(picture);
         if (status != CAIRO_STATUS_SUCCESS) {
-            std::fprintf(stderr, "guidepictures: cannot write %s: %s\n", path.c_str(), cairo_status_to_string(status));
+            std::fprintf(stderr, "guidepictures: cannot write %s: %s\n", path.c_str(),
+                         cairo_status_to_string(status));
             return 1;
         }
         std::printf("%s\n", path.c_str());

@@ -110,8 +110,8 @@ cairo_surface_t* copyOf(cairo_surface_t* source, int margin) {
 // Numbered badges on the face, each with a short line to what it names.
 struct Callout {
     int number;
-    double x, y;        // the thing named, gauge pixels
-    double bx, by;      // the badge's centre
+    double x, y;    // the thing named, gauge pixels
+    double bx, by;  // the badge's centre
 };
 
 void drawBadge(cairo_t* cr, double x, double y, const std::string& label) {
@@ -166,8 +166,8 @@ std::optional<std::pair<double, double>> markerCentre(const PanelRenderer& rende
         }
         const bool x = d.xValue.has_value();
         const bool y = d.yValue.has_value();
-        if ((scale == Scale::kCross && x && y) || (scale == Scale::kYaw && x && !y) ||
-            (scale == Scale::kVertical && !x && y)) {
+        if ((scale == Scale::kCross && x && y) || (scale == Scale::kYaw && x && !y)
+            || (scale == Scale::kVertical && !x && y)) {
             return std::make_pair(d.left + 3.5, d.top + 3.5);
         }
     }
@@ -252,14 +252,17 @@ struct Recipe {
 
 const std::vector<Recipe>& recipes() {
     static const std::vector<Recipe> list = {
-        {.picture = {"panel_off",
-                     "The unit switched off after flying engaged: the lever down, no screen, the lamp dark; the "
-                     "guard still open."},
+        {.picture =
+             {"panel_off",
+              "The unit switched off after flying engaged: the lever down, no screen, the lamp dark; the "
+              "guard still open."},
          .setUp = switchedOff},
-        {.picture = {"panel_on", "Switched on, guard closed: the screen shows the hover; the hold is not engaged."},
+        {.picture = {"panel_on",
+                     "Switched on, guard closed: the screen shows the hover; the hold is not engaged."},
          .setUp = switchedOn},
-        {.picture = {"panel_engaged_drift",
-                     "Engaged in a commanded drift: set points forward, left and a right turn, target 120 ft."},
+        {.picture =
+             {"panel_engaged_drift",
+              "Engaged in a commanded drift: set points forward, left and a right turn, target 120 ft."},
          .setUp = engagedDrift,
          .withJoystick = true},
         {.picture = {"panel_pitch_guard",

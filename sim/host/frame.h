@@ -25,13 +25,13 @@ struct TraceToken {
     const char* column;
 };
 inline constexpr TraceToken kTraceTokens[] = {
-    {kTokenHeading, "hdg_86"},         {kTokenHeadingDisplay, "hdg_81"},
-    {kTokenVelocityNorth, "vn_554"},   {kTokenVelocityEast, "ve_555"},
-    {kTokenVerticalSpeed, "vs_556"},   {kTokenYawRate, "yaw_70"},
-    {kTokenRadarHeight, "ra_614"},     {kTokenOperating, "op_755"},
-    {kTokenPitch, "pitch_77"},         {kTokenWindDirection, "wdir_344"},
-    {kTokenWindSpeed, "wspd_343"},     {kTokenElevatorPosition, "elev_309"},
-    {kTokenAileronPosition, "ail_311"},        {kTokenRudderPosition, "rud_314"},
+    {kTokenHeading, "hdg_86"},           {kTokenHeadingDisplay, "hdg_81"},
+    {kTokenVelocityNorth, "vn_554"},     {kTokenVelocityEast, "ve_555"},
+    {kTokenVerticalSpeed, "vs_556"},     {kTokenYawRate, "yaw_70"},
+    {kTokenRadarHeight, "ra_614"},       {kTokenOperating, "op_755"},
+    {kTokenPitch, "pitch_77"},           {kTokenWindDirection, "wdir_344"},
+    {kTokenWindSpeed, "wspd_343"},       {kTokenElevatorPosition, "elev_309"},
+    {kTokenAileronPosition, "ail_311"},  {kTokenRudderPosition, "rud_314"},
     {kTokenThrottlePosition, "thr_128"},
 };
 inline constexpr size_t kTraceTokenCount = std::size(kTraceTokens);
@@ -44,16 +44,16 @@ struct Frame {
     bool failure21 = false;
     double tokens[kTraceTokenCount] = {};
     std::optional<int32_t> rudder, aileron, elevator, throttle;  // commands of the update
-    bool pitchGuard = false;   // a second elevator event overrode the first
-    bool commanding = false;   // the update sent axis commands: the hold is engaged
+    bool pitchGuard = false;                                     // a second elevator event overrode the first
+    bool commanding = false;  // the update sent axis commands: the hold is engaged
     PanelReading panel;
     double heightFt = 0.0;
     double groundSpeedKt = 0.0;
     double headingDeg = 0.0;
     double pitchDeg = 0.0;
-    double northFt = 0.0;      // from where the run began
+    double northFt = 0.0;  // from where the run began
     double eastFt = 0.0;
-    std::string actions;       // what the scenario did before this frame
+    std::string actions;  // what the scenario did before this frame
 };
 
 using Trace = std::vector<Frame>;

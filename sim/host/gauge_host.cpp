@@ -22,15 +22,18 @@ uint32_t GAUGE_CALL sendEventEntry(uint32_t eventId, int32_t value) {
 }
 
 constexpr uint32_t kServedTokens[] = {
-    kTokenYawRate,       kTokenPitch,        kTokenHeadingDisplay, kTokenHeading,
-    kTokenThrottlePosition,      kTokenElevatorPosition,     kTokenAileronPosition,        kTokenRudderPosition,
-    kTokenWindSpeed,     kTokenWindDirection, kTokenVelocityNorth, kTokenVelocityEast,
-    kTokenVerticalSpeed, kTokenSimulationTime, kTokenRadarHeight,  kTokenOperating,
+    kTokenYawRate,          kTokenPitch,
+    kTokenHeadingDisplay,   kTokenHeading,
+    kTokenThrottlePosition, kTokenElevatorPosition,
+    kTokenAileronPosition,  kTokenRudderPosition,
+    kTokenWindSpeed,        kTokenWindDirection,
+    kTokenVelocityNorth,    kTokenVelocityEast,
+    kTokenVerticalSpeed,    kTokenSimulationTime,
+    kTokenRadarHeight,      kTokenOperating,
 };
 
 bool isServed(uint32_t token) {
-    return std::find(std::begin(kServedTokens), std::end(kServedTokens), token) !=
-           std::end(kServedTokens);
+    return std::find(std::begin(kServedTokens), std::end(kServedTokens), token) != std::end(kServedTokens);
 }
 
 void noteOnce(std::vector<uint32_t>& list, uint32_t id) {

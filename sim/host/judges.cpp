@@ -26,8 +26,10 @@ std::string secondsText(double t) {
 
 double wrapDegrees(double angle) {
     angle = std::fmod(angle, 360.0);
-    if (angle > 180.0) angle -= 360.0;
-    if (angle < -180.0) angle += 360.0;
+    if (angle > 180.0)
+        angle -= 360.0;
+    if (angle < -180.0)
+        angle += 360.0;
     return angle;
 }
 
@@ -128,10 +130,12 @@ void Judge::observe(const Frame& f) {
     lastTarget_ = f.panel.targetHeightFt;
     switch (e_.check) {
     case Check::kEngaged:
-        if (!f.commanding) breach(f, "not engaged");
+        if (!f.commanding)
+            breach(f, "not engaged");
         break;
     case Check::kNotEngaged:
-        if (f.commanding) breach(f, "engaged");
+        if (f.commanding)
+            breach(f, "engaged");
         break;
     case Check::kHeightWithin: {
         const std::optional<double> target = e_.targetFt ? e_.targetFt : f.panel.targetHeightFt;
@@ -161,7 +165,8 @@ void Judge::observe(const Frame& f) {
         fired_ = fired_ || f.pitchGuard;
         break;
     case Check::kPitchGuardQuiet:
-        if (f.pitchGuard) breach(f, "the pitch guard overrode the elevator");
+        if (f.pitchGuard)
+            breach(f, "the pitch guard overrode the elevator");
         break;
     case Check::kTargetHeightIs:
     case Check::kEngagedAtEnd:
@@ -185,7 +190,8 @@ ExpectationResult Judge::finish() const {
     std::string breachText = breachText_;
     switch (e_.check) {
     case Check::kPitchGuardFired:
-        if (!fired_) breachText = "the guard never fired";
+        if (!fired_)
+            breachText = "the guard never fired";
         break;
     case Check::kTargetHeightIs:
         if (!lastTarget_) {
@@ -195,7 +201,8 @@ ExpectationResult Judge::finish() const {
         }
         break;
     case Check::kEngagedAtEnd:
-        if (!lastCommanding_) breachText = "not engaged at " + secondsText(lastTime_);
+        if (!lastCommanding_)
+            breachText = "not engaged at " + secondsText(lastTime_);
         break;
     default:
         break;
@@ -237,7 +244,8 @@ void Judge::measured(const Frame& f, double value, const char* unit, bool worse,
     }
     if (!ok) {
         ++badFrames_;
-        if (!firstCrossing_) firstCrossing_ = f.hostTime;
+        if (!firstCrossing_)
+            firstCrossing_ = f.hostTime;
     }
 }
 
@@ -248,7 +256,7 @@ void Judge::worst(const Frame& f, double value, const char* unit, double limit, 
 
 // The smallest value must stay above the limit.
 void Judge::lowest(const Frame& f, double value, const char* unit, double limit) {
-    measured(f, value, unit, worstValue_ && value < *worstValue_, value > limit);
+    measured(f, value, unit, worstValue_ && value<*worstValue_, value> limit);
 }
 
 std::string engageStep(const Frame& f) {
@@ -265,16 +273,17 @@ std::string engageStep(const Frame& f) {
     };
     std::string text;
     for (const Axis& axis : axes) {
-        const TraceToken* token = std::find_if(std::begin(kTraceTokens), std::end(kTraceTokens),
-                                               [&axis](const TraceToken& t) { return t.id == axis.position; });
+        const TraceToken* token =
+            std::find_if(std::begin(kTraceTokens), std::end(kTraceTokens),
+                         [&axis](const TraceToken& t) { return t.id == axis.position; });
         if (!axis.command || token == std::end(kTraceTokens)) {
             continue;
         }
         const double from = f.tokens[token - std::begin(kTraceTokens)];
         const double step = *axis.command - from;
         char buffer[128];
-        std::snprintf(buffer, sizeof buffer, "%s %+.0f (%.0f to %d)", axis.name, step == 0.0 ? 0.0 : step, from,
-                      *axis.command);
+        std::snprintf(buffer, sizeof buffer, "%s %+.0f (%.0f to %d)", axis.name, step == 0.0 ? 0.0 : step,
+                      from, *axis.command);
         text += (text.empty() ? "" : ", ") + std::string(buffer);
     }
     return text;
@@ -282,13 +291,15 @@ std::string engageStep(const Frame& f) {
 
 PhaseResult measurePhase(const PhaseSetting& setting, const Trace& trace) {
     PhaseMeter meter(setting);
-    for (const Frame& f : trace) meter.observe(f);
+    for (const Frame& f : trace)
+        meter.observe(f);
     return meter.finish();
 }
 
 ExpectationResult judge(const Expectation& expectation, const Trace& trace) {
     Judge j(expectation);
-    for (const Frame& f : trace) j.observe(f);
+    for (const Frame& f : trace)
+        j.observe(f);
     return j.finish();
 }
 

@@ -24,15 +24,15 @@ struct PhaseResult {
     double from = 0.0;
     double to = 0.0;
     int64_t frames = 0;
-    bool heightKnown = false;     // a target to measure the height against
+    bool heightKnown = false;  // a target to measure the height against
     double heightRmsFt = 0.0;
-    double heightMaxFt = 0.0;     // largest |error|
+    double heightMaxFt = 0.0;  // largest |error|
     double speedRmsKt = 0.0;
     double speedMaxKt = 0.0;
-    double headingChangeDeg = 0.0;     // net, end minus start, counted through full turns
-    double headingMaxDevDeg = 0.0;     // largest |deviation| from the start, likewise
-    double positionMaxDevFt = 0.0;     // largest distance from the start point
-    std::optional<double> captureS;    // from the phase start until the height stays within the capture band
+    double headingChangeDeg = 0.0;   // net, end minus start, counted through full turns
+    double headingMaxDevDeg = 0.0;   // largest |deviation| from the start, likewise
+    double positionMaxDevFt = 0.0;   // largest distance from the start point
+    std::optional<double> captureS;  // from the phase start until the height stays within the capture band
     double engagedFraction = 0.0;
     bool hover = false;  // a phase with its own target: graded as a hover
 };
@@ -48,8 +48,8 @@ struct ExpectationResult {
     double worstAtS = 0.0;
     std::string unit;
     std::optional<double> firstCrossingS;
-    int64_t frames = 0;         // frames in the window
-    int64_t badFrames = 0;      // frames in which it did not hold
+    int64_t frames = 0;     // frames in the window
+    int64_t badFrames = 0;  // frames in which it did not hold
 };
 
 // A heading counted through full turns: each frame adds the change from
@@ -107,7 +107,7 @@ private:
     HeadingTurns heading_;
     double startNorth_ = 0.0, startEast_ = 0.0;
     bool fired_ = false;
-    std::string breachText_;      // what went wrong first, for the checks of a state
+    std::string breachText_;  // what went wrong first, for the checks of a state
     std::optional<double> firstCrossing_;
     std::optional<double> worstValue_;
     double worstTime_ = 0.0;

@@ -143,12 +143,13 @@ bool canWrite(const std::string& path) {
 std::string checkPictureTimes(const host::RunOptions& options, double duration) {
     for (double t : options.panelTimes) {
         if (t > duration) {
-            return "--panel-at " + numberText(t) + " lies past the end of the run (" + numberText(duration) + " s)";
+            return "--panel-at " + numberText(t) + " lies past the end of the run (" + numberText(duration)
+                   + " s)";
         }
     }
     if (options.panelEvery > duration) {
-        return "--panel-every " + numberText(options.panelEvery) + " is longer than the run (" +
-               numberText(duration) + " s)";
+        return "--panel-every " + numberText(options.panelEvery) + " is longer than the run ("
+               + numberText(duration) + " s)";
     }
     return {};
 }
@@ -180,22 +181,28 @@ int main(int argc, char** argv) {
     std::optional<int> delayFrames;
     std::optional<double> frameJitter;
     std::optional<uint64_t> jitterSeed;
-    app.add_option("scenario", scenarioFiles, "Scenario files (TOML) to fly, one after the other")->required();
+    app.add_option("scenario", scenarioFiles, "Scenario files (TOML) to fly, one after the other")
+        ->required();
     app.add_option("-m,--module", modulePath,
                    "The gauge module to load (default: hover.so / hover.gau beside this program)");
-    app.add_option("-a,--aircraft", aircraftOverride,
-                   "Fly this aircraft instead of the scenario's: a name (bo105, uh1h, puma: aircraft/<name>.toml "
-                   "beside this program) or a path to an aircraft file (default: the scenario's, else bo105)");
-    app.add_option("--delay-frames", delayFrames,
-                   "Frames between the module's axis event and the control moving in the flight model: 0, 1 or 2 "
-                   "(default: the scenario's, else 1)")
+    app.add_option(
+        "-a,--aircraft", aircraftOverride,
+        "Fly this aircraft instead of the scenario's: a name (bo105, uh1h, puma: aircraft/<name>.toml "
+        "beside this program) or a path to an aircraft file (default: the scenario's, else bo105)");
+    app.add_option(
+           "--delay-frames", delayFrames,
+           "Frames between the module's axis event and the control moving in the flight model: 0, 1 or 2 "
+           "(default: the scenario's, else 1)")
         ->check(CLI::Range(0, 2));
-    app.add_option("--frame-jitter", frameJitter,
-                   "Vary each frame's length by a uniform amount within +-this many seconds, below half a frame "
-                   "(default: the scenario's, else 0)")
+    app.add_option(
+           "--frame-jitter", frameJitter,
+           "Vary each frame's length by a uniform amount within +-this many seconds, below half a frame "
+           "(default: the scenario's, else 0)")
         ->check(CLI::Range(0.0, host::kJitterFrameShare / host::kFrameRateRange.lowest));
-    app.add_option("--jitter-seed", jitterSeed, "Seed of the frame-length variation (default: the scenario's, else 1)");
-    app.add_option("-t,--trace", tracePath, "Write a CSV trace of every frame to this file ('-': standard output)");
+    app.add_option("--jitter-seed", jitterSeed,
+                   "Seed of the frame-length variation (default: the scenario's, else 1)");
+    app.add_option("-t,--trace", tracePath,
+                   "Write a CSV trace of every frame to this file ('-': standard output)");
     app.add_option("--summary-json", summaryJsonPath,
                    "Write the summary (phases, grades, expectations with their worst values, notes) as JSON "
                    "to this file ('-': standard output), every scenario given");
@@ -213,20 +220,23 @@ int main(int argc, char** argv) {
         option->group("Pictures (the native Linux build only)");
         pictureOptionList.push_back(option);
     };
-    picture(app.add_option("--panel-at", pictureOptions.panelTimes,
-                           "Write the panel as drawn at these host times, s (comma-separated; within the run)")
-                ->delimiter(',')
-                ->check(finiteWithin(host::kTimeRange, false)));
+    picture(
+        app.add_option("--panel-at", pictureOptions.panelTimes,
+                       "Write the panel as drawn at these host times, s (comma-separated; within the run)")
+            ->delimiter(',')
+            ->check(finiteWithin(host::kTimeRange, false)));
     picture(app.add_option("--panel-every", pictureOptions.panelEvery,
                            "Write the panel every this many seconds, from 0 (at most the run's length)")
                 ->check(finiteWithin(host::kTimeRange, true)));
-    picture(app.add_option("--panel-prefix", pictureOptions.panelPrefix,
-                           "Panel pictures are <prefix><time>s.png, e.g. panel_0060.0s.png (default: panel_)"));
+    picture(
+        app.add_option("--panel-prefix", pictureOptions.panelPrefix,
+                       "Panel pictures are <prefix><time>s.png, e.g. panel_0060.0s.png (default: panel_)"));
     picture(app.add_option("--panel-scale", pictureOptions.panelScale,
                            "Draw the panel this many times its size (default 1)")
                 ->check(finiteWithin(host::Range{0.25, 8.0}, false)));
-    picture(app.add_option("--bitmaps", pictureOptions.bitmapDirectory,
-                           "The module's bitmaps (default: bitmaps/ beside the module, else the build tree's)"));
+    picture(
+        app.add_option("--bitmaps", pictureOptions.bitmapDirectory,
+                       "The module's bitmaps (default: bitmaps/ beside the module, else the build tree's)"));
     picture(app.add_option("--plot", pictureOptions.plotPath,
                            "Write a plot of the run (height, speeds, heading and attitude, ground track, "
                            "commands, flags; phases shaded) to this PNG"));
@@ -259,8 +269,8 @@ int main(int argc, char** argv) {
         std::cerr << "hoversim: --trace takes one scenario\n";
         return kCannotRun;
     }
-    const bool pictures = !pictureOptions.panelTimes.empty() || pictureOptions.panelEvery > 0.0 ||
-                          !pictureOptions.plotPath.empty();
+    const bool pictures = !pictureOptions.panelTimes.empty() || pictureOptions.panelEvery > 0.0
+                          || !pictureOptions.plotPath.empty();
     if (pictures && scenarioFiles.size() > 1) {
         std::cerr << "hoversim: panel pictures and plots take one scenario\n";
         return kCannotRun;
@@ -275,7 +285,8 @@ int main(int argc, char** argv) {
                                ? pictureOptions.panelPrefix + "0000.0s.png"
                                : std::string()},
     };
-    if (!pictureOptions.bitmapDirectory.empty() && !std::filesystem::is_directory(pictureOptions.bitmapDirectory)) {
+    if (!pictureOptions.bitmapDirectory.empty()
+        && !std::filesystem::is_directory(pictureOptions.bitmapDirectory)) {
         std::cerr << "hoversim: --bitmaps: no folder " << pictureOptions.bitmapDirectory << "\n";
         return kCannotRun;
     }
@@ -311,7 +322,8 @@ int main(int argc, char** argv) {
             std::cerr << "hoversim: " << file << ": --frame-jitter must stay below half a frame\n";
             return kCannotRun;
         }
-        if (const std::string problem = checkPictureTimes(pictureOptions, scenario->duration); !problem.empty()) {
+        if (const std::string problem = checkPictureTimes(pictureOptions, scenario->duration);
+            !problem.empty()) {
             std::cerr << "hoversim: " << problem << "\n";
             return kCannotRun;
         }
@@ -349,7 +361,8 @@ int main(int argc, char** argv) {
         // error, below; it has no summary.
         if (!quiet && (result.flown || result.skipped)) {
             host::printSummary(summary, *scenario, result);
-            if (scenarioFiles.size() > 1) summary << "\n";
+            if (scenarioFiles.size() > 1)
+                summary << "\n";
         }
         if (timing) {
             printSpeed(result);

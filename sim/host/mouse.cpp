@@ -6,12 +6,10 @@ namespace host {
 namespace {
 
 constexpr NamedPoint kNamedPoints[] = {
-    {"power", {285, 61}},          {"guard", {335, 92}},
-    {"engage", {335, 148}},        {"height_up", {278, 132}},
-    {"height_down", {278, 164}},   {"center_speeds", {150, 104}},
-    {"forward_up", {150, 63}},     {"forward_down", {150, 144}},
-    {"right_up", {190, 104}},      {"right_down", {110, 104}},
-    {"center_turn", {146, 164}},   {"turn_up", {181, 164}},
+    {"power", {285, 61}},       {"guard", {335, 92}},         {"engage", {335, 148}},
+    {"height_up", {278, 132}},  {"height_down", {278, 164}},  {"center_speeds", {150, 104}},
+    {"forward_up", {150, 63}},  {"forward_down", {150, 144}}, {"right_up", {190, 104}},
+    {"right_down", {110, 104}}, {"center_turn", {146, 164}},  {"turn_up", {181, 164}},
     {"turn_down", {119, 164}},
 };
 
@@ -80,8 +78,8 @@ std::vector<PlacedArea> placedAreas(const MouseRect* table) {
 const MouseRect* hitTest(const MouseRect* table, PixelPoint point) {
     for (const PlacedArea& area : placedAreas(table)) {
         const MouseRect& record = *area.record;
-        const bool inside = point.x >= area.left && point.x < area.left + record.width && point.y >= area.top &&
-                            point.y < area.top + record.height;
+        const bool inside = point.x >= area.left && point.x < area.left + record.width && point.y >= area.top
+                            && point.y < area.top + record.height;
         if (inside && (record.eventMask & kMouseLeftSingle) != 0 && record.handler != nullptr) {
             return &record;
         }

@@ -232,7 +232,8 @@ void Panel::callText(TextElement* text, ElementVisit& v, PanelReading& reading) 
     if (text->callback == nullptr) {
         return;
     }
-    auto entry = std::find_if(texts_.begin(), texts_.end(), [text](const Text& t) { return t.element == text; });
+    auto entry =
+        std::find_if(texts_.begin(), texts_.end(), [text](const Text& t) { return t.element == text; });
     if (entry == texts_.end()) {
         return;
     }
@@ -249,8 +250,8 @@ void Panel::callText(TextElement* text, ElementVisit& v, PanelReading& reading) 
     v.text.assign(begin, terminator);
     if (std::any_of(entry->buffer.begin() + static_cast<std::ptrdiff_t>(entry->length), entry->buffer.end(),
                     [](char c) { return c != kGuardByte; })) {
-        fault("a text callback wrote past its " + std::to_string(entry->length) + "-byte buffer at " +
-              where(element));
+        fault("a text callback wrote past its " + std::to_string(entry->length) + "-byte buffer at "
+              + where(element));
     } else if (terminator == end) {
         fault("a text callback left its text unterminated at " + where(element));
     }

@@ -36,15 +36,15 @@ namespace host {
 // What one walk showed. A value is absent when no element shows it or when
 // its element was not called (hidden by the active failure).
 struct PanelReading {
-    std::optional<bool> powerOn;       // the toggle lever up
-    std::optional<bool> guardOpen;     // the cover flipped up
-    std::optional<bool> lampLit;       // the HVR lamp
-    std::optional<bool> screenOn;      // the screen drawn
+    std::optional<bool> powerOn;    // the toggle lever up
+    std::optional<bool> guardOpen;  // the cover flipped up
+    std::optional<bool> lampLit;    // the HVR lamp
+    std::optional<bool> screenOn;   // the screen drawn
     std::optional<double> targetHeightFt;
     std::optional<double> forwardSpeedSet;  // m/s, as the markers show it (limited to +-3)
     std::optional<double> rightSpeedSet;
     std::optional<double> upSpeedSet;
-    std::optional<double> turnRateSet;      // deg/s
+    std::optional<double> turnRateSet;  // deg/s
     std::string targetHeightText;
     int elementsDrawn = 0;
 };

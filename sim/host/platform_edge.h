@@ -14,10 +14,10 @@ namespace host {
 
 // A stick position, each axis -1 .. +1 as the pilot moves it.
 struct StickInput {
-    double forward = 0.0;  // pushed forward: a forward speed
-    double right = 0.0;    // pushed right: a rightward speed
-    double twist = 0.0;    // twisted right: a yaw rate to the right
-    double z = 0.0;        // the throttle wheel, shown on the panel's bar
+    double forward = 0.0;     // pushed forward: a forward speed
+    double right = 0.0;       // pushed right: a rightward speed
+    double twist = 0.0;       // twisted right: a yaw rate to the right
+    double z = 0.0;           // the throttle wheel, shown on the panel's bar
     bool heightUp = false;    // button 2
     bool heightDown = false;  // button 3
 };

@@ -27,7 +27,8 @@ int64_t frameOf(double t, int framesPerSecond) {
 }
 
 void addAction(std::string& actions, const std::string& action) {
-    if (!actions.empty()) actions += "; ";
+    if (!actions.empty())
+        actions += "; ";
     actions += action;
 }
 
@@ -38,17 +39,21 @@ void readCommands(const std::vector<SentEvent>& events, Frame& f) {
     for (const SentEvent& e : events) {
         switch (e.id) {
         case kEventRudder:
-            if (!f.rudder) f.rudder = e.value;
+            if (!f.rudder)
+                f.rudder = e.value;
             break;
         case kEventAileron:
-            if (!f.aileron) f.aileron = e.value;
+            if (!f.aileron)
+                f.aileron = e.value;
             break;
         case kEventElevator:
-            if (!f.elevator) f.elevator = e.value;
+            if (!f.elevator)
+                f.elevator = e.value;
             ++elevatorEvents;
             break;
         case kEventThrottle:
-            if (!f.throttle) f.throttle = e.value;
+            if (!f.throttle)
+                f.throttle = e.value;
             break;
         default:
             break;
@@ -71,7 +76,8 @@ plot::FlightSample plotSample(const Frame& f, const GaugeHost& gaugeHost, double
         return c ? std::optional<double>(*c) : std::nullopt;
     };
     const auto knots = [](const std::optional<double>& metresPerSecond) {
-        return metresPerSecond ? std::optional<double>(*metresPerSecond * units::kKnotsPerMetrePerSecond) : std::nullopt;
+        return metresPerSecond ? std::optional<double>(*metresPerSecond * units::kKnotsPerMetrePerSecond)
+                               : std::nullopt;
     };
     plot::FlightSample s;
     s.timeS = f.hostTime;
@@ -227,8 +233,8 @@ void ScenarioRun::applyEvents(int64_t k, Frame& f) {
     // The pilot presses a button as a scenario's held button goes down.
     if (pilotPress_) {
         const bool hit = session_.mouse().press(*pilotPress_);
-        addAction(f.actions, "pilot press " + std::to_string(pilotPress_->x) + "," + std::to_string(pilotPress_->y) +
-                                 (hit ? "" : " (no area)"));
+        addAction(f.actions, "pilot press " + std::to_string(pilotPress_->x) + ","
+                                 + std::to_string(pilotPress_->y) + (hit ? "" : " (no area)"));
         pilotPress_.reset();
     }
 }
@@ -333,11 +339,13 @@ void ScenarioRun::record(const Frame& f) {
         flightPlot_->add(plotSample(f, session_.host(), heading, aircraft_.bankRightDeg()));
     }
 #endif
-    for (PhaseMeter& meter : meters_) meter.observe(f);
-    for (Judge& judge : judges_) judge.observe(f);
+    for (PhaseMeter& meter : meters_)
+        meter.observe(f);
+    for (Judge& judge : judges_)
+        judge.observe(f);
     if (f.commanding && !wasCommanding_) {
-        result_.notes.push_back("engaged at " + fixed(f.hostTime, 2) + " s, the first commands stepped: " +
-                                engageStep(f));
+        result_.notes.push_back("engaged at " + fixed(f.hostTime, 2)
+                                + " s, the first commands stepped: " + engageStep(f));
     }
     wasCommanding_ = f.commanding;
     if (options_.trace != nullptr) {
@@ -371,18 +379,23 @@ double ScenarioRun::frameLength() {
 }
 
 void ScenarioRun::report() {
-    for (const PhaseMeter& meter : meters_) result_.phases.push_back(meter.finish());
-    for (const Judge& judge : judges_) result_.expectations.push_back(judge.finish());
-    for (const std::string& fault : session_.panel().faults()) result_.notes.push_back("panel: " + fault);
+    for (const PhaseMeter& meter : meters_)
+        result_.phases.push_back(meter.finish());
+    for (const Judge& judge : judges_)
+        result_.expectations.push_back(judge.finish());
+    for (const std::string& fault : session_.panel().faults())
+        result_.notes.push_back("panel: " + fault);
     if (lampMismatches_ > 0) {
-        result_.notes.push_back("the HVR lamp disagreed with the axis commands in " +
-                                std::to_string(lampMismatches_) + " frames");
+        result_.notes.push_back("the HVR lamp disagreed with the axis commands in "
+                                + std::to_string(lampMismatches_) + " frames");
     }
     for (uint32_t token : session_.host().unknownTokens()) {
-        result_.notes.push_back("the module read token " + std::to_string(token) + ", which the host does not serve");
+        result_.notes.push_back("the module read token " + std::to_string(token)
+                                + ", which the host does not serve");
     }
     for (uint32_t event : session_.host().unknownEvents()) {
-        result_.notes.push_back("the module sent event " + std::to_string(event) + ", which the host does not know");
+        result_.notes.push_back("the module sent event " + std::to_string(event)
+                                + ", which the host does not know");
     }
     if (!session_.panel().hasElements()) {
         result_.notes.push_back("the gauge has no element tree: the panel shows nothing");

@@ -34,18 +34,18 @@ struct RunOptions {
 };
 
 struct RunResult {
-    bool flown = false;      // false: the run could not start (see error)
-    bool skipped = false;    // the scenario needs what this build lacks
+    bool flown = false;    // false: the run could not start (see error)
+    bool skipped = false;  // the scenario needs what this build lacks
     std::string error;
-    std::string aircraft;    // the name its aircraft file gives the helicopter
+    std::string aircraft;  // the name its aircraft file gives the helicopter
     int64_t frames = 0;
     double wallSeconds = 0.0;
     std::vector<PhaseResult> phases;
     std::vector<ExpectationResult> expectations;
     std::vector<std::string> notes;  // what the host saw go wrong in the module
 
-    bool allHeld() const;          // also true when nothing was checked
-    bool nothingChecked() const;   // flown without a single expectation
+    bool allHeld() const;         // also true when nothing was checked
+    bool nothingChecked() const;  // flown without a single expectation
 };
 
 RunResult runScenario(const Scenario& scenario, const RunOptions& options);

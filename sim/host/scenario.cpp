@@ -88,8 +88,8 @@ std::optional<Read> readNumber(const toml::table& table, std::string_view key, c
 
 void checkRange(double value, double lowest, double highest, const Where& where, const std::string& what) {
     if (!(value >= lowest && value <= highest)) {
-        fail(where, what + " " + numberText(value) + " is outside " + numberText(lowest) + " .. " +
-                        numberText(highest));
+        fail(where, what + " " + numberText(value) + " is outside " + numberText(lowest) + " .. "
+                        + numberText(highest));
     }
 }
 
@@ -109,7 +109,8 @@ double number(const toml::table& table, std::string_view key, const Where& where
     return number(table, key, where, range).value_or(fallback);
 }
 
-double requiredNumber(const toml::table& table, std::string_view key, const Where& where, const Range& range) {
+double requiredNumber(const toml::table& table, std::string_view key, const Where& where,
+                      const Range& range) {
     std::optional<double> value = number(table, key, where, range);
     if (!value) {
         fail(where, quoted(key) + " is required");
@@ -192,10 +193,14 @@ double turbulenceW20(const toml::table& wind, const Where& where) {
         return number(wind, "turbulence", where, kTurbulenceRange).value_or(0.0);
     }
     const std::string name = node->value<std::string>().value_or("");
-    if (name == "none") return 0.0;
-    if (name == "light") return 15.0;
-    if (name == "moderate") return 30.0;
-    if (name == "severe") return 45.0;
+    if (name == "none")
+        return 0.0;
+    if (name == "light")
+        return 15.0;
+    if (name == "moderate")
+        return 30.0;
+    if (name == "severe")
+        return 45.0;
     fail(where.at(*node), "turbulence must be none, light, moderate, severe or a number (kt)");
 }
 
@@ -211,8 +216,8 @@ void readControls(const toml::table& table, const Where& where, std::optional<do
 
 StartState readStart(const toml::table& table, const Where& where) {
     allowOnly(table, where,
-              {"height_ft", "ground_speed_kt", "track_deg", "heading_deg", "elevator", "aileron",
-               "rudder", "throttle"});
+              {"height_ft", "ground_speed_kt", "track_deg", "heading_deg", "elevator", "aileron", "rudder",
+               "throttle"});
     StartState start;
     start.heightFt = number(table, "height_ft", where, kStartHeightRange, start.heightFt);
     start.groundSpeedKt = number(table, "ground_speed_kt", where, kStartSpeedRange, 0.0);
@@ -249,7 +254,8 @@ WindSetting readWind(const toml::table& table, const Where& where) {
 
 TimedEvent readEvent(const toml::table& table, const Where& where) {
     allowOnly(table, where,
-              {"at", "pause", "failure21", "rotor_percent", "engine_power", "controls", "stick", "click", "hold", "for"});
+              {"at", "pause", "failure21", "rotor_percent", "engine_power", "controls", "stick", "click",
+               "hold", "for"});
     TimedEvent event;
     event.at = requiredNumber(table, "at", where, kTimeRange);
     event.pause = boolean(table, "pause", where);
@@ -388,20 +394,26 @@ void checkWithinRun(const Scenario& scenario, const std::vector<Where>& eventPla
     const auto pastEnd = [&](double t) { return t > scenario.duration; };
     const std::string end = " lies past the end of the run (" + numberText(scenario.duration) + " s)";
     for (size_t i = 0; i < scenario.wind.gusts.size(); ++i) {
-        if (pastEnd(scenario.wind.gusts[i].at)) fail(gustPlaces[i], "'at'" + end);
+        if (pastEnd(scenario.wind.gusts[i].at))
+            fail(gustPlaces[i], "'at'" + end);
     }
     for (size_t i = 0; i < scenario.events.size(); ++i) {
-        if (pastEnd(scenario.events[i].at)) fail(eventPlaces[i], "'at'" + end);
+        if (pastEnd(scenario.events[i].at))
+            fail(eventPlaces[i], "'at'" + end);
     }
     for (size_t i = 0; i < scenario.phases.size(); ++i) {
         const PhaseSetting& phase = scenario.phases[i];
-        if (pastEnd(phase.from)) fail(phasePlaces[i], "'from'" + end);
-        if (!std::isinf(phase.to) && pastEnd(phase.to)) fail(phasePlaces[i], "'to'" + end);
+        if (pastEnd(phase.from))
+            fail(phasePlaces[i], "'from'" + end);
+        if (!std::isinf(phase.to) && pastEnd(phase.to))
+            fail(phasePlaces[i], "'to'" + end);
     }
     for (size_t i = 0; i < scenario.expectations.size(); ++i) {
         const Expectation& e = scenario.expectations[i];
-        if (pastEnd(e.from)) fail(expectPlaces[i], (e.from == e.to ? "'at'" : "'from'") + end);
-        if (!std::isinf(e.to) && pastEnd(e.to)) fail(expectPlaces[i], "'to'" + end);
+        if (pastEnd(e.from))
+            fail(expectPlaces[i], (e.from == e.to ? "'at'" : "'from'") + end);
+        if (!std::isinf(e.to) && pastEnd(e.to))
+            fail(expectPlaces[i], "'to'" + end);
     }
 }
 
@@ -409,8 +421,8 @@ Scenario readScenario(const toml::table& root) {
     const Where where;
     allowOnly(root, where,
               {"name", "description", "aircraft", "frame_rate", "command_delay_frames", "frame_jitter_s",
-               "frame_jitter_seed", "duration", "parameters", "service_order", "start", "wind", "event", "expect",
-               "phase"});
+               "frame_jitter_seed", "duration", "parameters", "service_order", "start", "wind", "event",
+               "expect", "phase"});
     Scenario scenario;
     scenario.name = text(root, "name", where).value_or("");
     scenario.description = text(root, "description", where).value_or("");
@@ -437,7 +449,8 @@ Scenario readScenario(const toml::table& root) {
     // A frame may come early or late by less than half a frame, so that the
     // frames keep their order and none has a length of 0 or less.
     if (std::optional<Read> jitter = readNumber(root, "frame_jitter_s", where)) {
-        checkRange(jitter->value, 0.0, kJitterFrameShare / scenario.frameRate, jitter->where, "frame_jitter_s");
+        checkRange(jitter->value, 0.0, kJitterFrameShare / scenario.frameRate, jitter->where,
+                   "frame_jitter_s");
         scenario.frameJitterS = jitter->value;
     }
     if (std::optional<Read> seed = readNumber(root, "frame_jitter_seed", where)) {
@@ -513,17 +526,21 @@ std::string amount(double value, const char* unit) {
 }  // namespace
 
 std::string scenarioFormatHelp() {
-    const auto r = [](const Range& range) { return numberText(range.lowest) + ".." + numberText(range.highest); };
+    const auto r = [](const Range& range) {
+        return numberText(range.lowest) + ".." + numberText(range.highest);
+    };
     const auto n = [](size_t count) { return std::to_string(count); };
     return R"(SCENARIO FILES (TOML)
-  A regular file of at most )" + n(kMaxScenarioBytes / 1024) + R"( KiB. Every number is refused outside the
+  A regular file of at most )"
+           + n(kMaxScenarioBytes / 1024) + R"( KiB. Every number is refused outside the
   range given here; times are s of host time within the run (0..duration).
   name = "..."  description = "..."      shown in the summary
   aircraft = "bo105"                     the helicopter: a name (aircraft/<name>.toml,
                  looked up beside hoversim, then in ../aircraft/ from the
                  scenario's folder) or a path relative to the scenario's folder;
                  default "bo105", the Bo-105 class. --aircraft overrides it.
-  frame_rate = 18                        host frames per second, whole, )" + r(kFrameRateRange) + R"(
+  frame_rate = 18                        host frames per second, whole, )"
+           + r(kFrameRateRange) + R"(
   command_delay_frames = 1               frames between the module's axis event and the
                  control moving in the flight model: 0, 1 (default) or 2. The
                  host's own control table (the position readings) moves at once.
@@ -531,45 +548,59 @@ std::string scenarioFormatHelp() {
                  random amount within +-this (s, below half a frame; default 0);
                  the flight model flies it and the time reading shows it
   frame_jitter_seed = 1                  seed of that random sequence
-  duration = 90                          seconds of host time, )" + r(kDurationRange) + R"(
+  duration = 90                          seconds of host time, )"
+           + r(kDurationRange) + R"(
   parameters = "KprUp 1.5"               the panel's parameter string for the gauge
   service_order = "install_then_connect"  the simulator's order of the first two
                  service calls; "connect_then_install" is the other one. The
                  panel's gain factors hold in either order.
 
   [start]      the helicopter starts trimmed in steady flight:
-    height_ft = 100 ()" + r(kStartHeightRange) + R"()  ground_speed_kt = 5 ()" + r(kStartSpeedRange) + R"()
-    track_deg = 30  heading_deg = 0      )" + r(kDirectionRange) + R"(
+    height_ft = 100 ()"
+           + r(kStartHeightRange) + R"()  ground_speed_kt = 5 ()" + r(kStartSpeedRange) + R"()
+    track_deg = 30  heading_deg = 0      )"
+           + r(kDirectionRange) + R"(
     elevator / aileron / rudder / throttle = ...   pilot's control positions
-                 (host axis units: )" + r(kCyclicPedalRange) + R"(, throttle )" + r(kCollectiveRange) + R"()
+                 (host axis units: )"
+           + r(kCyclicPedalRange) + R"(, throttle )" + r(kCollectiveRange) + R"()
                  instead of the trim; absent ones stay trimmed.
                  The pilot leaves the controls where they are until told.
   [wind]
-    from_deg = 270 ()" + r(kDirectionRange) + R"()  speed_kt = 15 ()" + r(kWindSpeedRange) + R"()
-    turbulence = "none" | "light" | "moderate" | "severe" | W20 in kt ()" + r(kTurbulenceRange) + R"()
-    seed = 7                             same seed, same turbulence; whole, )" + r(kSeedRange) + R"(
+    from_deg = 270 ()"
+           + r(kDirectionRange) + R"()  speed_kt = 15 ()" + r(kWindSpeedRange) + R"()
+    turbulence = "none" | "light" | "moderate" | "severe" | W20 in kt ()"
+           + r(kTurbulenceRange) + R"()
+    seed = 7                             same seed, same turbulence; whole, )"
+           + r(kSeedRange) + R"(
     [[wind.gusts]]  at = 30  duration = 3  speed_kt = 10  from_deg = 300
                     1-cosine gust; 'at' in simulated time (stands still while
-                    paused); duration )" + r(kGustLengthRange) + R"(, speed_kt )" + r(kGustSpeedRange) + R"(;
-                    at most )" + n(kMaxGusts) + R"( gusts
+                    paused); duration )"
+           + r(kGustLengthRange) + R"(, speed_kt )" + r(kGustSpeedRange) + R"(;
+                    at most )"
+           + n(kMaxGusts) + R"( gusts
 
   [[event]]    at = <s of host time>, then one or more of (applied in this order):
     pause = true | false                 simulation time stands still / runs again;
                                          the host keeps calling the gauge every frame
     failure21 = true | false             the panel-lights failure
-    rotor_percent = 15                   rotor speed set at once and governed there, )" + r(kRotorRange) + R"(
-    engine_power = 0                     share of the engines' power, )" + r(kEnginePowerRange) + R"(; short
+    rotor_percent = 15                   rotor speed set at once and governed there, )"
+           + r(kRotorRange) + R"(
+    engine_power = 0                     share of the engines' power, )"
+           + r(kEnginePowerRange) + R"(; short
                                          of power the rotor speed droops
     controls = { elevator = 0, aileron = 0, rudder = 0, throttle = 9000 }
                                          the pilot moves the controls (ranges as in [start])
     stick = { forward = 0.5, right = 0, twist = 0, z = 0, height_up = false,
-              height_down = false }      the pilot's joystick, axes )" + r(kStickRange) + R"(
+              height_down = false }      the pilot's joystick, axes )"
+           + r(kStickRange) + R"(
     click = "<area>"                     left click on the gauge's face
     hold = "<area>", for = 20            button held down on an area for 'for' > 0 s;
                                          areas with the repeat bit are called 10
                                          times a second
-    at most )" + n(kMaxEvents) + R"( events
-  areas: )" + areaNames() + R"(
+    at most )"
+           + n(kMaxEvents) + R"( events
+  areas: )" + areaNames()
+           + R"(
          (engaging takes three clicks: power, guard, engage)
 
   [[expect]]   check = "<kind>", from = <s>, to = <s> (default: the end), or at = <s>
@@ -582,13 +613,18 @@ std::string scenarioFormatHelp() {
     position_within, ft = 3              distance from the window's first point
     pitch_within, deg = 12
     pitch_guard_fired / pitch_guard_quiet    the guard overrode the elevator / never did
-    target_height, ft = 300              the gauge shows this target height ()" + r(kTargetHeightRange) + R"()
-    bounds ft / kt / deg )" + r(kLimitRange) + R"(; target_ft )" + r(kHeightRange) + R"(; at most )" + n(kMaxExpectations) + R"(
+    target_height, ft = 300              the gauge shows this target height ()"
+           + r(kTargetHeightRange) + R"()
+    bounds ft / kt / deg )"
+           + r(kLimitRange) + R"(; target_ft )" + r(kHeightRange) + R"(; at most )" + n(kMaxExpectations)
+           + R"(
     expectations
 
-  [[phase]]    name = "hold", from = 40, to = 90, target_ft = 100 ()" + r(kHeightRange) + R"()
+  [[phase]]    name = "hold", from = 40, to = 90, target_ft = 100 ()"
+           + r(kHeightRange) + R"()
                summary rows; one phase "whole run" when none is given;
-               at most )" + n(kMaxPhases) + R"( phases
+               at most )"
+           + n(kMaxPhases) + R"( phases
 )";
 }
 
@@ -664,8 +700,8 @@ std::string describe(const Expectation& e) {
     case Check::kEngagedAtEnd:
         return "engaged " + window(e);
     case Check::kHeightWithin:
-        return "height within " + amount(e.limit, "ft") + " of " +
-               (e.targetFt ? amount(*e.targetFt, "ft") : std::string("the target")) + " " + window(e);
+        return "height within " + amount(e.limit, "ft") + " of "
+               + (e.targetFt ? amount(*e.targetFt, "ft") : std::string("the target")) + " " + window(e);
     case Check::kGroundSpeedBelow:
         return "ground speed under " + amount(e.limit, "kt") + " " + window(e);
     case Check::kGroundSpeedAbove:

@@ -28,21 +28,21 @@ struct Range {
 
     bool holds(double value) const { return value >= lowest && value <= highest; }  // false for NaN
 };
-inline constexpr Range kDurationRange{0.1, 36000.0};      // s of host time
+inline constexpr Range kDurationRange{0.1, 36000.0};             // s of host time
 inline constexpr Range kTimeRange{0.0, kDurationRange.highest};  // s, moments in the run
-inline constexpr Range kFrameRateRange{18.0, 60.0};      // host frames per second
-inline constexpr Range kCommandDelayRange{0.0, 2.0};     // whole host frames
+inline constexpr Range kFrameRateRange{18.0, 60.0};              // host frames per second
+inline constexpr Range kCommandDelayRange{0.0, 2.0};             // whole host frames
 // Frame-length jitter stays below this share of a frame.
 inline constexpr double kJitterFrameShare = 0.49;
-inline constexpr Range kStartHeightRange{1.0, 5000.0};   // ft
-inline constexpr Range kHeightRange{0.0, 5000.0};        // ft, targets to measure against
-inline constexpr Range kStartSpeedRange{0.0, 120.0};     // kt
-inline constexpr Range kDirectionRange{0.0, 360.0};      // deg, headings and directions
-inline constexpr Range kWindSpeedRange{0.0, 80.0};       // kt
-inline constexpr Range kTurbulenceRange{0.0, 90.0};      // kt, wind at 20 ft
-inline constexpr Range kSeedRange{0.0, 4294967295.0};    // whole numbers
-inline constexpr Range kGustLengthRange{0.1, 600.0};     // s
-inline constexpr Range kGustSpeedRange{-80.0, 80.0};     // kt, negative: a lull
+inline constexpr Range kStartHeightRange{1.0, 5000.0};        // ft
+inline constexpr Range kHeightRange{0.0, 5000.0};             // ft, targets to measure against
+inline constexpr Range kStartSpeedRange{0.0, 120.0};          // kt
+inline constexpr Range kDirectionRange{0.0, 360.0};           // deg, headings and directions
+inline constexpr Range kWindSpeedRange{0.0, 80.0};            // kt
+inline constexpr Range kTurbulenceRange{0.0, 90.0};           // kt, wind at 20 ft
+inline constexpr Range kSeedRange{0.0, 4294967295.0};         // whole numbers
+inline constexpr Range kGustLengthRange{0.1, 600.0};          // s
+inline constexpr Range kGustSpeedRange{-80.0, 80.0};          // kt, negative: a lull
 inline constexpr Range kCyclicPedalRange{-16383.0, 16383.0};  // host axis units
 inline constexpr Range kCollectiveRange{0.0, 16384.0};        // host axis units
 inline constexpr Range kStickRange{-1.0, 1.0};
@@ -60,9 +60,9 @@ inline constexpr size_t kMaxExpectations = 200;
 inline constexpr size_t kMaxPhases = 50;
 
 struct StartState {
-    double heightFt = 100.0;      // radar height
-    double groundSpeedKt = 0.0;   // a steady drift over the ground
-    double trackDeg = 0.0;        // direction of that drift
+    double heightFt = 100.0;     // radar height
+    double groundSpeedKt = 0.0;  // a steady drift over the ground
+    double trackDeg = 0.0;       // direction of that drift
     double headingDeg = 0.0;
     // Pilot's control positions at the start, in host axis units; absent
     // ones stay at the trim the flight model finds.
@@ -73,9 +73,9 @@ struct StartState {
 };
 
 struct GustSetting {
-    double at = 0.0;         // s, start
-    double duration = 2.0;   // s, length of the 1-cosine
-    double speedKt = 0.0;    // peak
+    double at = 0.0;                // s, start
+    double duration = 2.0;          // s, length of the 1-cosine
+    double speedKt = 0.0;           // peak
     std::optional<double> fromDeg;  // direction it blows from; the wind's own by default
 };
 
@@ -111,8 +111,8 @@ struct ControlChange {
 // of the fields below.
 struct TimedEvent {
     double at = 0.0;
-    std::optional<bool> pause;       // true: time stands still; false: resumes
-    std::optional<bool> failure21;   // the panel-lights failure on or off
+    std::optional<bool> pause;      // true: time stands still; false: resumes
+    std::optional<bool> failure21;  // the panel-lights failure on or off
     std::optional<double> rotorPercent;
     std::optional<double> enginePower;  // fraction of the engines' power, 1 normal
     std::optional<ControlChange> controls;
@@ -171,7 +171,7 @@ struct Scenario {
     std::string aircraftBase;
     int frameRate = 18;
     int commandDelayFrames = kDefaultCommandDelayFrames;  // 0, 1 or 2
-    double frameJitterS = 0.0;     // each frame's length varies by up to this, s
+    double frameJitterS = 0.0;                            // each frame's length varies by up to this, s
     uint64_t frameJitterSeed = 1;
     double duration = 60.0;
     std::string parameters;

@@ -16,12 +16,14 @@ void put(std::string& line, double value) {
 
 void put(std::string& line, const std::optional<int32_t>& value) {
     line += ',';
-    if (value) line += std::to_string(*value);
+    if (value)
+        line += std::to_string(*value);
 }
 
 void put(std::string& line, const std::optional<bool>& value) {
     line += ',';
-    if (value) line += *value ? '1' : '0';
+    if (value)
+        line += *value ? '1' : '0';
 }
 
 void put(std::string& line, const std::optional<double>& value) {

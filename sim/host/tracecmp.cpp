@@ -52,10 +52,11 @@ struct Worst {
 
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 5) {
-        std::fprintf(stderr,
-                     "usage: tracecmp A.csv B.csv [relative tolerance, default 1e-6] [axis units, default 2]\n"
-                     "Numbers agree when |a - b| <= tol * max(1, |a|, |b|); the axis command and\n"
-                     "control position columns agree within the given number of axis units.\n");
+        std::fprintf(
+            stderr,
+            "usage: tracecmp A.csv B.csv [relative tolerance, default 1e-6] [axis units, default 2]\n"
+            "Numbers agree when |a - b| <= tol * max(1, |a|, |b|); the axis command and\n"
+            "control position columns agree within the given number of axis units.\n");
         return 2;
     }
     const double tolerance = argc > 3 ? std::atof(argv[3]) : 1e-6;
@@ -77,8 +78,8 @@ int main(int argc, char** argv) {
     std::vector<bool> axis(columns.size(), false);
     for (size_t i = 0; i < columns.size(); ++i) {
         const std::string& c = columns[i];
-        axis[i] = c.rfind("cmd_", 0) == 0 || c == "elev_309" || c == "ail_311" || c == "rud_314" ||
-                  c == "thr_128";
+        axis[i] =
+            c.rfind("cmd_", 0) == 0 || c == "elev_309" || c == "ail_311" || c == "rud_314" || c == "thr_128";
     }
     std::vector<Worst> worst(columns.size());
     long long row = 0;

@@ -18,8 +18,8 @@ constexpr uint32_t kBitFields = 3;  // 32-bit pixels with masks; taken as BGRX
 constexpr int32_t kMaxSide = 16384;
 
 uint32_t word(std::span<const uint8_t> bytes, size_t at) {
-    return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
-           static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+    return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8
+           | static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
 }
 
 uint16_t half(std::span<const uint8_t> bytes, size_t at) {
@@ -143,7 +143,8 @@ std::optional<Bitmap> readBitmapFile(const std::string& path, std::string& error
         error = "cannot read " + path;
         return std::nullopt;
     }
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                     std::istreambuf_iterator<char>());
     std::optional<Bitmap> bitmap = parseBitmap(bytes, error);
     if (!bitmap) {
         error = path + ": " + error;

@@ -48,10 +48,12 @@ std::optional<int> pixels(double offset) {
 
 }  // namespace
 
-PanelRenderer::PanelRenderer(GaugeHeader* gauge, BitmapSet bitmaps) : gauge_(gauge), bitmaps_(std::move(bitmaps)) {
+PanelRenderer::PanelRenderer(GaugeHeader* gauge, BitmapSet bitmaps)
+    : gauge_(gauge), bitmaps_(std::move(bitmaps)) {
     gaugeWidth_ = kFallbackSize;
     gaugeHeight_ = kFallbackSize;
-    const GaugeElement* face = gauge_ != nullptr && gauge_->elements != nullptr ? gauge_->elements[0] : nullptr;
+    const GaugeElement* face =
+        gauge_ != nullptr && gauge_->elements != nullptr ? gauge_->elements[0] : nullptr;
     const Bitmap* faceBitmap = face != nullptr ? bitmaps_.find(face->bitmapId) : nullptr;
     if (faceBitmap != nullptr) {
         gaugeWidth_ = faceBitmap->width;
@@ -202,7 +204,8 @@ void PanelRenderer::drawElement(const host::ElementVisit& visit, ElementDrawing&
         drawText(reinterpret_cast<const TextElement*>(element), hidden, drawing);
         break;
     default:
-        fault(where(element) + " is of kind " + std::to_string(element->kind) + ", which this host does not draw");
+        fault(where(element) + " is of kind " + std::to_string(element->kind)
+              + ", which this host does not draw");
         break;
     }
 }

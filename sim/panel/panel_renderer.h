@@ -76,9 +76,9 @@ constexpr double kNightDimming = 0.3;
 // What one element showed in a drawing.
 struct ElementDrawing {
     const GaugeElement* element = nullptr;
-    int depth = 0;           // 0 for the root list
-    bool called = false;     // the walk called its callbacks
-    bool drawn = false;      // something of it was painted
+    int depth = 0;                 // 0 for the root list
+    bool called = false;           // the walk called its callbacks
+    bool drawn = false;            // something of it was painted
     std::optional<double> value;   // the callback's value (y for a moving image)
     std::optional<double> xValue;  // a slider's x callback
     std::optional<double> yValue;  // a slider's y callback

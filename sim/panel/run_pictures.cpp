@@ -28,8 +28,9 @@ bool RunPictures::start(GaugeHeader* gauge, const std::string& modulePath, const
     }
     const std::string directory = findBitmapDirectory(request.bitmaps, modulePath, kBuildBitmaps);
     if (directory.empty()) {
-        error = request.bitmaps.empty() ? "no bitmap directory beside " + modulePath + " nor in the build tree"
-                                        : "no bitmap directory " + request.bitmaps;
+        error = request.bitmaps.empty()
+                    ? "no bitmap directory beside " + modulePath + " nor in the build tree"
+                    : "no bitmap directory " + request.bitmaps;
         return false;
     }
     BitmapSet bitmaps;

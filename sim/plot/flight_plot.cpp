@@ -71,39 +71,57 @@ struct Panel {
 };
 
 std::optional<double> flag(std::optional<bool> on, double base) {
-    if (!on) return std::nullopt;
+    if (!on)
+        return std::nullopt;
     return base + (*on ? kFlagHigh : 0.0);
 }
 
 std::vector<Panel> panels() {
     return {
-        {"Height, ft", 1.3, 4.0,
+        {"Height, ft",
+         1.3,
+         4.0,
          {{"radar height", kBlue, false, [](const FlightSample& s) { return std::optional(s.heightFt); }},
           {"target height", kOrange, true, [](const FlightSample& s) { return s.targetFt; }}}},
-        {"Speeds, kt", 1.5, 2.0,
+        {"Speeds, kt",
+         1.5,
+         2.0,
          {{"forward", kBlue, false, [](const FlightSample& s) { return std::optional(s.forwardKt); }},
           {"forward set", kBlue, true, [](const FlightSample& s) { return s.forwardSetKt; }},
           {"right", kGreen, false, [](const FlightSample& s) { return std::optional(s.rightKt); }},
           {"right set", kGreen, true, [](const FlightSample& s) { return s.rightSetKt; }},
           {"up", kRed, false, [](const FlightSample& s) { return std::optional(s.upKt); }},
           {"up set", kRed, true, [](const FlightSample& s) { return s.upSetKt; }}}},
-        {"Yaw rate, deg/s", 0.9, 1.0,
+        {"Yaw rate, deg/s",
+         0.9,
+         1.0,
          {{"yaw rate", kPurple, false, [](const FlightSample& s) { return std::optional(s.yawRateDegS); }},
           {"yaw rate set", kPurple, true, [](const FlightSample& s) { return s.turnSetDegS; }}}},
-        {"Heading, deg (through full turns)", 1.0, 10.0,
+        {"Heading, deg (through full turns)",
+         1.0,
+         10.0,
          {{"heading", kPurple, false, [](const FlightSample& s) { return std::optional(s.headingDeg); }}}},
-        {"Attitude, deg", 1.0, 4.0,
+        {"Attitude, deg",
+         1.0,
+         4.0,
          {{"pitch, nose up", kBlue, false, [](const FlightSample& s) { return std::optional(s.pitchUpDeg); }},
           {"bank, right wing down", kGreen, false, [](const FlightSample& s) { return s.bankRightDeg; }}}},
-        {"Cyclic and pedal commands, axis units", 1.2, 2000.0,
+        {"Cyclic and pedal commands, axis units",
+         1.2,
+         2000.0,
          {{"elevator", kBlue, false, [](const FlightSample& s) { return s.elevator; }},
           {"aileron", kGreen, false, [](const FlightSample& s) { return s.aileron; }},
           {"rudder", kPurple, false, [](const FlightSample& s) { return s.rudder; }}}},
-        {"Collective command, axis units", 0.9, 2000.0,
+        {"Collective command, axis units",
+         0.9,
+         2000.0,
          {{"throttle (collective)", kBrown, false, [](const FlightSample& s) { return s.collective; }}}},
-        {"Unit", 0.8, 1.0,
+        {"Unit",
+         0.8,
+         1.0,
          {{"switched on", kOrange, false, [](const FlightSample& s) { return flag(s.powerOn, 2.0); }},
-          {"engaged", kGreen, false, [](const FlightSample& s) { return flag(std::optional(s.engaged), 1.0); }},
+          {"engaged", kGreen, false,
+           [](const FlightSample& s) { return flag(std::optional(s.engaged), 1.0); }},
           {"pitch guard", kRed, false,
            [](const FlightSample& s) { return flag(std::optional(s.pitchGuard), 0.0); }}},
          true,
@@ -160,15 +178,18 @@ std::vector<double> niceTicks(double low, double high, int target) {
 
 std::vector<int> phaseRows(const std::vector<FlightPhase>& phases) {
     std::vector<size_t> order(phases.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
     std::stable_sort(order.begin(), order.end(),
                      [&phases](size_t a, size_t b) { return phases[a].fromS < phases[b].fromS; });
     std::vector<int> rows(phases.size(), 0);
     std::vector<double> rowEnds;  // where the last phase placed in each row ends
     for (size_t i : order) {
         size_t row = 0;
-        while (row < rowEnds.size() && rowEnds[row] > phases[i].fromS) ++row;
-        if (row == rowEnds.size()) rowEnds.push_back(0.0);
+        while (row < rowEnds.size() && rowEnds[row] > phases[i].fromS)
+            ++row;
+        if (row == rowEnds.size())
+            rowEnds.push_back(0.0);
         rowEnds[row] = phases[i].toS;
         rows[i] = static_cast<int>(row);
     }
@@ -180,7 +201,8 @@ MapOrigin mapOrigin(const std::vector<FlightSample>& samples) {
     if (samples.empty()) {
         return origin;
     }
-    const auto engaged = std::find_if(samples.begin(), samples.end(), [](const FlightSample& s) { return s.engaged; });
+    const auto engaged =
+        std::find_if(samples.begin(), samples.end(), [](const FlightSample& s) { return s.engaged; });
     const FlightSample& at = engaged != samples.end() ? *engaged : samples.front();
     origin.northFt = at.northFt;
     origin.eastFt = at.eastFt;
@@ -234,7 +256,8 @@ void drawMap(cairo_t* cr, const std::vector<FlightSample>& samples, double left,
     cairo_set_line_width(cr, 1.0);
     const double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1.0;
     for (double v : ticks) {
-        if (std::fabs(v) > half + 1e-9) continue;
+        if (std::fabs(v) > half + 1e-9)
+            continue;
         setColour(cr, kGrid);
         cairo_move_to(cr, std::round(xOf(v)) + 0.5, boxTop);
         cairo_line_to(cr, std::round(xOf(v)) + 0.5, boxTop + side);
@@ -276,7 +299,8 @@ void drawMap(cairo_t* cr, const std::vector<FlightSample>& samples, double left,
     const FlightSample& last = samples.back();
     setColour(cr, kInk);
     cairo_set_line_width(cr, 1.5);
-    cairo_arc(cr, xOf(first.eastFt - origin.eastFt), yOf(first.northFt - origin.northFt), 5.0, 0.0, 2.0 * std::numbers::pi);
+    cairo_arc(cr, xOf(first.eastFt - origin.eastFt), yOf(first.northFt - origin.northFt), 5.0, 0.0,
+              2.0 * std::numbers::pi);
     cairo_stroke(cr);
     cairo_move_to(cr, centreX - 7.0, centreY);
     cairo_line_to(cr, centreX + 7.0, centreY);
@@ -284,7 +308,8 @@ void drawMap(cairo_t* cr, const std::vector<FlightSample>& samples, double left,
     cairo_line_to(cr, centreX, centreY + 7.0);
     cairo_stroke(cr);
     setColour(cr, kRed);
-    cairo_arc(cr, xOf(last.eastFt - origin.eastFt), yOf(last.northFt - origin.northFt), 4.5, 0.0, 2.0 * std::numbers::pi);
+    cairo_arc(cr, xOf(last.eastFt - origin.eastFt), yOf(last.northFt - origin.northFt), 4.5, 0.0,
+              2.0 * std::numbers::pi);
     cairo_fill(cr);
     cairo_restore(cr);
     setColour(cr, kInk);
@@ -314,12 +339,15 @@ void drawMap(cairo_t* cr, const std::vector<FlightSample>& samples, double left,
     line(kFree, false, "track while it did not");
     char buffer[160];
     setColour(cr, kInk);
-    text(cr, "o  start      +  " + std::string(origin.engagedAtS ? "engage spot" : "start") + "      end: red disc",
+    text(cr,
+         "o  start      +  " + std::string(origin.engagedAtS ? "engage spot" : "start")
+             + "      end: red disc",
          legendX, y, 0.0, 0.5);
     y += 30.0;
     if (origin.engagedAtS) {
-        std::snprintf(buffer, sizeof buffer, "engaged at %.1f s; farthest from the spot while engaged: %.1f ft",
-                      *origin.engagedAtS, farthestEngaged);
+        std::snprintf(buffer, sizeof buffer,
+                      "engaged at %.1f s; farthest from the spot while engaged: %.1f ft", *origin.engagedAtS,
+                      farthestEngaged);
         text(cr, buffer, legendX, y, 0.0, 0.5);
         y += 22.0;
     }
@@ -390,9 +418,11 @@ bool FlightPlot::draw(const std::vector<FlightSample>& samples, const std::strin
 
     const std::vector<Panel> list = panels();
     double weights = 0.0;
-    for (const Panel& p : list) weights += p.weight;
-    const double available = std::max(10.0, panelsEnd - topOfPanels - kGap * static_cast<double>(list.size() - 1) -
-                                                 kHeader * static_cast<double>(list.size()));
+    for (const Panel& p : list)
+        weights += p.weight;
+    const double available =
+        std::max(10.0, panelsEnd - topOfPanels - kGap * static_cast<double>(list.size() - 1)
+                           - kHeader * static_cast<double>(list.size()));
 
     cairo_set_font_size(cr, kTitleSize);
     setColour(cr, kInk);
@@ -452,7 +482,8 @@ bool FlightPlot::draw(const std::vector<FlightSample>& samples, const std::strin
         cairo_set_line_width(cr, 1.0);
         setColour(cr, kGrid);
         for (double t : timeTicks) {
-            if (t < t0 || t > t1) continue;
+            if (t < t0 || t > t1)
+                continue;
             cairo_move_to(cr, std::round(xOf(t)) + 0.5, panelTop);
             cairo_line_to(cr, std::round(xOf(t)) + 0.5, panelBottom);
         }
@@ -466,8 +497,8 @@ bool FlightPlot::draw(const std::vector<FlightSample>& samples, const std::strin
         setColour(cr, kInk);
         if (panel.flags) {
             for (size_t i = 0; i < panel.flagNames.size(); ++i) {
-                text(cr, panel.flagNames[i], plotLeft - 8.0, yOf(static_cast<double>(i) + kFlagHigh / 2.0), 1.0,
-                     0.5);
+                text(cr, panel.flagNames[i], plotLeft - 8.0, yOf(static_cast<double>(i) + kFlagHigh / 2.0),
+                     1.0, 0.5);
             }
         } else {
             const double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1.0;
@@ -517,7 +548,8 @@ bool FlightPlot::draw(const std::vector<FlightSample>& samples, const std::strin
         // Frame, then the header: the panel's title and its legend.
         setColour(cr, kInk);
         cairo_set_line_width(cr, 1.0);
-        cairo_rectangle(cr, plotLeft + 0.5, std::round(panelTop) + 0.5, plotWidth - 1.0, std::round(panelHeight));
+        cairo_rectangle(cr, plotLeft + 0.5, std::round(panelTop) + 0.5, plotWidth - 1.0,
+                        std::round(panelHeight));
         cairo_stroke(cr);
         headerTitle(cr, panel.title, plotLeft, top + kHeader / 2.0);
         cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
@@ -574,7 +606,8 @@ bool FlightPlot::draw(const std::vector<FlightSample>& samples, const std::strin
     setColour(cr, kInk);
     const double step = timeTicks.size() > 1 ? timeTicks[1] - timeTicks[0] : 1.0;
     for (double t : timeTicks) {
-        if (t < t0 - 1e-9 || t > t1 + 1e-9) continue;
+        if (t < t0 - 1e-9 || t > t1 + 1e-9)
+            continue;
         cairo_move_to(cr, std::round(xOf(t)) + 0.5, plotsBottom);
         cairo_line_to(cr, std::round(xOf(t)) + 0.5, plotsBottom + 5.0);
         cairo_stroke(cr);

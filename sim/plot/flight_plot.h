@@ -92,8 +92,8 @@ public:
     bool writePng(const std::string& path, std::string& error, int width = 1400, int height = 2300) const;
 
 private:
-    bool draw(const std::vector<FlightSample>& samples, const std::string& path, std::string& error, int width,
-              int height) const;
+    bool draw(const std::vector<FlightSample>& samples, const std::string& path, std::string& error,
+              int width, int height) const;
 
     std::string title_;
     std::vector<FlightSample> samples_;

@@ -17,8 +17,8 @@ constexpr int kFactorCount = 12;
 // The keys in the order the module reads them (by loop: Turn, Right,
 // Forward, Up; within a loop Kpr, Tv, Tn).
 constexpr std::array<const char*, kFactorCount> kFactorKeys = {
-    "KprTurn", "TvTurn", "TnTurn", "KprRight", "TvRight", "TnRight",
-    "KprForward", "TvForward", "TnForward", "KprUp", "TvUp", "TnUp"};
+    "KprTurn",    "TvTurn",    "TnTurn",    "KprRight", "TvRight", "TnRight",
+    "KprForward", "TvForward", "TnForward", "KprUp",    "TvUp",    "TnUp"};
 
 using Factors = std::array<double, kFactorCount>;
 

@@ -32,7 +32,8 @@ bool drain(Running& r) {
         char sink[64];
         const ssize_t n = room > 0 ? read(r.fd, bytes + r.received, room) : read(r.fd, sink, sizeof sink);
         if (n > 0) {
-            if (room > 0) r.received += static_cast<size_t>(n);
+            if (room > 0)
+                r.received += static_cast<size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR) {
@@ -45,7 +46,8 @@ bool drain(Running& r) {
 }  // namespace
 
 FlightPool::FlightPool(int processes, std::string modulePath, FlightConditions conditions)
-    : processes_(processes < 1 ? 1 : processes), modulePath_(std::move(modulePath)),
+    : processes_(processes < 1 ? 1 : processes),
+      modulePath_(std::move(modulePath)),
       conditions_(std::move(conditions)) {}
 
 FlightOutcome FlightPool::flyHere(const FlightJob& job) const {
@@ -70,7 +72,8 @@ FlightOutcome FlightPool::flyHere(const FlightJob& job) const {
     return outcome;
 }
 
-std::vector<FlightOutcome> FlightPool::fly(const std::vector<FlightJob>& jobs, const std::atomic<bool>* stop) const {
+std::vector<FlightOutcome> FlightPool::fly(const std::vector<FlightJob>& jobs,
+                                           const std::atomic<bool>* stop) const {
     std::vector<FlightOutcome> outcomes(jobs.size());
     std::vector<Running> running;
     size_t next = 0;
@@ -92,8 +95,10 @@ std::vector<FlightOutcome> FlightPool::fly(const std::vector<FlightJob>& jobs, c
                 size_t sent = 0;
                 while (sent < sizeof outcome) {
                     const ssize_t n = write(fds[1], bytes + sent, sizeof outcome - sent);
-                    if (n <= 0 && errno != EINTR) break;
-                    if (n > 0) sent += static_cast<size_t>(n);
+                    if (n <= 0 && errno != EINTR)
+                        break;
+                    if (n > 0)
+                        sent += static_cast<size_t>(n);
                 }
                 _exit(0);
             }
@@ -109,7 +114,8 @@ std::vector<FlightOutcome> FlightPool::fly(const std::vector<FlightJob>& jobs, c
             running.push_back(r);
         }
         if (running.empty()) {
-            if (stopped() || next >= jobs.size()) break;
+            if (stopped() || next >= jobs.size())
+                break;
             // No process could be started: fly here rather than never.
             outcomes[next] = flyHere(jobs[next]);
             ++next;
@@ -136,7 +142,8 @@ std::vector<FlightOutcome> FlightPool::fly(const std::vector<FlightJob>& jobs, c
             int status = 0;
             while (waitpid(r.pid, &status, 0) < 0 && errno == EINTR) {
             }
-            const bool clean = WIFEXITED(status) && WEXITSTATUS(status) == 0 && r.received == sizeof r.outcome;
+            const bool clean =
+                WIFEXITED(status) && WEXITSTATUS(status) == 0 && r.received == sizeof r.outcome;
             outcomes[r.job] = clean ? r.outcome : FlightOutcome{};
             ++flights_;
             running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));

@@ -36,7 +36,8 @@ public:
 
     // Flies every job and returns the outcomes in the jobs' order. Stops
     // starting new flights once `stop` is set (the rest come back unflown).
-    std::vector<FlightOutcome> fly(const std::vector<FlightJob>& jobs, const std::atomic<bool>* stop = nullptr) const;
+    std::vector<FlightOutcome> fly(const std::vector<FlightJob>& jobs,
+                                   const std::atomic<bool>* stop = nullptr) const;
 
     // Flies one job in this process (what each worker process runs).
     FlightOutcome flyHere(const FlightJob& job) const;

@@ -111,8 +111,10 @@ bool number(std::string_view field, double& value) {
 
 double wrap180(double angle) {
     angle = std::fmod(angle, 360.0);
-    if (angle > 180.0) angle -= 360.0;
-    if (angle < -180.0) angle += 360.0;
+    if (angle > 180.0)
+        angle -= 360.0;
+    if (angle < -180.0)
+        angle += 360.0;
     return angle;
 }
 
@@ -120,32 +122,46 @@ double wrap180(double angle) {
 
 double turbulenceW20Kt(Turbulence level) {
     switch (level) {
-    case Turbulence::kNone: return 0.0;
-    case Turbulence::kLight: return 15.0;
-    case Turbulence::kModerate: return 30.0;
-    case Turbulence::kSevere: return 45.0;
+    case Turbulence::kNone:
+        return 0.0;
+    case Turbulence::kLight:
+        return 15.0;
+    case Turbulence::kModerate:
+        return 30.0;
+    case Turbulence::kSevere:
+        return 45.0;
     }
     return 0.0;
 }
 
 const char* turbulenceName(Turbulence level) {
     switch (level) {
-    case Turbulence::kNone: return "calm";
-    case Turbulence::kLight: return "light";
-    case Turbulence::kModerate: return "moderate";
-    case Turbulence::kSevere: return "severe";
+    case Turbulence::kNone:
+        return "calm";
+    case Turbulence::kLight:
+        return "light";
+    case Turbulence::kModerate:
+        return "moderate";
+    case Turbulence::kSevere:
+        return "severe";
     }
     return "?";
 }
 
 const char* kindName(FlightKind kind) {
     switch (kind) {
-    case FlightKind::kHold: return "hold";
-    case FlightKind::kCaptureDrift: return "engage from a drift";
-    case FlightKind::kCaptureOffset: return "engage off height";
-    case FlightKind::kDrift: return "commanded drift";
-    case FlightKind::kTurn: return "commanded turn";
-    case FlightKind::kHeightChange: return "height change";
+    case FlightKind::kHold:
+        return "hold";
+    case FlightKind::kCaptureDrift:
+        return "engage from a drift";
+    case FlightKind::kCaptureOffset:
+        return "engage off height";
+    case FlightKind::kDrift:
+        return "commanded drift";
+    case FlightKind::kTurn:
+        return "commanded turn";
+    case FlightKind::kHeightChange:
+        return "height change";
     }
     return "?";
 }
@@ -271,10 +287,11 @@ FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
     std::map<std::string_view, size_t> column;
     const std::string header = line;
     const std::vector<std::string_view> names = splitFields(header);
-    for (size_t i = 0; i < names.size(); ++i) column[names[i]] = i;
-    const char* needed[] = {"host_time", "hdg_86", "vn_554", "ve_555", "cmd_rudder", "cmd_aileron",
-                            "cmd_elevator", "cmd_throttle", "engaged", "panel_target_ft", "height_ft",
-                            "north_ft", "east_ft"};
+    for (size_t i = 0; i < names.size(); ++i)
+        column[names[i]] = i;
+    const char* needed[] = {"host_time",   "hdg_86",       "vn_554",       "ve_555",  "cmd_rudder",
+                            "cmd_aileron", "cmd_elevator", "cmd_throttle", "engaged", "panel_target_ft",
+                            "height_ft",   "north_ft",     "east_ft"};
     for (const char* name : needed) {
         if (column.find(name) == column.end()) {
             return out;
@@ -311,22 +328,25 @@ FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
             return out;
         }
         double t = 0, heading = 0, vn = 0, ve = 0, height = 0, north = 0, east = 0;
-        if (!number(f[cTime], t) || !number(f[cHdg], heading) || !number(f[cVn], vn) || !number(f[cVe], ve) ||
-            !number(f[cHeight], height) || !number(f[cNorth], north) || !number(f[cEast], east)) {
+        if (!number(f[cTime], t) || !number(f[cHdg], heading) || !number(f[cVn], vn) || !number(f[cVe], ve)
+            || !number(f[cHeight], height) || !number(f[cNorth], north) || !number(f[cEast], east)) {
             return out;
         }
         if (!haveHeading) {
             previousHeading = heading;
             haveHeading = true;
         }
-        const double unwrapped = (headings.empty() ? heading : headings.back() + wrap180(heading - previousHeading));
+        const double unwrapped =
+            (headings.empty() ? heading : headings.back() + wrap180(heading - previousHeading));
         previousHeading = heading;
         headings.push_back(unwrapped);
-        if (frameRate == 0 && t > 0.0) frameRate = static_cast<int>(std::lround(1.0 / t));
+        if (frameRate == 0 && t > 0.0)
+            frameRate = static_cast<int>(std::lround(1.0 / t));
         if (t < flight.windowFrom - 1e-9 || t > flight.windowTo + 1e-9) {
             continue;
         }
-        if (!std::isfinite(height) || !std::isfinite(north) || !std::isfinite(east) || !std::isfinite(unwrapped)) {
+        if (!std::isfinite(height) || !std::isfinite(north) || !std::isfinite(east)
+            || !std::isfinite(unwrapped)) {
             out.worst = kWorstCap;
             out.score = compressedError(kWorstCap);
             out.flown = true;
@@ -349,8 +369,9 @@ FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
             bool atLimit = false;
             for (int i = 0; i < 4; ++i) {
                 if (number(f[cCmd[i]], c[i])) {
-                    atLimit = atLimit || (i < 3 ? std::fabs(c[i]) >= kCyclicLimit
-                                                : c[i] <= kCollectiveLow || c[i] >= kCollectiveHigh);
+                    atLimit = atLimit
+                              || (i < 3 ? std::fabs(c[i]) >= kCyclicLimit
+                                        : c[i] <= kCollectiveLow || c[i] >= kCollectiveHigh);
                 }
             }
             limitFrames += atLimit ? 1 : 0;
@@ -381,11 +402,13 @@ FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
     }
     out.flown = true;
     out.engagedFraction = static_cast<double>(engagedFrames) / static_cast<double>(windowFrames);
-    out.limitFraction = engagedFrames > 0 ? static_cast<double>(limitFrames) / static_cast<double>(engagedFrames) : 0.0;
+    out.limitFraction =
+        engagedFrames > 0 ? static_cast<double>(limitFrames) / static_cast<double>(engagedFrames) : 0.0;
     const double scale = flight.adequateBounds() ? 2.0 : 1.0;
     double worst = out.heightErrorFt / (kHeightBoundFt * scale);
     if (following) {
-        out.followError = std::sqrt(followSquares / static_cast<double>(std::max<int64_t>(followFrames, 1))) / kClickStep;
+        out.followError =
+            std::sqrt(followSquares / static_cast<double>(std::max<int64_t>(followFrames, 1))) / kClickStep;
         worst = std::max(worst, out.followError);
         if (flight.kind == FlightKind::kTurn) {
             // Turning on the spot: the speeds' set points are still zero.

@@ -26,11 +26,11 @@ const char* turbulenceName(Turbulence level);
 // What the whole set is flown in.
 struct FlightConditions {
     std::string aircraft = host::kDefaultAircraft;  // aircraft name (bo105, uh1h, puma) or file
-    int frameRate = 18;           // host panel updates per second
-    int delayFrames = 1;          // frames between a command and the control moving
-    double windKt = 10.0;         // mean wind of every flight
-    Turbulence roughest = Turbulence::kModerate;  // holds are flown in every level up to this
-    int seeds = 3;                // turbulence seeds (and wind directions) per kind of flight
+    int frameRate = 18;                             // host panel updates per second
+    int delayFrames = 1;                            // frames between a command and the control moving
+    double windKt = 10.0;                           // mean wind of every flight
+    Turbulence roughest = Turbulence::kModerate;    // holds are flown in every level up to this
+    int seeds = 3;  // turbulence seeds (and wind directions) per kind of flight
 };
 
 enum class FlightKind {
@@ -46,9 +46,9 @@ const char* kindName(FlightKind kind);
 struct FlightCase {
     FlightKind kind = FlightKind::kHold;
     Turbulence turbulence = Turbulence::kNone;
-    int seed = 0;               // index within its kind, 0 .. seeds-1
+    int seed = 0;  // index within its kind, 0 .. seeds-1
     double windFromDeg = 0.0;
-    std::string name;           // e.g. "hold light #2"
+    std::string name;  // e.g. "hold light #2"
 
     // Judged against ADS-33 adequate bounds instead of desired (rough air).
     bool adequateBounds() const { return turbulence >= Turbulence::kModerate; }
@@ -75,8 +75,8 @@ host::Scenario scenarioFor(const FlightCase& flight, const FlightConditions& con
 // What one flight showed, in the scoring window. Plain numbers only: it
 // travels between processes as bytes.
 struct FlightOutcome {
-    bool flown = false;        // false: the host could not fly it (the rest is then meaningless)
-    bool trimmed = true;       // false: the flight model found no trim for the start
+    bool flown = false;            // false: the host could not fly it (the rest is then meaningless)
+    bool trimmed = true;           // false: the flight model found no trim for the start
     double heightErrorFt = 0.0;    // largest |height - target|
     double positionErrorFt = 0.0;  // largest distance from the window's first point
     double headingErrorDeg = 0.0;  // largest heading deviation from the window's first

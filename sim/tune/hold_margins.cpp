@@ -19,7 +19,8 @@ namespace tune {
 namespace {
 
 // The aircraft the conditions name, as the flight model's coefficients.
-std::optional<flight::Parameters> aircraftParameters(const FlightConditions& conditions, std::string& problem) {
+std::optional<flight::Parameters> aircraftParameters(const FlightConditions& conditions,
+                                                     std::string& problem) {
     host::Scenario lookup;
     lookup.aircraft = conditions.aircraft;
     const std::string path = host::aircraftFilePath(lookup, problem);
@@ -75,7 +76,8 @@ MarginReport analyseMargins(const FlightConditions& conditions, const Factors& f
     std::array<double, 12> ordered{};
     for (int loop = 0; loop < analysis::kLoopCount; ++loop) {
         for (int role = 0; role < analysis::kGainsPerLoop; ++role) {
-            ordered[static_cast<size_t>(loop * 3 + role)] = factors[static_cast<size_t>((3 - loop) * 3 + role)];
+            ordered[static_cast<size_t>(loop * 3 + role)] =
+                factors[static_cast<size_t>((3 - loop) * 3 + role)];
         }
     }
     const analysis::HoldAnalysis a = analysis::analyseHold(*plant, analysis::scaledGains(ordered),

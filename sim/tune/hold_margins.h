@@ -28,13 +28,13 @@ struct LoopMarginReport {
 };
 
 struct MarginReport {
-    bool available = false;   // false: this build has no linear analysis to ask
+    bool available = false;  // false: this build has no linear analysis to ask
     std::string unavailableReason;
-    bool trimmed = false;     // the hover about which the loops were linearised exists
-    bool stable = false;      // all four loops closed together
-    double slowestPoleRadius = 0.0;  // largest |z| of the closed loop's poles
-    double leastDamping = 0.0;       // the least damped closed-loop pole: damping ratio ...
-    double leastDampedHz = 0.0;      // ... and frequency
+    bool trimmed = false;                     // the hover about which the loops were linearised exists
+    bool stable = false;                      // all four loops closed together
+    double slowestPoleRadius = 0.0;           // largest |z| of the closed loop's poles
+    double leastDamping = 0.0;                // the least damped closed-loop pole: damping ratio ...
+    double leastDampedHz = 0.0;               // ... and frequency
     std::array<LoopMarginReport, 4> loops{};  // Turn, Right, Forward, Up
 
     // How far the factors are from meeting every bound: 0 when they do, else

@@ -39,24 +39,30 @@ void installInterrupt() {
 
 constexpr const char* kDescription =
     "hovertune finds the hover gauge's parameter string for a helicopter: the twelve gain factors, searched\n"
-    "in log space (NLopt: a global controlled random search, then a local subplex search, from a fixed seed).\n"
-    "A string is judged first by the linear margins of the four loops at the host's rate and delay (each loop\n"
+    "in log space (NLopt: a global controlled random search, then a local subplex search, from a fixed "
+    "seed).\n"
+    "A string is judged first by the linear margins of the four loops at the host's rate and delay (each "
+    "loop\n"
     "broken at its actuator keeps 6 dB and 45 deg, the closed loop stable; strings that miss them are not\n"
     "flown) and then by a Monte Carlo set of flights with the real module loaded as the host loads it:\n"
-    "engagements from a 4 kt drift and from 25 ft off the target height, holds in each level of turbulence up\n"
-    "to --turbulence over seeds and wind directions, commanded 1 m/s drifts and 1 deg/s turns by clicks on the\n"
+    "engagements from a 4 kt drift and from 25 ft off the target height, holds in each level of turbulence "
+    "up\n"
+    "to --turbulence over seeds and wind directions, commanded 1 m/s drifts and 1 deg/s turns by clicks on "
+    "the\n"
     "face, and 20 ft height changes with the buttons. Each flight is scored against the ADS-33 hover bounds\n"
     "(desired in calm and light air, adequate in moderate and severe) or by how closely it follows the\n"
     "commanded set point, plus a small penalty for time at an axis limit; the string's score is the 90th\n"
     "percentile (1 = at the bound). Flights run in parallel, each in its own process; the result does not\n"
     "depend on --threads.\n\n"
-    "It writes into --out: parameters.txt (the string), gauge_line.txt (a line for the panel configuration),\n"
+    "It writes into --out: parameters.txt (the string), gauge_line.txt (a line for the panel "
+    "configuration),\n"
     "check.toml (a scenario flying the string, for hoversim to re-check) and report.md with its pictures\n"
     "(scores and margins of the default gains, the README's string and the tuned string; time histories).\n"
     "Progress goes to standard error. Ctrl-C stops the search and writes the best string found so far;\n"
     "a second Ctrl-C ends at once.\n\n"
     "Exit status: 0 a string was found and written; 1 written, but no string met the margins or the\n"
-    "aircraft has no trim (see the report); 2 an option or the aircraft file is wrong (one line says which);\n"
+    "aircraft has no trim (see the report); 2 an option or the aircraft file is wrong (one line says "
+    "which);\n"
     "130 stopped by Ctrl-C after writing the best found.";
 
 tune::Turbulence parseTurbulence(const std::string& text) {
@@ -92,21 +98,26 @@ int main(int argc, char** argv) {
     int threads = 0;
     std::string outDir = "hovertune-out";
     std::string modulePath;
-    app.add_option("--aircraft", aircraft,
-                   "Aircraft to tune for: a name (bo105, uh1h, puma: aircraft/<name>.toml beside this program) or "
-                   "the path of an aircraft file (default bo105)");
-    app.add_option("--frame-rate", frameRate, "Host panel updates a second (default 18)")->check(CLI::Range(18, 60));
+    app.add_option(
+        "--aircraft", aircraft,
+        "Aircraft to tune for: a name (bo105, uh1h, puma: aircraft/<name>.toml beside this program) or "
+        "the path of an aircraft file (default bo105)");
+    app.add_option("--frame-rate", frameRate, "Host panel updates a second (default 18)")
+        ->check(CLI::Range(18, 60));
     app.add_option("--delay-frames", delayFrames,
                    "Frames between a command and the control moving (default 1)")
         ->check(CLI::Range(0, 2));
-    app.add_option("--wind", windKt, "Mean wind of every flight, kt (default 10)")->check(CLI::Range(0.0, 40.0));
-    app.add_option("--turbulence", turbulence,
-                   "Roughest turbulence the holds are flown in: none, light, moderate or severe; every level up to "
-                   "it is flown (default moderate)")
+    app.add_option("--wind", windKt, "Mean wind of every flight, kt (default 10)")
+        ->check(CLI::Range(0.0, 40.0));
+    app.add_option(
+           "--turbulence", turbulence,
+           "Roughest turbulence the holds are flown in: none, light, moderate or severe; every level up to "
+           "it is flown (default moderate)")
         ->check(CLI::IsMember({"none", "light", "moderate", "severe"}));
     app.add_option("--seeds", seeds, "Turbulence seeds and wind directions per kind of flight (default 3)")
         ->check(CLI::Range(1, 50));
-    app.add_option("--budget", budget, "Strings to evaluate in all (default 240)")->check(CLI::Range(1, 100000));
+    app.add_option("--budget", budget, "Strings to evaluate in all (default 240)")
+        ->check(CLI::Range(1, 100000));
     app.add_option("--seed", seed, "Seed of the search (default 1): the same seed repeats the same run");
     app.add_option("--threads", threads,
                    "Flights flown at once, each in its own process (default: the machine's cores)")
@@ -121,7 +132,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         std::string message = e.what();
         for (char& c : message) {
-            if (c == '\n') c = ' ';
+            if (c == '\n')
+                c = ' ';
         }
         std::cerr << "hovertune: " << message << "\n";
         return 2;
@@ -136,7 +148,8 @@ int main(int argc, char** argv) {
     settings.conditions.seeds = seeds;
     settings.budget = budget;
     settings.seed = seed;
-    settings.processes = threads > 0 ? threads : static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+    settings.processes =
+        threads > 0 ? threads : static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
     settings.modulePath = modulePath.empty() ? host::ModuleLibrary::besideProgram() : modulePath;
 
     // What the host cannot fly is refused before anything is flown.
@@ -149,7 +162,8 @@ int main(int argc, char** argv) {
     {
         host::ModuleLibrary probe;
         if (!probe.open(settings.modulePath)) {
-            std::cerr << "hovertune: cannot load the module " << settings.modulePath << ": " << probe.error() << "\n";
+            std::cerr << "hovertune: cannot load the module " << settings.modulePath << ": " << probe.error()
+                      << "\n";
             return 2;
         }
     }
@@ -169,22 +183,27 @@ int main(int argc, char** argv) {
                  tuner.flights().size(), settings.processes, budget);
 
     // The two strings the tuned one is compared with.
-    tune::Candidate defaults{"default gains", tuner.evaluate(tune::kDefaultFactors, &stopRequested, true), {}};
+    tune::Candidate defaults{
+        "default gains", tuner.evaluate(tune::kDefaultFactors, &stopRequested, true), {}};
     tune::Factors readme = tune::kDefaultFactors;
-    if (const auto read = tune::readParameterString(tune::kReadmeParameters)) readme = *read;
+    if (const auto read = tune::readParameterString(tune::kReadmeParameters))
+        readme = *read;
     tune::Candidate readmeCandidate{"README string", tuner.evaluate(readme, &stopRequested, true), {}};
     readmeCandidate.evaluation.parameters = tune::kReadmeParameters;
     if (!defaults.evaluation.outcomes.empty() && !defaults.evaluation.outcomes[0].trimmed) {
-        report.notes.push_back("the flight model found no trim for this aircraft's hover: every flight started "
-                               "untrimmed, and the scores say how the hold copes with that");
+        report.notes.push_back(
+            "the flight model found no trim for this aircraft's hover: every flight started "
+            "untrimmed, and the scores say how the hold copes with that");
     }
     const auto describe = [](const tune::Evaluation& e) {
         char text[96];
-        std::snprintf(text, sizeof text, "%.3f%s", e.flightScore, e.marginsMet ? "" : " (misses the margins)");
+        std::snprintf(text, sizeof text, "%.3f%s", e.flightScore,
+                      e.marginsMet ? "" : " (misses the margins)");
         return std::string(text);
     };
     std::fprintf(stderr, "hovertune: default gains score %s, README string %s (%.1f s)\n",
-                 describe(defaults.evaluation).c_str(), describe(readmeCandidate.evaluation).c_str(), elapsed());
+                 describe(defaults.evaluation).c_str(), describe(readmeCandidate.evaluation).c_str(),
+                 elapsed());
 
     std::optional<tune::TuneResult> result;
     if (!stopRequested.load()) {
@@ -198,12 +217,15 @@ int main(int argc, char** argv) {
             const double rate = spent / (evaluations + 2);
             const double left = std::max(0.0, rate * (budget - evaluations));
             if (best >= tune::kInfeasibleScore) {
-                std::fprintf(stderr, "\rhovertune: %d/%d strings flown, none yet meets the margins (shortfall %.3f), "
+                std::fprintf(stderr,
+                             "\rhovertune: %d/%d strings flown, none yet meets the margins (shortfall %.3f), "
                              "%.0f s spent, about %.0f s left   ",
                              evaluations, budget, best - tune::kInfeasibleScore, spent, left);
             } else {
-                std::fprintf(stderr, "\rhovertune: %d/%d strings flown, best score %.3f, %.0f s spent, about %.0f s left   ",
-                             evaluations, budget, best, spent, left);
+                std::fprintf(
+                    stderr,
+                    "\rhovertune: %d/%d strings flown, best score %.3f, %.0f s spent, about %.0f s left   ",
+                    evaluations, budget, best, spent, left);
             }
             std::fflush(stderr);
         };
@@ -237,7 +259,8 @@ int main(int argc, char** argv) {
         const char* files[] = {"history_default.png", "history_readme.png", "history_tuned.png"};
         for (size_t i = 0; i < report.candidates.size(); ++i) {
             report.candidates[i].plotFile = files[i];
-            plots.push_back({tuner.flights()[probe], report.candidates[i].evaluation.parameters, outDir + "/" + files[i]});
+            plots.push_back({tuner.flights()[probe], report.candidates[i].evaluation.parameters,
+                             outDir + "/" + files[i]});
         }
         tuner.pool().fly(plots);
     } else {
@@ -250,16 +273,21 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (result) {
-        std::printf("%s\n%s\n", result->best.parameters.c_str(), tune::gaugeLine(result->best.parameters).c_str());
-        std::printf("score %s (default gains %s, README string %s); %d strings, %ld flights, %.1f s; report in %s/report.md\n",
-                    describe(result->best).c_str(), describe(defaults.evaluation).c_str(),
-                    describe(readmeCandidate.evaluation).c_str(),
-                    result->search.evaluations, result->flights, report.seconds, outDir.c_str());
+        std::printf("%s\n%s\n", result->best.parameters.c_str(),
+                    tune::gaugeLine(result->best.parameters).c_str());
+        std::printf(
+            "score %s (default gains %s, README string %s); %d strings, %ld flights, %.1f s; report in "
+            "%s/report.md\n",
+            describe(result->best).c_str(), describe(defaults.evaluation).c_str(),
+            describe(readmeCandidate.evaluation).c_str(), result->search.evaluations, result->flights,
+            report.seconds, outDir.c_str());
         if (report.roundTrip && !report.roundTrip->passed()) {
             std::printf("round trip: %s\n", report.roundTrip->summary().c_str());
         }
     }
-    if (report.interrupted) return 130;
-    if (!result || !result->best.marginsMet || !report.notes.empty()) return 1;
+    if (report.interrupted)
+        return 130;
+    if (!result || !result->best.marginsMet || !report.notes.empty())
+        return 1;
     return 0;
 }

@@ -89,7 +89,8 @@ OptimiserResult minimise(const Objective& objective, const OptimiserSettings& se
         global.set_lower_bounds(settings.low);
         global.set_upper_bounds(settings.high);
         global.set_maxeval(kFreeCallsPerBudget * globalBudget);
-        const int population = std::clamp(globalBudget / 3, static_cast<int>(n) + 2, 10 * (static_cast<int>(n) + 1));
+        const int population =
+            std::clamp(globalBudget / 3, static_cast<int>(n) + 2, 10 * (static_cast<int>(n) + 1));
         global.set_population(static_cast<unsigned>(population));
         search.budget = std::min(globalBudget, search.budget);
         run(global, search, settings.start);
@@ -99,8 +100,8 @@ OptimiserResult minimise(const Objective& objective, const OptimiserSettings& se
 
     // Local: subplex from the best point, which copes with an objective that
     // is a percentile and so not smooth.
-    if (!search.stopped && search.evaluations < search.budget && search.calls < search.callLimit &&
-        !search.best.empty()) {
+    if (!search.stopped && search.evaluations < search.budget && search.calls < search.callLimit
+        && !search.best.empty()) {
         nlopt::opt local(nlopt::LN_SBPLX, n);
         local.set_lower_bounds(settings.low);
         local.set_upper_bounds(settings.high);
@@ -117,9 +118,10 @@ OptimiserResult minimise(const Objective& objective, const OptimiserSettings& se
     result.calls = search.calls;
     result.globalEvaluations = globalEvaluations;
     result.stopped = search.stopped;
-    result.method = "NLopt CRS2-LM (global, " + std::to_string(globalEvaluations) +
-                    " evaluations) then Sbplx (local, " + std::to_string(search.evaluations - globalEvaluations) +
-                    " evaluations), seed " + std::to_string(settings.seed);
+    result.method = "NLopt CRS2-LM (global, " + std::to_string(globalEvaluations)
+                    + " evaluations) then Sbplx (local, "
+                    + std::to_string(search.evaluations - globalEvaluations) + " evaluations), seed "
+                    + std::to_string(settings.seed);
     return result;
 }
 

@@ -34,11 +34,11 @@ constexpr int kFreeCallsPerBudget = 20;
 struct OptimiserResult {
     std::vector<double> best;
     double bestValue = 0.0;
-    int evaluations = 0;        // counted against the budget
+    int evaluations = 0;  // counted against the budget
     int globalEvaluations = 0;
-    int calls = 0;              // every call, counted or free
-    bool stopped = false;   // stopped early by the caller
-    std::string method;     // what searched, for the report
+    int calls = 0;         // every call, counted or free
+    bool stopped = false;  // stopped early by the caller
+    std::string method;    // what searched, for the report
 };
 
 using Objective = std::function<double(const std::vector<double>&)>;

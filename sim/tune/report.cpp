@@ -24,8 +24,10 @@ std::string fixed(double value, int decimals) {
 }
 
 std::string margin(double value, int decimals) {
-    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-    if (std::isnan(value)) return "-";
+    if (std::isinf(value))
+        return value > 0 ? "inf" : "-inf";
+    if (std::isnan(value))
+        return "-";
     return fixed(value, decimals);
 }
 
@@ -46,36 +48,42 @@ const char* judgedBy(const FlightCase& c) {
 std::string marginsTable(const std::vector<Candidate>& candidates) {
     std::string md;
     bool any = false;
-    for (const Candidate& c : candidates) any = any || c.evaluation.margins.available;
+    for (const Candidate& c : candidates)
+        any = any || c.evaluation.margins.available;
     if (!any) {
         const std::string reason =
             candidates.empty() ? std::string("-") : candidates.front().evaluation.margins.unavailableReason;
-        return "Not computed: " + reason +
-               ". The search ran without the margin constraints; the flights alone judged every string.\n";
+        return "Not computed: " + reason
+               + ". The search ran without the margin constraints; the flights alone judged every string.\n";
     }
-    md += "| string | loop | gain margin dB | phase margin deg | crossover Hz | closed loop |\n|---|---|---|---|---|---|\n";
+    md +=
+        "| string | loop | gain margin dB | phase margin deg | crossover Hz | closed loop "
+        "|\n|---|---|---|---|---|---|\n";
     for (const Candidate& c : candidates) {
         const MarginReport& m = c.evaluation.margins;
         for (size_t i = 0; i < kLoopNames.size(); ++i) {
-            md += "| " + c.label + " | " + kLoopNames[i] + " | " + margin(m.loops[i].gainMarginDb, 1) + " | " +
-                  margin(m.loops[i].phaseMarginDeg, 1) + " | " + margin(m.loops[i].crossoverHz, 2) + " | " +
-                  (i == 0 ? (m.stable ? "stable" : "UNSTABLE") + std::string(", largest |z| ") +
-                                fixed(m.slowestPoleRadius, 4) + ", least damped pole " + fixed(m.leastDampedHz, 2) +
-                                " Hz, damping " + fixed(m.leastDamping, 3) + (m.trimmed ? "" : "; NO TRIM")
-                          : std::string()) +
-                  " |\n";
+            md += "| " + c.label + " | " + kLoopNames[i] + " | " + margin(m.loops[i].gainMarginDb, 1) + " | "
+                  + margin(m.loops[i].phaseMarginDeg, 1) + " | " + margin(m.loops[i].crossoverHz, 2) + " | "
+                  + (i == 0 ? (m.stable ? "stable" : "UNSTABLE") + std::string(", largest |z| ")
+                                  + fixed(m.slowestPoleRadius, 4) + ", least damped pole "
+                                  + fixed(m.leastDampedHz, 2) + " Hz, damping " + fixed(m.leastDamping, 3)
+                                  + (m.trimmed ? "" : "; NO TRIM")
+                            : std::string())
+                  + " |\n";
         }
     }
-    md += "\nRequired of every loop: " + fixed(kRequiredGainMarginDb, 0) + " dB and " +
-          fixed(kRequiredPhaseMarginDeg, 0) + " deg.\n";
+    md += "\nRequired of every loop: " + fixed(kRequiredGainMarginDb, 0) + " dB and "
+          + fixed(kRequiredPhaseMarginDeg, 0) + " deg.\n";
     return md;
 }
 
 // The 90th percentile (nearest rank) of the flights' largest normalised errors.
 double percentileWorst(const std::vector<FlightOutcome>& outcomes) {
     std::vector<double> worsts;
-    for (const FlightOutcome& o : outcomes) worsts.push_back(o.flown ? o.worst : kWorstCap);
-    if (worsts.empty()) return kWorstCap;
+    for (const FlightOutcome& o : outcomes)
+        worsts.push_back(o.flown ? o.worst : kWorstCap);
+    if (worsts.empty())
+        return kWorstCap;
     std::sort(worsts.begin(), worsts.end());
     const size_t rank = static_cast<size_t>(std::ceil(0.9 * static_cast<double>(worsts.size())));
     return worsts[std::clamp<size_t>(rank, 1, worsts.size()) - 1];
@@ -94,12 +102,13 @@ std::string aircraftReference(const std::string& path) {
 
 }  // namespace
 
-std::vector<GroupSummary> summarise(const std::vector<FlightCase>& set, const std::vector<FlightOutcome>& outcomes) {
+std::vector<GroupSummary> summarise(const std::vector<FlightCase>& set,
+                                    const std::vector<FlightOutcome>& outcomes) {
     std::vector<GroupSummary> groups;
     std::map<std::string, size_t> index;
     for (size_t i = 0; i < set.size() && i < outcomes.size(); ++i) {
-        const std::string name = std::string(kindName(set[i].kind)) + ", " + turbulenceName(set[i].turbulence) +
-                                 " (" + judgedBy(set[i]) + ")";
+        const std::string name = std::string(kindName(set[i].kind)) + ", " + turbulenceName(set[i].turbulence)
+                                 + " (" + judgedBy(set[i]) + ")";
         if (index.find(name) == index.end()) {
             index[name] = groups.size();
             groups.push_back(GroupSummary{name, 0, 0, 0.0});
@@ -119,13 +128,15 @@ bool writeScoreChart(const std::string& path, const std::vector<Candidate>& cand
     constexpr double kLeft = 70, kRight = 20, kTop = 50, kBottom = 60;
     double top = 2.0;
     for (const Candidate& c : candidates) {
-        for (const FlightOutcome& o : c.evaluation.outcomes) top = std::max(top, o.flown ? o.worst : kWorstCap);
+        for (const FlightOutcome& o : c.evaluation.outcomes)
+            top = std::max(top, o.flown ? o.worst : kWorstCap);
     }
     top = std::min(top, kWorstCap) * 1.2;
     // A log axis: scores run from hundredths to the cap.
     const double low = 0.01;
     const auto yOf = [&](double v) {
-        const double f = (std::log10(std::max(v, low)) - std::log10(low)) / (std::log10(top) - std::log10(low));
+        const double f =
+            (std::log10(std::max(v, low)) - std::log10(low)) / (std::log10(top) - std::log10(low));
         return kTop + (1.0 - f) * (kHeight - kTop - kBottom);
     };
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
@@ -136,9 +147,12 @@ bool writeScoreChart(const std::string& path, const std::vector<Candidate>& cand
     cairo_set_font_size(cr, 13);
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
     cairo_move_to(cr, kLeft, 28);
-    cairo_show_text(cr, "Largest normalised error of each flight of the Monte Carlo set (1 = at the bound it is judged by)");
+    cairo_show_text(
+        cr,
+        "Largest normalised error of each flight of the Monte Carlo set (1 = at the bound it is judged by)");
     for (double tick : {0.01, 0.03, 0.1, 0.3, 1.0, 3.0, 10.0, 30.0, 100.0, 300.0, 1000.0}) {
-        if (tick > top) break;
+        if (tick > top)
+            break;
         const double y = yOf(tick);
         cairo_set_source_rgb(cr, 0.85, 0.85, 0.85);
         cairo_move_to(cr, kLeft, y);
@@ -155,7 +169,8 @@ bool writeScoreChart(const std::string& path, const std::vector<Candidate>& cand
     cairo_move_to(cr, kLeft, yOf(1.0));
     cairo_line_to(cr, kWidth - kRight, yOf(1.0));
     cairo_stroke(cr);
-    const double columnWidth = (kWidth - kLeft - kRight) / static_cast<double>(std::max<size_t>(candidates.size(), 1));
+    const double columnWidth =
+        (kWidth - kLeft - kRight) / static_cast<double>(std::max<size_t>(candidates.size(), 1));
     for (size_t c = 0; c < candidates.size(); ++c) {
         const double centre = kLeft + columnWidth * (static_cast<double>(c) + 0.5);
         const std::vector<FlightOutcome>& outcomes = candidates[c].evaluation.outcomes;
@@ -189,11 +204,13 @@ bool writeScoreChart(const std::string& path, const std::vector<Candidate>& cand
     return true;
 }
 
-std::string checkScenario(const FlightCase& probe, const FlightConditions& conditions, const std::string& parameters) {
+std::string checkScenario(const FlightCase& probe, const FlightConditions& conditions,
+                          const std::string& parameters) {
     const host::Scenario s = scenarioFor(probe, conditions, parameters);
     std::ostringstream t;
     t << "name = \"tuned_check\"\n"
-      << "description = \"The tuned string: " << probe.name << ", then a 30 s stable hover to ADS-33 desired bounds\"\n"
+      << "description = \"The tuned string: " << probe.name
+      << ", then a 30 s stable hover to ADS-33 desired bounds\"\n"
       << "frame_rate = " << s.frameRate << "\n"
       << "duration = " << s.duration << "\n"
       << "aircraft = \"" << aircraftReference(conditions.aircraft) << "\"\n"
@@ -201,21 +218,25 @@ std::string checkScenario(const FlightCase& probe, const FlightConditions& condi
       << "[start]\nheight_ft = " << s.start.heightFt << "\nground_speed_kt = " << s.start.groundSpeedKt
       << "\ntrack_deg = " << s.start.trackDeg << "\nheading_deg = " << s.start.headingDeg << "\n\n"
       << "[wind]\nfrom_deg = " << s.wind.fromDeg << "\nspeed_kt = " << s.wind.speedKt << "\nturbulence = \""
-      << (s.wind.turbulenceW20Kt >= 45 ? "severe" : s.wind.turbulenceW20Kt >= 30 ? "moderate"
-                                                       : s.wind.turbulenceW20Kt >= 15 ? "light" : "none")
+      << (s.wind.turbulenceW20Kt >= 45   ? "severe"
+          : s.wind.turbulenceW20Kt >= 30 ? "moderate"
+          : s.wind.turbulenceW20Kt >= 15 ? "light"
+                                         : "none")
       << "\"\nseed = " << s.wind.seed << "\n";
     for (const host::TimedEvent& e : s.events) {
         t << "\n[[event]]\nat = " << e.at << "\n";
-        if (e.click) t << "click = \"" << *e.click << "\"\n";
-        if (e.hold) t << "hold = \"" << *e.hold << "\"\nfor = " << e.holdFor << "\n";
+        if (e.click)
+            t << "click = \"" << *e.click << "\"\n";
+        if (e.hold)
+            t << "hold = \"" << *e.hold << "\"\nfor = " << e.holdFor << "\n";
     }
     t << "\n[[phase]]\nname = \"stable hover\"\nfrom = " << probe.windowFrom << "\nto = " << probe.windowTo
       << "\ntarget_ft = 100\n"
       << "\n[[expect]]\ncheck = \"engaged\"\nfrom = 2\n"
       << "\n[[expect]]\ncheck = \"height_within\"\nft = 2\ntarget_ft = 100\nfrom = " << probe.windowFrom
       << "\nto = " << probe.windowTo << "\n"
-      << "\n[[expect]]\ncheck = \"position_within\"\nft = 3\nfrom = " << probe.windowFrom << "\nto = " << probe.windowTo
-      << "\n"
+      << "\n[[expect]]\ncheck = \"position_within\"\nft = 3\nfrom = " << probe.windowFrom
+      << "\nto = " << probe.windowTo << "\n"
       << "\n[[expect]]\ncheck = \"heading_drift_below\"\ndeg = 5\nfrom = " << probe.windowFrom
       << "\nto = " << probe.windowTo << "\n";
     return t.str();
@@ -232,18 +253,21 @@ bool writeReport(const ReportInput& in, std::string& error) {
     const FlightConditions& cond = tuner.settings().conditions;
     const Candidate* tuned = nullptr;
     for (const Candidate& c : in.candidates) {
-        if (c.label == "tuned") tuned = &c;
+        if (c.label == "tuned")
+            tuned = &c;
     }
     // The string to paste: the tuned one, or nothing found.
     if (tuned != nullptr) {
-        if (!writeFile(in.outDir + "/parameters.txt", tuned->evaluation.parameters + "\n", error) ||
-            !writeFile(in.outDir + "/gauge_line.txt", gaugeLine(tuned->evaluation.parameters) + "\n", error)) {
+        if (!writeFile(in.outDir + "/parameters.txt", tuned->evaluation.parameters + "\n", error)
+            || !writeFile(in.outDir + "/gauge_line.txt", gaugeLine(tuned->evaluation.parameters) + "\n",
+                          error)) {
             return false;
         }
         const FlightCase& probe = tuner.flights()[0];
         for (const FlightCase& c : tuner.flights()) {
             if (c.kind == FlightKind::kCaptureDrift) {
-                if (!writeFile(in.outDir + "/check.toml", checkScenario(c, cond, tuned->evaluation.parameters), error)) {
+                if (!writeFile(in.outDir + "/check.toml",
+                               checkScenario(c, cond, tuned->evaluation.parameters), error)) {
                     return false;
                 }
                 break;
@@ -258,42 +282,56 @@ bool writeReport(const ReportInput& in, std::string& error) {
     md << "# hovertune report\n\n";
     md << "Command: `" << in.commandLine << "`\n\n";
     md << "Aircraft: " << in.aircraftName << " (`" << std::filesystem::path(cond.aircraft).filename().string()
-       << "`); "
-       << cond.frameRate << " updates a second, " << cond.delayFrames << " frame(s) of command delay; wind "
-       << cond.windKt << " kt; turbulence up to " << turbulenceName(cond.roughest) << "; " << cond.seeds
-       << " seeds per kind of flight, " << tuner.flights().size() << " flights per string.\n\n";
-    if (in.interrupted) md << "**Interrupted**: the search was stopped by the user; the best string found so far is given.\n\n";
-    for (const std::string& note : in.notes) md << "Note: " << note << "\n\n";
-    for (const std::string& note : in.hostNotes) md << "Host: " << note << ".\n\n";
+       << "`); " << cond.frameRate << " updates a second, " << cond.delayFrames
+       << " frame(s) of command delay; wind " << cond.windKt << " kt; turbulence up to "
+       << turbulenceName(cond.roughest) << "; " << cond.seeds << " seeds per kind of flight, "
+       << tuner.flights().size() << " flights per string.\n\n";
+    if (in.interrupted)
+        md << "**Interrupted**: the search was stopped by the user; the best string found so far is "
+              "given.\n\n";
+    for (const std::string& note : in.notes)
+        md << "Note: " << note << "\n\n";
+    for (const std::string& note : in.hostNotes)
+        md << "Host: " << note << ".\n\n";
 
     md << "## Result\n\n";
     if (tuned != nullptr) {
-        md << "Parameter string:\n\n    " << tuned->evaluation.parameters << "\n\nGauge line (the README's placement; "
-           << "move and size it for your panel):\n\n    " << gaugeLine(tuned->evaluation.parameters) << "\n\n";
+        md << "Parameter string:\n\n    " << tuned->evaluation.parameters
+           << "\n\nGauge line (the README's placement; "
+           << "move and size it for your panel):\n\n    " << gaugeLine(tuned->evaluation.parameters)
+           << "\n\n";
         if (!tuned->evaluation.marginsMet) {
-            md << "**No string met the margin constraints**; this is the best found (smallest shortfall). Do not fly it "
+            md << "**No string met the margin constraints**; this is the best found (smallest shortfall). Do "
+                  "not fly it "
                   "without reading the margins below.\n\n";
         }
     } else {
         md << "No string was tuned (stopped before the search began).\n\n";
     }
-    if (in.roundTrip) md << "Round trip through the module: " << in.roundTrip->summary() << ".\n\n";
+    if (in.roundTrip)
+        md << "Round trip through the module: " << in.roundTrip->summary() << ".\n\n";
     if (in.result) {
-        md << "Search: " << in.result->search.method << "; " << in.result->search.evaluations << " evaluations, "
-           << in.result->flights << " flights in " << fixed(in.result->seconds, 1) << " s with "
-           << tuner.pool().processes() << " flights at a time.\n\n";
+        md << "Search: " << in.result->search.method << "; " << in.result->search.evaluations
+           << " evaluations, " << in.result->flights << " flights in " << fixed(in.result->seconds, 1)
+           << " s with " << tuner.pool().processes() << " flights at a time.\n\n";
     }
     md << "Total time " << fixed(in.seconds, 1) << " s.\n\n";
 
     md << "## Scores\n\n";
-    md << "Each flight's score is its largest error against the ADS-33 hover bound it is judged by (height 2 ft, "
-          "position 3 ft, heading 5 deg over 30 s of stable hover; twice that, the adequate bounds, in moderate and "
+    md << "Each flight's score is its largest error against the ADS-33 hover bound it is judged by (height 2 "
+          "ft, "
+          "position 3 ft, heading 5 deg over 30 s of stable hover; twice that, the adequate bounds, in "
+          "moderate and "
           "severe turbulence) or, for a commanded drift or turn, the RMS error from the set point in clicks "
           "(0.25 m/s, 0.25 deg/s); 1 is at the bound. Above 1 the score grows as 1 + ln(error), and "
-       << kLimitPenalty << " times the share of time an axis sits at its limit is added. The string's score is the "
-          "90th percentile of its flights' scores plus " << kMeanWeight << " times their mean; the columns below "
+       << kLimitPenalty
+       << " times the share of time an axis sits at its limit is added. The string's score is the "
+          "90th percentile of its flights' scores plus "
+       << kMeanWeight
+       << " times their mean; the columns below "
           "count the flights whose largest error is within their bound.\n\n";
-    md << "| string | parameters | score | 90th percentile error | flights within bounds | worst flight |\n|---|---|---|---|---|---|\n";
+    md << "| string | parameters | score | 90th percentile error | flights within bounds | worst flight "
+          "|\n|---|---|---|---|---|---|\n";
     for (const Candidate& c : in.candidates) {
         int within = 0;
         double worst = 0;
@@ -301,11 +339,13 @@ bool writeReport(const ReportInput& in, std::string& error) {
             within += o.flown && o.worst <= 1.0 ? 1 : 0;
             worst = std::max(worst, o.flown ? o.worst : kWorstCap);
         }
-        md << "| " << c.label << " | `" << (c.evaluation.parameters.empty() ? "(none)" : c.evaluation.parameters)
-           << "` | " << (c.evaluation.flown ? fixed(c.evaluation.flightScore, 3) + (c.evaluation.marginsMet ? "" : " (misses the margins)")
-                                     : std::string("not flown")) << " | "
-           << fixed(percentileWorst(c.evaluation.outcomes), 2) << " | "
-           << within << " / " << c.evaluation.outcomes.size() << " | " << fixed(worst, 2) << " |\n";
+        md << "| " << c.label << " | `"
+           << (c.evaluation.parameters.empty() ? "(none)" : c.evaluation.parameters) << "` | "
+           << (c.evaluation.flown ? fixed(c.evaluation.flightScore, 3)
+                                        + (c.evaluation.marginsMet ? "" : " (misses the margins)")
+                                  : std::string("not flown"))
+           << " | " << fixed(percentileWorst(c.evaluation.outcomes), 2) << " | " << within << " / "
+           << c.evaluation.outcomes.size() << " | " << fixed(worst, 2) << " |\n";
     }
     if (chart) {
         md << "\n![Flight scores](scores.png)\n\n";
@@ -313,18 +353,22 @@ bool writeReport(const ReportInput& in, std::string& error) {
         md << "\n(no score chart: " << chartError << ")\n\n";
     }
     md << "### By kind of flight\n\n| kind, air (bounds) |";
-    for (const Candidate& c : in.candidates) md << " " << c.label << " within | worst |";
+    for (const Candidate& c : in.candidates)
+        md << " " << c.label << " within | worst |";
     md << "\n|---|";
-    for (size_t i = 0; i < in.candidates.size(); ++i) md << "---|---|";
+    for (size_t i = 0; i < in.candidates.size(); ++i)
+        md << "---|---|";
     md << "\n";
     std::vector<std::vector<GroupSummary>> groups;
-    for (const Candidate& c : in.candidates) groups.push_back(summarise(tuner.flights(), c.evaluation.outcomes));
+    for (const Candidate& c : in.candidates)
+        groups.push_back(summarise(tuner.flights(), c.evaluation.outcomes));
     if (!groups.empty()) {
         for (size_t g = 0; g < groups.front().size(); ++g) {
             md << "| " << groups.front()[g].name << " |";
             for (const std::vector<GroupSummary>& gs : groups) {
                 if (g < gs.size()) {
-                    md << " " << gs[g].within << " / " << gs[g].flights << " | " << fixed(gs[g].worst, 2) << " |";
+                    md << " " << gs[g].within << " / " << gs[g].flights << " | " << fixed(gs[g].worst, 2)
+                       << " |";
                 } else {
                     md << " - | - |";
                 }
@@ -333,16 +377,19 @@ bool writeReport(const ReportInput& in, std::string& error) {
         }
     }
 
-    md << "\n## Margins of the four loops, each broken at its actuator\n\n" << marginsTable(in.candidates) << "\n";
+    md << "\n## Margins of the four loops, each broken at its actuator\n\n"
+       << marginsTable(in.candidates) << "\n";
 
     md << "## Time histories\n\n";
     for (const Candidate& c : in.candidates) {
-        if (c.plotFile.empty()) continue;
+        if (c.plotFile.empty())
+            continue;
         md << "### " << c.label << "\n\n![" << c.label << "](" << c.plotFile << ")\n\n";
     }
 
     if (tuned != nullptr) {
-        md << "## Every flight of the tuned string\n\n| flight | window s | height ft | position ft | heading deg | "
+        md << "## Every flight of the tuned string\n\n| flight | window s | height ft | position ft | "
+              "heading deg | "
               "set-point error, clicks | at a limit | score |\n|---|---|---|---|---|---|---|---|\n";
         for (size_t i = 0; i < tuner.flights().size() && i < tuned->evaluation.outcomes.size(); ++i) {
             const FlightCase& f = tuner.flights()[i];
@@ -350,7 +397,8 @@ bool writeReport(const ReportInput& in, std::string& error) {
             md << "| " << f.name << " | " << fixed(f.windowFrom, 0) << "-" << fixed(f.windowTo, 0) << " | "
                << fixed(o.heightErrorFt, 2) << " | " << fixed(o.positionErrorFt, 2) << " | "
                << fixed(o.headingErrorDeg, 2) << " | " << fixed(o.followError, 2) << " | "
-               << fixed(100.0 * o.limitFraction, 0) << " % | " << (o.flown ? fixed(o.score, 2) : "not flown") << " |\n";
+               << fixed(100.0 * o.limitFraction, 0) << " % | " << (o.flown ? fixed(o.score, 2) : "not flown")
+               << " |\n";
         }
         md << "\nThe check scenario `check.toml` flies the first engagement from a drift with this string; "
               "re-check it with `hoversim check.toml`.\n";

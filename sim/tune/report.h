@@ -48,14 +48,16 @@ struct GroupSummary {
     int within = 0;
     double worst = 0.0;
 };
-std::vector<GroupSummary> summarise(const std::vector<FlightCase>& set, const std::vector<FlightOutcome>& outcomes);
+std::vector<GroupSummary> summarise(const std::vector<FlightCase>& set,
+                                    const std::vector<FlightOutcome>& outcomes);
 
 // A strip chart of each candidate's flight scores, with the bound at 1.
 bool writeScoreChart(const std::string& path, const std::vector<Candidate>& candidates, std::string& error);
 
 // The scenario that flies `parameters` in the probe's conditions and holds
 // the hover to ADS-33 desired bounds.
-std::string checkScenario(const FlightCase& probe, const FlightConditions& conditions, const std::string& parameters);
+std::string checkScenario(const FlightCase& probe, const FlightConditions& conditions,
+                          const std::string& parameters);
 
 // Writes everything into input.outDir; returns false with the reason when a
 // file cannot be written.

@@ -11,7 +11,8 @@ std::string longFormString(const Factors& factors) {
     for (size_t i = 0; i < factors.size(); ++i) {
         char number[64];
         std::snprintf(number, sizeof number, "%.16e", factors[i]);
-        if (!text.empty()) text += ' ';
+        if (!text.empty())
+            text += ' ';
         text += kFactorKeys[i];
         text += ' ';
         text += number;
@@ -22,13 +23,15 @@ std::string longFormString(const Factors& factors) {
 std::string RoundTripResult::summary() const {
     std::string s;
     s += textExact ? "text reads back exactly" : "TEXT DOES NOT READ BACK EXACTLY";
-    s += sameAsScored ? "; the written string flies the scored probe bit for bit" : "; THE WRITTEN STRING FLIES DIFFERENTLY";
+    s += sameAsScored ? "; the written string flies the scored probe bit for bit"
+                      : "; THE WRITTEN STRING FLIES DIFFERENTLY";
     s += longFormSame ? "; the 17-digit form flies the same" : "; THE 17-DIGIT FORM FLIES DIFFERENTLY";
     if (deadKeys.empty()) {
         s += "; every key written changes the flight";
     } else {
         s += "; KEYS THE MODULE DOES NOT READ:";
-        for (const std::string& k : deadKeys) s += " " + k;
+        for (const std::string& k : deadKeys)
+            s += " " + k;
     }
     return s;
 }
@@ -44,7 +47,8 @@ RoundTripResult checkRoundTrip(const FlightPool& pool, const FlightCase& probe, 
     jobs.push_back({probe, longFormString(factors), {}});
     std::vector<size_t> keyOf;
     for (size_t i = 0; i < factors.size(); ++i) {
-        if (factors[i] == 1.0) continue;
+        if (factors[i] == 1.0)
+            continue;
         Factors without = factors;
         without[i] = 1.0;
         jobs.push_back({probe, parameterString(without, true), {}});

@@ -30,9 +30,9 @@
 namespace tune {
 
 struct RoundTripResult {
-    bool textExact = false;        // the text reads back as the scored doubles
-    bool sameAsScored = false;     // the written string flies the scored flight
-    bool longFormSame = false;     // every-digit form flies the same
+    bool textExact = false;             // the text reads back as the scored doubles
+    bool sameAsScored = false;          // the written string flies the scored flight
+    bool longFormSame = false;          // every-digit form flies the same
     std::vector<std::string> deadKeys;  // keys whose removal changed nothing
     bool passed() const { return textExact && sameAsScored && longFormSame && deadKeys.empty(); }
     std::string summary() const;

@@ -7,7 +7,8 @@
 namespace tune {
 
 Tuner::Tuner(TuneSettings settings)
-    : settings_(std::move(settings)), set_(monteCarloSet(settings_.conditions)),
+    : settings_(std::move(settings)),
+      set_(monteCarloSet(settings_.conditions)),
       pool_(settings_.processes, settings_.modulePath, settings_.conditions) {}
 
 Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop, bool flyAnyway) const {
@@ -46,7 +47,8 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     os.high.assign(kFactorCount, high);
     const std::array<double, kFactorCount> startLogs = toLogSpace(start);
     os.start.assign(startLogs.begin(), startLogs.end());
-    for (double& x : os.start) x = std::clamp(x, low, high);
+    for (double& x : os.start)
+        x = std::clamp(x, low, high);
     // Strings that miss the margins are not flown: they cost next to nothing.
     os.freeAbove = kInfeasibleScore;
     os.budget = settings_.budget;

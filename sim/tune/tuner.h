@@ -29,7 +29,7 @@ struct Evaluation {
     MarginReport margins;
     bool marginsMet = true;
     bool flown = false;
-    std::vector<FlightOutcome> outcomes;  // in the order of the Monte Carlo set
+    std::vector<FlightOutcome> outcomes;    // in the order of the Monte Carlo set
     double flightScore = kInfeasibleScore;  // the flights' score (setScore), when flown
     double score = kInfeasibleScore;        // what the search minimises: flightScore, or above every
                                             // flight score by the margins' shortfall
@@ -37,9 +37,9 @@ struct Evaluation {
 
 struct TuneSettings {
     FlightConditions conditions;
-    int budget = 240;          // evaluations
+    int budget = 240;  // evaluations
     uint64_t seed = 1;
-    int processes = 2;         // flights at once
+    int processes = 2;  // flights at once
     std::string modulePath;
     FactorBounds bounds;
 };

@@ -47,7 +47,8 @@ std::string controllerName(SDL_GameController* pad) {
 class Output {
 public:
     bool open(const std::string& path) {
-        if (path.empty()) return true;
+        if (path.empty())
+            return true;
         if (path == "-") {
             out_ = &std::cout;
             return true;
@@ -77,14 +78,19 @@ struct Screen {
 
     ~Screen() {
         release();
-        if (renderer != nullptr) SDL_DestroyRenderer(renderer);
-        if (window != nullptr) SDL_DestroyWindow(window);
+        if (renderer != nullptr)
+            SDL_DestroyRenderer(renderer);
+        if (window != nullptr)
+            SDL_DestroyWindow(window);
     }
 
     void release() {
-        if (cr != nullptr) cairo_destroy(cr);
-        if (surface != nullptr) cairo_surface_destroy(surface);
-        if (texture != nullptr) SDL_DestroyTexture(texture);
+        if (cr != nullptr)
+            cairo_destroy(cr);
+        if (surface != nullptr)
+            cairo_surface_destroy(surface);
+        if (texture != nullptr)
+            SDL_DestroyTexture(texture);
         cr = nullptr;
         surface = nullptr;
         texture = nullptr;
@@ -92,8 +98,8 @@ struct Screen {
 
     // The picture's surfaces for a layout of w x h.
     bool size(int w, int h, std::string& error) {
-        if (surface != nullptr && cairo_image_surface_get_width(surface) == w &&
-            cairo_image_surface_get_height(surface) == h) {
+        if (surface != nullptr && cairo_image_surface_get_width(surface) == w
+            && cairo_image_surface_get_height(surface) == h) {
             return true;
         }
         release();
@@ -189,8 +195,8 @@ int runApp(const AppOptions& options) {
 
     Screen screen;
     const Layout* layout = &session.layout();
-    screen.window = SDL_CreateWindow("hoverwin", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, layout->width,
-                                     layout->height, SDL_WINDOW_RESIZABLE);
+    screen.window = SDL_CreateWindow("hoverwin", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                     layout->width, layout->height, SDL_WINDOW_RESIZABLE);
     if (screen.window == nullptr) {
         std::cerr << "hoverwin: no window: " << SDL_GetError() << "\n";
         return kExitCannotRun;
@@ -209,7 +215,8 @@ int runApp(const AppOptions& options) {
         std::cerr << "hoverwin: " << error << "\n";
         return kExitCannotRun;
     }
-    for (const std::string& line : session.layoutLines()) state.line(line);
+    for (const std::string& line : session.layoutLines())
+        state.line(line);
 
     // Game controllers are optional: without the subsystem or a controller
     // the keyboard flies alone.
@@ -248,7 +255,8 @@ int runApp(const AppOptions& options) {
         const int fps = session.framesPerSecond();
         const double due = std::chrono::duration<double>(Clock::now() - anchor).count() * fps * speed;
         const double untilNext = (static_cast<double>(framesSinceAnchor) + 1.0 - due) / (fps * speed);
-        const int waitMs = std::clamp(static_cast<int>(std::ceil(std::max(0.0, untilNext) * 1000.0)), 0, kMaxWaitMs);
+        const int waitMs =
+            std::clamp(static_cast<int>(std::ceil(std::max(0.0, untilNext) * 1000.0)), 0, kMaxWaitMs);
         bool haveEvent = SDL_WaitEventTimeout(&event, waitMs) != 0;
         while (haveEvent) {
             switch (event.type) {
@@ -256,12 +264,13 @@ int runApp(const AppOptions& options) {
                 running = false;
                 break;
             case SDL_WINDOWEVENT:
-                if (event.window.event == SDL_WINDOWEVENT_MINIMIZED || event.window.event == SDL_WINDOWEVENT_HIDDEN) {
+                if (event.window.event == SDL_WINDOWEVENT_MINIMIZED
+                    || event.window.event == SDL_WINDOWEVENT_HIDDEN) {
                     visible = false;
-                } else if (event.window.event == SDL_WINDOWEVENT_RESTORED ||
-                           event.window.event == SDL_WINDOWEVENT_SHOWN ||
-                           event.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                           event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                } else if (event.window.event == SDL_WINDOWEVENT_RESTORED
+                           || event.window.event == SDL_WINDOWEVENT_SHOWN
+                           || event.window.event == SDL_WINDOWEVENT_EXPOSED
+                           || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
                     int w = 0;
                     int h = 0;
                     SDL_GetWindowSize(screen.window, &w, &h);
@@ -286,36 +295,64 @@ int runApp(const AppOptions& options) {
                 }
                 break;
             case SDL_CONTROLLERDEVICEREMOVED:
-                if (pad != nullptr &&
-                    SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)) == event.cdevice.which) {
+                if (pad != nullptr
+                    && SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)) == event.cdevice.which) {
                     SDL_GameControllerClose(pad);
                     pad = openController();
                     session.controllerChanged(pad != nullptr ? controllerName(pad) : "");
                 }
                 break;
             case SDL_KEYDOWN: {
-                if (event.key.repeat != 0) break;
+                if (event.key.repeat != 0)
+                    break;
                 const bool shift = (event.key.keysym.mod & KMOD_SHIFT) != 0;
                 switch (event.key.keysym.sym) {
-                case SDLK_ESCAPE: running = false; break;
-                case SDLK_SPACE: session.togglePause(); break;
-                case SDLK_1: speed = 0.25; reanchor(); break;
-                case SDLK_2: speed = 1.0; reanchor(); break;
-                case SDLK_3: speed = 4.0; reanchor(); break;
+                case SDLK_ESCAPE:
+                    running = false;
+                    break;
+                case SDLK_SPACE:
+                    session.togglePause();
+                    break;
+                case SDLK_1:
+                    speed = 0.25;
+                    reanchor();
+                    break;
+                case SDLK_2:
+                    speed = 1.0;
+                    reanchor();
+                    break;
+                case SDLK_3:
+                    speed = 4.0;
+                    reanchor();
+                    break;
                 case SDLK_r:
-                    if (!summaryPrinted) session.printSummary(std::cout);
+                    if (!summaryPrinted)
+                        session.printSummary(std::cout);
                     session.restart();
                     summaryPrinted = false;
                     nextStateS = 0.0;
-                    for (const std::string& line : session.layoutLines()) state.line(line);
+                    for (const std::string& line : session.layoutLines())
+                        state.line(line);
                     reanchor();
                     break;
-                case SDLK_w: session.changeWind(shift ? -5.0 : 5.0, 0.0); break;
-                case SDLK_d: session.changeWind(0.0, shift ? -30.0 : 30.0); break;
-                case SDLK_t: session.nextTurbulence(); break;
-                case SDLK_f: session.toggleFailure21(); break;
-                case SDLK_n: session.toggleNight(); break;
-                case SDLK_j: session.toggleAssignment(); break;
+                case SDLK_w:
+                    session.changeWind(shift ? -5.0 : 5.0, 0.0);
+                    break;
+                case SDLK_d:
+                    session.changeWind(0.0, shift ? -30.0 : 30.0);
+                    break;
+                case SDLK_t:
+                    session.nextTurbulence();
+                    break;
+                case SDLK_f:
+                    session.toggleFailure21();
+                    break;
+                case SDLK_n:
+                    session.toggleNight();
+                    break;
+                case SDLK_j:
+                    session.toggleAssignment();
+                    break;
                 case SDLK_F12: {
                     char name[64];
                     std::snprintf(name, sizeof name, "/hoverwin_%07.1fs.png", session.hostTime());
@@ -329,7 +366,8 @@ int runApp(const AppOptions& options) {
                     redraw = true;
                     break;
                 }
-                default: break;
+                default:
+                    break;
                 }
                 break;
             }
@@ -341,7 +379,8 @@ int runApp(const AppOptions& options) {
         for (const std::string& message : session.takeMessages()) {
             std::cerr << "hoverwin: " << message << "\n";
         }
-        if (!running) break;
+        if (!running)
+            break;
 
         // The keys held and the controller, read once per pass.
         const Uint8* keys = SDL_GetKeyboardState(nullptr);
@@ -385,7 +424,8 @@ int runApp(const AppOptions& options) {
             ++stepped;
             if (session.hostTime() + 1e-9 >= nextStateS) {
                 state.line(session.stateLine());
-                for (const std::string& line : session.pictureLines()) state.line(line);
+                for (const std::string& line : session.pictureLines())
+                    state.line(line);
                 nextStateS += 1.0;
             }
             if (session.scenarioOver() && !summaryPrinted) {
@@ -413,15 +453,17 @@ int runApp(const AppOptions& options) {
     if (framesTimed > 0) {
         const double n = static_cast<double>(framesTimed);
         const double wall = std::chrono::duration<double>(Clock::now() - wallAtStart).count();
-        std::printf("frame time: %.2f ms on average (%.2f ms of processor time) over %lld host frames "
-                    "(simulation, callbacks, drawing, copy to the screen)\n",
-                    frameSeconds * 1000.0 / n, frameCpuSeconds * 1000.0 / n, static_cast<long long>(framesTimed));
+        std::printf(
+            "frame time: %.2f ms on average (%.2f ms of processor time) over %lld host frames "
+            "(simulation, callbacks, drawing, copy to the screen)\n",
+            frameSeconds * 1000.0 / n, frameCpuSeconds * 1000.0 / n, static_cast<long long>(framesTimed));
         if (wall > 0.0) {
             std::printf("processor use: %.1f %% of one core over %.1f s\n",
                         (processSeconds() - cpuAtStart) / wall * 100.0, wall);
         }
     }
-    if (pad != nullptr) SDL_GameControllerClose(pad);
+    if (pad != nullptr)
+        SDL_GameControllerClose(pad);
     return session.allHeld() ? kExitOk : kExitExpectationFailed;
 }
 

@@ -14,9 +14,9 @@ namespace window {
 
 struct AppOptions {
     LiveOptions live;
-    double speed = 1.0;         // times real time
-    std::string stateOut;       // a line per second of host time, and the layout
-    double quitAfterS = 0.0;    // host seconds, then quit as if asked; 0: never
+    double speed = 1.0;       // times real time
+    std::string stateOut;     // a line per second of host time, and the layout
+    double quitAfterS = 0.0;  // host seconds, then quit as if asked; 0: never
     std::string pictureDir = ".";
 };
 

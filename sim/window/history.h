@@ -20,7 +20,7 @@ struct Sample {
     std::optional<double> targetFt;
     double groundSpeedKt = 0.0;
     double headingDeg = 0.0;
-    std::optional<double> rudder;    // host axis units, -16383 .. 16383
+    std::optional<double> rudder;  // host axis units, -16383 .. 16383
     std::optional<double> aileron;
     std::optional<double> elevator;
     std::optional<double> throttle;  // 0 .. 16384

@@ -21,8 +21,7 @@ constexpr const char* kBuildBitmaps = HOVER_PANEL_BUILD_BITMAPS;
 constexpr const char* kBuildBitmaps = "";
 #endif
 
-constexpr TurbulenceStep kTurbulence[] = {
-    {"no", 0.0}, {"light", 15.0}, {"moderate", 30.0}, {"severe", 45.0}};
+constexpr TurbulenceStep kTurbulence[] = {{"no", 0.0}, {"light", 15.0}, {"moderate", 30.0}, {"severe", 45.0}};
 
 // Without a scenario: a hover at 50 ft in still air, flown as long as the
 // pilot likes (a day of host time).
@@ -43,9 +42,11 @@ std::string windText(const host::WindSetting& wind) {
     char text[96];
     const char* turbulence = "custom";
     for (const TurbulenceStep& step : kTurbulence) {
-        if (step.w20Kt == wind.turbulenceW20Kt) turbulence = step.name;
+        if (step.w20Kt == wind.turbulenceW20Kt)
+            turbulence = step.name;
     }
-    std::snprintf(text, sizeof text, "wind %03.0f deg %.0f kt, %s turbulence", wind.fromDeg, wind.speedKt, turbulence);
+    std::snprintf(text, sizeof text, "wind %03.0f deg %.0f kt, %s turbulence", wind.fromDeg, wind.speedKt,
+                  turbulence);
     return text;
 }
 
@@ -105,7 +106,8 @@ bool LiveSession::begin(std::string& error) {
     if (!bitmaps.loadDirectory(directory, error) || !flight->bitmapSizes.loadDirectory(directory, error)) {
         return false;
     }
-    flight->renderer = std::make_unique<panel::PanelRenderer>(flight->run->gaugeHost().gauge(), std::move(bitmaps));
+    flight->renderer =
+        std::make_unique<panel::PanelRenderer>(flight->run->gaugeHost().gauge(), std::move(bitmaps));
     for (const std::string& note : flight->result.notes) {
         say(note);
     }
@@ -255,7 +257,8 @@ void LiveSession::nextTurbulence() {
     host::WindSetting& wind = flight_->wind;
     size_t next = 0;
     for (size_t i = 0; i < std::size(kTurbulence); ++i) {
-        if (kTurbulence[i].w20Kt == wind.turbulenceW20Kt) next = (i + 1) % std::size(kTurbulence);
+        if (kTurbulence[i].w20Kt == wind.turbulenceW20Kt)
+            next = (i + 1) % std::size(kTurbulence);
     }
     wind.turbulenceW20Kt = kTurbulence[next].w20Kt;
     flight_->run->aircraft().setWind(wind);
@@ -280,7 +283,8 @@ void LiveSession::toggleAssignment() {
 
 void LiveSession::controllerChanged(const std::string& name) {
     if (name.empty() && !controllerName_.empty()) {
-        say("the game controller " + controllerName_ + " is gone: the keyboard flies; the controls stay where they are");
+        say("the game controller " + controllerName_
+            + " is gone: the keyboard flies; the controls stay where they are");
     } else if (!name.empty()) {
         say("game controller: " + name);
     }
@@ -308,7 +312,8 @@ void LiveSession::draw(cairo_t* cr, double speed) {
     status.wind = windText(flight_->wind);
     status.failure21 = flight_->run->failure21();
     status.night = night_;
-    status.assignment = pilot_.assignment() == Assignment::kHelicopter ? "flying the helicopter" : "on the gauge's stick";
+    status.assignment =
+        pilot_.assignment() == Assignment::kHelicopter ? "flying the helicopter" : "on the gauge's stick";
     status.controller = controllerName_.empty() ? "none" : controllerName_;
     status.message = message_;
     drawScene(cr, layout_, flight_->renderer->surface(), flight_->situation, history_, status);
@@ -333,9 +338,10 @@ void LiveSession::printSummary(std::ostream& out) {
     if (!f.reported) {
         if (!scenarioOver()) {
             char note[160];
-            std::snprintf(note, sizeof note,
-                          "the pilot stopped at %.1f s of the scenario's %.1f s: what lies later was not flown",
-                          f.frame.hostTime, scenario_.duration);
+            std::snprintf(
+                note, sizeof note,
+                "the pilot stopped at %.1f s of the scenario's %.1f s: what lies later was not flown",
+                f.frame.hostTime, scenario_.duration);
             f.result.notes.push_back(note);
         }
         f.run->end();
@@ -352,14 +358,15 @@ bool LiveSession::allHeld() const {
 std::string LiveSession::stateLine() const {
     const host::Frame& f = flight_->frame;
     char line[320];
-    std::snprintf(line, sizeof line,
-                  "state t=%.2f sim=%.2f engaged=%d power=%s guard=%s lamp=%s target=%s height=%.1f speed=%.2f "
-                  "heading=%.1f north=%.1f east=%.1f paused=%d failure21=%d night=%d",
-                  f.hostTime, f.simTime, f.commanding ? 1 : 0, optionalText(f.panel.powerOn).c_str(),
-                  optionalText(f.panel.guardOpen).c_str(), optionalText(f.panel.lampLit).c_str(),
-                  f.panel.targetHeightFt ? std::to_string(std::lround(*f.panel.targetHeightFt)).c_str() : "-",
-                  f.heightFt, f.groundSpeedKt, f.headingDeg, f.northFt, f.eastFt, f.paused ? 1 : 0,
-                  f.failure21 ? 1 : 0, night_ ? 1 : 0);
+    std::snprintf(
+        line, sizeof line,
+        "state t=%.2f sim=%.2f engaged=%d power=%s guard=%s lamp=%s target=%s height=%.1f speed=%.2f "
+        "heading=%.1f north=%.1f east=%.1f paused=%d failure21=%d night=%d",
+        f.hostTime, f.simTime, f.commanding ? 1 : 0, optionalText(f.panel.powerOn).c_str(),
+        optionalText(f.panel.guardOpen).c_str(), optionalText(f.panel.lampLit).c_str(),
+        f.panel.targetHeightFt ? std::to_string(std::lround(*f.panel.targetHeightFt)).c_str() : "-",
+        f.heightFt, f.groundSpeedKt, f.headingDeg, f.northFt, f.eastFt, f.paused ? 1 : 0, f.failure21 ? 1 : 0,
+        night_ ? 1 : 0);
     return line;
 }
 
@@ -382,9 +389,12 @@ std::vector<std::string> LiveSession::layoutLines() const {
         const MouseRect* hit = host::hitTest(table, named.point);
         const auto area = std::find_if(placed.begin(), placed.end(),
                                        [hit](const host::PlacedArea& a) { return a.record == hit; });
-        if (hit == nullptr || area == placed.end()) continue;
-        const double x = layout_.panel.x + (static_cast<double>(area->left) + hit->width / 2.0) * layout_.scale;
-        const double y = layout_.panel.y + (static_cast<double>(area->top) + hit->height / 2.0) * layout_.scale;
+        if (hit == nullptr || area == placed.end())
+            continue;
+        const double x =
+            layout_.panel.x + (static_cast<double>(area->left) + hit->width / 2.0) * layout_.scale;
+        const double y =
+            layout_.panel.y + (static_cast<double>(area->top) + hit->height / 2.0) * layout_.scale;
         std::snprintf(line, sizeof line, "area %s %.0f %.0f", std::string(named.name).c_str(), x, y);
         lines.emplace_back(line);
     }
@@ -396,15 +406,18 @@ std::vector<std::string> LiveSession::pictureLines() const {
     char line[200];
     // Each bitmap the last drawing painted, where it went in the window.
     for (const panel::ElementDrawing& d : flight_->renderer->elements()) {
-        if (!d.drawn || d.bitmapShown < 0) continue;
+        if (!d.drawn || d.bitmapShown < 0)
+            continue;
         const panel::Bitmap* bitmap = flight_->bitmapSizes.find(d.bitmapShown);
-        if (bitmap == nullptr) continue;
+        if (bitmap == nullptr)
+            continue;
         std::snprintf(line, sizeof line, "bitmap %d %.0f %.0f %.0f %.0f", d.bitmapShown,
                       layout_.panel.x + d.left * layout_.scale, layout_.panel.y + d.top * layout_.scale,
                       bitmap->width * layout_.scale, bitmap->height * layout_.scale);
         lines.emplace_back(line);
     }
-    const WindowPoint heli = groundViewFor(flight_->situation, layout_.situation).toWindow(flight_->situation.position);
+    const WindowPoint heli =
+        groundViewFor(flight_->situation, layout_.situation).toWindow(flight_->situation.position);
     std::snprintf(line, sizeof line, "helicopter %.0f %.0f", heli.x, heli.y);
     lines.emplace_back(line);
     return lines;

@@ -46,9 +46,10 @@ int main(int argc, char** argv) {
     window::AppOptions options;
     app.add_option("scenario", options.live.scenarioPath,
                    "Scenario file (TOML) to fly; without one, a hover over open ground");
-    app.add_option("-a,--aircraft", options.live.aircraftPath,
-                   "Fly this aircraft instead of the scenario's: a name (bo105, uh1h, puma: aircraft/<name>.toml "
-                   "beside this program) or a path to an aircraft file");
+    app.add_option(
+        "-a,--aircraft", options.live.aircraftPath,
+        "Fly this aircraft instead of the scenario's: a name (bo105, uh1h, puma: aircraft/<name>.toml "
+        "beside this program) or a path to an aircraft file");
     app.add_option("--speed", options.speed, "Times real time: 0.25, 1 or 4 (default 1)")
         ->check(CLI::IsMember({0.25, 1.0, 4.0}));
     app.add_option("--scale", options.live.scale, "Draw the gauge and the views this many times their size")
@@ -57,8 +58,9 @@ int main(int argc, char** argv) {
                    "The gauge module to load (default: hover.so beside this program)");
     app.add_option("--bitmaps", options.live.bitmaps,
                    "The module's bitmaps (default: bitmaps/ beside the module, else the build tree's)");
-    app.add_option("--state-out", options.stateOut,
-                   "Write the layout and a state line per second of host time to this file ('-': standard output)");
+    app.add_option(
+        "--state-out", options.stateOut,
+        "Write the layout and a state line per second of host time to this file ('-': standard output)");
     app.add_option("--quit-after", options.quitAfterS, "Quit after this many seconds of host time")
         ->check(CLI::PositiveNumber);
     app.add_option("--picture-dir", options.pictureDir, "Where F12 writes its pictures (default: here)");

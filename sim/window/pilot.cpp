@@ -39,9 +39,9 @@ void Pilot::assign(Assignment assignment) {
     }
     assignment_ = assignment;
     const host::StickInput released;
-    releasePending_ = stick_.forward != released.forward || stick_.right != released.right ||
-                      stick_.twist != released.twist || stick_.z != released.z ||
-                      stick_.heightUp != released.heightUp || stick_.heightDown != released.heightDown;
+    releasePending_ = stick_.forward != released.forward || stick_.right != released.right
+                      || stick_.twist != released.twist || stick_.z != released.z
+                      || stick_.heightUp != released.heightUp || stick_.heightDown != released.heightDown;
     stick_ = released;
     haveSent_ = false;
 }
@@ -50,7 +50,8 @@ void Pilot::controllerChanged() {
     haveSent_ = false;
 }
 
-bool Pilot::frame(double dt, const PilotKeys& keys, const ControllerState& pad, host::ControlPositions& controls) {
+bool Pilot::frame(double dt, const PilotKeys& keys, const ControllerState& pad,
+                  host::ControlPositions& controls) {
     // A stick let go by switching is sent with the next frame.
     stickMoved_ = releasePending_;
     releasePending_ = false;
@@ -138,7 +139,9 @@ void Pilot::holdStick(const PilotKeys& keys, const ControllerState& pad) {
     s.heightUp = keys.collectiveUp;
     s.heightDown = keys.collectiveDown;
     if (pad.present) {
-        const auto take = [](double keyValue, double padValue) { return keyValue != 0.0 ? keyValue : padValue; };
+        const auto take = [](double keyValue, double padValue) {
+            return keyValue != 0.0 ? keyValue : padValue;
+        };
         s.forward = take(s.forward, -outsideDeadZone(pad.leftY));
         s.right = take(s.right, outsideDeadZone(pad.leftX));
         s.twist = take(s.twist, outsideDeadZone(pad.rightX));
@@ -146,8 +149,9 @@ void Pilot::holdStick(const PilotKeys& keys, const ControllerState& pad) {
         s.heightUp = s.heightUp || pad.buttonA;
         s.heightDown = s.heightDown || pad.buttonB;
     }
-    stickMoved_ = stickMoved_ || s.forward != stick_.forward || s.right != stick_.right || s.twist != stick_.twist ||
-                  s.z != stick_.z || s.heightUp != stick_.heightUp || s.heightDown != stick_.heightDown;
+    stickMoved_ = stickMoved_ || s.forward != stick_.forward || s.right != stick_.right
+                  || s.twist != stick_.twist || s.z != stick_.z || s.heightUp != stick_.heightUp
+                  || s.heightDown != stick_.heightDown;
     stick_ = s;
 }
 

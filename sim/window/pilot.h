@@ -67,7 +67,8 @@ public:
 
     // One host frame of `dt` simulated seconds: moves the controls the pilot
     // moved. Returns whether any helicopter control moved.
-    bool frame(double dt, const PilotKeys& keys, const ControllerState& pad, host::ControlPositions& controls);
+    bool frame(double dt, const PilotKeys& keys, const ControllerState& pad,
+               host::ControlPositions& controls);
 
     // The gauge's joystick as the pilot holds it, and whether it changed in
     // the last frame.

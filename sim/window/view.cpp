@@ -41,8 +41,8 @@ constexpr double kCollectiveRange = 16384.0;
 
 void setColour(cairo_t* cr, uint32_t rgb, double alpha = 1.0) {
     cairo_set_source_rgba(cr, static_cast<double>((rgb >> 16) & 0xFF) / 255.0,
-                          static_cast<double>((rgb >> 8) & 0xFF) / 255.0, static_cast<double>(rgb & 0xFF) / 255.0,
-                          alpha);
+                          static_cast<double>((rgb >> 8) & 0xFF) / 255.0,
+                          static_cast<double>(rgb & 0xFF) / 255.0, alpha);
 }
 
 void fillBox(cairo_t* cr, const Box& box, uint32_t rgb) {
@@ -112,7 +112,8 @@ Layout makeLayout(int gaugeWidth, int gaugeHeight, double scale) {
     const double chartTop = m + gh + m;
     const double chartWidth = (right - m - 3.0 * m - m) / 4.0;
     for (size_t i = 0; i < l.charts.size(); ++i) {
-        l.charts[i] = {m + static_cast<double>(i) * (chartWidth + m), chartTop, chartWidth, kChartHeight * scale};
+        l.charts[i] = {m + static_cast<double>(i) * (chartWidth + m), chartTop, chartWidth,
+                       kChartHeight * scale};
     }
     l.status = {m, chartTop + kChartHeight * scale + m, right - 2.0 * m, kStatusHeight * scale};
     l.width = static_cast<int>(std::ceil(right));
@@ -126,7 +127,8 @@ double GroundView::pixelsPerFoot() const {
 
 WindowPoint GroundView::toWindow(GroundPoint point) const {
     const double k = pixelsPerFoot();
-    return {box.centreX() + (point.eastFt - centre.eastFt) * k, box.centreY() - (point.northFt - centre.northFt) * k};
+    return {box.centreX() + (point.eastFt - centre.eastFt) * k,
+            box.centreY() - (point.northFt - centre.northFt) * k};
 }
 
 GroundView groundViewFor(const Situation& situation, const Box& box) {
@@ -165,8 +167,10 @@ void drawSituation(cairo_t* cr, const Box& box, double scale, const Situation& s
     // The grid: about eight lines across, at a round spacing.
     const double halfW = box.w / 2.0 / k;
     const double halfH = box.h / 2.0 / k;
-    const std::vector<double> east = plot::niceTicks(view.centre.eastFt - halfW, view.centre.eastFt + halfW, 8);
-    const std::vector<double> north = plot::niceTicks(view.centre.northFt - halfH, view.centre.northFt + halfH, 8);
+    const std::vector<double> east =
+        plot::niceTicks(view.centre.eastFt - halfW, view.centre.eastFt + halfW, 8);
+    const std::vector<double> north =
+        plot::niceTicks(view.centre.northFt - halfH, view.centre.northFt + halfH, 8);
     setColour(cr, 0x4a5c44);
     cairo_set_line_width(cr, 1.0 * scale);
     for (double e : east) {
@@ -250,14 +254,17 @@ void drawSituation(cairo_t* cr, const Box& box, double scale, const Situation& s
         cairo_restore(cr);
     }
     setColour(cr, 0xe8e8e8);
-    text(cr, box.x + box.w - 4.0 * scale, box.y + 62.0 * scale,
-         format("wind %.0f kt", situation.windSpeedKt), true);
-    text(cr, box.x + 4.0 * scale, box.y + 14.0 * scale, format("grid %g ft", east.size() > 1 ? east[1] - east[0] : 0.0));
-    text(cr, box.x + 4.0 * scale, box.y + box.h - 6.0 * scale, format("heading %03.0f", situation.headingDeg));
+    text(cr, box.x + box.w - 4.0 * scale, box.y + 62.0 * scale, format("wind %.0f kt", situation.windSpeedKt),
+         true);
+    text(cr, box.x + 4.0 * scale, box.y + 14.0 * scale,
+         format("grid %g ft", east.size() > 1 ? east[1] - east[0] : 0.0));
+    text(cr, box.x + 4.0 * scale, box.y + box.h - 6.0 * scale,
+         format("heading %03.0f", situation.headingDeg));
     if (situation.engageSpot) {
         const double away = std::hypot(situation.position.northFt - situation.engageSpot->northFt,
                                        situation.position.eastFt - situation.engageSpot->eastFt);
-        text(cr, box.x + box.w - 4.0 * scale, box.y + box.h - 6.0 * scale, format("%.1f ft from spot", away), true);
+        text(cr, box.x + box.w - 4.0 * scale, box.y + box.h - 6.0 * scale, format("%.1f ft from spot", away),
+             true);
     }
     cairo_restore(cr);
 }
@@ -285,7 +292,8 @@ void drawTape(cairo_t* cr, const Box& box, double scale, const Situation& situat
     setColour(cr, 0x9a9a9a);
     cairo_set_line_width(cr, 1.0 * scale);
     for (double tick : plot::niceTicks(low, high, 6)) {
-        if (tick < low || tick > high) continue;
+        if (tick < low || tick > high)
+            continue;
         const double y = yOf(tick);
         cairo_move_to(cr, box.x + box.w - 10.0 * scale, y);
         cairo_line_to(cr, box.x + box.w, y);
@@ -323,7 +331,8 @@ struct Series {
 // One chart: the series against time over the last kChartSeconds, with
 // y limits from the data (at least `minSpan` wide) or fixed ones.
 void drawChart(cairo_t* cr, const Box& box, double scale, const char* title, const History& history,
-               const std::vector<Series>& series, double minSpan, std::optional<std::pair<double, double>> fixed) {
+               const std::vector<Series>& series, double minSpan,
+               std::optional<std::pair<double, double>> fixed) {
     cairo_save(cr);
     cairo_rectangle(cr, box.x, box.y, box.w, box.h);
     cairo_clip(cr);
@@ -370,7 +379,8 @@ void drawChart(cairo_t* cr, const Box& box, double scale, const char* title, con
     useFont(cr, scale * 0.9);
     cairo_set_line_width(cr, 1.0 * scale);
     for (double tick : plot::niceTicks(low, high, 4)) {
-        if (tick < low || tick > high) continue;
+        if (tick < low || tick > high)
+            continue;
         setColour(cr, 0x3a3a40);
         cairo_move_to(cr, left, yOf(tick));
         cairo_line_to(cr, right, yOf(tick));
@@ -438,7 +448,8 @@ void drawChart(cairo_t* cr, const Box& box, double scale, const char* title, con
 }
 
 std::optional<double> percentOf(const std::optional<double>& command, double range) {
-    if (!command) return std::nullopt;
+    if (!command)
+        return std::nullopt;
     return *command / range * 100.0;
 }
 
@@ -446,16 +457,19 @@ std::optional<double> percentOf(const std::optional<double>& command, double ran
 
 void drawCharts(cairo_t* cr, const Layout& layout, const History& history) {
     const double s = layout.scale;
-    drawChart(cr, layout.charts[0], s, "height ft", history,
-              {{"target", kEngageSpotColour, [](const Sample& x) { return x.targetFt; }},
-               {"height", kHelicopterColour, [](const Sample& x) { return std::optional<double>(x.heightFt); }}},
-              10.0, std::nullopt);
+    drawChart(
+        cr, layout.charts[0], s, "height ft", history,
+        {{"target", kEngageSpotColour, [](const Sample& x) { return x.targetFt; }},
+         {"height", kHelicopterColour, [](const Sample& x) { return std::optional<double>(x.heightFt); }}},
+        10.0, std::nullopt);
     drawChart(cr, layout.charts[1], s, "ground speed kt", history,
-              {{"speed", kHelicopterColour, [](const Sample& x) { return std::optional<double>(x.groundSpeedKt); }}},
+              {{"speed", kHelicopterColour,
+                [](const Sample& x) { return std::optional<double>(x.groundSpeedKt); }}},
               2.0, std::nullopt);
-    drawChart(cr, layout.charts[2], s, "heading deg", history,
-              {{"heading", kHelicopterColour, [](const Sample& x) { return std::optional<double>(x.headingDeg); }}},
-              10.0, std::nullopt);
+    drawChart(
+        cr, layout.charts[2], s, "heading deg", history,
+        {{"heading", kHelicopterColour, [](const Sample& x) { return std::optional<double>(x.headingDeg); }}},
+        10.0, std::nullopt);
     drawChart(cr, layout.charts[3], s, "commands %", history,
               {{"ped", 0xff7070, [](const Sample& x) { return percentOf(x.rudder, kCyclicRange); }},
                {"lat", 0x70ff70, [](const Sample& x) { return percentOf(x.aileron, kCyclicRange); }},
@@ -482,17 +496,17 @@ void drawScene(cairo_t* cr, const Layout& layout, cairo_surface_t* panel, const 
     useFont(cr, s);
     setColour(cr, 0xe8e8e8);
     char line[512];
-    std::snprintf(line, sizeof line, "%s   %.1f s   x%g%s   %s%s%s   %s   controller: %s", status.scenario.c_str(),
-                  status.hostTimeS, status.speed, status.paused ? "  PAUSED" : "", status.wind.c_str(),
-                  status.failure21 ? "   FAILURE 21" : "", status.night ? "   night" : "", status.assignment.c_str(),
-                  status.controller.c_str());
+    std::snprintf(line, sizeof line, "%s   %.1f s   x%g%s   %s%s%s   %s   controller: %s",
+                  status.scenario.c_str(), status.hostTimeS, status.speed, status.paused ? "  PAUSED" : "",
+                  status.wind.c_str(), status.failure21 ? "   FAILURE 21" : "",
+                  status.night ? "   night" : "", status.assignment.c_str(), status.controller.c_str());
     text(cr, b.x, b.y + 13.0 * s, line);
     setColour(cr, status.message.empty() ? 0x9a9a9a : 0xffd080);
     text(cr, b.x, b.y + 30.0 * s,
-         status.message.empty()
-             ? "arrows cyclic  Z X pedals  PgUp PgDn collective  J stick  space pause  1 2 3 speed  R restart  "
-               "W D T wind  F fail 21  N night  F12 picture"
-             : status.message);
+         status.message.empty() ? "arrows cyclic  Z X pedals  PgUp PgDn collective  J stick  space pause  1 "
+                                  "2 3 speed  R restart  "
+                                  "W D T wind  F fail 21  N night  F12 picture"
+                                : status.message);
     cairo_restore(cr);
 }
 

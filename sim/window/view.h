@@ -41,11 +41,11 @@ struct WindowPoint {
 // 1 times the scale, so the whole picture grows with the gauge.
 struct Layout {
     double scale = 1.0;
-    int width = 0;   // the whole picture, pixels
+    int width = 0;  // the whole picture, pixels
     int height = 0;
-    Box panel;       // the gauge, gauge width x height times the scale
-    Box situation;   // the ground seen from above
-    Box tape;        // radar height against the target
+    Box panel;                  // the gauge, gauge width x height times the scale
+    Box situation;              // the ground seen from above
+    Box tape;                   // radar height against the target
     std::array<Box, 4> charts;  // height, ground speed, heading, commands
     Box status;
 
@@ -68,7 +68,7 @@ struct Situation {
     GroundPoint position;
     double headingDeg = 0.0;
     double heightFt = 0.0;
-    std::optional<double> targetFt;      // the target height the gauge shows
+    std::optional<double> targetFt;         // the target height the gauge shows
     std::optional<GroundPoint> engageSpot;  // where the hold last engaged, while engaged
     double windFromDeg = 0.0;
     double windSpeedKt = 0.0;
@@ -100,7 +100,7 @@ struct Status {
     double hostTimeS = 0.0;
     double speed = 1.0;
     bool paused = false;
-    std::string wind;        // "240 deg 12 kt, light turbulence"
+    std::string wind;  // "240 deg 12 kt, light turbulence"
     bool failure21 = false;
     bool night = false;
     std::string assignment;  // what the pilot's keys and controller fly

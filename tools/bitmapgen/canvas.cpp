@@ -174,7 +174,8 @@ void textCentred(cairo_t* cr, const char* text, double x, double baseline) {
 void textCentredInk(cairo_t* cr, const char* text, double x, double y) {
     cairo_text_extents_t extents;
     cairo_text_extents(cr, text, &extents);
-    cairo_move_to(cr, x - extents.width / 2.0 - extents.x_bearing, y - extents.height / 2.0 - extents.y_bearing);
+    cairo_move_to(cr, x - extents.width / 2.0 - extents.x_bearing,
+                  y - extents.height / 2.0 - extents.y_bearing);
     cairo_show_text(cr, text);
 }
 

@@ -12,9 +12,7 @@ int roundHalfUp(double v) {
 }
 
 Rgb mix(Rgb a, Rgb b, double t) {
-    auto channel = [t](uint8_t x, uint8_t y) {
-        return static_cast<uint8_t>(roundHalfUp(x + (y - x) * t));
-    };
+    auto channel = [t](uint8_t x, uint8_t y) { return static_cast<uint8_t>(roundHalfUp(x + (y - x) * t)); };
     return Rgb{channel(a.r, b.r), channel(a.g, b.g), channel(a.b, b.b)};
 }
 
@@ -24,8 +22,8 @@ Rgb mix(Rgb a, Rgb b, double t) {
 // guard's reds, the engage button's glass and its lamp, and a coarse cube
 // for whatever else.
 Palette makePalette() {
-    std::vector<Rgb> entries = {kBlack, kNearBlack, kScreenTeal, kDarkGreen, kGreen, kBrightGreen,
-                                Rgb{255, 255, 255}};
+    std::vector<Rgb> entries = {kBlack, kNearBlack,   kScreenTeal,       kDarkGreen,
+                                kGreen, kBrightGreen, Rgb{255, 255, 255}};
     auto ramp = [&entries](Rgb from, Rgb to, int steps) {
         for (int i = 1; i <= steps; ++i) {
             entries.push_back(mix(from, to, static_cast<double>(i) / (steps + 1)));
@@ -58,7 +56,8 @@ Palette makePalette() {
     for (int r : cube) {
         for (int g : cube) {
             for (int b : cube) {
-                entries.push_back(Rgb{static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)});
+                entries.push_back(
+                    Rgb{static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)});
             }
         }
     }
@@ -147,17 +146,17 @@ std::vector<uint8_t> encodeBmp(const IndexedImage& image) {
     put32(out, pixelOffset + imageSize);
     put32(out, 0);
     put32(out, pixelOffset);
-    put32(out, 40);          // header size
+    put32(out, 40);  // header size
     put32(out, width);
-    put32(out, height);      // positive: rows stored bottom-up
-    put16(out, 1);           // planes
-    put16(out, 8);           // bits per pixel
-    put32(out, 0);           // uncompressed
+    put32(out, height);  // positive: rows stored bottom-up
+    put16(out, 1);       // planes
+    put16(out, 8);       // bits per pixel
+    put32(out, 0);       // uncompressed
     put32(out, imageSize);
-    put32(out, 2835);        // 72 dots per inch
+    put32(out, 2835);  // 72 dots per inch
     put32(out, 2835);
-    put32(out, 256);         // palette entries
-    put32(out, 0);           // all of them matter
+    put32(out, 256);  // palette entries
+    put32(out, 0);    // all of them matter
     for (const Rgb& c : gaugePalette()) {
         out.push_back(c.b);
         out.push_back(c.g);

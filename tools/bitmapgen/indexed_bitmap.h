@@ -20,11 +20,11 @@ struct Rgb {
 };
 
 // The colours the bitmaps must carry exactly.
-constexpr Rgb kBlack{0, 0, 0};          // transparent wherever the host draws
-constexpr Rgb kNearBlack{1, 1, 1};      // the bar window's opaque inside
+constexpr Rgb kBlack{0, 0, 0};      // transparent wherever the host draws
+constexpr Rgb kNearBlack{1, 1, 1};  // the bar window's opaque inside
 constexpr Rgb kScreenTeal{5, 71, 70};
-constexpr Rgb kDarkGreen{0, 128, 0};    // the screen's printing, the bar window frame
-constexpr Rgb kGreen{0, 192, 0};        // trend markers, the HVR letters
+constexpr Rgb kDarkGreen{0, 128, 0};      // the screen's printing, the bar window frame
+constexpr Rgb kGreen{0, 192, 0};          // trend markers, the HVR letters
 constexpr Rgb kBrightGreen{64, 255, 64};  // measured and set markers, the bars
 
 using Palette = std::array<Rgb, 256>;

@@ -38,8 +38,8 @@ cairo_surface_t* hostSurface(const IndexedImage& image) {
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
             Rgb c = image.colour(x, y);
-            uint32_t value = c == kBlack ? 0u
-                                         : (0xFFu << 24) | (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b;
+            uint32_t value =
+                c == kBlack ? 0u : (0xFFu << 24) | (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b;
             std::memcpy(data + y * stride + x * 4, &value, sizeof value);
         }
     }
@@ -137,7 +137,8 @@ RgbImage drawPanel(const std::vector<GaugeBitmap>& bitmaps, const PanelState& s)
         for (int x = 0; x < 367; ++x) {
             uint32_t v = 0;
             std::memcpy(&v, data + y * stride + x * 4, sizeof v);
-            out.at(x, y) = Rgb{static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+            out.at(x, y) =
+                Rgb{static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
         }
     }
     cairo_destroy(cr);
@@ -164,11 +165,23 @@ void writePreviews(const std::vector<GaugeBitmap>& bitmaps, const std::string& d
     }
     PanelState off{};
     writePng(drawPanel(bitmaps, off), 3, dir + "/panel_off.png");
-    PanelState engaged{.power = true, .guardOpen = true, .engaged = true,
-                       .yawRate = 0.6, .yawTrend = -0.4, .yawSet = 0.5,
-                       .upSpeed = -0.8, .upTrend = 0.5, .upSet = -1.0,
-                       .rightSpeed = 0.9, .forwardSpeed = 1.6, .rightTrend = -0.5, .forwardTrend = 0.3,
-                       .rightSet = 1.0, .forwardSet = 1.25, .lever = 0.62, .stick = 0.45};
+    PanelState engaged{.power = true,
+                       .guardOpen = true,
+                       .engaged = true,
+                       .yawRate = 0.6,
+                       .yawTrend = -0.4,
+                       .yawSet = 0.5,
+                       .upSpeed = -0.8,
+                       .upTrend = 0.5,
+                       .upSet = -1.0,
+                       .rightSpeed = 0.9,
+                       .forwardSpeed = 1.6,
+                       .rightTrend = -0.5,
+                       .forwardTrend = 0.3,
+                       .rightSet = 1.0,
+                       .forwardSet = 1.25,
+                       .lever = 0.62,
+                       .stick = 0.45};
     RgbImage engagedPanel = drawPanel(bitmaps, engaged);
     writePng(engagedPanel, 3, dir + "/panel_engaged.png");
     writePng(engagedPanel.crop(258, 30, 109, 200), 6, dir + "/panel_engaged_controls.png");

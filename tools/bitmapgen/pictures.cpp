@@ -60,7 +60,8 @@ const Rgb kLegend{226, 226, 222};
 const Rgb kGuardRed{196, 30, 26};
 
 void addStop(cairo_pattern_t* pattern, double offset, Rgb colour, double alpha = 1.0) {
-    cairo_pattern_add_color_stop_rgba(pattern, offset, colour.r / 255.0, colour.g / 255.0, colour.b / 255.0, alpha);
+    cairo_pattern_add_color_stop_rgba(pattern, offset, colour.r / 255.0, colour.g / 255.0, colour.b / 255.0,
+                                      alpha);
 }
 
 void fillLinear(cairo_t* cr, double x0, double y0, double x1, double y1,
@@ -374,8 +375,7 @@ void drawHinge(cairo_t* cr) {
     const double height = 7.0;
     auto barrel = [cr, top, height](double x, double w, Rgb light) {
         cairo_rectangle(cr, x, top, w, height);
-        fillLinear(cr, 0, top, 0, top + height,
-                   {{0.0, grey(60)}, {0.3, light}, {1.0, grey(40)}});
+        fillLinear(cr, 0, top, 0, top + height, {{0.0, grey(60)}, {0.3, light}, {1.0, grey(40)}});
     };
     barrel(7.0, 11.0, grey(210));
     barrel(37.0, 11.0, grey(210));
@@ -537,8 +537,8 @@ std::vector<GaugeBitmap> drawGaugeBitmaps() {
     // pixels, so its anti-aliased edges meet the face without a seam.
     // Coverage below one level of 255 is no coverage at all.
     const double anyCoverage = 1.0 / 255.0;
-    IndexedImage screen = renderOverlay(face.crop(kScreenX, kScreenY, kScreenWidth, kScreenHeight),
-                                        anyCoverage, drawScreen);
+    IndexedImage screen =
+        renderOverlay(face.crop(kScreenX, kScreenY, kScreenWidth, kScreenHeight), anyCoverage, drawScreen);
     RgbImage guardBelow = face.crop(kGuardX, kGuardY, kGuardWidth, kGuardHeight);
     IndexedImage guardClosed = renderOverlay(guardBelow, anyCoverage, drawGuardClosed);
     IndexedImage guardOpen = renderOverlay(guardBelow, anyCoverage, drawGuardOpen);
@@ -555,8 +555,10 @@ std::vector<GaugeBitmap> drawGaugeBitmaps() {
     // colour; leaving them out keeps every drawn pixel of the lamp green.
     IndexedImage lamp = renderOverlay(openPicture, 0.2, drawLamp);
     RgbImage switchBelow = face.crop(kSwitchX, kSwitchY, kSwitchWidth, kSwitchHeight);
-    IndexedImage switchDown = renderOverlay(switchBelow, anyCoverage, [](cairo_t* cr) { drawSwitch(cr, false); });
-    IndexedImage switchUp = renderOverlay(switchBelow, anyCoverage, [](cairo_t* cr) { drawSwitch(cr, true); });
+    IndexedImage switchDown =
+        renderOverlay(switchBelow, anyCoverage, [](cairo_t* cr) { drawSwitch(cr, false); });
+    IndexedImage switchUp =
+        renderOverlay(switchBelow, anyCoverage, [](cairo_t* cr) { drawSwitch(cr, true); });
 
     std::vector<GaugeBitmap> bitmaps;
     bitmaps.push_back({10, "10_face_plate.bmp", std::move(faceIndexed)});

@@ -145,24 +145,27 @@ int main(int argc, char** argv) {
     std::printf("soak: %llu frames in %.1f s (%.0f frames/s), seed %llu\n",
                 static_cast<unsigned long long>(c.frames), seconds, static_cast<double>(c.frames) / seconds,
                 static_cast<unsigned long long>(seed));
-    std::printf("  engaged frames %llu, axis events %llu, host readings %llu, values handed over %llu "
-                "(%llu wild)\n",
-                static_cast<unsigned long long>(c.engagedFrames), static_cast<unsigned long long>(c.events),
-                static_cast<unsigned long long>(c.reads), static_cast<unsigned long long>(c.values),
-                static_cast<unsigned long long>(c.wildValues));
-    std::printf("  clicks %llu, gauge draws %llu, value callbacks %llu (%llu texts), services %llu, "
-                "pre-installs %llu, joystick scripts %llu\n",
-                static_cast<unsigned long long>(c.clicks), static_cast<unsigned long long>(c.draws),
-                static_cast<unsigned long long>(c.callbacks), static_cast<unsigned long long>(c.texts),
-                static_cast<unsigned long long>(c.services), static_cast<unsigned long long>(c.preInstalls),
-                static_cast<unsigned long long>(c.joystickScripts));
+    std::printf(
+        "  engaged frames %llu, axis events %llu, host readings %llu, values handed over %llu "
+        "(%llu wild)\n",
+        static_cast<unsigned long long>(c.engagedFrames), static_cast<unsigned long long>(c.events),
+        static_cast<unsigned long long>(c.reads), static_cast<unsigned long long>(c.values),
+        static_cast<unsigned long long>(c.wildValues));
+    std::printf(
+        "  clicks %llu, gauge draws %llu, value callbacks %llu (%llu texts), services %llu, "
+        "pre-installs %llu, joystick scripts %llu\n",
+        static_cast<unsigned long long>(c.clicks), static_cast<unsigned long long>(c.draws),
+        static_cast<unsigned long long>(c.callbacks), static_cast<unsigned long long>(c.texts),
+        static_cast<unsigned long long>(c.services), static_cast<unsigned long long>(c.preInstalls),
+        static_cast<unsigned long long>(c.joystickScripts));
     std::printf("  heap in use: %lld bytes after warm-up, %lld at the end\n",
                 static_cast<long long>(heapAfterWarmUp), static_cast<long long>(heapAtEnd));
     std::printf("  resident memory: %.2f MiB after warm-up, %.2f MiB at the end, peak %.2f MiB\n",
                 mebibytes(residentAfterWarmUp), mebibytes(residentAtEnd), mebibytes(statusField("VmHWM:")));
 
     if (heapAtEnd - heapAfterWarmUp > kHeapTolerance) {
-        std::printf("soak: FAILED: the heap grew by %lld bytes\n", static_cast<long long>(heapAtEnd - heapAfterWarmUp));
+        std::printf("soak: FAILED: the heap grew by %lld bytes\n",
+                    static_cast<long long>(heapAtEnd - heapAfterWarmUp));
         return 1;
     }
 #ifdef HOVER_SOAK_ASAN
@@ -177,7 +180,8 @@ int main(int argc, char** argv) {
     const bool residentCounts = true;
 #endif
     if (residentCounts && residentAtEnd - residentAfterWarmUp > kResidentTolerance) {
-        std::printf("soak: FAILED: resident memory grew by %.2f MiB\n", mebibytes(residentAtEnd - residentAfterWarmUp));
+        std::printf("soak: FAILED: resident memory grew by %.2f MiB\n",
+                    mebibytes(residentAtEnd - residentAfterWarmUp));
         return 1;
     }
     std::printf("soak: passed\n");

@@ -72,7 +72,8 @@ TEST(HoldAnalysis, EachLoopScaledByItsGainMarginPutsAPoleOnTheUnitCircle) {
             Eigen::MatrixXd scaled = s.C;
             // The loop's command row: inputs and loops share one order.
             scaled.row(loop) *= factor;
-            EXPECT_NEAR(largestPole(s.A + s.B * scaled), 1.0, kOnTheCircle) << "delay " << delay << " loop " << loop;
+            EXPECT_NEAR(largestPole(s.A + s.B * scaled), 1.0, kOnTheCircle)
+                << "delay " << delay << " loop " << loop;
             // Short of the margin the loop stays stable.
             Eigen::MatrixXd inside = s.C;
             inside.row(loop) *= std::pow(factor, 0.9);

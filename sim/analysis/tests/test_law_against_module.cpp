@@ -54,7 +54,7 @@ struct Step {
     double amount;
 };
 constexpr Step kSteps[] = {
-    {6, "u (m/s)", 0.05},  {14, "v (m/s)", -0.04}, {22, "w (m/s)", 0.03},
+    {6, "u (m/s)", 0.05},      {14, "v (m/s)", -0.04}, {22, "w (m/s)", 0.03},
     {30, "r (rad/s)", 0.0012}, {38, "down (m)", -0.2}, {46, "u (m/s)", -0.08},
 };
 constexpr int kFrames = 60;
@@ -71,10 +71,14 @@ int stateIndex(const analysis::LinearPlant& plant, const std::string& name) {
 
 flight::Helicopter::StateVector::size_type modelIndex(const std::string& name) {
     using H = flight::Helicopter;
-    if (name == "u (m/s)") return H::kU;
-    if (name == "v (m/s)") return H::kV;
-    if (name == "w (m/s)") return H::kW;
-    if (name == "r (rad/s)") return H::kR;
+    if (name == "u (m/s)")
+        return H::kU;
+    if (name == "v (m/s)")
+        return H::kV;
+    if (name == "w (m/s)")
+        return H::kW;
+    if (name == "r (rad/s)")
+        return H::kR;
     return H::kDown;
 }
 
@@ -114,7 +118,8 @@ TEST_P(LawAgainstModule, SmallStepsGiveTheLinearLawsCommandsToTheCount) {
         factors[3] = 0.5;
         factors[4] = 0.5;
     }
-    const analysis::SampledHold law = analysis::sampleHold(plant, analysis::scaledGains(factors), rate, param.delay);
+    const analysis::SampledHold law =
+        analysis::sampleHold(plant, analysis::scaledGains(factors), rate, param.delay);
 
     // The module, installed as the host installs it; the string's factors
     // hold when the connect-to-window reset comes first.

@@ -24,7 +24,8 @@ struct Loop {
 
 // L(z) = gain * z^-delays: a shift register.
 Loop pureDelay(double gain, int delays) {
-    Loop l{Eigen::MatrixXd::Zero(delays, delays), Eigen::VectorXd::Zero(delays), Eigen::RowVectorXd::Zero(delays)};
+    Loop l{Eigen::MatrixXd::Zero(delays, delays), Eigen::VectorXd::Zero(delays),
+           Eigen::RowVectorXd::Zero(delays)};
     l.b(0) = gain;
     for (int i = 1; i < delays; ++i) {
         l.A(i, i - 1) = 1.0;
@@ -62,7 +63,8 @@ TEST(LoopMargins, IntegratorBehindTwoDelaysHasItsClosedFormMargins) {
     const double thetaP = kPi / (2.0 * n + 1.0);
     EXPECT_NEAR(m.phaseMarginDeg, 90.0 - (n + 0.5) * thetaC * 180.0 / kPi, kExactDeg);  // 75.67 deg
     EXPECT_NEAR(m.crossoverHz, thetaC / (2.0 * kPi * period), kExactHz);
-    EXPECT_NEAR(m.gainIncreaseDb, 20.0 * std::log10(2.0 * std::sin(thetaP / 2.0) / (k * period)), kExactDb);  // 15.82 dB
+    EXPECT_NEAR(m.gainIncreaseDb, 20.0 * std::log10(2.0 * std::sin(thetaP / 2.0) / (k * period)),
+                kExactDb);  // 15.82 dB
     EXPECT_NEAR(m.phaseCrossoverHz, thetaP / (2.0 * kPi * period), kExactHz);
     EXPECT_TRUE(std::isinf(m.gainReductionDb));
     EXPECT_EQ(m.gainMarginDb, m.gainIncreaseDb);

@@ -84,9 +84,10 @@ TEST_P(GuidePictures, TheCommittedPictureIsWhatTheModuleDraws) {
     cairo_surface_t* committed = cairo_image_surface_create_from_png(committedPath.c_str());
     if (cairo_surface_status(committed) != CAIRO_STATUS_SUCCESS) {
         ADD_FAILURE() << "cannot read " << committedPath << "; run tools/make-guide.sh";
-    } else if (cairo_image_surface_get_width(committed) != cairo_image_surface_get_width(drawn) ||
-               cairo_image_surface_get_height(committed) != cairo_image_surface_get_height(drawn)) {
-        ADD_FAILURE() << committedPath << " has another size than the picture drawn now (" << freshPath << ")";
+    } else if (cairo_image_surface_get_width(committed) != cairo_image_surface_get_width(drawn)
+               || cairo_image_surface_get_height(committed) != cairo_image_surface_get_height(drawn)) {
+        ADD_FAILURE() << committedPath << " has another size than the picture drawn now (" << freshPath
+                      << ")";
     } else {
         const Difference d = compare(drawn, committed);
         EXPECT_EQ(d.pixels, 0) << d.pixels << " pixels differ from " << committedPath << ", the first at ("
@@ -98,6 +99,8 @@ TEST_P(GuidePictures, TheCommittedPictureIsWhatTheModuleDraws) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPictureOfTheGuide, GuidePictures, ::testing::ValuesIn(guide::guidePictures()),
-                         [](const ::testing::TestParamInfo<guide::GuidePicture>& picture) { return picture.param.name; });
+                         [](const ::testing::TestParamInfo<guide::GuidePicture>& picture) {
+                             return picture.param.name;
+                         });
 
 }  // namespace

@@ -14,10 +14,10 @@
 
 namespace {
 
-using panel::BitmapSet;
 using guide::Cockpit;
-using panel::ElementDrawing;
 using guide::Flight;
+using panel::BitmapSet;
+using panel::ElementDrawing;
 using panel::PanelRenderer;
 
 constexpr uint32_t kOpaque = 0xFF000000;
@@ -56,12 +56,14 @@ uint32_t bitmapPixel(int32_t id, int x, int y) {
 // and bitmap.
 const ElementDrawing& drawingOf(const PanelRenderer& r, uint32_t kind, int32_t bitmap, int x, int y) {
     for (const ElementDrawing& d : r.elements()) {
-        if (d.element->kind == kind && d.element->bitmapId == bitmap && d.element->x == x && d.element->y == y) {
+        if (d.element->kind == kind && d.element->bitmapId == bitmap && d.element->x == x
+            && d.element->y == y) {
             return d;
         }
     }
     static const ElementDrawing none;
-    ADD_FAILURE() << "no element of kind " << kind << ", bitmap " << bitmap << " at (" << x << "," << y << ")";
+    ADD_FAILURE() << "no element of kind " << kind << ", bitmap " << bitmap << " at (" << x << "," << y
+                  << ")";
     return none;
 }
 
@@ -172,9 +174,9 @@ TEST_F(ModuleOnThePanel, AMarkerMovesByItsValueTimesTheScaleAndStopsAtTheEndTick
     cockpit.click("power");
     Flight fast;
     fast.headingDeg = 0.0;
-    fast.rightMs = 5.0;       // beyond 3: the marker stops at +3
+    fast.rightMs = 5.0;  // beyond 3: the marker stops at +3
     fast.yawRateDegS = 5.0;
-    fast.upMs = 5.0;          // upwards: the marker goes up
+    fast.upMs = 5.0;  // upwards: the marker goes up
     cockpit.hold(fast, 1.0);
 
     // +3 x 41/3 = 41 pixels right of the rest at (147,101).

@@ -97,11 +97,12 @@ TEST(HostFrameTiming, TheControlMovesTheDelaysFramesAfterTheEvent) {
     EXPECT_GT(std::fabs(responses[0][19]), 1e-3);
     for (int delay : {1, 2}) {
         for (size_t k = 18; k + static_cast<size_t>(delay) < responses[0].size(); ++k) {
-            EXPECT_NEAR(responses[static_cast<size_t>(delay)][k + static_cast<size_t>(delay)], responses[0][k],
-                        kSameResponseDeg)
+            EXPECT_NEAR(responses[static_cast<size_t>(delay)][k + static_cast<size_t>(delay)],
+                        responses[0][k], kSameResponseDeg)
                 << "delay " << delay << " frame " << k;
         }
-        EXPECT_NEAR(responses[static_cast<size_t>(delay)][18 + static_cast<size_t>(delay)], 0.0, kSameResponseDeg);
+        EXPECT_NEAR(responses[static_cast<size_t>(delay)][18 + static_cast<size_t>(delay)], 0.0,
+                    kSameResponseDeg);
     }
 }
 

@@ -73,8 +73,11 @@ TEST_F(HostGauge, AxisEventsMoveTheControlsWithinTheirTravelAndReadBack) {
     host::GaugeHost gaugeHost;
     std::string error;
     ASSERT_TRUE(gaugeHost.attach(&linkage, &imports, "", error));
-    toSend = {{kEventRudder, -6000}, {kEventAileron, 20000},
-              {kEventElevator, 1234}, {kEventThrottle, -5}, {65999, 1}};
+    toSend = {{kEventRudder, -6000},
+              {kEventAileron, 20000},
+              {kEventElevator, 1234},
+              {kEventThrottle, -5},
+              {65999, 1}};
     tokenToRead = kTokenRudderPosition;
     gaugeHost.preUpdate();
     EXPECT_EQ(valueRead, -6000.0);

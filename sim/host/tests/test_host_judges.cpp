@@ -22,7 +22,8 @@ constexpr double kExact = 1e-12;
 
 // `count` frames one second apart from t = 0, hovering at 100 ft, engaged,
 // each then shaped by `shape`.
-Trace trace(int count, const std::function<void(Frame&)>& shape = [](Frame&) {}) {
+Trace trace(
+    int count, const std::function<void(Frame&)>& shape = [](Frame&) {}) {
     Trace frames;
     for (int k = 0; k < count; ++k) {
         Frame f;

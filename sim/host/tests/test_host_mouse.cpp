@@ -52,9 +52,9 @@ TEST_F(HostMouse, AClickReachesTheAreaItLandsInAndNothingOutside) {
 }
 
 TEST_F(HostMouse, AreasLieRelativeToTheirGroupAndNeedTheLeftClickBit) {
-    MouseRect table[] = {marker(kMouseGroupStart, 100, 50), area(0, 0, 10, 10, kClick, handlerA),
+    MouseRect table[] = {marker(kMouseGroupStart, 100, 50),           area(0, 0, 10, 10, kClick, handlerA),
                          area(20, 0, 10, 10, kMouseRepeat, handlerB), marker(kMouseGroupEnd),
-                         area(0, 0, 10, 10, kClick, handlerB), marker(kMouseEndOfTable)};
+                         area(0, 0, 10, 10, kClick, handlerB),        marker(kMouseEndOfTable)};
     EXPECT_EQ(host::hitTest(table, {105, 55}), &table[1]);
     EXPECT_EQ(host::hitTest(table, {125, 55}), nullptr);  // no left-click bit
     EXPECT_EQ(host::hitTest(table, {5, 5}), &table[4]);   // after the group, from the corner again

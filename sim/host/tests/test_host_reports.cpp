@@ -77,7 +77,8 @@ TEST(HostReports, HeadingIsCountedThroughFullTurns) {
     // Two full turns to the right in 90 deg steps, then 290 deg back left.
     const Trace spin = trace(12, [](Frame& f) {
         const int k = static_cast<int>(f.hostTime);
-        f.headingDeg = k <= 8 ? std::fmod(90.0 * k, 360.0) : std::fmod(720.0 + 360.0 - 290.0 * (k - 8) / 3.0, 360.0);
+        f.headingDeg =
+            k <= 8 ? std::fmod(90.0 * k, 360.0) : std::fmod(720.0 + 360.0 - 290.0 * (k - 8) / 3.0, 360.0);
     });
     host::PhaseSetting whole;
     whole.to = 8.0;
@@ -116,8 +117,10 @@ TEST(HostReports, ARunWithoutExpectationsSaysNothingWasChecked) {
 TEST(HostReports, TheFirstEngagedFrameToldAsTheStepOfEachAxis) {
     Frame f;
     for (size_t i = 0; i < host::kTraceTokenCount; ++i) {
-        if (host::kTraceTokens[i].id == kTokenThrottlePosition) f.tokens[i] = 9200.0;
-        if (host::kTraceTokens[i].id == kTokenRudderPosition) f.tokens[i] = 1500.0;
+        if (host::kTraceTokens[i].id == kTokenThrottlePosition)
+            f.tokens[i] = 9200.0;
+        if (host::kTraceTokens[i].id == kTokenRudderPosition)
+            f.tokens[i] = 1500.0;
     }
     EXPECT_EQ(host::engageStep(f), "");
     f.throttle = 5000;

@@ -112,7 +112,9 @@ TEST(HostScenario, MistakesAreRefusedWithTheirPlace) {
     EXPECT_NE(refusal("[[expect]]\ncheck = \"engaged\"\nft = 2").find("does not belong"), std::string::npos);
     EXPECT_NE(refusal("[[expect]]\ncheck = \"hovering\"").find("unknown check"), std::string::npos);
     EXPECT_NE(refusal("[[expect]]\ncheck = \"height_within\"").find("'ft' is required"), std::string::npos);
-    EXPECT_NE(refusal("[[event]]\nat = 1\nstick = { forward = 2 }").find("stick: forward 2 is outside -1 .. 1"), std::string::npos);
+    EXPECT_NE(
+        refusal("[[event]]\nat = 1\nstick = { forward = 2 }").find("stick: forward 2 is outside -1 .. 1"),
+        std::string::npos);
     EXPECT_NE(refusal("[wind]\nturbulence = \"strong\"").find("turbulence"), std::string::npos);
     EXPECT_EQ(refusal("name = ").rfind("test.toml:1: ", 0), 0u);
     EXPECT_EQ(refusal("\n\n[start]\nheight_ft = \"high\"").rfind("test.toml:4: ", 0), 0u);
@@ -126,7 +128,8 @@ TEST(HostScenario, ARefusalNamesTheFileAndLineOnce) {
         {"[start]\n\nheading_deg = -1", "test.toml:3: [start]: heading_deg -1 is outside 0 .. 360"},
         {"[[event]]\nat = 1\nclick = \"power\"\n[[event]]\nat = 2\nstick = { z = 3 }",
          "test.toml:6: event #2 stick: z 3 is outside -1 .. 1"},
-        {"[[expect]]\ncheck = \"engaged\"\nfrom = 90", "test.toml:1: expect #1: 'from' lies past the end of the run (60 s)"},
+        {"[[expect]]\ncheck = \"engaged\"\nfrom = 90",
+         "test.toml:1: expect #1: 'from' lies past the end of the run (60 s)"},
     };
     for (const auto& [text, message] : cases) {
         EXPECT_EQ(refusal(text), message);
@@ -136,17 +139,19 @@ TEST(HostScenario, ARefusalNamesTheFileAndLineOnce) {
 TEST(HostScenario, MomentsAreCheckedAgainstTheFilesOwnDuration) {
     std::string error;
     // The duration may be written after the events it covers.
-    EXPECT_TRUE(parse("[[event]]\nat = 100\nclick = \"power\"\n[[phase]]\nfrom = 50\nto = 100\n", error) ==
-                std::nullopt);
-    EXPECT_TRUE(parse("duration = 100\n[[event]]\nat = 100\nclick = \"power\"\n[[phase]]\nfrom = 50\nto = 100\n",
-                      error)
-                    .has_value())
+    EXPECT_TRUE(parse("[[event]]\nat = 100\nclick = \"power\"\n[[phase]]\nfrom = 50\nto = 100\n", error)
+                == std::nullopt);
+    EXPECT_TRUE(
+        parse("duration = 100\n[[event]]\nat = 100\nclick = \"power\"\n[[phase]]\nfrom = 50\nto = 100\n",
+              error)
+            .has_value())
         << error;
 }
 
 TEST(HostScenario, EntriesAreCappedSoAFileCannotAskForUnboundedWork) {
     std::string phases;
-    for (size_t i = 0; i <= host::kMaxPhases; ++i) phases += "[[phase]]\nfrom = 1\n";
+    for (size_t i = 0; i <= host::kMaxPhases; ++i)
+        phases += "[[phase]]\nfrom = 1\n";
     EXPECT_NE(refusal(phases).find("more than 50 [[phase]] entries"), std::string::npos);
 }
 

@@ -306,7 +306,7 @@ TEST_F(HandMadeGauge, ABarFillsItsWindowByTheValuesShareOfTheWayFromTheFirstBoun
     barValue = 100.0;
     EXPECT_EQ(litRows(draw()), 5);
     EXPECT_EQ(r.pixel(50, 3), kOpaque | kGrey);  // nothing of the strip outside the window
-    barValue = 60.0;  // 0.6 x 5 = 3 rows, at the bottom
+    barValue = 60.0;                             // 0.6 x 5 = 3 rows, at the bottom
     EXPECT_EQ(litRows(draw()), 3);
     EXPECT_EQ(r.pixel(50, 8), kOpaque | kGreen);
     EXPECT_EQ(r.pixel(50, 5), kOpaque | kBlue);

@@ -36,8 +36,18 @@ bool sameBits(const Factors& a, const Factors& b) {
 }
 
 TEST(ParameterString, reads_back_as_exactly_the_doubles_it_was_written_from) {
-    const Factors awkward = {0.1, 1.0 / 3.0, 9.999999999999998, std::nextafter(1.0, 2.0), 0.30000000000000004,
-                             2.0 / 3.0, 1e-1 * 3, 7.0, 0.12345678901234568, 5.0, 1.0, std::exp(-2.0)};
+    const Factors awkward = {0.1,
+                             1.0 / 3.0,
+                             9.999999999999998,
+                             std::nextafter(1.0, 2.0),
+                             0.30000000000000004,
+                             2.0 / 3.0,
+                             1e-1 * 3,
+                             7.0,
+                             0.12345678901234568,
+                             5.0,
+                             1.0,
+                             std::exp(-2.0)};
     const std::string text = tune::parameterString(awkward);
     const auto read = tune::readParameterString(text);
     ASSERT_TRUE(read.has_value()) << text;
@@ -80,12 +90,14 @@ TEST(Optimiser, finds_the_minimum_of_a_shifted_bowl_inside_its_box) {
     const auto bowl = [&](const std::vector<double>& x) {
         ++calls;
         double sum = 0.0;
-        for (size_t i = 0; i < x.size(); ++i) sum += (x[i] - centre[i]) * (x[i] - centre[i]);
+        for (size_t i = 0; i < x.size(); ++i)
+            sum += (x[i] - centre[i]) * (x[i] - centre[i]);
         return sum;
     };
     const tune::OptimiserResult result = tune::minimise(bowl, settings);
     constexpr double kPositionTolerance = 1e-2;
-    for (size_t i = 0; i < centre.size(); ++i) EXPECT_NEAR(result.best[i], centre[i], kPositionTolerance);
+    for (size_t i = 0; i < centre.size(); ++i)
+        EXPECT_NEAR(result.best[i], centre[i], kPositionTolerance);
     EXPECT_LT(result.bestValue, 1e-4);
     EXPECT_LE(result.evaluations, settings.budget);
     EXPECT_EQ(result.evaluations, calls);
@@ -105,7 +117,8 @@ TEST(Optimiser, stops_when_asked_and_keeps_the_best_point_seen) {
     std::atomic<bool> stop{false};
     int calls = 0;
     const auto f = [&](const std::vector<double>& x) {
-        if (++calls == 10) stop.store(true);
+        if (++calls == 10)
+            stop.store(true);
         return x[0] * x[0] + x[1] * x[1];
     };
     const tune::OptimiserResult result = tune::minimise(f, settings, &stop);
@@ -124,7 +137,8 @@ TEST(Optimiser, counts_only_costly_evaluations_and_still_ends_when_every_point_i
     // Half the box is rejected cheaply; the budget counts the other half.
     int costly = 0;
     const auto halfRejected = [&](const std::vector<double>& x) {
-        if (x[0] > 0.2) return 1000.0;
+        if (x[0] > 0.2)
+            return 1000.0;
         ++costly;
         return (x[0] + 0.5) * (x[0] + 0.5) + x[1] * x[1] + x[2] * x[2];
     };
@@ -134,7 +148,8 @@ TEST(Optimiser, counts_only_costly_evaluations_and_still_ends_when_every_point_i
     EXPECT_GE(result.calls, result.evaluations);
 
     // Nothing but rejections: the search still ends, after the call limit.
-    const tune::OptimiserResult none = tune::minimise([](const std::vector<double>&) { return 1000.0; }, settings);
+    const tune::OptimiserResult none =
+        tune::minimise([](const std::vector<double>&) { return 1000.0; }, settings);
     EXPECT_EQ(none.evaluations, 0);
     EXPECT_LE(none.calls, tune::kFreeCallsPerBudget * settings.budget);
 }
@@ -147,14 +162,15 @@ struct Row {
 };
 template <typename F>
 std::string makeTrace(int rows, F rowAt) {
-    std::string t = "frame,host_time,hdg_86,vn_554,ve_555,cmd_rudder,cmd_aileron,cmd_elevator,cmd_throttle,engaged,"
-                    "panel_target_ft,height_ft,north_ft,east_ft,actions\n";
+    std::string t =
+        "frame,host_time,hdg_86,vn_554,ve_555,cmd_rudder,cmd_aileron,cmd_elevator,cmd_throttle,engaged,"
+        "panel_target_ft,height_ft,north_ft,east_ft,actions\n";
     for (int k = 0; k < rows; ++k) {
         const double time = k / 18.0;
         const Row r = rowAt(time);
         char line[256];
-        std::snprintf(line, sizeof line, "%d,%.10g,%.10g,0,0,0,0,%.10g,9000,%d,100,%.10g,%.10g,%.10g,\"\"\n", k, time,
-                      r.headingDeg, r.elevator, r.engaged ? 1 : 0, r.heightFt, r.northFt, r.eastFt);
+        std::snprintf(line, sizeof line, "%d,%.10g,%.10g,0,0,0,0,%.10g,9000,%d,100,%.10g,%.10g,%.10g,\"\"\n",
+                      k, time, r.headingDeg, r.elevator, r.engaged ? 1 : 0, r.heightFt, r.northFt, r.eastFt);
         t += line;
     }
     return t;
@@ -227,8 +243,8 @@ TEST(RoundTrip, the_module_reads_the_written_string_as_the_scored_factors) {
     const tune::Tuner tuner(smallTune(2, 1));
     Factors factors = tune::kDefaultFactors;
     factors[6] = 0.4999999999999999;  // KprForward
-    factors[7] = 0.55;                 // TvForward
-    factors[9] = 1.25;                 // KprUp
+    factors[7] = 0.55;                // TvForward
+    factors[9] = 1.25;                // KprUp
     const tune::Evaluation scored = tuner.evaluate(factors, nullptr, true);
     ASSERT_TRUE(scored.flown);
     const size_t probe = 2;  // the engagement from a drift

@@ -47,7 +47,8 @@ bool close(uint32_t a, uint32_t b) {
     for (unsigned shift = 0; shift < 24; shift += 8) {
         const int ca = static_cast<int>((a >> shift) & 0xFF);
         const int cb = static_cast<int>((b >> shift) & 0xFF);
-        if (std::abs(ca - cb) > kChannelTolerance) return false;
+        if (std::abs(ca - cb) > kChannelTolerance)
+            return false;
     }
     return true;
 }
@@ -60,12 +61,15 @@ public:
     int width() const { return cairo_image_surface_get_width(surface_); }
     int height() const { return cairo_image_surface_get_height(surface_); }
     uint32_t rgb(int x, int y) const {
-        if (x < 0 || y < 0 || x >= width() || y >= height()) return 0xFF000000;  // matches nothing
+        if (x < 0 || y < 0 || x >= width() || y >= height())
+            return 0xFF000000;  // matches nothing
         const unsigned char* data = cairo_image_surface_get_data(surface_);
         uint32_t pixel = 0;
-        std::memcpy(&pixel, data + static_cast<size_t>(y) * static_cast<size_t>(cairo_image_surface_get_stride(surface_)) +
-                                static_cast<size_t>(x) * 4,
-                    4);
+        std::memcpy(
+            &pixel,
+            data + static_cast<size_t>(y) * static_cast<size_t>(cairo_image_surface_get_stride(surface_))
+                + static_cast<size_t>(x) * 4,
+            4);
         return pixel & 0xFFFFFF;
     }
 
@@ -126,17 +130,22 @@ int main(int argc, char** argv) {
         return 2;
     }
     // The lamp is the bitmap whose file is named for it.
-    const auto share = [&](const Placed& p, const panel::Bitmap& b, bool skipBlack, const std::vector<Placed>& over) {
+    const auto share = [&](const Placed& p, const panel::Bitmap& b, bool skipBlack,
+                           const std::vector<Placed>& over) {
         int matched = 0, counted = 0;
         for (int y = 0; y < b.height; ++y) {
             for (int x = 0; x < b.width; ++x) {
                 const uint32_t want = b.at(x, y);
-                if (skipBlack && want == 0) continue;
+                if (skipBlack && want == 0)
+                    continue;
                 bool covered = false;
                 for (const Placed& o : over) {
-                    covered = covered || (p.x + x >= o.x && p.x + x < o.x + o.w && p.y + y >= o.y && p.y + y < o.y + o.h);
+                    covered =
+                        covered
+                        || (p.x + x >= o.x && p.x + x < o.x + o.w && p.y + y >= o.y && p.y + y < o.y + o.h);
                 }
-                if (covered) continue;
+                if (covered)
+                    continue;
                 ++counted;
                 matched += close(screen.rgb(originX + p.x + x, originY + p.y + y), want) ? 1 : 0;
             }
@@ -148,25 +157,31 @@ int main(int argc, char** argv) {
     for (const auto& entry : std::filesystem::directory_iterator(argv[3])) {
         const std::string name = entry.path().filename().string();
         const size_t at = name.find("_engaged_lamp.");
-        if (at != std::string::npos && at > 0) lampId = std::atoi(name.substr(0, at).c_str());
+        if (at != std::string::npos && at > 0)
+            lampId = std::atoi(name.substr(0, at).c_str());
     }
     bool lampSeen = false;
     for (const Placed& p : bitmaps) {
         const panel::Bitmap* b = files.find(p.id);
-        if (b == nullptr || p.w != b->width || p.h != b->height) continue;
+        if (b == nullptr || p.w != b->width || p.h != b->height)
+            continue;
         if (p.id == lampId) {
             lampSeen = true;
             const double s = share(p, *b, true, {});
-            std::printf("lamp (bitmap %d at %d,%d): %.0f %% of its pixels on the screen\n", p.id, p.x, p.y, s * 100.0);
-            if (s < kLampShare) faults.push_back("the engaged lamp is not on the screen");
+            std::printf("lamp (bitmap %d at %d,%d): %.0f %% of its pixels on the screen\n", p.id, p.x, p.y,
+                        s * 100.0);
+            if (s < kLampShare)
+                faults.push_back("the engaged lamp is not on the screen");
         } else if (&p == &bitmaps.front()) {
             std::vector<Placed> over(bitmaps.begin() + 1, bitmaps.end());
             const double s = share(p, *b, false, over);
             std::printf("face (bitmap %d): %.0f %% of its uncovered pixels on the screen\n", p.id, s * 100.0);
-            if (s < kFaceShare) faults.push_back("the gauge's face is not on the screen");
+            if (s < kFaceShare)
+                faults.push_back("the gauge's face is not on the screen");
         }
     }
-    if (!lampSeen) faults.push_back("hoverwin painted no engaged lamp in its last drawing");
+    if (!lampSeen)
+        faults.push_back("hoverwin painted no engaged lamp in its last drawing");
 
     // The situation view: mostly ground, and the helicopter where it said.
     int ground = 0, all = 0;
@@ -178,16 +193,21 @@ int main(int argc, char** argv) {
     }
     const double groundShare = all == 0 ? 0.0 : static_cast<double>(ground) / all;
     std::printf("situation view: %.0f %% ground\n", groundShare * 100.0);
-    if (groundShare < kGroundShare) faults.push_back("the situation view is not on the screen");
+    if (groundShare < kGroundShare)
+        faults.push_back("the situation view is not on the screen");
     int heliPixels = 0;
     for (int dy = -3; dy <= 3; ++dy) {
         for (int dx = -3; dx <= 3; ++dx) {
-            heliPixels += close(screen.rgb(originX + heliX + dx, originY + heliY + dy), window::kHelicopterColour) ? 1 : 0;
+            heliPixels +=
+                close(screen.rgb(originX + heliX + dx, originY + heliY + dy), window::kHelicopterColour) ? 1
+                                                                                                         : 0;
         }
     }
     std::printf("helicopter at %d,%d: %d of 49 pixels around it in its colour\n", heliX, heliY, heliPixels);
-    if (heliPixels < 5) faults.push_back("the helicopter is not where hoverwin put it");
+    if (heliPixels < 5)
+        faults.push_back("the helicopter is not where hoverwin put it");
 
-    for (const std::string& fault : faults) std::cout << "FAIL: " << fault << "\n";
+    for (const std::string& fault : faults)
+        std::cout << "FAIL: " << fault << "\n";
     return faults.empty() ? 0 : 1;
 }

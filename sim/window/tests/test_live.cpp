@@ -51,7 +51,8 @@ protected:
     }
 
     void fly(int frames) {
-        for (int i = 0; i < frames; ++i) session_.frame(PilotKeys{}, ControllerState{});
+        for (int i = 0; i < frames; ++i)
+            session_.frame(PilotKeys{}, ControllerState{});
     }
 
     // The window point of a named area, as the session's layout lines give
@@ -61,7 +62,8 @@ protected:
             std::istringstream in(line);
             std::string kind, areaName;
             WindowPoint p;
-            if (in >> kind >> areaName >> p.x >> p.y && kind == "area" && areaName == name) return p;
+            if (in >> kind >> areaName >> p.x >> p.y && kind == "area" && areaName == name)
+                return p;
         }
         ADD_FAILURE() << "no area " << name;
         return {};
@@ -83,8 +85,8 @@ protected:
 
     bool lampPainted() const {
         for (const panel::ElementDrawing& d : session_.renderer().elements()) {
-            if (d.drawn && d.bitmapShown >= 0 && d.element != nullptr && d.element->kind == kElementIcon &&
-                session_.lastFrame().panel.lampLit.value_or(false))
+            if (d.drawn && d.bitmapShown >= 0 && d.element != nullptr && d.element->kind == kElementIcon
+                && session_.lastFrame().panel.lampLit.value_or(false))
                 return true;
         }
         return false;

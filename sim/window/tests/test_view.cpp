@@ -43,7 +43,8 @@ bool near(uint32_t a, uint32_t b) {
     for (unsigned shift = 0; shift < 24; shift += 8) {
         const int ca = static_cast<int>((a >> shift) & 0xFF);
         const int cb = static_cast<int>((b >> shift) & 0xFF);
-        if (std::abs(ca - cb) > kColourTolerance) return false;
+        if (std::abs(ca - cb) > kColourTolerance)
+            return false;
     }
     return true;
 }
@@ -70,14 +71,16 @@ TEST(WindowLayout, GaugePixelsMapToTheWindowAndBackAtEveryScale) {
 
 TEST(WindowLayout, PartsLieInsideThePictureWithoutOverlapping) {
     const Layout l = makeLayout(kGaugeWidth, kGaugeHeight, 1.0);
-    const Box parts[] = {l.panel, l.situation, l.tape, l.charts[0], l.charts[1], l.charts[2], l.charts[3], l.status};
+    const Box parts[] = {l.panel,     l.situation, l.tape,      l.charts[0],
+                         l.charts[1], l.charts[2], l.charts[3], l.status};
     for (const Box& a : parts) {
         EXPECT_GE(a.x, 0.0);
         EXPECT_GE(a.y, 0.0);
         EXPECT_LE(a.x + a.w, l.width);
         EXPECT_LE(a.y + a.h, l.height);
         for (const Box& b : parts) {
-            if (&a == &b) continue;
+            if (&a == &b)
+                continue;
             const bool apart = a.x + a.w <= b.x || b.x + b.w <= a.x || a.y + a.h <= b.y || b.y + b.h <= a.y;
             EXPECT_TRUE(apart);
         }
