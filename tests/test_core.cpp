@@ -74,8 +74,12 @@ TEST(LoadState, ResetPutsEveryValueTheModuleKeepsBackAsAFreshLoadHasIt) {
     EXPECT_EQ(controller.turn.integral, 0.0);
     EXPECT_EQ(controller.targetHeightFt, 0.0);
     EXPECT_EQ(controller.hoverEngaged, 0);
-    EXPECT_EQ(hostVars.time.value, 0.0);
-    EXPECT_EQ(hostVars.yawRate.value, 0.0);
+    // Copied out first: the host's records are packed, and a test macro
+    // binds a reference to what it compares.
+    const double timeValue = hostVars.time.value;
+    const double yawRateValue = hostVars.yawRate.value;
+    EXPECT_EQ(timeValue, 0.0);
+    EXPECT_EQ(yawRateValue, 0.0);
     EXPECT_EQ(hostVars.time.tokenId, kTokenSimulationTime);
     EXPECT_EQ(hostVars.yawRate.tokenId, kTokenYawRate);
     for (double factor : panelGainFactors) {
