@@ -92,7 +92,8 @@ TEST(LoadState, ResetPutsEveryValueTheModuleKeepsBackAsAFreshLoadHasIt) {
     EXPECT_EQ(lastStickRz, 0);
     EXPECT_EQ(joystickZ, 0);
     EXPECT_EQ(leverDisplayFilter, 0.0);
-    EXPECT_EQ(ImportTable.hostApi, nullptr);
+    const HostApi* const hostApiAfter = ImportTable.hostApi;
+    EXPECT_EQ(hostApiAfter, nullptr);
     const char* const parametersAfter = hoverGauge.parameters;
     EXPECT_EQ(parametersAfter, nullptr);
     EXPECT_EQ(screenImage.base.drawFlags & kDrawHidden, 0u);
