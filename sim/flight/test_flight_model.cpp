@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 //
 // The helicopter model's behaviour: the senses of its controls, its trim,
-// integration, ground, rotor and wind, and a closed loop with a copy of the
-// hover hold's control law. Its hover against published figures is in
-// test_validation.cpp, its rotor dynamics in test_rotor_dynamics.cpp.
+// integration, ground, rotor and wind. Its hover against published figures
+// is in test_validation.cpp, its rotor dynamics in test_rotor_dynamics.cpp;
+// the module holding it is tested with the host (sim/host/tests).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -368,142 +367,6 @@ TEST(Wind, RepeatsTurbulenceForTheSameSeedAndNotForAnother) {
     };
     EXPECT_EQ(run(7), run(7));
     EXPECT_NE(run(7), run(8));
-}
-
-// A copy of the hover hold's control law (not the module's code): filtered
-// error, filtered error rate and integral per loop, PID output, clamps, the
-// height rule and the pitch guard, run once per 18 Hz frame.
-struct HoverLaw {
-    struct Loop {
-        double Kpr, Tv, Tn;
-        double set = 0.0, E = 0.0, R = 0.0, I = 0.0;
-    };
-    Loop up{-2000.0, 2.0, 4.0}, forward{-1000.0, 8.0, 2.0}, right{1000.0, 8.0, 2.0}, turn{500.0, 2.0, 1.0};
-    double targetFt = 100.0;
-
-    static void filter(Loop& L, double measurement, double dt) {
-        const double e = measurement - L.set;
-        const double En = e * 0.44999999999999996 + L.E * 0.55;
-        L.R = ((En - L.E) / dt) * 0.30000000000000004 + L.R * 0.7;
-        L.E = En;
-    }
-    static double command(const Loop& L, double lo, double hi) {
-        const double u = std::trunc(std::clamp(L.Kpr * (L.E + L.Tv * L.R + L.I / L.Tn), -1e9, 1e9));
-        return u < lo ? lo : (u >= hi ? hi : u);
-    }
-    void preset(const Controls& c) {
-        turn.I = turn.Tn * c.rudder / turn.Kpr;
-        right.I = right.Tn * c.aileron / right.Kpr;
-        forward.I = forward.Tn * c.elevator / forward.Kpr;
-        up.I = up.Tn * c.throttle / up.Kpr;
-    }
-    Controls frame(const flight::HostReadings& h, double dt) {
-        const double x = (targetFt - h.radarHeightM * kFtPerM) * 0.25;
-        up.set = x < -2.0 ? -2.0 : (x >= 2.0 ? 2.0 : x);
-        const double psi = h.headingDeg * 0.017453292519943295;
-        const double vN = h.groundVelNorthFtS * 0.3047999902464003;
-        const double vE = h.groundVelEastFtS * 0.3047999902464003;
-        filter(forward, vN * std::cos(psi) + vE * std::sin(psi), dt);
-        forward.I += forward.E * dt;
-        if (std::fabs(forward.R) > 0.5) {
-            forward.I = 0.0;
-        }
-        filter(right, vE * std::cos(psi) - vN * std::sin(psi), dt);
-        right.I += right.E * dt;
-        if (std::fabs(right.R) > 0.5) {
-            right.I = 0.0;
-        }
-        filter(up, h.groundVelUpFtS * 0.3047999902464003, dt);
-        up.I = std::min(std::max(up.I + up.E * dt, up.Tn * 15000.0 / up.Kpr), up.Tn * 5000.0 / up.Kpr);
-        filter(turn, h.yawRateTurn65536 * 0.0054931640625, dt);
-        if (std::fabs(turn.R) < 0.5) {
-            turn.I += turn.E * dt;
-        }
-        turn.I = std::min(std::max(turn.I, turn.Tn * -6000.0 / turn.Kpr), turn.Tn * 6000.0 / turn.Kpr);
-        Controls c;
-        c.rudder = command(turn, -6000.0, 6000.0);
-        c.aileron = command(right, -6000.0, 6000.0);
-        c.elevator = command(forward, -6000.0, 6000.0);
-        c.throttle = command(up, 5000.0, 15000.0);
-        if (h.pitchNoseDownDeg > 10.0) {
-            c.elevator = -6000.0;
-        }
-        if (h.pitchNoseDownDeg < -10.0) {
-            c.elevator = 6000.0;
-        }
-        return c;
-    }
-};
-
-struct HoldResult {
-    double maxHeightErrorFt = 0.0;
-    double maxGroundSpeedKt = 0.0;
-    double maxHeadingChangeDeg = 0.0;
-};
-
-// Engages at once from the trimmed start and measures from 30 s to 90 s.
-HoldResult hold(Helicopter& heli, HoverLaw law, int fps = 18) {
-    const double frame = 1.0 / fps;
-    law.preset(heli.controls());
-    HoldResult result;
-    double heading0 = 0.0;
-    for (int i = 1; i <= 90 * fps; ++i) {
-        heli.advance(frame);
-        const flight::HostReadings h = heli.readings();
-        heli.setControls(law.frame(h, frame));
-        if (i == 30 * fps) {
-            heading0 = h.headingDeg;
-        }
-        if (i >= 30 * fps) {
-            const double speedKt =
-                std::hypot(h.groundVelNorthFtS, h.groundVelEastFtS) * 0.3047999902464003 * 1.944;
-            result.maxHeightErrorFt =
-                std::max(result.maxHeightErrorFt, std::fabs(h.radarHeightM * kFtPerM - law.targetFt));
-            result.maxGroundSpeedKt = std::max(result.maxGroundSpeedKt, speedKt);
-            result.maxHeadingChangeDeg = std::max(result.maxHeadingChangeDeg,
-                                                  std::fabs(std::remainder(h.headingDeg - heading0, 360.0)));
-        }
-    }
-    return result;
-}
-
-// The default gains, with the Forward loop at half its Kpr and half its Tv:
-// the parameter factors with which this helicopter is held (the unscaled
-// Forward gains end in a pitch limit cycle, see docs/flight-model.md).
-HoverLaw lawThatHoldsThisHelicopter() {
-    HoverLaw law;
-    law.forward.Kpr *= 0.5;
-    law.forward.Tv *= 0.5;
-    return law;
-}
-
-// Also at 60 Hz frames, which end inside physics steps: readings taken off
-// the step grid once made the yaw loop wander by 11 degrees here.
-TEST(ClosedLoop, CapturesTheHoverFromASlowDriftAtEighteenAndSixtyFramesPerSecond) {
-    for (const int fps : {18, 60}) {
-        Helicopter heli{bo105()};
-        TrimRequest r = hoverAt(100.0);
-        r.groundSpeedKt = 8.0;
-        r.trackDeg = 30.0;
-        ASSERT_TRUE(heli.trim(r, WindSettings{}));
-        const HoldResult result = hold(heli, lawThatHoldsThisHelicopter(), fps);
-        EXPECT_LT(result.maxHeightErrorFt, 2.0) << fps;
-        EXPECT_LT(result.maxGroundSpeedKt, 0.5) << fps;
-        EXPECT_LT(result.maxHeadingChangeDeg, 1.0) << fps;
-    }
-}
-
-TEST(ClosedLoop, HoldsHeightWithinTwoFeetInAFifteenKnotWindWithModerateTurbulence) {
-    Helicopter heli{bo105()};
-    WindSettings w;
-    w.speedKt = 15.0;
-    w.fromDirectionDeg = 270.0;
-    w.turbulenceW20Kt = flight::kTurbulenceModerateW20Kt;
-    w.seed = 7;
-    ASSERT_TRUE(heli.trim(hoverAt(100.0), w));
-    const HoldResult result = hold(heli, lawThatHoldsThisHelicopter());
-    EXPECT_LT(result.maxHeightErrorFt, 2.0);
-    EXPECT_LT(result.maxGroundSpeedKt, 3.0);
 }
 
 }  // namespace
