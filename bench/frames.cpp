@@ -11,6 +11,7 @@
 #include "bench/bench_host.h"
 #include "bench/draw_pass.h"
 #include "control/controller.h"
+#include "control/law_constants.h"
 #include "hostif/host_interface.h"
 #include "module/gauge.h"
 
@@ -60,6 +61,7 @@ void sineAndCosineOf(double headingDeg) {
 }
 
 // The bare law's own state: one record per loop, and the last time read.
+// Its gains, filter weights, thresholds and limits are the module's own.
 struct BareLoop {
     double setPoint;
     double filtered;
@@ -70,20 +72,20 @@ struct BareLoop {
     double Tn;
 };
 struct BareLaw {
-    BareLoop up{0.0, 0.0, 0.0, 0.0, -2000.0, 2.0, 4.0};
-    BareLoop forward{0.0, 0.0, 0.0, 0.0, -1000.0, 8.0, 2.0};
-    BareLoop right{0.0, 0.0, 0.0, 0.0, 1000.0, 8.0, 2.0};
-    BareLoop turn{0.0, 0.0, 0.0, 0.0, 500.0, 2.0, 1.0};
+    BareLoop up{0.0, 0.0, 0.0, 0.0, kUpDefaults.Kpr, kUpDefaults.Tv, kUpDefaults.Tn};
+    BareLoop forward{0.0, 0.0, 0.0, 0.0, kForwardDefaults.Kpr, kForwardDefaults.Tv, kForwardDefaults.Tn};
+    BareLoop right{0.0, 0.0, 0.0, 0.0, kRightDefaults.Kpr, kRightDefaults.Tv, kRightDefaults.Tn};
+    BareLoop turn{0.0, 0.0, 0.0, 0.0, kTurnDefaults.Kpr, kTurnDefaults.Tv, kTurnDefaults.Tn};
     double time = 0.0;
-    double targetHeightFt = 100.0;
+    double targetHeightFt = kResetHeightFt;
 };
 BareLaw bareState;
 
 // The filter and the rate of one loop; returns the filtered error. Values
 // that would sit on a subnormal are taken as 0, as the module does.
 inline double filterBare(BareLoop& loop, double measurement, double dt) {
-    const double filtered = (measurement - loop.setPoint) * 0.45 + loop.filtered * 0.55;
-    double rate = ((filtered - loop.filtered) / dt) * 0.3 + loop.rate * 0.7;
+    const double filtered = (measurement - loop.setPoint) * kNewErrorWeight + loop.filtered * kErrorSmoothing;
+    double rate = ((filtered - loop.filtered) / dt) * kNewRateWeight + loop.rate * kRateSmoothing;
     rate = std::fabs(rate) < std::numeric_limits<double>::min() ? 0.0 : rate;
     loop.filtered = std::fabs(filtered) < std::numeric_limits<double>::min() ? 0.0 : filtered;
     loop.rate = rate;
@@ -102,9 +104,10 @@ inline void bareLaw(HostVar* vars, int heading, bool engaged) {
     const double t1 = vars[0].value;
     const double dt = t1 - law.time;
     law.time = t1;
-    if (engaged && vars[1].value > 20.0) {
-        law.up.setPoint =
-            std::min(std::max((law.targetHeightFt - vars[2].value * 3.28084) * 0.25, -2.0), 2.0);
+    if (engaged && vars[1].value > kOperatingThreshold) {
+        law.up.setPoint = std::min(
+            std::max((law.targetHeightFt - vars[2].value * kFeetPerMetre) * kHeightGain, -kUpSetLimit),
+            kUpSetLimit);
     }
     const double vN = vars[heading + 1].value * kMetresPerFoot;
     const double vE = vars[heading + 2].value * kMetresPerFoot;
@@ -116,18 +119,19 @@ inline void bareLaw(HostVar* vars, int heading, bool engaged) {
     const double rightSpeed = vE * c - vN * s;
 
     const double fForward = filterBare(law.forward, forwardSpeed, dt);
-    law.forward.integral = std::fabs(law.forward.rate) > 0.5 ? 0.0 : fForward * dt + law.forward.integral;
+    law.forward.integral =
+        std::fabs(law.forward.rate) > kRateThreshold ? 0.0 : fForward * dt + law.forward.integral;
     const double fRight = filterBare(law.right, rightSpeed, dt);
-    law.right.integral = std::fabs(law.right.rate) > 0.5 ? 0.0 : fRight * dt + law.right.integral;
+    law.right.integral = std::fabs(law.right.rate) > kRateThreshold ? 0.0 : fRight * dt + law.right.integral;
     const double fUp = filterBare(law.up, vars[heading + 3].value * kMetresPerFoot, dt);
-    law.up.integral = std::min(std::max(fUp * dt + law.up.integral, law.up.Tn * 15000.0 / law.up.Kpr),
-                               law.up.Tn * 5000.0 / law.up.Kpr);
-    const double fTurn = filterBare(law.turn, vars[heading + 4].value * 0.0054931640625, dt);
-    if (std::fabs(law.turn.rate) < 0.5) {
+    law.up.integral = std::min(std::max(fUp * dt + law.up.integral, law.up.Tn * kThrottleHigh / law.up.Kpr),
+                               law.up.Tn * kThrottleLow / law.up.Kpr);
+    const double fTurn = filterBare(law.turn, vars[heading + 4].value * kDegPerSecPerYawUnit, dt);
+    if (std::fabs(law.turn.rate) < kRateThreshold) {
         law.turn.integral += fTurn * dt;
     }
-    law.turn.integral = std::min(std::max(law.turn.integral, law.turn.Tn * -6000.0 / law.turn.Kpr),
-                                 law.turn.Tn * 6000.0 / law.turn.Kpr);
+    law.turn.integral = std::min(std::max(law.turn.integral, law.turn.Tn * kSurfaceLow / law.turn.Kpr),
+                                 law.turn.Tn * kSurfaceHigh / law.turn.Kpr);
     if (!engaged) {
         law.turn.integral = law.turn.Tn * vars[9].value / law.turn.Kpr;
         law.right.integral = law.right.Tn * vars[7].value / law.right.Kpr;
@@ -194,16 +198,16 @@ void bareLawFrameEngaged() {
     }
     bareLaw(engagedVars, kEngagedHeading, true);
     const BareLaw& law = bareState;
-    api->sendEvent(kEventRudder, commandBare(law.turn, -6000.0, 6000.0));
-    api->sendEvent(kEventAileron, commandBare(law.right, -6000.0, 6000.0));
-    api->sendEvent(kEventElevator, commandBare(law.forward, -6000.0, 6000.0));
-    api->sendEvent(kEventThrottle, commandBare(law.up, 5000.0, 15000.0));
+    api->sendEvent(kEventRudder, commandBare(law.turn, kSurfaceLow, kSurfaceHigh));
+    api->sendEvent(kEventAileron, commandBare(law.right, kSurfaceLow, kSurfaceHigh));
+    api->sendEvent(kEventElevator, commandBare(law.forward, kSurfaceLow, kSurfaceHigh));
+    api->sendEvent(kEventThrottle, commandBare(law.up, kThrottleLow, kThrottleHigh));
     api->readVariable(&engagedVars[8]);
-    if (engagedVars[8].value > 10.0) {
-        api->sendEvent(kEventElevator, -6000);
+    if (engagedVars[8].value > kPitchLimitDeg) {
+        api->sendEvent(kEventElevator, -kPitchOverride);
     }
-    if (engagedVars[8].value < -10.0) {
-        api->sendEvent(kEventElevator, 6000);
+    if (engagedVars[8].value < -kPitchLimitDeg) {
+        api->sendEvent(kEventElevator, kPitchOverride);
     }
 }
 

@@ -5,13 +5,12 @@
 #include <cmath>
 
 #include "control/controller.h"
+#include "control/law_constants.h"
 #include "core/clamp.h"
 #include "hostif/host_interface.h"
 
 namespace {
 
-constexpr double kHeightGain = 0.25;                    // m/s of set point per ft of height error
-constexpr double kUpSetLimit = 2.0;                     // m/s
 constexpr double kEngageSpeedLimit = 20.5761316872428;  // m/s: 40 kt at 1.944 kt per m/s
 
 void disengageAndCentre() {

@@ -14,22 +14,10 @@
 #include <limits>
 
 #include "control/controller.h"
+#include "control/law_constants.h"
 #include "hostif/host_interface.h"
 
 namespace {
-
-constexpr double kErrorSmoothing = 0.55;                 // weight of the previous filtered error
-constexpr double kNewErrorWeight = 0.44999999999999996;  // 1 - 0.55 in double
-constexpr double kRateSmoothing = 0.7;                   // weight of the previous error rate
-constexpr double kNewRateWeight = 0.30000000000000004;   // 1 - 0.7 in double
-constexpr double kRateThreshold = 0.5;                   // anti-windup threshold on |rate|
-constexpr double kOperatingThreshold = 20.0;             // token 755 must exceed this to stay engaged
-
-// Axis range ends from which the Up and Turn integral bounds follow.
-constexpr double kThrottleHigh = 15000.0;
-constexpr double kThrottleLow = 5000.0;
-constexpr double kRudderLow = -6000.0;
-constexpr double kRudderHigh = 6000.0;
 
 enum class IntegralRule {
     kReset,         // Forward, Right: integrate, then zero while the rate is large
@@ -157,7 +145,7 @@ void updateControlLoops() {
     const double turnRate = hostVars.yawRate.value * kDegPerSecPerYawUnit;
     const AxisLoop& turn = controller.turn;
     advanceLoop(controller.turn, turnRate, dt, IntegralRule::kHoldAndLimit,
-                {.lo = turn.Tn * kRudderLow / turn.Kpr, .hi = turn.Tn * kRudderHigh / turn.Kpr});
+                {.lo = turn.Tn * kSurfaceLow / turn.Kpr, .hi = turn.Tn * kSurfaceHigh / turn.Kpr});
 
     if (controller.hoverEngaged != 0) {
         return;

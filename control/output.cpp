@@ -6,19 +6,11 @@
 #include <cstdint>
 
 #include "control/controller.h"
+#include "control/law_constants.h"
 #include "core/clamp.h"
 #include "hostif/host_interface.h"
 
 namespace {
-
-// Rudder, aileron and elevator share one range; the collective has its own.
-constexpr double kSurfaceLow = -6000.0;
-constexpr double kSurfaceHigh = 6000.0;
-constexpr double kThrottleLow = 5000.0;
-constexpr double kThrottleHigh = 15000.0;
-
-constexpr double kPitchLimitDeg = 10.0;  // positive nose down
-constexpr int32_t kPitchOverride = 6000;
 
 // Sends the loop's command Kpr × (E + Tv × R + I / Tn), truncated toward
 // zero and limited to [low, high].
