@@ -131,8 +131,7 @@ double Aircraft::bankRightDeg() const {
     return state_->helicopter->readings().bankRightDeg;
 }
 
-void Aircraft::serve(GaugeHost& gaugeHost) const {
-    const flight::HostReadings r = state_->helicopter->readings();
+void serveReadings(GaugeHost& gaugeHost, const flight::HostReadings& r) {
     gaugeHost.setToken(kTokenHeading, r.headingDeg);
     gaugeHost.setToken(kTokenHeadingDisplay, r.headingDeg);
     gaugeHost.setToken(kTokenVelocityNorth, r.groundVelNorthFtS);
@@ -144,6 +143,10 @@ void Aircraft::serve(GaugeHost& gaugeHost) const {
     gaugeHost.setToken(kTokenPitch, r.pitchNoseDownDeg);
     gaugeHost.setToken(kTokenWindDirection, r.windFromDeg);
     gaugeHost.setToken(kTokenWindSpeed, r.windSpeedKt);
+}
+
+void Aircraft::serve(GaugeHost& gaugeHost) const {
+    serveReadings(gaugeHost, state_->helicopter->readings());
 }
 
 }  // namespace host

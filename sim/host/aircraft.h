@@ -12,7 +12,16 @@
 #include "sim/host/gauge_host.h"
 #include "sim/host/scenario.h"
 
+namespace flight {
+struct HostReadings;
+}
+
 namespace host {
+
+// Puts the flight model's readings into the host's table: every flight
+// token, all but the simulation time and the control positions, which the
+// host keeps.
+void serveReadings(GaugeHost& gaugeHost, const flight::HostReadings& readings);
 
 // Where a scenario's aircraft file is: a path as written, or a name looked up
 // as <name>.toml in aircraft/ beside the program, then in ../aircraft/ from
@@ -49,8 +58,7 @@ public:
     double rotorDiameterFt() const;
     void advance(double dt);
 
-    // Puts every flight token (all but the simulation time and the control
-    // positions, which the host keeps) into the host's table.
+    // Puts this helicopter's readings into the host's table (serveReadings).
     void serve(GaugeHost& gaugeHost) const;
     // Bank, right wing down positive, deg: not a token the module reads,
     // but what a pilot sees of a roll; for the plot.

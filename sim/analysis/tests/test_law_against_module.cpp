@@ -12,6 +12,8 @@
 
 #include "sim/analysis/hold_analysis.h"
 #include "sim/flight/aircraft_file.h"
+#include "sim/flight/helicopter.h"
+#include "sim/host/aircraft.h"
 #include "sim/host/gauge_host.h"
 #include "sim/host/module_library.h"
 #include "sim/host/mouse.h"
@@ -80,19 +82,6 @@ flight::Helicopter::StateVector::size_type modelIndex(const std::string& name) {
     if (name == "r (rad/s)")
         return H::kR;
     return H::kDown;
-}
-
-void serve(host::GaugeHost& gaugeHost, const flight::HostReadings& r, double time) {
-    gaugeHost.setToken(kTokenSimulationTime, time);
-    gaugeHost.setToken(kTokenHeading, r.headingDeg);
-    gaugeHost.setToken(kTokenHeadingDisplay, r.headingDeg);
-    gaugeHost.setToken(kTokenVelocityNorth, r.groundVelNorthFtS);
-    gaugeHost.setToken(kTokenVelocityEast, r.groundVelEastFtS);
-    gaugeHost.setToken(kTokenVerticalSpeed, r.groundVelUpFtS);
-    gaugeHost.setToken(kTokenYawRate, r.yawRateTurn65536);
-    gaugeHost.setToken(kTokenRadarHeight, r.radarHeightM);
-    gaugeHost.setToken(kTokenOperating, r.rotorSpeedPercent);
-    gaugeHost.setToken(kTokenPitch, r.pitchNoseDownDeg);
 }
 
 class LawAgainstModule : public ::testing::TestWithParam<StepCase> {};
@@ -164,7 +153,8 @@ TEST_P(LawAgainstModule, SmallStepsGiveTheLinearLawsCommandsToTheCount) {
         }
         heli.setStateVector(x);
         gaugeHost.clearEvents();
-        serve(gaugeHost, heli.readings(), (k + 1) * period);
+        gaugeHost.setToken(kTokenSimulationTime, (k + 1) * period);
+        host::serveReadings(gaugeHost, heli.readings());
         gaugeHost.preUpdate();
 
         // The law: the plant held at the deviation (the open system's plant
