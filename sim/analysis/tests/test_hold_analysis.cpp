@@ -8,24 +8,11 @@
 #include <Eigen/Eigenvalues>
 
 #include "sim/analysis/hold_analysis.h"
-#include "sim/flight/aircraft_file.h"
+#include "sim/analysis/tests/source_aircraft.h"
 
 namespace {
 
-// The Bo-105 class, from the source tree's aircraft file.
-const flight::Parameters& bo105() {
-    static const flight::Parameters parameters = [] {
-        std::string error;
-        const std::optional<flight::AircraftDefinition> aircraft =
-            flight::readAircraftFile(std::string(HOVER_AIRCRAFT_DIR) + "/bo105.toml", error);
-        if (!aircraft) {
-            ADD_FAILURE() << error;
-            return flight::Parameters{};
-        }
-        return aircraft->parameters;
-    }();
-    return parameters;
-}
+using analysistest::bo105;
 
 // A stable configuration on the built-in aircraft: the forward loop softened
 // by half, no command delay.

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "sim/analysis/hold_analysis.h"
-#include "sim/flight/aircraft_file.h"
+#include "sim/analysis/tests/source_aircraft.h"
 #include "sim/flight/helicopter.h"
 #include "sim/host/aircraft.h"
 #include "sim/host/gauge_host.h"
@@ -21,20 +21,7 @@
 
 namespace {
 
-// The Bo-105 class, from the source tree's aircraft file.
-const flight::Parameters& bo105() {
-    static const flight::Parameters parameters = [] {
-        std::string error;
-        const std::optional<flight::AircraftDefinition> aircraft =
-            flight::readAircraftFile(std::string(HOVER_AIRCRAFT_DIR) + "/bo105.toml", error);
-        if (!aircraft) {
-            ADD_FAILURE() << error;
-            return flight::Parameters{};
-        }
-        return aircraft->parameters;
-    }();
-    return parameters;
-}
+using analysistest::bo105;
 
 std::string modulePath;
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "sim/host/judges.h"
+#include "sim/host/tests/hand_made_trace.h"
 
 namespace {
 
@@ -20,33 +21,8 @@ using host::Trace;
 
 constexpr double kExact = 1e-12;
 
-// `count` frames one second apart from t = 0, hovering at 100 ft, engaged,
-// each then shaped by `shape`.
-Trace trace(
-    int count, const std::function<void(Frame&)>& shape = [](Frame&) {}) {
-    Trace frames;
-    for (int k = 0; k < count; ++k) {
-        Frame f;
-        f.index = k;
-        f.hostTime = k;
-        f.heightFt = 100.0;
-        f.commanding = true;
-        f.panel.targetHeightFt = 100.0;
-        shape(f);
-        frames.push_back(f);
-    }
-    return frames;
-}
-
-Expectation expect(Check check, double limit = 0.0, double from = 0.0, double to = host::kEndOfRun) {
-    Expectation e;
-    e.check = check;
-    e.limit = limit;
-    e.from = from;
-    e.to = to;
-    e.text = "expectation";
-    return e;
-}
+using hosttest::expect;
+using hosttest::trace;
 
 bool holds(const Expectation& e, const Trace& t) {
     return host::judge(e, t).held;

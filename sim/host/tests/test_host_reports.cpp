@@ -13,6 +13,7 @@
 #include <string>
 
 #include "sim/host/judges.h"
+#include "sim/host/tests/hand_made_trace.h"
 #include "sim/host/report.h"
 #include "sim/host/summary_json.h"
 
@@ -24,29 +25,8 @@ using host::Trace;
 
 constexpr double kExact = 1e-9;
 
-// One frame a second, hovering engaged at 100 ft, heading 0, then shaped.
-Trace trace(int count, void (*shape)(Frame&)) {
-    Trace frames;
-    for (int k = 0; k < count; ++k) {
-        Frame f;
-        f.index = k;
-        f.hostTime = k;
-        f.heightFt = 100.0;
-        f.commanding = true;
-        f.panel.targetHeightFt = 100.0;
-        shape(f);
-        frames.push_back(f);
-    }
-    return frames;
-}
-
-host::Expectation expect(Check check, double limit) {
-    host::Expectation e;
-    e.check = check;
-    e.limit = limit;
-    e.text = "expectation";
-    return e;
-}
+using hosttest::expect;
+using hosttest::trace;
 
 TEST(HostReports, AFailedBoundShowsTheWorstValueAndWhenItWasFirstCrossed) {
     // A height that creeps past 2 ft at 2 s and then runs away to 1032 ft
