@@ -37,7 +37,7 @@ std::optional<flight::Parameters> aircraftParameters(const FlightConditions& con
 }  // namespace
 #endif
 
-double MarginReport::shortfall() const {
+double MarginReport::shortfall(const MarginBounds& bounds) const {
     if (!available) {
         return 0.0;
     }
@@ -45,11 +45,11 @@ double MarginReport::shortfall() const {
     if (!trimmed || !stable) {
         total += 1.0 + std::max(0.0, slowestPoleRadius - 1.0);
     }
-    for (const LoopMarginReport& loop : loops) {
-        const double gm = std::isnan(loop.gainMarginDb) ? 0.0 : loop.gainMarginDb;
-        const double pm = std::isnan(loop.phaseMarginDeg) ? 0.0 : loop.phaseMarginDeg;
-        total += std::max(0.0, (kRequiredGainMarginDb - gm) / kRequiredGainMarginDb);
-        total += std::max(0.0, (kRequiredPhaseMarginDeg - pm) / kRequiredPhaseMarginDeg);
+    for (size_t i = 0; i < loops.size(); ++i) {
+        const double gm = std::isnan(loops[i].gainMarginDb) ? 0.0 : loops[i].gainMarginDb;
+        const double pm = std::isnan(loops[i].phaseMarginDeg) ? 0.0 : loops[i].phaseMarginDeg;
+        total += std::max(0.0, (bounds.gainMarginDb[i] - gm) / kRequiredGainMarginDb);
+        total += std::max(0.0, (bounds.phaseMarginDeg[i] - pm) / kRequiredPhaseMarginDeg);
     }
     return total;
 }

@@ -21,6 +21,18 @@ constexpr double kRequiredPhaseMarginDeg = 45.0;
 
 constexpr std::array<const char*, 4> kLoopNames = {"Turn", "Right", "Forward", "Up"};
 
+// What each loop's margins are held to, loops in the order of kLoopNames.
+// The required bounds, unless no set of factors reaches them on this
+// aircraft at this rate and delay: then each loop is held to what the
+// search for margins showed it can reach (see margin_search.h).
+struct MarginBounds {
+    std::array<double, 4> gainMarginDb{kRequiredGainMarginDb, kRequiredGainMarginDb, kRequiredGainMarginDb,
+                                       kRequiredGainMarginDb};
+    std::array<double, 4> phaseMarginDeg{kRequiredPhaseMarginDeg, kRequiredPhaseMarginDeg,
+                                         kRequiredPhaseMarginDeg, kRequiredPhaseMarginDeg};
+    bool relaxed = false;  // lower than required somewhere
+};
+
 struct LoopMarginReport {
     double gainMarginDb = 0.0;
     double phaseMarginDeg = 0.0;
@@ -38,8 +50,11 @@ struct MarginReport {
     std::array<LoopMarginReport, 4> loops{};  // Turn, Right, Forward, Up
 
     // How far the factors are from meeting every bound: 0 when they do, else
-    // the summed shortfalls, each in units of its bound.
-    double shortfall() const;
+    // the summed shortfalls, each in units of its bound. An unstable closed
+    // loop, or no trim, always falls short.
+    double shortfall(const MarginBounds& bounds = MarginBounds{}) const;
+    // Whether every loop keeps the required bounds (not relaxed ones).
+    bool meetsRequired() const { return available && shortfall() == 0.0; }
 };
 
 MarginReport analyseMargins(const FlightConditions& conditions, const Factors& factors);

@@ -234,6 +234,19 @@ int main(int argc, char** argv) {
         result = tuner.tune(&stopRequested, progress,
                             readmeBetter ? readmeCandidate.evaluation.factors : defaults.evaluation.factors);
         std::fprintf(stderr, "\n");
+        const tune::MarginSearch& m = result->margins;
+        if (m.feasible) {
+            std::fprintf(stderr,
+                         "hovertune: margins met from the start of the flown search (%d analyses, %.1f s)\n",
+                         m.analyses, m.seconds);
+        } else {
+            std::fprintf(stderr,
+                         "hovertune: no string found keeps %.0f dB and %.0f deg on every loop (%d analyses, "
+                         "%.1f s):\n",
+                         tune::kRequiredGainMarginDb, tune::kRequiredPhaseMarginDeg, m.analyses, m.seconds);
+            for (const std::string& line : tune::shortLoops(m))
+                std::fprintf(stderr, "  %s\n", line.c_str());
+        }
     }
     report.interrupted = stopRequested.load();
     if (result) {

@@ -83,8 +83,8 @@ OptimiserResult minimise(const Objective& objective, const OptimiserSettings& se
     // Global: controlled random search with local mutation. Its population
     // is the start point and random points of the box, so the default is
     // always among the candidates.
-    const int globalBudget = std::max(1, static_cast<int>(std::lround(settings.globalShare * search.budget)));
-    {
+    const int globalBudget = std::max(0, static_cast<int>(std::lround(settings.globalShare * search.budget)));
+    if (globalBudget > 0) {
         nlopt::opt global(nlopt::GN_CRS2_LM, n);
         global.set_lower_bounds(settings.low);
         global.set_upper_bounds(settings.high);
@@ -92,6 +92,7 @@ OptimiserResult minimise(const Objective& objective, const OptimiserSettings& se
         const int population =
             std::clamp(globalBudget / 3, static_cast<int>(n) + 2, 10 * (static_cast<int>(n) + 1));
         global.set_population(static_cast<unsigned>(population));
+        global.set_stopval(settings.stopAt);
         search.budget = std::min(globalBudget, search.budget);
         run(global, search, settings.start);
         search.budget = std::max(settings.budget, 1);
@@ -100,14 +101,18 @@ OptimiserResult minimise(const Objective& objective, const OptimiserSettings& se
 
     // Local: subplex from the best point, which copes with an objective that
     // is a percentile and so not smooth.
+    if (search.best.empty()) {
+        search.best = settings.start;  // no global search: the local one begins at the start
+    }
     if (!search.stopped && search.evaluations < search.budget && search.calls < search.callLimit
-        && !search.best.empty()) {
+        && search.bestValue > settings.stopAt) {
         nlopt::opt local(nlopt::LN_SBPLX, n);
         local.set_lower_bounds(settings.low);
         local.set_upper_bounds(settings.high);
         local.set_maxeval(search.callLimit - search.calls);
         local.set_initial_step(settings.localStep);
         local.set_xtol_rel(1e-4);
+        local.set_stopval(settings.stopAt);
         run(local, search, search.best);
     }
 

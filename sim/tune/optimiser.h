@@ -20,9 +20,11 @@ struct OptimiserSettings {
     std::vector<double> low, high;  // the box
     std::vector<double> start;      // the first point tried, and one of the global search's population
     int budget = 300;               // evaluations in all
-    double globalShare = 0.6;       // of the budget, for the global search
+    double globalShare = 0.6;       // of the budget, for the global search (0: the local one only)
     double localStep = 0.3;         // first step of the local search, in the box's units
     uint64_t seed = 1;
+    // A value at or below this ends the search at once: a target met.
+    double stopAt = -std::numeric_limits<double>::infinity();
     // Values at or above this cost nothing worth counting (the caller
     // rejected the point without its expensive part): they do not count
     // against the budget, up to kFreeCallsPerBudget times the budget in all.

@@ -11,13 +11,19 @@ Tuner::Tuner(TuneSettings settings)
       set_(monteCarloSet(settings_.conditions)),
       pool_(settings_.processes, settings_.modulePath, settings_.conditions) {}
 
-Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop, bool flyAnyway) const {
+MarginReport Tuner::margins(const Factors& factors) const {
+    return analyseMargins(settings_.conditions, factors);
+}
+
+Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop, bool flyAnyway,
+                           const MarginBounds& bounds) const {
     Evaluation e;
     e.factors = factors;
     e.parameters = parameterString(factors);
-    e.margins = analyseMargins(settings_.conditions, factors);
-    const double shortfall = e.margins.shortfall();
+    e.margins = margins(factors);
+    const double shortfall = e.margins.shortfall(bounds);
     e.marginsMet = shortfall == 0.0;
+    e.requiredMet = e.margins.shortfall() == 0.0;
     if (!e.marginsMet) {
         e.score = kInfeasibleScore + shortfall;
         if (!flyAnyway) {
@@ -45,7 +51,11 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     const double high = std::log(settings_.bounds.high);
     os.low.assign(kFactorCount, low);
     os.high.assign(kFactorCount, high);
-    const std::array<double, kFactorCount> startLogs = toLogSpace(start);
+    TuneResult result;
+    result.margins =
+        searchMargins([this](const Factors& f) { return margins(f); }, start, settings_.bounds, stop);
+    const MarginBounds& bounds = result.margins.bounds;
+    const std::array<double, kFactorCount> startLogs = toLogSpace(result.margins.start);
     os.start.assign(startLogs.begin(), startLogs.end());
     for (double& x : os.start)
         x = std::clamp(x, low, high);
@@ -57,19 +67,18 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     const Objective objective = [&](const std::vector<double>& x) {
         std::array<double, kFactorCount> logs{};
         std::copy(x.begin(), x.end(), logs.begin());
-        const Evaluation e = evaluate(rounded(fromLogSpace(logs)), stop);
+        const Evaluation e = evaluate(rounded(fromLogSpace(logs)), stop, false, bounds);
         if (stop != nullptr && stop->load()) {
             return kInfeasibleScore * 10.0;
         }
         return e.score;
     };
-    TuneResult result;
     result.search = minimise(objective, os, stop, progress);
     std::array<double, kFactorCount> logs{};
     std::copy(result.search.best.begin(), result.search.best.end(), logs.begin());
     // The best point once more, for its flights (each flight is a fresh
     // process, so this repeats the scored evaluation exactly).
-    result.best = evaluate(rounded(fromLogSpace(logs)), nullptr, true);
+    result.best = evaluate(rounded(fromLogSpace(logs)), nullptr, true, bounds);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.flights = pool_.flights();
     return result;

@@ -16,6 +16,7 @@
 #include "sim/tune/flight_pool.h"
 #include "sim/tune/flights.h"
 #include "sim/tune/hold_margins.h"
+#include "sim/tune/margin_search.h"
 #include "sim/tune/optimiser.h"
 
 namespace tune {
@@ -27,7 +28,8 @@ struct Evaluation {
     Factors factors = kDefaultFactors;
     std::string parameters;
     MarginReport margins;
-    bool marginsMet = true;
+    bool marginsMet = true;   // met the bounds it was judged by (the required, or relaxed ones)
+    bool requiredMet = true;  // met the required bounds
     bool flown = false;
     std::vector<FlightOutcome> outcomes;    // in the order of the Monte Carlo set
     double flightScore = kInfeasibleScore;  // the flights' score (setScore), when flown
@@ -45,6 +47,7 @@ struct TuneSettings {
 };
 
 struct TuneResult {
+    MarginSearch margins;  // where the flown search started, and the bounds it kept
     Evaluation best;
     OptimiserResult search;
     double seconds = 0.0;
@@ -59,13 +62,18 @@ public:
     const TuneSettings& settings() const { return settings_; }
     const FlightPool& pool() const { return pool_; }
 
-    // Judges one set of factors (margins, then the flights). Factors that
-    // miss the margins are flown only when `flyAnyway` (for a report).
+    // Judges one set of factors (margins against `bounds`, then the
+    // flights). Factors that miss the bounds are flown only when `flyAnyway`
+    // (for a report).
     Evaluation evaluate(const Factors& factors, const std::atomic<bool>* stop = nullptr,
-                        bool flyAnyway = false) const;
+                        bool flyAnyway = false, const MarginBounds& bounds = MarginBounds{}) const;
 
-    // Searches from `start` (the best string known beforehand). `progress`
-    // gets (evaluations, best score).
+    // The margins of one set of factors at the conditions tuned for.
+    MarginReport margins(const Factors& factors) const;
+
+    // Finds where the margins are met (or how close each loop gets) from
+    // `start`, the best string known beforehand, and searches the flights
+    // from there. `progress` gets (evaluations, best score).
     TuneResult tune(const std::atomic<bool>* stop, const Progress& progress,
                     const Factors& start = kDefaultFactors) const;
 

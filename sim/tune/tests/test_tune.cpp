@@ -9,6 +9,7 @@
 #include "sim/tune/factors.h"
 #include "sim/tune/flight_pool.h"
 #include "sim/tune/flights.h"
+#include "sim/tune/margin_search.h"
 #include "sim/tune/optimiser.h"
 #include "sim/tune/round_trip.h"
 #include "sim/tune/tuner.h"
@@ -174,6 +175,79 @@ std::string makeTrace(int rows, F rowAt) {
         t += line;
     }
     return t;
+}
+
+// Margins known in closed form. Each loop's gain margin falls 6 dB for
+// each doubling of its Kpr factor from 12 dB at a factor of 0.25 (6 dB at
+// 0.5), and its phase margin is 60 - 30 x its Kpr factor (45 deg at 0.5);
+// so every loop meets both bounds exactly when its Kpr factor is at most
+// 0.5. With `forwardPhaseCap`, the Forward loop's phase margin can never
+// pass 30 x (1 - |ln Tv| / 5): 30 deg at best, at a Tv factor of 1.
+tune::MarginReport knownMargins(const Factors& f, bool forwardPhaseCap) {
+    tune::MarginReport m;
+    m.available = m.trimmed = m.stable = true;
+    m.slowestPoleRadius = 0.9;
+    for (size_t loop = 0; loop < 4; ++loop) {
+        const double kpr = f[loop * 3];
+        m.loops[loop].gainMarginDb = 12.0 - 6.0 * std::log2(kpr / 0.25);
+        m.loops[loop].phaseMarginDeg = 60.0 - 30.0 * kpr;
+    }
+    if (forwardPhaseCap) {
+        constexpr size_t kForward = 2;
+        m.loops[kForward].phaseMarginDeg = 30.0 * (1.0 - std::fabs(std::log(f[kForward * 3 + 1])) / 5.0);
+    }
+    return m;
+}
+
+TEST(MarginSearch, moves_the_start_to_where_every_loop_keeps_its_margins) {
+    const tune::MarginFunction margins = [](const Factors& f) { return knownMargins(f, false); };
+    ASSERT_GT(margins(tune::kDefaultFactors).shortfall(), 0.0);
+    const tune::MarginSearch s = tune::searchMargins(margins, tune::kDefaultFactors, tune::FactorBounds{});
+    EXPECT_TRUE(s.feasible);
+    EXPECT_FALSE(s.bounds.relaxed);
+    EXPECT_EQ(s.requiredShortfall, 0.0);
+    EXPECT_TRUE(margins(s.start).meetsRequired());
+    for (size_t loop = 0; loop < 4; ++loop) {
+        EXPECT_LE(s.start[loop * 3], 0.5) << loop;
+        EXPECT_TRUE(s.reach[loop].meetsRequired);
+    }
+    EXPECT_TRUE(tune::shortLoops(s).empty());
+
+    // A start that already meets them is kept as it is.
+    Factors soft = tune::kDefaultFactors;
+    for (size_t loop = 0; loop < 4; ++loop)
+        soft[loop * 3] = 0.4;
+    const tune::MarginSearch kept = tune::searchMargins(margins, soft, tune::FactorBounds{});
+    EXPECT_TRUE(kept.feasible);
+    EXPECT_EQ(kept.start, soft);
+}
+
+TEST(MarginSearch, names_the_loop_that_cannot_reach_its_margins_and_holds_it_to_what_it_reached) {
+    const tune::MarginFunction margins = [](const Factors& f) { return knownMargins(f, true); };
+    Factors start = tune::kDefaultFactors;
+    start[7] = 3.0;  // TvForward away from its best
+    const tune::MarginSearch s = tune::searchMargins(margins, start, tune::FactorBounds{});
+    EXPECT_FALSE(s.feasible);
+    EXPECT_TRUE(s.bounds.relaxed);
+    constexpr size_t kForward = 2;
+    constexpr double kPhaseTolerance = 0.5;  // deg: the search is local and its factors rounded
+    const tune::LoopReach& forward = s.reach[kForward];
+    EXPECT_FALSE(forward.meetsRequired);
+    EXPECT_NEAR(forward.phaseMarginDeg, 30.0, kPhaseTolerance);
+    EXPECT_STREQ(forward.limitedBy, "phase margin");
+    EXPECT_NEAR(s.bounds.phaseMarginDeg[kForward], tune::kReachedShare * forward.phaseMarginDeg, 1e-9);
+    EXPECT_LE(s.bounds.gainMarginDb[kForward], tune::kRequiredGainMarginDb);
+    // The other loops keep the required bounds, and the start meets all the
+    // bounds kept.
+    for (size_t loop : {0u, 1u, 3u}) {
+        EXPECT_TRUE(s.reach[loop].meetsRequired) << loop;
+        EXPECT_EQ(s.bounds.phaseMarginDeg[loop], tune::kRequiredPhaseMarginDeg);
+        EXPECT_EQ(s.bounds.gainMarginDb[loop], tune::kRequiredGainMarginDb);
+    }
+    EXPECT_EQ(margins(s.start).shortfall(s.bounds), 0.0);
+    const std::vector<std::string> lines = tune::shortLoops(s);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("Forward: at best", 0), 0u) << lines[0];
 }
 
 TEST(FlightScore, is_the_largest_error_against_the_bounds_the_air_calls_for) {
