@@ -17,8 +17,10 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // The frequency grid: log-spaced from this fraction of the sample rate to
 // half of it; every crossing found on it is then refined by bisection.
 constexpr double kLowestFraction = 1e-5;
-constexpr int kGridPoints = 800;
-constexpr int kBisections = 60;
+constexpr int kGridPoints = 400;
+constexpr int kBisections = 40;
+// Margins closer than this are the same margin found twice.
+constexpr double kSameMarginDb = 1e-9;
 
 using Complex = std::complex<double>;
 
@@ -40,26 +42,31 @@ public:
     }
 
     // L(z) at z = e^{j theta}, theta = omega T. Not finite where z is a pole.
+    // A margin search asks for thousands of these: the work matrix is kept
+    // between calls, and pivots are compared and divided by without the
+    // square roots and the library's careful complex division.
     Complex at(double theta) const {
         const Eigen::Index n = H_.rows();
         if (n == 0) {
             return {d_, 0.0};
         }
         const Complex z = std::polar(1.0, theta);
-        Eigen::MatrixXcd M = -H_.cast<Complex>();
+        auto& M = work_;
+        M = -H_.cast<Complex>();
         M.diagonal().array() += z;
-        Eigen::VectorXcd x = b_.cast<Complex>();
+        Eigen::VectorXcd& x = rhs_;
+        x = b_.cast<Complex>();
         // Gaussian elimination on an upper Hessenberg matrix: only the row
         // below can hold a pivot, so each step swaps at most two rows.
         for (Eigen::Index k = 0; k + 1 < n; ++k) {
-            if (std::abs(M(k + 1, k)) > std::abs(M(k, k))) {
+            if (std::norm(M(k + 1, k)) > std::norm(M(k, k))) {
                 M.row(k).swap(M.row(k + 1));
                 std::swap(x(k), x(k + 1));
             }
             if (M(k, k) == Complex(0.0, 0.0)) {
                 return {kInfinity, 0.0};
             }
-            const Complex f = M(k + 1, k) / M(k, k);
+            const Complex f = divide(M(k + 1, k), M(k, k));
             M.row(k + 1).segment(k, n - k) -= f * M.row(k).segment(k, n - k);
             x(k + 1) -= f * x(k);
         }
@@ -71,12 +78,25 @@ public:
             for (Eigen::Index j = k + 1; j < n; ++j) {
                 s -= M(k, j) * x(j);
             }
-            x(k) = s / M(k, k);
+            x(k) = divide(s, M(k, k));
         }
         return (c_.cast<Complex>() * x)(0) + d_;
     }
 
 private:
+    // a / b as a b* / |b|^2 where |b|^2 is a normal number; the library's
+    // division, which guards against overflow, otherwise.
+    static Complex divide(Complex a, Complex b) {
+        const double n = std::norm(b);
+        if (n >= std::numeric_limits<double>::min() && n <= 1.0 / std::numeric_limits<double>::min()) {
+            return a * std::conj(b) / n;
+        }
+        return a / b;
+    }
+
+    // Row-major: elimination and back substitution both run along rows.
+    mutable Eigen::Matrix<Complex, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor> work_;
+    mutable Eigen::VectorXcd rhs_;
     Eigen::MatrixXd H_;
     Eigen::VectorXd b_;
     Eigen::RowVectorXd c_;
@@ -184,7 +204,8 @@ LoopMargins sampledLoopMargins(const Eigen::MatrixXd& A, const Eigen::VectorXd& 
         } else {
             m.gainReductionDb = std::min(m.gainReductionDb, -db);
         }
-        if (std::fabs(db) < m.gainMarginDb) {
+        // Equal margins within rounding keep the lower frequency.
+        if (std::fabs(db) < m.gainMarginDb - kSameMarginDb) {
             m.gainMarginDb = std::fabs(db);
             m.phaseCrossoverHz = x.theta * toHz;
         }

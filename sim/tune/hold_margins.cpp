@@ -57,17 +57,18 @@ double MarginReport::shortfall(const MarginBounds& bounds) const {
 #ifdef HOVER_TUNE_ANALYSIS
 MarginReport analyseMargins(const FlightConditions& conditions, const Factors& factors) {
     MarginReport report;
-    std::string problem;
-    const std::optional<flight::Parameters> aircraft = aircraftParameters(conditions, problem);
-    if (!aircraft) {
-        report.unavailableReason = problem;
-        return report;
-    }
-    // The plant is linearised once per aircraft; the tuner asks many times.
+    // The aircraft is read and its plant linearised once per aircraft; the
+    // tuner asks many times.
     static std::string plantFor;
     static std::optional<analysis::LinearPlant> plant;
     const std::string key = conditions.aircraft;
     if (!plant || plantFor != key) {
+        std::string problem;
+        const std::optional<flight::Parameters> aircraft = aircraftParameters(conditions, problem);
+        if (!aircraft) {
+            report.unavailableReason = problem;
+            return report;
+        }
         plant = analysis::linearisePlant(*aircraft);
         plantFor = key;
     }
