@@ -37,6 +37,13 @@ std::optional<flight::Parameters> aircraftParameters(const FlightConditions& con
 }  // namespace
 #endif
 
+MarginBounds MarginBounds::uniform(double gainMarginDb, double phaseMarginDeg) {
+    MarginBounds b;
+    b.gainMarginDb.fill(gainMarginDb);
+    b.phaseMarginDeg.fill(phaseMarginDeg);
+    return b;
+}
+
 double MarginReport::shortfall(const MarginBounds& bounds) const {
     if (!available) {
         return 0.0;

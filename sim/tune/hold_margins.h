@@ -15,7 +15,8 @@
 
 namespace tune {
 
-// The bounds every loop must keep, broken at its actuator.
+// The bounds every loop must keep, broken at its actuator, unless the
+// designer asks for others. Also the units in which shortfalls are summed.
 constexpr double kRequiredGainMarginDb = 6.0;
 constexpr double kRequiredPhaseMarginDeg = 45.0;
 
@@ -31,6 +32,9 @@ struct MarginBounds {
     std::array<double, 4> phaseMarginDeg{kRequiredPhaseMarginDeg, kRequiredPhaseMarginDeg,
                                          kRequiredPhaseMarginDeg, kRequiredPhaseMarginDeg};
     bool relaxed = false;  // lower than required somewhere
+
+    // The same bounds on every loop.
+    static MarginBounds uniform(double gainMarginDb, double phaseMarginDeg);
 };
 
 struct LoopMarginReport {
@@ -53,8 +57,8 @@ struct MarginReport {
     // the summed shortfalls, each in units of its bound. An unstable closed
     // loop, or no trim, always falls short.
     double shortfall(const MarginBounds& bounds = MarginBounds{}) const;
-    // Whether every loop keeps the required bounds (not relaxed ones).
-    bool meetsRequired() const { return available && shortfall() == 0.0; }
+    // Whether every loop keeps these bounds.
+    bool meets(const MarginBounds& bounds) const { return available && shortfall(bounds) == 0.0; }
 };
 
 MarginReport analyseMargins(const FlightConditions& conditions, const Factors& factors);

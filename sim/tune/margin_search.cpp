@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include "sim/tune/optimiser.h"
@@ -15,12 +16,18 @@ namespace {
 
 constexpr int kLoops = 4;
 
+// A margin as a share of its bound; a bound of 0 asks for nothing.
+double share(double margin, double bound) {
+    if (bound <= 0.0)
+        return std::numeric_limits<double>::infinity();
+    return (std::isnan(margin) ? 0.0 : margin) / bound;
+}
+
 // How close a loop is to the required margins: the smaller of its two
 // margins, each as a share of its bound (1: both met).
-double loopRatio(const LoopMarginReport& loop) {
-    const double gm = std::isnan(loop.gainMarginDb) ? 0.0 : loop.gainMarginDb;
-    const double pm = std::isnan(loop.phaseMarginDeg) ? 0.0 : loop.phaseMarginDeg;
-    return std::min(gm / kRequiredGainMarginDb, pm / kRequiredPhaseMarginDeg);
+double loopRatio(const LoopMarginReport& loop, const MarginBounds& required, size_t i) {
+    return std::min(share(loop.gainMarginDb, required.gainMarginDb[i]),
+                    share(loop.phaseMarginDeg, required.phaseMarginDeg[i]));
 }
 
 bool usable(const MarginReport& m) {
@@ -87,9 +94,10 @@ std::vector<std::string> shortLoops(const MarginSearch& search) {
 }
 
 MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, const FactorBounds& box,
-                           const std::atomic<bool>* stop) {
+                           const MarginBounds& required, const std::atomic<bool>* stop) {
     const auto began = std::chrono::steady_clock::now();
     MarginSearch result;
+    result.bounds = required;
     Counted counted{margins, box};
     const auto stopped = [stop] { return stop != nullptr && stop->load(); };
 
@@ -100,12 +108,12 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
     for (int loop = 0; loop < kLoops; ++loop)
         softened[static_cast<size_t>(loop * 3)] *= 1.0 / 3.0;
     Factors best = rounded(start);
-    double bestShortfall = counted.at(best).shortfall();
+    double bestShortfall = counted.at(best).shortfall(required);
     for (const Factors& from : {start, softened}) {
         if (bestShortfall == 0.0 || stopped())
             break;
         const Objective shortfallAt = [&](const std::vector<double>& x) {
-            return counted.at(counted.factorsAt(x)).shortfall();
+            return counted.at(counted.factorsAt(x)).shortfall(required);
         };
         const OptimiserResult r =
             minimise(shortfallAt, counted.localSearch(logsOf(from), kMarginSearchCalls), stop);
@@ -122,7 +130,7 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
         LoopReach& reach = result.reach[static_cast<size_t>(loop)];
         const MarginReport here = counted.at(best);
         const LoopMarginReport& now = here.loops[static_cast<size_t>(loop)];
-        reach.ratio = usable(here) ? loopRatio(now) : 0.0;
+        reach.ratio = usable(here) ? loopRatio(now, required, static_cast<size_t>(loop)) : 0.0;
         reach.gainMarginDb = now.gainMarginDb;
         reach.phaseMarginDeg = now.phaseMarginDeg;
         if (result.feasible || (usable(here) && reach.ratio >= 1.0)) {
@@ -139,7 +147,10 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
             const MarginReport m = counted.at(loopFactors(x));
             if (!usable(m))
                 return instability(m);
-            return 1.0 - std::min(loopRatio(m.loops[static_cast<size_t>(loop)]), 1.0);
+            return 1.0
+                   - std::min(
+                       loopRatio(m.loops[static_cast<size_t>(loop)], required, static_cast<size_t>(loop)),
+                       1.0);
         };
         std::vector<double> from(3);
         const std::vector<double> all = logsOf(best);
@@ -147,10 +158,12 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
         const OptimiserResult r = minimise(shortOf, counted.localSearch(from, kLoopReachCalls), stop);
         const Factors reached = loopFactors(r.best);
         const MarginReport m = counted.at(reached);
-        if (usable(m) && loopRatio(m.loops[static_cast<size_t>(loop)]) > reach.ratio) {
+        if (usable(m)
+            && loopRatio(m.loops[static_cast<size_t>(loop)], required, static_cast<size_t>(loop))
+                   > reach.ratio) {
             best = reached;
             const LoopMarginReport& l = m.loops[static_cast<size_t>(loop)];
-            reach.ratio = loopRatio(l);
+            reach.ratio = loopRatio(l, required, static_cast<size_t>(loop));
             reach.gainMarginDb = l.gainMarginDb;
             reach.phaseMarginDeg = l.phaseMarginDeg;
         }
@@ -164,15 +177,15 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
         LoopReach& r = result.reach[static_cast<size_t>(loop)];
         if (reach.meetsRequired)
             continue;
-        const bool phaseLimited =
-            reach.phaseMarginDeg / kRequiredPhaseMarginDeg < reach.gainMarginDb / kRequiredGainMarginDb;
+        const size_t i = static_cast<size_t>(loop);
+        const bool phaseLimited = share(reach.phaseMarginDeg, required.phaseMarginDeg[i])
+                                  < share(reach.gainMarginDb, required.gainMarginDb[i]);
         r.limitedBy = phaseLimited ? "phase margin" : "gain margin";
         result.bounds.relaxed = true;
-        const size_t i = static_cast<size_t>(loop);
         result.bounds.gainMarginDb[i] =
-            std::min(kRequiredGainMarginDb, kReachedShare * std::max(reach.gainMarginDb, 0.0));
+            std::min(required.gainMarginDb[i], kReachedShare * std::max(reach.gainMarginDb, 0.0));
         result.bounds.phaseMarginDeg[i] =
-            std::min(kRequiredPhaseMarginDeg, kReachedShare * std::max(reach.phaseMarginDeg, 0.0));
+            std::min(required.phaseMarginDeg[i], kReachedShare * std::max(reach.phaseMarginDeg, 0.0));
     }
 
     // Last, a start inside the bounds kept, moved there from the best point
@@ -187,7 +200,7 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
             best = counted.factorsAt(r.best);
     }
     result.start = best;
-    result.requiredShortfall = counted.at(best).shortfall();
+    result.requiredShortfall = counted.at(best).shortfall(required);
     result.analyses = counted.calls;
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     return result;

@@ -39,7 +39,7 @@ constexpr int kLoopReachCalls = 300;     // one loop's three factors
 // How close one loop came to the required margins.
 struct LoopReach {
     bool meetsRequired = false;  // reached both bounds with the closed loop stable
-    double ratio = 0.0;          // the best min(gain margin / 6 dB, phase margin / 45 deg) found
+    double ratio = 0.0;          // the best min(gain margin, phase margin), each over its bound
     double gainMarginDb = 0.0;   // the margins at that point
     double phaseMarginDeg = 0.0;
     const char* limitedBy = "";  // "gain margin" or "phase margin" when short
@@ -65,6 +65,7 @@ using MarginFunction = std::function<MarginReport(const Factors&)>;
 std::vector<std::string> shortLoops(const MarginSearch& search);
 
 MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, const FactorBounds& box,
+                           const MarginBounds& required = MarginBounds{},
                            const std::atomic<bool>* stop = nullptr);
 
 }  // namespace tune

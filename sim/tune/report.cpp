@@ -45,7 +45,7 @@ const char* judgedBy(const FlightCase& c) {
     return c.adequateBounds() ? "adequate" : "desired";
 }
 
-std::string marginsTable(const std::vector<Candidate>& candidates) {
+std::string marginsTable(const std::vector<Candidate>& candidates, const MarginBounds& required) {
     std::string md;
     bool any = false;
     for (const Candidate& c : candidates)
@@ -72,8 +72,8 @@ std::string marginsTable(const std::vector<Candidate>& candidates) {
                   + " |\n";
         }
     }
-    md += "\nRequired of every loop: " + fixed(kRequiredGainMarginDb, 0) + " dB and "
-          + fixed(kRequiredPhaseMarginDeg, 0) + " deg.\n";
+    md += "\nRequired of every loop: " + margin(required.gainMarginDb[0], 1) + " dB and "
+          + margin(required.phaseMarginDeg[0], 1) + " deg.\n";
     return md;
 }
 
@@ -300,10 +300,23 @@ bool writeReport(const ReportInput& in, std::string& error) {
            << "\n\nGauge line (the README's placement; "
            << "move and size it for your panel):\n\n    " << gaugeLine(tuned->evaluation.parameters)
            << "\n\n";
-        if (!tuned->evaluation.marginsMet) {
+        const MarginBounds& required = tuner.settings().required;
+        if (!tuned->evaluation.requiredMet && in.result && in.result->margins.bounds.relaxed) {
+            md << "**No string keeps " << margin(required.gainMarginDb[0], 1) << " dB and "
+               << margin(required.phaseMarginDeg[0], 1) << " deg on every loop of this aircraft** at "
+               << cond.frameRate << " updates a second with " << cond.delayFrames
+               << " frame(s) of command delay. Pushing each short loop's own three factors as far as they go "
+                  "(the other loops where the search of the margins left them) reached:\n\n";
+            for (const std::string& line : shortLoops(in.result->margins))
+                md << "- " << line << "\n";
+            md << "\nThe flown search held each of these loops to " << fixed(100.0 * kReachedShare, 0)
+               << " % of what it reached, and the others to the required margins. The margins table below "
+                  "gives what the tuned string keeps; the real aircraft's unmodelled lags have that much "
+                  "less "
+                  "room.\n\n";
+        } else if (!tuned->evaluation.marginsMet) {
             md << "**No string met the margin constraints**; this is the best found (smallest shortfall). Do "
-                  "not fly it "
-                  "without reading the margins below.\n\n";
+                  "not fly it without reading the margins below.\n\n";
         }
     } else {
         md << "No string was tuned (stopped before the search began).\n\n";
@@ -311,6 +324,10 @@ bool writeReport(const ReportInput& in, std::string& error) {
     if (in.roundTrip)
         md << "Round trip through the module: " << in.roundTrip->summary() << ".\n\n";
     if (in.result) {
+        const MarginSearch& ms = in.result->margins;
+        md << "Search of the margins (no flights): " << ms.analyses << " linear analyses in "
+           << fixed(ms.seconds, 1) << " s; the flown search started from `" << parameterString(ms.start, true)
+           << "`" << (ms.feasible ? ", which keeps the required margins" : "") << ".\n\n";
         md << "Search: " << in.result->search.method << "; " << in.result->search.evaluations
            << " evaluations, " << in.result->flights << " flights in " << fixed(in.result->seconds, 1)
            << " s with " << tuner.pool().processes() << " flights at a time.\n\n";
@@ -378,7 +395,7 @@ bool writeReport(const ReportInput& in, std::string& error) {
     }
 
     md << "\n## Margins of the four loops, each broken at its actuator\n\n"
-       << marginsTable(in.candidates) << "\n";
+       << marginsTable(in.candidates, tuner.settings().required) << "\n";
 
     md << "## Time histories\n\n";
     for (const Candidate& c : in.candidates) {

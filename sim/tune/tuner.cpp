@@ -16,14 +16,14 @@ MarginReport Tuner::margins(const Factors& factors) const {
 }
 
 Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop, bool flyAnyway,
-                           const MarginBounds& bounds) const {
+                           const MarginBounds* bounds) const {
     Evaluation e;
     e.factors = factors;
     e.parameters = parameterString(factors);
     e.margins = margins(factors);
-    const double shortfall = e.margins.shortfall(bounds);
+    const double shortfall = e.margins.shortfall(bounds != nullptr ? *bounds : settings_.required);
     e.marginsMet = shortfall == 0.0;
-    e.requiredMet = e.margins.shortfall() == 0.0;
+    e.requiredMet = e.margins.shortfall(settings_.required) == 0.0;
     if (!e.marginsMet) {
         e.score = kInfeasibleScore + shortfall;
         if (!flyAnyway) {
@@ -52,8 +52,8 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     os.low.assign(kFactorCount, low);
     os.high.assign(kFactorCount, high);
     TuneResult result;
-    result.margins =
-        searchMargins([this](const Factors& f) { return margins(f); }, start, settings_.bounds, stop);
+    result.margins = searchMargins([this](const Factors& f) { return margins(f); }, start, settings_.bounds,
+                                   settings_.required, stop);
     const MarginBounds& bounds = result.margins.bounds;
     const std::array<double, kFactorCount> startLogs = toLogSpace(result.margins.start);
     os.start.assign(startLogs.begin(), startLogs.end());
@@ -67,7 +67,7 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     const Objective objective = [&](const std::vector<double>& x) {
         std::array<double, kFactorCount> logs{};
         std::copy(x.begin(), x.end(), logs.begin());
-        const Evaluation e = evaluate(rounded(fromLogSpace(logs)), stop, false, bounds);
+        const Evaluation e = evaluate(rounded(fromLogSpace(logs)), stop, false, &bounds);
         if (stop != nullptr && stop->load()) {
             return kInfeasibleScore * 10.0;
         }
@@ -78,7 +78,7 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     std::copy(result.search.best.begin(), result.search.best.end(), logs.begin());
     // The best point once more, for its flights (each flight is a fresh
     // process, so this repeats the scored evaluation exactly).
-    result.best = evaluate(rounded(fromLogSpace(logs)), nullptr, true, bounds);
+    result.best = evaluate(rounded(fromLogSpace(logs)), nullptr, true, &bounds);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.flights = pool_.flights();
     return result;

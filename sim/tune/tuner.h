@@ -44,6 +44,7 @@ struct TuneSettings {
     int processes = 2;  // flights at once
     std::string modulePath;
     FactorBounds bounds;
+    MarginBounds required;  // what every loop's margins must keep
 };
 
 struct TuneResult {
@@ -65,8 +66,9 @@ public:
     // Judges one set of factors (margins against `bounds`, then the
     // flights). Factors that miss the bounds are flown only when `flyAnyway`
     // (for a report).
+    // (nullptr: the required bounds).
     Evaluation evaluate(const Factors& factors, const std::atomic<bool>* stop = nullptr,
-                        bool flyAnyway = false, const MarginBounds& bounds = MarginBounds{}) const;
+                        bool flyAnyway = false, const MarginBounds* bounds = nullptr) const;
 
     // The margins of one set of factors at the conditions tuned for.
     MarginReport margins(const Factors& factors) const;

@@ -206,7 +206,7 @@ TEST(MarginSearch, moves_the_start_to_where_every_loop_keeps_its_margins) {
     EXPECT_TRUE(s.feasible);
     EXPECT_FALSE(s.bounds.relaxed);
     EXPECT_EQ(s.requiredShortfall, 0.0);
-    EXPECT_TRUE(margins(s.start).meetsRequired());
+    EXPECT_TRUE(margins(s.start).meets(tune::MarginBounds{}));
     for (size_t loop = 0; loop < 4; ++loop) {
         EXPECT_LE(s.start[loop * 3], 0.5) << loop;
         EXPECT_TRUE(s.reach[loop].meetsRequired);
