@@ -31,11 +31,6 @@ constexpr double kHeadingBoundDeg = 5.0;
 constexpr double kClickStep = 0.25;
 constexpr int kCommandClicks = 4;
 
-// Command limits of the axes (host axis units), as the module clamps them.
-constexpr double kCyclicLimit = 6000.0;
-constexpr double kCollectiveLow = 5000.0;
-constexpr double kCollectiveHigh = 15000.0;
-
 // The pilot's three clicks that engage the hold, host seconds.
 constexpr double kPowerAt = 0.5;
 constexpr double kGuardAt = 1.0;
@@ -291,7 +286,8 @@ FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
         column[names[i]] = i;
     const char* needed[] = {"host_time",   "hdg_86",       "vn_554",       "ve_555",  "cmd_rudder",
                             "cmd_aileron", "cmd_elevator", "cmd_throttle", "engaged", "panel_target_ft",
-                            "height_ft",   "north_ft",     "east_ft"};
+                            "height_ft",   "north_ft",     "east_ft",      "rud_314", "ail_311",
+                            "elev_309",    "thr_128"};
     for (const char* name : needed) {
         if (column.find(name) == column.end()) {
             return out;
@@ -302,6 +298,8 @@ FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
     const size_t cCmd[4] = {col("cmd_rudder"), col("cmd_aileron"), col("cmd_elevator"), col("cmd_throttle")};
     const size_t cEngaged = col("engaged"), cTarget = col("panel_target_ft"), cHeight = col("height_ft");
     const size_t cNorth = col("north_ft"), cEast = col("east_ft");
+    const size_t cControl[4] = {col("rud_314"), col("ail_311"), col("elev_309"), col("thr_128")};
+    std::array<int64_t, 4> axisLimitFrames{};
 
     // The set point the clicks command, in m/s along the body axes or deg/s.
     double setForward = 0.0, setRight = 0.0, setTurn = 0.0;
@@ -335,6 +333,8 @@ FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
         if (!haveHeading) {
             previousHeading = heading;
             haveHeading = true;
+            for (size_t i = 0; i < 4; ++i)
+                number(f[cControl[i]], out.startControl[i]);
         }
         const double unwrapped =
             (headings.empty() ? heading : headings.back() + wrap180(heading - previousHeading));
@@ -365,13 +365,12 @@ FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
         const bool engaged = f[cEngaged] == "1";
         if (engaged) {
             ++engagedFrames;
-            double c[4] = {0, 0, 0, 0};
             bool atLimit = false;
-            for (int i = 0; i < 4; ++i) {
-                if (number(f[cCmd[i]], c[i])) {
-                    atLimit = atLimit
-                              || (i < 3 ? std::fabs(c[i]) >= kCyclicLimit
-                                        : c[i] <= kCollectiveLow || c[i] >= kCollectiveHigh);
+            for (size_t i = 0; i < 4; ++i) {
+                double c = 0.0;
+                if (number(f[cCmd[i]], c) && (c <= kAxisLow[i] || c >= kAxisHigh[i])) {
+                    atLimit = true;
+                    ++axisLimitFrames[i];
                 }
             }
             limitFrames += atLimit ? 1 : 0;
@@ -402,8 +401,12 @@ FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
     }
     out.flown = true;
     out.engagedFraction = static_cast<double>(engagedFrames) / static_cast<double>(windowFrames);
-    out.limitFraction =
-        engagedFrames > 0 ? static_cast<double>(limitFrames) / static_cast<double>(engagedFrames) : 0.0;
+    const auto engagedShare = [&](int64_t frames) {
+        return engagedFrames > 0 ? static_cast<double>(frames) / static_cast<double>(engagedFrames) : 0.0;
+    };
+    out.limitFraction = engagedShare(limitFrames);
+    for (size_t i = 0; i < 4; ++i)
+        out.axisLimitFraction[i] = engagedShare(axisLimitFrames[i]);
     const double scale = flight.adequateBounds() ? 2.0 : 1.0;
     double worst = out.heightErrorFt / (kHeightBoundFt * scale);
     if (following) {

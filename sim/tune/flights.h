@@ -9,10 +9,12 @@
 #ifndef HOVER_SIM_TUNE_FLIGHTS_H
 #define HOVER_SIM_TUNE_FLIGHTS_H
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "control/law_constants.h"
 #include "sim/host/scenario.h"
 
 namespace tune {
@@ -82,6 +84,11 @@ struct FlightOutcome {
     double headingErrorDeg = 0.0;  // largest heading deviation from the window's first
     double followError = 0.0;      // RMS set-point error in clicks (0.25 m/s or deg/s); 0 without a set point
     double limitFraction = 0.0;    // share of engaged frames with an axis at its command limit
+    // Per axis (pedals, lateral cyclic, fore-aft cyclic, collective): the
+    // share of engaged frames at the command limit, and the control where
+    // the flight started (the aircraft's trim there), host axis units.
+    std::array<double, 4> axisLimitFraction{};
+    std::array<double, 4> startControl{};
     double engagedFraction = 0.0;  // share of window frames in which the hold drove the axes
     double worst = 0.0;            // largest normalised error (1: at the bound the case is judged by)
     double score = 0.0;            // worst, compressed above 1, plus the axis-limit penalty
@@ -93,6 +100,13 @@ uint64_t hashText(const std::string& text);
 
 // Scores a flight from its CSV trace (the host's --trace format).
 FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace);
+
+// The module's command limits on each axis (host axis units), in the order
+// of FlightOutcome's per-axis figures.
+constexpr std::array<const char*, 4> kAxisNames = {"pedals", "lateral cyclic", "fore-aft cyclic",
+                                                   "collective"};
+constexpr std::array<double, 4> kAxisLow = {kSurfaceLow, kSurfaceLow, kSurfaceLow, kThrottleLow};
+constexpr std::array<double, 4> kAxisHigh = {kSurfaceHigh, kSurfaceHigh, kSurfaceHigh, kThrottleHigh};
 
 // Normalised errors are capped here: a flight this far off has diverged.
 constexpr double kWorstCap = 1000.0;

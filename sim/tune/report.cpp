@@ -77,6 +77,49 @@ std::string marginsTable(const std::vector<Candidate>& candidates, const MarginB
     return md;
 }
 
+// Where the aircraft trims on each axis against the module's command range,
+// and how much of the engaged time each string spent at that range's ends.
+// A hold whose trim sits near an end has little authority left that way.
+std::string authorityTable(const std::vector<Candidate>& candidates) {
+    const Candidate* flown = nullptr;
+    for (const Candidate& c : candidates)
+        if (flown == nullptr && !c.evaluation.outcomes.empty())
+            flown = &c;
+    if (flown == nullptr)
+        return "No flights.\n";
+    std::string md = "| axis | module's range | trim where the flights start |";
+    for (const Candidate& c : candidates)
+        md += " " + c.label + ": time at a limit |";
+    md += "\n|---|---|---|";
+    for (size_t i = 0; i < candidates.size(); ++i)
+        md += "---|";
+    md += "\n";
+    for (size_t axis = 0; axis < kAxisNames.size(); ++axis) {
+        double low = kAxisHigh[axis], high = kAxisLow[axis];
+        for (const FlightOutcome& o : flown->evaluation.outcomes) {
+            if (!o.flown)
+                continue;
+            low = std::min(low, o.startControl[axis]);
+            high = std::max(high, o.startControl[axis]);
+        }
+        md += std::string("| ") + kAxisNames[axis] + " | " + fixed(kAxisLow[axis], 0) + " to "
+              + fixed(kAxisHigh[axis], 0) + " | " + fixed(low, 0) + " to " + fixed(high, 0) + " |";
+        for (const Candidate& c : candidates) {
+            double sum = 0.0;
+            for (const FlightOutcome& o : c.evaluation.outcomes)
+                sum += o.axisLimitFraction[axis];
+            const size_t n = std::max<size_t>(c.evaluation.outcomes.size(), 1);
+            md += " " + fixed(100.0 * sum / static_cast<double>(n), 0) + " % |";
+        }
+        md += "\n";
+    }
+    md +=
+        "\nTrims are the controls the flight model trims to at each flight's start (its wind, drift and "
+        "height), in host axis units; the time at a limit is the share of engaged frames, averaged over the "
+        "flights. A trim near an end of the module's range leaves the hold little authority that way.\n";
+    return md;
+}
+
 // The 90th percentile (nearest rank) of the flights' largest normalised errors.
 double percentileWorst(const std::vector<FlightOutcome>& outcomes) {
     std::vector<double> worsts;
@@ -393,6 +436,8 @@ bool writeReport(const ReportInput& in, std::string& error) {
             md << "\n";
         }
     }
+
+    md << "\n## Room on the controls\n\n" << authorityTable(in.candidates);
 
     md << "\n## Margins of the four loops, each broken at its actuator\n\n"
        << marginsTable(in.candidates, tuner.settings().required) << "\n";

@@ -164,14 +164,16 @@ struct Row {
 template <typename F>
 std::string makeTrace(int rows, F rowAt) {
     std::string t =
-        "frame,host_time,hdg_86,vn_554,ve_555,cmd_rudder,cmd_aileron,cmd_elevator,cmd_throttle,engaged,"
-        "panel_target_ft,height_ft,north_ft,east_ft,actions\n";
+        "frame,host_time,hdg_86,vn_554,ve_555,rud_314,ail_311,elev_309,thr_128,cmd_rudder,cmd_aileron,"
+        "cmd_elevator,cmd_throttle,engaged,panel_target_ft,height_ft,north_ft,east_ft,actions\n";
     for (int k = 0; k < rows; ++k) {
         const double time = k / 18.0;
         const Row r = rowAt(time);
         char line[256];
-        std::snprintf(line, sizeof line, "%d,%.10g,%.10g,0,0,0,0,%.10g,9000,%d,100,%.10g,%.10g,%.10g,\"\"\n",
-                      k, time, r.headingDeg, r.elevator, r.engaged ? 1 : 0, r.heightFt, r.northFt, r.eastFt);
+        std::snprintf(
+            line, sizeof line,
+            "%d,%.10g,%.10g,0,0,4800,-250,%.10g,8200,0,0,%.10g,9000,%d,100,%.10g,%.10g,%.10g,\"\"\n", k, time,
+            r.headingDeg, r.elevator, r.elevator, r.engaged ? 1 : 0, r.heightFt, r.northFt, r.eastFt);
         t += line;
     }
     return t;
@@ -277,6 +279,10 @@ TEST(FlightScore, is_the_largest_error_against_the_bounds_the_air_calls_for) {
     EXPECT_DOUBLE_EQ(calm.worst, 1.5);  // 4.5 ft against 3 ft
     constexpr double kShareTolerance = 0.01;
     EXPECT_NEAR(calm.limitFraction, 0.5, kShareTolerance);
+    // Only the fore-aft cyclic sat at its limit; the trim is the first row's.
+    EXPECT_NEAR(calm.axisLimitFraction[2], 0.5, kShareTolerance);
+    EXPECT_EQ(calm.axisLimitFraction[0] + calm.axisLimitFraction[1] + calm.axisLimitFraction[3], 0.0);
+    EXPECT_EQ(calm.startControl, (std::array<double, 4>{4800.0, -250.0, 0.0, 8200.0}));
     EXPECT_NEAR(calm.score, 1.0 + std::log(1.5) + tune::kLimitPenalty * 0.5, kShareTolerance);
 
     // In moderate turbulence the adequate bounds (twice) apply.
