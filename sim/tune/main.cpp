@@ -61,9 +61,10 @@ bound). Flights run in parallel, each in its own process; the result does not de
 
 It writes into --out: parameters.txt (the string), gauge_line.txt (a line for the panel
 configuration), check.toml (a scenario flying the string, for hoversim to re-check) and
-report.md with its pictures (scores and margins of the default gains, the README's string
-and the tuned string; time histories). Progress goes to standard error. Ctrl-C stops the
-search and writes the best string found so far; a second Ctrl-C ends at once.
+report.md with its pictures (scores and margins of the default gains, the string found
+by hand on an earlier model, KprForward 0.5 TvForward 0.5, and the tuned string; time
+histories). Progress goes to standard error. Ctrl-C stops the search and writes the best
+string found so far; a second Ctrl-C ends at once.
 
 Exit status: 0 a string was found and written; 1 written, but no string met the margins
 asked for (see the report: which loop, and what it reached) or the aircraft has no trim;
@@ -199,11 +200,11 @@ int main(int argc, char** argv) {
     // The two strings the tuned one is compared with.
     tune::Candidate defaults{
         "default gains", tuner.evaluate(tune::kDefaultFactors, &stopRequested, true), {}};
-    tune::Factors readme = tune::kDefaultFactors;
-    if (const auto read = tune::readParameterString(tune::kReadmeParameters))
-        readme = *read;
-    tune::Candidate readmeCandidate{"README string", tuner.evaluate(readme, &stopRequested, true), {}};
-    readmeCandidate.evaluation.parameters = tune::kReadmeParameters;
+    tune::Factors handFoundFactors = tune::kDefaultFactors;
+    if (const auto read = tune::readParameterString(tune::kHandFoundParameters))
+        handFoundFactors = *read;
+    tune::Candidate handFound{"hand-found string", tuner.evaluate(handFoundFactors, &stopRequested, true), {}};
+    handFound.evaluation.parameters = tune::kHandFoundParameters;
     if (!defaults.evaluation.outcomes.empty() && !defaults.evaluation.outcomes[0].trimmed) {
         report.notes.push_back(
             "the flight model found no trim for this aircraft's hover: every flight started "
@@ -215,8 +216,8 @@ int main(int argc, char** argv) {
                       e.marginsMet ? "" : " (misses the margins)");
         return std::string(text);
     };
-    std::fprintf(stderr, "hovertune: default gains score %s, README string %s (%.1f s)\n",
-                 describe(defaults.evaluation).c_str(), describe(readmeCandidate.evaluation).c_str(),
+    std::fprintf(stderr, "hovertune: default gains score %s, hand-found string %s (%.1f s)\n",
+                 describe(defaults.evaluation).c_str(), describe(handFound.evaluation).c_str(),
                  elapsed());
 
     std::optional<tune::TuneResult> result;
@@ -244,9 +245,9 @@ int main(int argc, char** argv) {
             std::fflush(stderr);
         };
         // The search starts from the better of the two known strings.
-        const bool readmeBetter = readmeCandidate.evaluation.score < defaults.evaluation.score;
+        const bool handFoundBetter = handFound.evaluation.score < defaults.evaluation.score;
         result = tuner.tune(&stopRequested, progress,
-                            readmeBetter ? readmeCandidate.evaluation.factors : defaults.evaluation.factors);
+                            handFoundBetter ? handFound.evaluation.factors : defaults.evaluation.factors);
         std::fprintf(stderr, "\n");
         const tune::MarginSearch& m = result->margins;
         if (m.feasible) {
@@ -279,11 +280,11 @@ int main(int argc, char** argv) {
                                                     tuned.evaluation.outcomes[probe].traceHash,
                                                     tuned.evaluation.factors, tuned.evaluation.parameters);
         }
-        report.candidates = {defaults, readmeCandidate, tuned};
+        report.candidates = {defaults, handFound, tuned};
         // One time history each, of the probe flight.
         std::vector<tune::FlightJob> plots;
         std::filesystem::create_directories(outDir);
-        const char* files[] = {"history_default.png", "history_readme.png", "history_tuned.png"};
+        const char* files[] = {"history_default.png", "history_hand_found.png", "history_tuned.png"};
         for (size_t i = 0; i < report.candidates.size(); ++i) {
             report.candidates[i].plotFile = files[i];
             plots.push_back({tuner.flights()[probe], report.candidates[i].evaluation.parameters,
@@ -291,7 +292,7 @@ int main(int argc, char** argv) {
         }
         tuner.pool().fly(plots);
     } else {
-        report.candidates = {defaults, readmeCandidate};
+        report.candidates = {defaults, handFound};
     }
     report.seconds = elapsed();
     std::string error;
@@ -303,10 +304,10 @@ int main(int argc, char** argv) {
         std::printf("%s\n%s\n", result->best.parameters.c_str(),
                     tune::gaugeLine(result->best.parameters).c_str());
         std::printf(
-            "score %s (default gains %s, README string %s); %d strings, %ld flights, %.1f s; report in "
+            "score %s (default gains %s, hand-found string %s); %d strings, %ld flights, %.1f s; report in "
             "%s/report.md\n",
             describe(result->best).c_str(), describe(defaults.evaluation).c_str(),
-            describe(readmeCandidate.evaluation).c_str(), result->search.evaluations, result->flights,
+            describe(handFound.evaluation).c_str(), result->search.evaluations, result->flights,
             report.seconds, outDir.c_str());
         if (report.roundTrip && !report.roundTrip->passed()) {
             std::printf("round trip: %s\n", report.roundTrip->summary().c_str());

@@ -2,7 +2,7 @@
 //
 // What hovertune writes: the parameter string, the gauge line, a scenario
 // that flies the string for hoversim to re-check, and a Markdown report with
-// pictures comparing the default gains, the README's string and the tuned
+// pictures comparing the default gains, the hand-found string and the tuned
 // string.
 #ifndef HOVER_SIM_TUNE_REPORT_H
 #define HOVER_SIM_TUNE_REPORT_H
@@ -16,11 +16,13 @@
 
 namespace tune {
 
-// The string the README recommends for the Bo-105 class.
-constexpr const char* kReadmeParameters = "KprForward 0.5 TvForward 0.5";
+// The string found by hand for the Bo-105 class on an earlier flight model,
+// without the host's command delay, and recommended before strings were
+// tuned: every report compares the tuned string with it and the defaults.
+constexpr const char* kHandFoundParameters = "KprForward 0.5 TvForward 0.5";
 
 struct Candidate {
-    std::string label;  // "default gains", "README string", "tuned"
+    std::string label;  // "default gains", "hand-found string", "tuned"
     Evaluation evaluation;
     std::string plotFile;  // time history, relative to the report
 };
@@ -30,7 +32,7 @@ struct ReportInput {
     std::string commandLine;
     std::string aircraftName;  // as the aircraft file calls it
     const Tuner* tuner = nullptr;
-    std::vector<Candidate> candidates;  // defaults, README, tuned (when found)
+    std::vector<Candidate> candidates;  // defaults, hand-found, tuned (when found)
     std::optional<TuneResult> result;
     std::optional<RoundTripResult> roundTrip;
     bool interrupted = false;
