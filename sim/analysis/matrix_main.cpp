@@ -2,7 +2,8 @@
 //
 // hovermatrix: what the hold does on each helicopter, measured. Flies a set
 // of scenarios on every aircraft with the default gains and with the
-// README's parameter string, at 18 updates a second with the host's command
+// parameter string found by hand on an earlier model (KprForward 0.5
+// TvForward 0.5), at 18 updates a second with the host's command
 // delay, and an engage-speed sweep per aircraft; adds the linear margins of
 // each loop; writes it all as one Markdown document.
 #include <CLI/CLI.hpp>
@@ -23,7 +24,7 @@
 
 namespace {
 
-constexpr const char* kReadmeString = "KprForward 0.5 TvForward 0.5";
+constexpr const char* kHandFoundString = "KprForward 0.5 TvForward 0.5";
 constexpr const char* kAircraft[] = {"bo105", "uh1h", "puma"};
 // Scenarios that cover what pilots do with the hold: a capture from a drift
 // in calm air, a hold in wind and light turbulence, a climb with the
@@ -47,7 +48,7 @@ struct Gains {
 };
 const Gains kGainSets[] = {
     {"defaults", "", {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
-    {"README", kReadmeString, {1, 1, 1, 0.5, 0.5, 1, 1, 1, 1, 1, 1, 1}},
+    {"hand-found", kHandFoundString, {1, 1, 1, 0.5, 0.5, 1, 1, 1, 1, 1, 1, 1}},
 };
 
 // A trace, column by name.

@@ -179,6 +179,7 @@ int main(int argc, char** argv) {
     bool checkOnly = false;
     std::optional<double> duration;
     std::optional<int> delayFrames;
+    std::optional<std::string> parametersOverride;
     std::optional<double> frameJitter;
     std::optional<uint64_t> jitterSeed;
     app.add_option("scenario", scenarioFiles, "Scenario files (TOML) to fly, one after the other")
@@ -194,6 +195,8 @@ int main(int argc, char** argv) {
            "Frames between the module's axis event and the control moving in the flight model: 0, 1 or 2 "
            "(default: the scenario's, else 1)")
         ->check(CLI::Range(0, 2));
+    app.add_option("--parameters", parametersOverride,
+                   "Fly this parameter string instead of the scenario's (\"\" for none)");
     app.add_option(
            "--frame-jitter", frameJitter,
            "Vary each frame's length by a uniform amount within +-this many seconds, below half a frame "
@@ -316,6 +319,7 @@ int main(int argc, char** argv) {
             scenario->duration = *duration;
         }
         scenario->commandDelayFrames = delayFrames.value_or(scenario->commandDelayFrames);
+        scenario->parameters = parametersOverride.value_or(scenario->parameters);
         scenario->frameJitterS = frameJitter.value_or(scenario->frameJitterS);
         scenario->frameJitterSeed = jitterSeed.value_or(scenario->frameJitterSeed);
         if (!(scenario->frameJitterS <= host::kJitterFrameShare / scenario->frameRate)) {

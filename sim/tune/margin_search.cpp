@@ -85,7 +85,7 @@ std::vector<std::string> shortLoops(const MarginSearch& search) {
             continue;
         char line[200];
         std::snprintf(line, sizeof line,
-                      "%s: at best %.1f dB and %.1f deg, short in %s; held to %.1f dB and %.1f deg",
+                      "%s: best found %.1f dB and %.2f deg, short in %s; held to %.1f dB and %.1f deg",
                       kLoopNames[i], r.gainMarginDb, r.phaseMarginDeg, r.limitedBy,
                       search.bounds.gainMarginDb[i], search.bounds.phaseMarginDeg[i]);
         lines.emplace_back(line);

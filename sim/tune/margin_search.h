@@ -60,7 +60,7 @@ struct MarginSearch {
 using MarginFunction = std::function<MarginReport(const Factors&)>;
 
 // What a search that fell short found, one line per loop that cannot reach
-// the required margins, e.g. "Forward: at best 7.1 dB and 30.6 deg, short
+// the required margins, e.g. "Forward: best found 7.1 dB and 30.62 deg, short
 // in phase margin; held to 6.0 dB and 27.5 deg". Empty when feasible.
 std::vector<std::string> shortLoops(const MarginSearch& search);
 

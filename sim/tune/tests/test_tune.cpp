@@ -249,7 +249,7 @@ TEST(MarginSearch, names_the_loop_that_cannot_reach_its_margins_and_holds_it_to_
     EXPECT_EQ(margins(s.start).shortfall(s.bounds), 0.0);
     const std::vector<std::string> lines = tune::shortLoops(s);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].rfind("Forward: at best", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[0].rfind("Forward: best found", 0), 0u) << lines[0];
 }
 
 TEST(FlightScore, is_the_largest_error_against_the_bounds_the_air_calls_for) {
