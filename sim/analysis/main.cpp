@@ -10,6 +10,7 @@
 #include <string>
 
 #include "sim/analysis/hold_analysis.h"
+#include "sim/analysis/hold_options.h"
 #include "sim/flight/aircraft_file.h"
 
 namespace {
@@ -45,15 +46,10 @@ int main(int argc, char** argv) {
     int delay = 1;
     std::vector<std::string> factors;
     std::string aircraftName = "bo105";
-    app.add_option(
-        "-a,--aircraft", aircraftName,
-        "the aircraft: a name (bo105, uh1h, puma: aircraft/<name>.toml of the source tree) or a path "
-        "to an aircraft file (default bo105)");
+    analysis::addAircraftOption(app, aircraftName, "of the source tree");
     app.add_option("--frame-rate", frameRate, "panel updates a second (default 18)")
         ->check(CLI::Range(1.0, 1000.0));
-    app.add_option("--delay-frames", delay,
-                   "updates between a command and the control moving: 0, 1 or 2 (default 1)")
-        ->check(CLI::Range(0, 2));
+    analysis::addDelayOption(app, delay);
     app.add_option(
            "--factor", factors,
            "a gain factor as KEY=VALUE, for example --factor KprForward=0.5; repeat for more keys "

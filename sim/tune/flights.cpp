@@ -3,6 +3,7 @@
 
 #include "sim/flight/aircraft_file.h"
 #include "sim/host/aircraft.h"
+#include "sim/host/judges.h"
 
 #include <algorithm>
 #include <charconv>
@@ -102,15 +103,6 @@ bool number(std::string_view field, double& value) {
     }
     const auto read = std::from_chars(field.data(), field.data() + field.size(), value);
     return read.ec == std::errc() && read.ptr == field.data() + field.size();
-}
-
-double wrap180(double angle) {
-    angle = std::fmod(angle, 360.0);
-    if (angle > 180.0)
-        angle -= 360.0;
-    if (angle < -180.0)
-        angle += 360.0;
-    return angle;
 }
 
 }  // namespace
@@ -337,7 +329,7 @@ FlightOutcome scoreTrace(const FlightCase& flight, const std::string& trace) {
                 number(f[cControl[i]], out.startControl[i]);
         }
         const double unwrapped =
-            (headings.empty() ? heading : headings.back() + wrap180(heading - previousHeading));
+            (headings.empty() ? heading : headings.back() + host::wrapDegrees(heading - previousHeading));
         previousHeading = heading;
         headings.push_back(unwrapped);
         if (frameRate == 0 && t > 0.0)

@@ -14,6 +14,7 @@
 #include <iostream>
 #include <map>
 
+#include "sim/analysis/hold_options.h"
 #include "sim/host/module_library.h"
 #include "sim/tune/report.h"
 #include "sim/tune/round_trip.h"
@@ -106,15 +107,10 @@ int main(int argc, char** argv) {
     std::string modulePath;
     double gainMarginDb = tune::kRequiredGainMarginDb;
     double phaseMarginDeg = tune::kRequiredPhaseMarginDeg;
-    app.add_option(
-        "--aircraft", aircraft,
-        "Aircraft to tune for: a name (bo105, uh1h, puma: aircraft/<name>.toml beside this program) or "
-        "the path of an aircraft file (default bo105)");
+    analysis::addAircraftOption(app, aircraft, "beside this program");
     app.add_option("--frame-rate", frameRate, "Host panel updates a second (default 18)")
         ->check(CLI::Range(18, 60));
-    app.add_option("--delay-frames", delayFrames,
-                   "Frames between a command and the control moving (default 1)")
-        ->check(CLI::Range(0, 2));
+    analysis::addDelayOption(app, delayFrames);
     app.add_option("--wind", windKt, "Mean wind of every flight, kt (default 10)")
         ->check(CLI::Range(0.0, 40.0));
     app.add_option(
@@ -203,7 +199,8 @@ int main(int argc, char** argv) {
     tune::Factors handFoundFactors = tune::kDefaultFactors;
     if (const auto read = tune::readParameterString(tune::kHandFoundParameters))
         handFoundFactors = *read;
-    tune::Candidate handFound{"hand-found string", tuner.evaluate(handFoundFactors, &stopRequested, true), {}};
+    tune::Candidate handFound{
+        "hand-found string", tuner.evaluate(handFoundFactors, &stopRequested, true), {}};
     handFound.evaluation.parameters = tune::kHandFoundParameters;
     if (!defaults.evaluation.outcomes.empty() && !defaults.evaluation.outcomes[0].trimmed) {
         report.notes.push_back(
@@ -217,8 +214,7 @@ int main(int argc, char** argv) {
         return std::string(text);
     };
     std::fprintf(stderr, "hovertune: default gains score %s, hand-found string %s (%.1f s)\n",
-                 describe(defaults.evaluation).c_str(), describe(handFound.evaluation).c_str(),
-                 elapsed());
+                 describe(defaults.evaluation).c_str(), describe(handFound.evaluation).c_str(), elapsed());
 
     std::optional<tune::TuneResult> result;
     if (!stopRequested.load()) {
