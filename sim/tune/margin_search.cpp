@@ -126,8 +126,13 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
 
     // Then, if the bounds are out of reach: how far each short loop gets on
     // its own three factors, the others held where they are.
-    for (int loop = 0; loop < kLoops && !stopped(); ++loop) {
+    // Twice round: a loop can look short only because another loop keeps
+    // the closed loop unstable, and is judged again once that one has moved.
+    for (int round = 0; round < 2 * kLoops && !stopped(); ++round) {
+        const int loop = round % kLoops;
         LoopReach& reach = result.reach[static_cast<size_t>(loop)];
+        if (round >= kLoops && reach.meetsRequired)
+            continue;
         const MarginReport here = counted.at(best);
         const LoopMarginReport& now = here.loops[static_cast<size_t>(loop)];
         reach.ratio = usable(here) ? loopRatio(now, required, static_cast<size_t>(loop)) : 0.0;
