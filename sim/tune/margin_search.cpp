@@ -177,15 +177,13 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
 
     // The bounds the flown search keeps: the required ones, or a share of
     // what each short loop reached.
-    for (int loop = 0; loop < kLoops; ++loop) {
-        const LoopReach& reach = result.reach[static_cast<size_t>(loop)];
-        LoopReach& r = result.reach[static_cast<size_t>(loop)];
+    for (size_t i = 0; i < result.reach.size(); ++i) {
+        LoopReach& reach = result.reach[i];
         if (reach.meetsRequired)
             continue;
-        const size_t i = static_cast<size_t>(loop);
         const bool phaseLimited = share(reach.phaseMarginDeg, required.phaseMarginDeg[i])
                                   < share(reach.gainMarginDb, required.gainMarginDb[i]);
-        r.limitedBy = phaseLimited ? "phase margin" : "gain margin";
+        reach.limitedBy = phaseLimited ? "phase margin" : "gain margin";
         result.bounds.relaxed = true;
         result.bounds.gainMarginDb[i] =
             std::min(required.gainMarginDb[i], kReachedShare * std::max(reach.gainMarginDb, 0.0));
