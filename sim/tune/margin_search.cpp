@@ -94,7 +94,8 @@ std::vector<std::string> shortLoops(const MarginSearch& search) {
 }
 
 MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, const FactorBounds& box,
-                           const MarginBounds& required, const std::atomic<bool>* stop) {
+                           const MarginBounds& required, const std::atomic<bool>* stop,
+                           const MarginSearchBudget& budget) {
     const auto began = std::chrono::steady_clock::now();
     MarginSearch result;
     result.bounds = required;
@@ -116,7 +117,7 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
             return counted.at(counted.factorsAt(x)).shortfall(required);
         };
         const OptimiserResult r =
-            minimise(shortfallAt, counted.localSearch(logsOf(from), kMarginSearchCalls), stop);
+            minimise(shortfallAt, counted.localSearch(logsOf(from), budget.allFactors), stop);
         if (r.bestValue < bestShortfall) {
             bestShortfall = r.bestValue;
             best = counted.factorsAt(r.best);
@@ -160,7 +161,7 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
         std::vector<double> from(3);
         const std::vector<double> all = logsOf(best);
         std::copy(all.begin() + loop * 3, all.begin() + loop * 3 + 3, from.begin());
-        const OptimiserResult r = minimise(shortOf, counted.localSearch(from, kLoopReachCalls), stop);
+        const OptimiserResult r = minimise(shortOf, counted.localSearch(from, budget.oneLoop), stop);
         const Factors reached = loopFactors(r.best);
         const MarginReport m = counted.at(reached);
         if (usable(m)
@@ -198,7 +199,7 @@ MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, 
             return counted.at(counted.factorsAt(x)).shortfall(result.bounds);
         };
         const OptimiserResult r =
-            minimise(shortfallAt, counted.localSearch(logsOf(best), kMarginSearchCalls), stop);
+            minimise(shortfallAt, counted.localSearch(logsOf(best), budget.allFactors), stop);
         if (r.bestValue < counted.at(best).shortfall(result.bounds))
             best = counted.factorsAt(r.best);
     }

@@ -36,6 +36,11 @@ constexpr double kReachedShare = 0.9;
 constexpr int kMarginSearchCalls = 800;  // all twelve factors, per start point
 constexpr int kLoopReachCalls = 300;     // one loop's three factors
 
+struct MarginSearchBudget {
+    int allFactors = kMarginSearchCalls;
+    int oneLoop = kLoopReachCalls;
+};
+
 // How close one loop came to the required margins.
 struct LoopReach {
     bool meetsRequired = false;  // reached both bounds with the closed loop stable
@@ -66,7 +71,8 @@ std::vector<std::string> shortLoops(const MarginSearch& search);
 
 MarginSearch searchMargins(const MarginFunction& margins, const Factors& start, const FactorBounds& box,
                            const MarginBounds& required = MarginBounds{},
-                           const std::atomic<bool>* stop = nullptr);
+                           const std::atomic<bool>* stop = nullptr,
+                           const MarginSearchBudget& budget = MarginSearchBudget{});
 
 }  // namespace tune
 

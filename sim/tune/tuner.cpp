@@ -53,7 +53,7 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     os.high.assign(kFactorCount, high);
     TuneResult result;
     result.margins = searchMargins([this](const Factors& f) { return margins(f); }, start, settings_.bounds,
-                                   settings_.required, stop);
+                                   settings_.required, stop, settings_.marginSearch);
     const MarginBounds& bounds = result.margins.bounds;
     const std::array<double, kFactorCount> startLogs = toLogSpace(result.margins.start);
     os.start.assign(startLogs.begin(), startLogs.end());

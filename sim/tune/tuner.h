@@ -44,7 +44,8 @@ struct TuneSettings {
     int processes = 2;  // flights at once
     std::string modulePath;
     FactorBounds bounds;
-    MarginBounds required;  // what every loop's margins must keep
+    MarginBounds required;            // what every loop's margins must keep
+    MarginSearchBudget marginSearch;  // linear analyses for the search of the margins
 };
 
 struct TuneResult {

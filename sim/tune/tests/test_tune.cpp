@@ -29,6 +29,9 @@ tune::TuneSettings smallTune(int processes, int budget) {
     settings.seed = 7;
     settings.processes = processes;
     settings.modulePath = HOVER_TUNE_MODULE;
+    // A short search of the margins too: under the sanitizers each linear
+    // analysis costs tens of milliseconds.
+    settings.marginSearch = tune::MarginSearchBudget{150, 50};
     return settings;
 }
 
