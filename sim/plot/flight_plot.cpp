@@ -9,6 +9,8 @@
 #include <functional>
 #include <numbers>
 
+#include "sim/plot/png.h"
+
 namespace plot {
 
 namespace {
@@ -618,13 +620,7 @@ bool FlightPlot::draw(const std::vector<FlightSample>& samples, const std::strin
     drawMap(cr, samples, plotLeft, height - mapHeight, plotWidth, mapHeight - 10.0);
 
     cairo_destroy(cr);
-    const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
-    cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS) {
-        error = "cannot write " + path + ": " + cairo_status_to_string(status);
-        return false;
-    }
-    return true;
+    return writeAndDestroyPng(surface, path, error);
 }
 
 }  // namespace plot

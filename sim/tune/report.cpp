@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "sim/plot/flight_plot.h"
+#include "sim/plot/png.h"
 
 namespace tune {
 
@@ -238,13 +239,7 @@ bool writeScoreChart(const std::string& path, const std::vector<Candidate>& cand
         cairo_show_text(cr, label.c_str());
     }
     cairo_destroy(cr);
-    const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
-    cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS) {
-        error = "cannot write " + path + ": " + cairo_status_to_string(status);
-        return false;
-    }
-    return true;
+    return plot::writeAndDestroyPng(surface, path, error);
 }
 
 std::string checkScenario(const FlightCase& probe, const FlightConditions& conditions,

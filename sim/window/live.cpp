@@ -8,6 +8,7 @@
 #include "sim/host/mouse.h"
 #include "sim/host/report.h"
 #include "sim/host/scenario_run.h"
+#include "sim/plot/png.h"
 #include "sim/panel/bitmap.h"
 #include "sim/panel/panel_renderer.h"
 
@@ -324,13 +325,7 @@ bool LiveSession::writePicture(const std::string& path, double speed, std::strin
     cairo_t* cr = cairo_create(surface);
     draw(cr, speed);
     cairo_destroy(cr);
-    const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
-    cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS) {
-        error = "cannot write " + path + ": " + cairo_status_to_string(status);
-        return false;
-    }
-    return true;
+    return plot::writeAndDestroyPng(surface, path, error);
 }
 
 void LiveSession::printSummary(std::ostream& out) {
