@@ -181,8 +181,7 @@ const Bitmap* BitmapSet::find(int32_t id) const {
     return found == bitmaps_.end() ? nullptr : &found->second;
 }
 
-std::string findBitmapDirectory(const std::string& explicitDirectory, const std::string& modulePath,
-                                const std::string& fallback) {
+std::string findBitmapDirectory(const std::string& explicitDirectory, const std::string& modulePath) {
     namespace fs = std::filesystem;
     std::error_code code;
     if (!explicitDirectory.empty()) {
@@ -193,9 +192,6 @@ std::string findBitmapDirectory(const std::string& explicitDirectory, const std:
         if (fs::is_directory(beside, code)) {
             return beside.string();
         }
-    }
-    if (!fallback.empty() && fs::is_directory(fallback, code)) {
-        return fallback;
     }
     return std::string();
 }

@@ -51,10 +51,9 @@ private:
 };
 
 // Where the module's bitmap files are: `explicitDirectory` when given, else
-// "bitmaps" beside the module file, else the fallback (the build tree's copy).
-// Returns the first of them that exists, or an empty string.
-std::string findBitmapDirectory(const std::string& explicitDirectory, const std::string& modulePath,
-                                const std::string& fallback);
+// "bitmaps" beside the module file (the build copies them there). Returns
+// the first of them that exists, or an empty string.
+std::string findBitmapDirectory(const std::string& explicitDirectory, const std::string& modulePath);
 
 }  // namespace panel
 

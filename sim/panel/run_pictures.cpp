@@ -7,16 +7,6 @@
 
 namespace panel {
 
-namespace {
-
-#ifdef HOVER_PANEL_BUILD_BITMAPS
-constexpr const char* kBuildBitmaps = HOVER_PANEL_BUILD_BITMAPS;
-#else
-constexpr const char* kBuildBitmaps = "";
-#endif
-
-}  // namespace
-
 bool RunPictures::start(GaugeHeader* gauge, const std::string& modulePath, const PictureRequest& request,
                         std::string& error) {
     request_ = request;
@@ -26,7 +16,7 @@ bool RunPictures::start(GaugeHeader* gauge, const std::string& modulePath, const
     if (pending_.empty() && !(request.every > 0.0)) {
         return true;
     }
-    const std::string directory = findBitmapDirectory(request.bitmaps, modulePath, kBuildBitmaps);
+    const std::string directory = findBitmapDirectory(request.bitmaps, modulePath);
     if (directory.empty()) {
         error = request.bitmaps.empty()
                     ? "no bitmap directory beside " + modulePath + " nor in the build tree"

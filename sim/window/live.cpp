@@ -16,12 +16,6 @@ namespace window {
 
 namespace {
 
-#ifdef HOVER_PANEL_BUILD_BITMAPS
-constexpr const char* kBuildBitmaps = HOVER_PANEL_BUILD_BITMAPS;
-#else
-constexpr const char* kBuildBitmaps = "";
-#endif
-
 constexpr TurbulenceStep kTurbulence[] = {{"no", 0.0}, {"light", 15.0}, {"moderate", 30.0}, {"severe", 45.0}};
 
 // Without a scenario: a hover at 50 ft in still air, flown as long as the
@@ -97,8 +91,7 @@ bool LiveSession::begin(std::string& error) {
         error = flight->result.error;
         return false;
     }
-    const std::string directory =
-        panel::findBitmapDirectory(options_.bitmaps, flight->run->modulePath(), kBuildBitmaps);
+    const std::string directory = panel::findBitmapDirectory(options_.bitmaps, flight->run->modulePath());
     if (directory.empty()) {
         error = "no bitmaps beside " + flight->run->modulePath() + " nor in the build tree";
         return false;
