@@ -42,7 +42,7 @@ function(hover_add_sim_tests program test)
     set(definitions ${arg_DEFINITIONS})
     if(arg_MODULE)
         list(PREPEND definitions HOVER_MODULE_FILE="$<TARGET_FILE:hover>"
-             HOVER_BITMAP_DIR="${PROJECT_SOURCE_DIR}/display/bitmaps")
+             HOVER_BITMAP_DIR="${PROJECT_SOURCE_DIR}/gauge/display/bitmaps")
         add_dependencies(${program} hover)
     endif()
     if(definitions)

@@ -20,7 +20,7 @@ fi
 cmake --build "$build" --target guidepictures hover
 
 mkdir -p docs/images
-"$build/sim/guide/guidepictures" --module "$build/module/hover.so" --bitmaps display/bitmaps --out docs/images
+"$build/sim/guide/guidepictures" --module "$build/gauge/module/hover.so" --bitmaps gauge/display/bitmaps --out docs/images
 
 # The flight plot, when this hoversim can draw one.
 if cmake --build "$build" --target hoversim hoversim_module >/dev/null 2>&1 &&

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "control/controller.h"
-#include "core/state.h"
+#include "state/state.h"
 #include "sdk/gauge_sdk.h"
 
 // The twelve gain keys and their defaults as the README documents them, in

@@ -20,13 +20,15 @@ int32_t GAUGE_CALL turnSetDown(PixelPoint* position, uint32_t eventFlags);
 int32_t GAUGE_CALL targetHeightUp(PixelPoint* position, uint32_t eventFlags);
 int32_t GAUGE_CALL targetHeightDown(PixelPoint* position, uint32_t eventFlags);
 
-// The click areas of the unit's centring and switching operations; each
-// calls the operation of the same name.
+// The click areas of the unit's centring and switching operations. The
+// centring areas call the operation of the same name; the switching areas
+// have names of their own: tapGuardLid calls toggleGuard, clickEngage
+// pressEngage and toggleOnOff togglePower (control/controller.h).
 int32_t GAUGE_CALL centerSpeedSets(PixelPoint* position, uint32_t eventFlags);
 int32_t GAUGE_CALL centerTurnSet(PixelPoint* position, uint32_t eventFlags);
-int32_t GAUGE_CALL toggleGuard(PixelPoint* position, uint32_t eventFlags);
-int32_t GAUGE_CALL pressEngage(PixelPoint* position, uint32_t eventFlags);
-int32_t GAUGE_CALL togglePower(PixelPoint* position, uint32_t eventFlags);
+int32_t GAUGE_CALL tapGuardLid(PixelPoint* position, uint32_t eventFlags);
+int32_t GAUGE_CALL clickEngage(PixelPoint* position, uint32_t eventFlags);
+int32_t GAUGE_CALL toggleOnOff(PixelPoint* position, uint32_t eventFlags);
 
 // The number of records in mouseRects.
 constexpr int kMouseRectCount = 16;

@@ -11,7 +11,7 @@
 #include <limits>
 
 #include "control/controller.h"
-#include "core/clamp.h"
+#include "state/clamp.h"
 #include "hostif/host_interface.h"
 #include "input/joystick.h"
 

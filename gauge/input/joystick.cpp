@@ -2,7 +2,7 @@
 #include "input/joystick.h"
 
 #include "control/controller.h"
-#include "core/clamp.h"
+#include "state/clamp.h"
 
 static_assert(sizeof(DIJOYSTATE) == 80);
 

@@ -92,9 +92,9 @@ TEST_F(MouseAreas, SteppingAreasRepeatUnderTheirArrowAndTheRestActOncePerClickUn
         {"targetHeightDown", targetHeightDown, kCursorDownArrow, kRepeat},
         {"centerSpeedSets", centerSpeedSets, kCursorHand, kClick},
         {"centerTurnSet", centerTurnSet, kCursorHand, kClick},
-        {"toggleGuard", toggleGuard, kCursorHand, kClick},
-        {"pressEngage", pressEngage, kCursorHand, kClick},
-        {"togglePower", togglePower, kCursorHand, kClick},
+        {"tapGuardLid", tapGuardLid, kCursorHand, kClick},
+        {"clickEngage", clickEngage, kCursorHand, kClick},
+        {"toggleOnOff", toggleOnOff, kCursorHand, kClick},
     };
     for (const Role& role : roles) {
         SCOPED_TRACE(role.name);
@@ -129,9 +129,9 @@ TEST_F(MouseAreas, EachArrowLiesOnTheSideOfItsCentreItStepsToward) {
 // The guard covers the upper half of the engage button's picture and the
 // button the lower half; the switch's area is its picture's.
 TEST_F(MouseAreas, TheGuardEngageAndPowerAreasLieOnTheirPictures) {
-    const MouseRect& guard = areaOf(toggleGuard);
-    const MouseRect& engage = areaOf(pressEngage);
-    const MouseRect& power = areaOf(togglePower);
+    const MouseRect& guard = areaOf(tapGuardLid);
+    const MouseRect& engage = areaOf(clickEngage);
+    const MouseRect& power = areaOf(toggleOnOff);
     EXPECT_EQ(guard.x, guardImage.base.x);
     EXPECT_EQ(guard.y, guardImage.base.y);
     EXPECT_EQ(engage.x, guard.x);

@@ -29,6 +29,12 @@ enum BitmapId : int32_t {
 // element hangs.
 extern ElementList gaugeElements[];
 
+// The header of the gauge `hover` (defined with Linkage, module/gauge.cpp).
+// Every element record points back at it, as the host's records require, so
+// it is declared here where the records are, and the layer that defines it
+// includes this header rather than the other way round.
+extern GaugeHeader hoverGauge;
+
 // The one failure list: hide the lit parts while the host's failure 21 is
 // active.
 extern FailureEntry panelFailures[];

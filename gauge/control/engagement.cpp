@@ -6,7 +6,7 @@
 
 #include "control/controller.h"
 #include "control/law_constants.h"
-#include "core/clamp.h"
+#include "state/clamp.h"
 #include "hostif/host_interface.h"
 
 namespace {

@@ -3,7 +3,8 @@
 // The top of the module: the exported Linkage record, the header of the
 // gauge `hover` and the dispatch of the host's service calls. Everything
 // else the header points at (the element tree, the mouse table) is declared
-// by the folder that defines it.
+// by the folder that defines it; the header itself is declared with the
+// element records (display/elements.h), which point back at it.
 #ifndef HOVER_MODULE_GAUGE_H
 #define HOVER_MODULE_GAUGE_H
 
@@ -11,17 +12,14 @@
 
 #include <cstdint>
 
-#include "core/state.h"
+#include "display/elements.h"
+#include "state/state.h"
 #include "hostif/host_interface.h"
 #include "sdk/gauge_sdk.h"
 
 extern "C" {
 GAUGE_EXPORT extern GaugeLinkage Linkage;
 }
-
-// The element records point back at this header: the one reference from a
-// lower folder to this one, because the host's records require it.
-extern GaugeHeader hoverGauge;
 
 // The host's main window, found at pre-install; null until then or when the
 // host has none of class "FS98MAIN".

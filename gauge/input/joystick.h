@@ -11,9 +11,9 @@
 
 #include <cstdint>
 
-#include "core/state.h"
+#include "state/state.h"
 
-// The joystick's part of the module state (core/state.h).
+// The joystick's part of the module state (state/state.h).
 // The module's own instance handle, for DirectInputCreateA.
 inline constinit HINSTANCE& moduleInstance = moduleState.joystick.moduleInstance;
 

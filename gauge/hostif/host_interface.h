@@ -34,7 +34,7 @@ constexpr double kKnotsPerMetrePerSecond = 1.944;
 
 // Host variable records that live for the whole run and keep their last
 // value between readings: the simulation time and the frame's velocities.
-// They are part of the module's state (core/state.h).
+// They are part of the module's state (state/state.h).
 struct PersistentHostVars {
     HostVar time;           // token 604, s
     HostVar heading;        // token 86, degrees

@@ -7,7 +7,7 @@
 #ifndef HOVER_DISPLAY_READOUTS_H
 #define HOVER_DISPLAY_READOUTS_H
 
-#include "core/state.h"
+#include "state/state.h"
 #include "sdk/gauge_sdk.h"
 
 // The common limit of the marker callbacks: [-3, 3], the end ticks of every

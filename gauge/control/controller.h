@@ -8,10 +8,10 @@
 
 #include <cstdint>
 
-#include "core/state.h"
+#include "state/state.h"
 
 // The controller's part of the module state: the four loops, the target
-// height and the unit's switches (their fields and units in core/state.h).
+// height and the unit's switches (their fields and units in state/state.h).
 // Zero at load, gains and target height included, until the first reset.
 inline constinit ControllerState& controller = moduleState.controller;
 

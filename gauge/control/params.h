@@ -5,7 +5,7 @@
 #ifndef HOVER_CONTROL_PARAMS_H
 #define HOVER_CONTROL_PARAMS_H
 
-#include "core/state.h"
+#include "state/state.h"
 #include "sdk/gauge_sdk.h"
 
 // Sets all twelve gains to default × factor from the header's parameter

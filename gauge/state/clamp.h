@@ -2,8 +2,8 @@
 //
 // The one limiting rule of the module's pilot input, engagement, output and
 // readouts: the lower limit is tested first, then the upper.
-#ifndef HOVER_CORE_CLAMP_H
-#define HOVER_CORE_CLAMP_H
+#ifndef HOVER_STATE_CLAMP_H
+#define HOVER_STATE_CLAMP_H
 
 // `lower` when the value lies below it; otherwise `upper` when the value
 // reaches or passes it; otherwise the value itself.

@@ -4,7 +4,7 @@
 #include "input/mouse.h"
 
 #include "control/controller.h"
-#include "core/clamp.h"
+#include "state/clamp.h"
 
 namespace {
 
@@ -81,17 +81,17 @@ int32_t GAUGE_CALL centerTurnSet(PixelPoint*, uint32_t) {
     return 0;
 }
 
-int32_t GAUGE_CALL toggleGuard(PixelPoint*, uint32_t) {
+int32_t GAUGE_CALL tapGuardLid(PixelPoint*, uint32_t) {
     toggleGuard();
     return 0;
 }
 
-int32_t GAUGE_CALL pressEngage(PixelPoint*, uint32_t) {
+int32_t GAUGE_CALL clickEngage(PixelPoint*, uint32_t) {
     pressEngage();
     return 0;
 }
 
-int32_t GAUGE_CALL togglePower(PixelPoint*, uint32_t) {
+int32_t GAUGE_CALL toggleOnOff(PixelPoint*, uint32_t) {
     togglePower();
     return 0;
 }
@@ -115,9 +115,9 @@ MouseRect mouseRects[kMouseRectCount] = {
     {.kind = kMouseArea,       .x = 115, .y = 160, .width = 9,  .height = 9,  .cursor = kCursorDownArrow, .helpId = 0, .eventMask = kClickRepeat, .eventId = 0, .handler = turnSetDown,      .handlerData = nullptr},  // left end of the yaw-rate scale
     {.kind = kMouseArea,       .x = 265, .y = 118, .width = 27, .height = 29, .cursor = kCursorUpArrow,   .helpId = 0, .eventMask = kClickRepeat, .eventId = 0, .handler = targetHeightUp,   .handlerData = nullptr},  // target height up-arrow button
     {.kind = kMouseArea,       .x = 265, .y = 150, .width = 27, .height = 29, .cursor = kCursorDownArrow, .helpId = 0, .eventMask = kClickRepeat, .eventId = 0, .handler = targetHeightDown, .handlerData = nullptr},  // target height down-arrow button
-    {.kind = kMouseArea,       .x = 308, .y = 64,  .width = 55, .height = 56, .cursor = kCursorHand,      .helpId = 0, .eventMask = kClick,       .eventId = 0, .handler = toggleGuard,      .handlerData = nullptr},  // upper half of the engage button: the guard
-    {.kind = kMouseArea,       .x = 308, .y = 120, .width = 55, .height = 56, .cursor = kCursorHand,      .helpId = 0, .eventMask = kClick,       .eventId = 0, .handler = pressEngage,      .handlerData = nullptr},  // lower half: the engage button itself
-    {.kind = kMouseArea,       .x = 278, .y = 48,  .width = 15, .height = 27, .cursor = kCursorHand,      .helpId = 0, .eventMask = kClick,       .eventId = 0, .handler = togglePower,      .handlerData = nullptr},  // power toggle switch
+    {.kind = kMouseArea,       .x = 308, .y = 64,  .width = 55, .height = 56, .cursor = kCursorHand,      .helpId = 0, .eventMask = kClick,       .eventId = 0, .handler = tapGuardLid,      .handlerData = nullptr},  // upper half of the engage button: the guard
+    {.kind = kMouseArea,       .x = 308, .y = 120, .width = 55, .height = 56, .cursor = kCursorHand,      .helpId = 0, .eventMask = kClick,       .eventId = 0, .handler = clickEngage,      .handlerData = nullptr},  // lower half: the engage button itself
+    {.kind = kMouseArea,       .x = 278, .y = 48,  .width = 15, .height = 27, .cursor = kCursorHand,      .helpId = 0, .eventMask = kClick,       .eventId = 0, .handler = toggleOnOff,      .handlerData = nullptr},  // power toggle switch
     {.kind = kMouseGroupEnd,   .x = 0,   .y = 0,   .width = 0,  .height = 0,  .cursor = kCursorNone,      .helpId = 0, .eventMask = 0,            .eventId = 0, .handler = nullptr,          .handlerData = nullptr},  // end of the gauge's group
     {.kind = kMouseEndOfTable, .x = 0,   .y = 0,   .width = 0,  .height = 0,  .cursor = kCursorNone,      .helpId = 0, .eventMask = 0,            .eventId = 0, .handler = nullptr,          .handlerData = nullptr},  // end of the table
 };

@@ -16,8 +16,8 @@
 // cannot move here: the host's function table in ImportTable, the parameter
 // string pointer in the gauge header, and the screen element's hidden bit.
 // resetToLoadState (module/gauge.h) puts those back as well.
-#ifndef HOVER_CORE_STATE_H
-#define HOVER_CORE_STATE_H
+#ifndef HOVER_STATE_STATE_H
+#define HOVER_STATE_STATE_H
 
 #include <windows.h>
 #include <dinput.h>

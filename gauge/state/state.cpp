@@ -1,4 +1,4 @@
 // SPDX-License-Identifier: MIT
-#include "core/state.h"
+#include "state/state.h"
 
 constinit ModuleState moduleState = kLoadState;

@@ -9,8 +9,8 @@
 
 #include "control/controller.h"
 #include "control/params.h"
-#include "core/clamp.h"
-#include "core/state.h"
+#include "state/clamp.h"
+#include "state/state.h"
 #include "display/elements.h"
 #include "display/readouts.h"
 #include "hostif/host_interface.h"

@@ -8,7 +8,6 @@
 
 #include "display/readouts.h"
 #include "hostif/host_interface.h"
-#include "module/gauge.h"
 
 // The records below are laid out as the host reads them, one field per
 // column; the formatter would fold them into one field per line.
