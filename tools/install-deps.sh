@@ -19,7 +19,7 @@
 set -eu
 
 NATIVE="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev googletest
-    libcairo2-dev fonts-liberation fontconfig libtomlplusplus-dev libcli11-dev
+    libcairo2-dev libpng-dev fonts-liberation fontconfig libtomlplusplus-dev libcli11-dev
     libeigen3-dev libnlopt-cxx-dev libsdl2-dev
     xvfb xauth xdotool x11-apps imagemagick"
 CROSS_AND_CHECKS="libbenchmark-dev g++-mingw-w64-i686 binutils-mingw-w64-i686

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Takes the two pictures of hoverwin in docs/images from the real program on
 # a real X server (Xvfb): the demonstration flown live at 4 times real time,
-# the X screen captured (xwd) and cut to the window (convert).
+# the X screen captured (xwd), cut to the window (convert) and written in
+# indexed colour as the other pictures are (palettepng).
 #   docs/images/hoverwin_demo.png   the hold at 100 ft after the gust (day)
 #   docs/images/hoverwin_night.png  the climb to 150 ft at night
 #
@@ -10,7 +11,7 @@ set -eu
 cd "$(dirname "$0")/.."
 build="${1:-build/dev}"
 if [ "${2:-}" != "--inside" ]; then
-    cmake --build "$build" --target hoverwin hoverwin_module >/dev/null
+    cmake --build "$build" --target hoverwin hoverwin_module palettepng >/dev/null
     exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" "$build" --inside
 fi
 out=$(mktemp -d)
@@ -31,6 +32,7 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 shot() {
     xwd -root -silent -out "$out/screen.xwd"
     convert "$out/screen.xwd" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "docs/images/$1"
+    "$build/sim/plot/palettepng" "docs/images/$1"
     echo "docs/images/$1"
 }
 wait_for '^state t=62\.'

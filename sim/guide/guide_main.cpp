@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/guide/guide_pictures.h"
+#include "sim/plot/png.h"
 
 int main(int argc, char** argv) {
     guide::GaugeFiles files;
@@ -55,11 +56,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::string path = out + "/" + name + ".png";
-        const cairo_status_t status = cairo_surface_write_to_png(picture, path.c_str());
-        cairo_surface_destroy(picture);
-        if (status != CAIRO_STATUS_SUCCESS) {
-            std::fprintf(stderr, "guidepictures: cannot write %s: %s\n", path.c_str(),
-                         cairo_status_to_string(status));
+        // Written as every picture of the guide is: indexed colour.
+        if (!plot::writeAndDestroyPng(picture, path, error)) {
+            std::fprintf(stderr, "guidepictures: %s\n", error.c_str());
             return 1;
         }
         std::printf("%s\n", path.c_str());

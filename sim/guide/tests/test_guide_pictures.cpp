@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 //
 // The guide's pictures are what the module draws: each is drawn again from
-// the module as built and compared, pixel by pixel, with the committed file.
-// After a change to the face, regenerate them with tools/make-guide.sh.
+// the module as built, reduced to the palette guidepictures writes it with,
+// and compared, pixel by pixel, with the committed file. After a change to
+// the face, regenerate them with tools/make-guide.sh.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "sim/guide/guide_pictures.h"
+#include "sim/plot/png.h"
 
 namespace guide {
 // Test names and failures show a picture by its name.
@@ -79,7 +81,10 @@ TEST_P(GuidePictures, TheCommittedPictureIsWhatTheModuleDraws) {
     ASSERT_NE(drawn, nullptr) << error;
     std::filesystem::create_directories(HOVER_TEST_OUTPUT);
     const std::string freshPath = std::string(HOVER_TEST_OUTPUT) + "/" + name + ".png";
-    cairo_surface_write_to_png(drawn, freshPath.c_str());
+    // As guidepictures writes it.
+    std::string writeError;
+    EXPECT_TRUE(plot::writePalettePng(drawn, freshPath, writeError)) << writeError;
+    plot::reduceToPalette(drawn);
 
     cairo_surface_t* committed = cairo_image_surface_create_from_png(committedPath.c_str());
     if (cairo_surface_status(committed) != CAIRO_STATUS_SUCCESS) {
