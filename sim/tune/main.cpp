@@ -62,9 +62,11 @@ bound). Flights run in parallel, each in its own process; the result does not de
 
 It writes into --out: parameters.txt (the string), gauge_line.txt (a line for the panel
 configuration), check.toml (a scenario flying the string, for hoversim to re-check) and
-report.md with its pictures (scores and margins of the default gains, the string found
-by hand on an earlier model, KprForward 0.5 TvForward 0.5, and the tuned string; time
-histories). Progress goes to standard error. Ctrl-C stops the search and writes the best
+report.md with its chart, scores.png (scores and margins of the default gains, the string
+found by hand on an earlier model, KprForward 0.5 TvForward 0.5, and the tuned string).
+The same options with --draw-histories fly no search: they draw the time history of the
+probe flight (the first engagement from a drift) with each of the three strings into --out,
+from its parameters.txt. Progress goes to standard error. Ctrl-C stops the search and writes the best
 string found so far; a second Ctrl-C ends at once.
 
 Exit status: 0 a string was found and written; 1 written, but no string met the margins
@@ -107,6 +109,7 @@ int main(int argc, char** argv) {
     std::string modulePath;
     double gainMarginDb = tune::kRequiredGainMarginDb;
     double phaseMarginDeg = tune::kRequiredPhaseMarginDeg;
+    bool drawHistories = false;
     analysis::addAircraftOption(app, aircraft, "beside this program");
     app.add_option("--frame-rate", frameRate, "Host panel updates a second (default 18)")
         ->check(CLI::Range(18, 60));
@@ -133,6 +136,10 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0.0, 20.0));
     app.add_option("--phase-margin", phaseMarginDeg, "Phase margin every loop must keep, deg (default 45)")
         ->check(CLI::Range(0.0, 90.0));
+    app.add_flag(tune::kDrawHistoriesOption, drawHistories,
+                 "No search: draw the time histories of the string in --out (its parameters.txt), the "
+                 "default gains and the hand-found string into --out; give the options of the report's "
+                 "command");
     app.add_option("--module", modulePath, "The gauge module to fly (default: hover.so beside this program)");
     try {
         app.parse(argc, argv);
@@ -178,6 +185,22 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (drawHistories) {
+        const tune::Tuner tuner(settings);
+        std::string error;
+        if (!std::filesystem::exists(outDir + "/parameters.txt")) {
+            std::cerr << "hovertune: no " << outDir << "/parameters.txt: run the search with --out " << outDir
+                      << " first\n";
+            return 2;
+        }
+        if (!tune::drawHistories(tuner, outDir, error)) {
+            std::cerr << "hovertune: " << error << "\n";
+            return 1;
+        }
+        for (const tune::History& h : tune::kHistories)
+            std::printf("%s/%s\n", outDir.c_str(), h.file);
+        return 0;
+    }
     installInterrupt();
     const auto started = std::chrono::steady_clock::now();
     const auto elapsed = [&] {
@@ -194,13 +217,11 @@ int main(int argc, char** argv) {
                  tuner.flights().size(), settings.processes, budget);
 
     // The two strings the tuned one is compared with.
-    tune::Candidate defaults{
-        "default gains", tuner.evaluate(tune::kDefaultFactors, &stopRequested, true), {}};
+    tune::Candidate defaults{"default gains", tuner.evaluate(tune::kDefaultFactors, &stopRequested, true)};
     tune::Factors handFoundFactors = tune::kDefaultFactors;
     if (const auto read = tune::readParameterString(tune::kHandFoundParameters))
         handFoundFactors = *read;
-    tune::Candidate handFound{
-        "hand-found string", tuner.evaluate(handFoundFactors, &stopRequested, true), {}};
+    tune::Candidate handFound{"hand-found string", tuner.evaluate(handFoundFactors, &stopRequested, true)};
     handFound.evaluation.parameters = tune::kHandFoundParameters;
     if (!defaults.evaluation.outcomes.empty() && !defaults.evaluation.outcomes[0].trimmed) {
         report.notes.push_back(
@@ -261,32 +282,15 @@ int main(int argc, char** argv) {
     }
     report.interrupted = stopRequested.load();
     if (result) {
-        tune::Candidate tuned{"tuned", result->best, {}};
+        tune::Candidate tuned{"tuned", result->best};
         report.result = result;
-        // The probe: the first engagement from a drift.
-        size_t probe = 0;
-        for (size_t i = 0; i < tuner.flights().size(); ++i) {
-            if (tuner.flights()[i].kind == tune::FlightKind::kCaptureDrift) {
-                probe = i;
-                break;
-            }
-        }
+        const size_t probe = tune::probeFlight(tuner.flights());
         if (tuned.evaluation.flown) {
             report.roundTrip = tune::checkRoundTrip(tuner.pool(), tuner.flights()[probe],
                                                     tuned.evaluation.outcomes[probe].traceHash,
                                                     tuned.evaluation.factors, tuned.evaluation.parameters);
         }
         report.candidates = {defaults, handFound, tuned};
-        // One time history each, of the probe flight.
-        std::vector<tune::FlightJob> plots;
-        std::filesystem::create_directories(outDir);
-        const char* files[] = {"history_default.png", "history_hand_found.png", "history_tuned.png"};
-        for (size_t i = 0; i < report.candidates.size(); ++i) {
-            report.candidates[i].plotFile = files[i];
-            plots.push_back({tuner.flights()[probe], report.candidates[i].evaluation.parameters,
-                             outDir + "/" + files[i]});
-        }
-        tuner.pool().fly(plots);
     } else {
         report.candidates = {defaults, handFound};
     }

@@ -146,6 +146,56 @@ std::string aircraftReference(const std::string& path) {
 
 }  // namespace
 
+size_t probeFlight(const std::vector<FlightCase>& set) {
+    for (size_t i = 0; i < set.size(); ++i) {
+        if (set[i].kind == FlightKind::kCaptureDrift)
+            return i;
+    }
+    return 0;
+}
+
+bool drawHistories(const Tuner& tuner, const std::string& dir, std::string& error) {
+    const std::string written = dir + "/parameters.txt";
+    std::ifstream in(written);
+    std::string tunedString;
+    if (!in || !std::getline(in, tunedString)) {
+        error = "no string to draw: " + written + " cannot be read (run the search with --out " + dir
+                + " first)";
+        return false;
+    }
+    if (!readParameterString(tunedString)) {
+        error = written + " does not hold a parameter string: " + tunedString;
+        return false;
+    }
+    if (tuner.flights().empty()) {
+        error = "no flights to draw";
+        return false;
+    }
+    const std::array<std::string, kHistories.size()> strings = {
+        parameterString(kDefaultFactors), kHandFoundParameters, tunedString};
+    const FlightCase& probe = tuner.flights()[probeFlight(tuner.flights())];
+    std::vector<FlightJob> jobs;
+    for (size_t i = 0; i < kHistories.size(); ++i) {
+        const std::string path = dir + "/" + kHistories[i].file;
+        std::error_code ec;
+        std::filesystem::remove(path, ec);  // a picture left from before is no proof of this flight
+        jobs.push_back({probe, strings[i], path});
+    }
+    const std::vector<FlightOutcome> outcomes = tuner.pool().fly(jobs);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (i >= outcomes.size() || !outcomes[i].flown) {
+            error = "the probe flight with the " + std::string(kHistories[i].label) + " did not fly";
+            return false;
+        }
+        if (!std::filesystem::exists(jobs[i].plotPath)) {
+            error = "the time history of the " + std::string(kHistories[i].label) + " was not drawn to "
+                    + jobs[i].plotPath;
+            return false;
+        }
+    }
+    return true;
+}
+
 std::vector<GroupSummary> summarise(const std::vector<FlightCase>& set,
                                     const std::vector<FlightOutcome>& outcomes) {
     std::vector<GroupSummary> groups;
@@ -438,10 +488,17 @@ bool writeReport(const ReportInput& in, std::string& error) {
        << marginsTable(in.candidates, tuner.settings().required) << "\n";
 
     md << "## Time histories\n\n";
-    for (const Candidate& c : in.candidates) {
-        if (c.plotFile.empty())
-            continue;
-        md << "### " << c.label << "\n\n![" << c.label << "](" << c.plotFile << ")\n\n";
+    if (tuned != nullptr) {
+        md << "The probe flight (" << tuner.flights()[probeFlight(tuner.flights())].name
+           << ") flown with each string, as a plot of the whole flight, is not drawn by the search: `"
+           << in.commandLine << " " << kDrawHistoriesOption << "` flies it again and draws it into this folder as ";
+        for (size_t i = 0; i < kHistories.size(); ++i) {
+            md << (i == 0 ? "" : i + 1 == kHistories.size() ? " and " : ", ") << "`" << kHistories[i].file
+               << "` (" << kHistories[i].label << ")";
+        }
+        md << ".\n\n";
+    } else {
+        md << "None: no string was tuned.\n\n";
     }
 
     if (tuned != nullptr) {

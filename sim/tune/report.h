@@ -2,11 +2,13 @@
 //
 // What hovertune writes: the parameter string, the gauge line, a scenario
 // that flies the string for hoversim to re-check, and a Markdown report with
-// pictures comparing the default gains, the hand-found string and the tuned
-// string.
+// a chart comparing the flight scores of the default gains, the hand-found
+// string and the tuned string. The time histories of the three strings are
+// drawn on request, from a report's folder, by drawHistories.
 #ifndef HOVER_SIM_TUNE_REPORT_H
 #define HOVER_SIM_TUNE_REPORT_H
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,8 +26,30 @@ constexpr const char* kHandFoundParameters = "KprForward 0.5 TvForward 0.5";
 struct Candidate {
     std::string label;  // "default gains", "hand-found string", "tuned"
     Evaluation evaluation;
-    std::string plotFile;  // time history, relative to the report
 };
+
+// The time histories: the probe flight flown with each of the three strings
+// and drawn as a flight plot, in the report's folder.
+struct History {
+    const char* label;  // the candidate's
+    const char* file;
+};
+constexpr std::array<History, 3> kHistories = {{{"default gains", "history_default.png"},
+                                                 {"hand-found string", "history_hand_found.png"},
+                                                 {"tuned", "history_tuned.png"}}};
+
+// The option of hovertune that draws them from a report's folder.
+constexpr const char* kDrawHistoriesOption = "--draw-histories";
+
+// The probe flight of a set: its first engagement from a drift (the first
+// flight when there is none).
+size_t probeFlight(const std::vector<FlightCase>& set);
+
+// Flies the probe flight with the default gains, the hand-found string and
+// the string of `dir`/parameters.txt, and draws each into `dir` as its
+// kHistories file. False, with the reason, when there is no string there,
+// a flight does not fly or a picture is not written.
+bool drawHistories(const Tuner& tuner, const std::string& dir, std::string& error);
 
 struct ReportInput {
     std::string outDir;

@@ -3,6 +3,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "sim/tune/flights.h"
 #include "sim/tune/margin_search.h"
 #include "sim/tune/optimiser.h"
+#include "sim/tune/report.h"
 #include "sim/tune/round_trip.h"
 #include "sim/tune/tuner.h"
 
@@ -367,6 +372,63 @@ TEST(Tune, a_short_search_improves_on_the_default_gains) {
     EXPECT_LT(tuned.best.score, defaults.score) << tuned.best.parameters;
     // The best point's flights, flown again, score what the search saw.
     EXPECT_EQ(tuned.best.score, tuned.search.bestValue);
+}
+
+std::string textOf(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool isIndexedPng(const std::string& path) {
+    const std::string bytes = textOf(path);
+    return bytes.size() > 26 && bytes.substr(12, 4) == "IHDR" && bytes[25] == 3;
+}
+
+// The report shows only pictures it wrote, says how to draw the time
+// histories, and that command's drawing gives them in indexed colour.
+TEST(Report, links_only_the_pictures_it_writes_and_the_histories_are_drawn_from_its_folder) {
+    const tune::Tuner tuner(smallTune(2, 1));
+    const std::string dir = std::string(HOVER_TUNE_OUTPUT) + "/report";
+    std::filesystem::remove_all(dir);
+    tune::ReportInput input;
+    input.outDir = dir;
+    input.commandLine = "hovertune --seeds 1 --out " + dir;
+    input.aircraftName = "test";
+    input.tuner = &tuner;
+    tune::Evaluation flown = tuner.evaluate(tune::kDefaultFactors, nullptr, true);
+    ASSERT_TRUE(flown.flown);
+    input.candidates = {{"default gains", flown}, {"tuned", flown}};
+    std::string error;
+    ASSERT_TRUE(tune::writeReport(input, error)) << error;
+
+    const std::string report = textOf(dir + "/report.md");
+    const std::regex picture(R"(!\[[^\]]*\]\(([^)]+)\))");
+    int pictures = 0;
+    for (auto it = std::sregex_iterator(report.begin(), report.end(), picture); it != std::sregex_iterator();
+         ++it) {
+        ++pictures;
+        const std::string file = dir + "/" + (*it)[1].str();
+        EXPECT_TRUE(std::filesystem::exists(file)) << file;
+        EXPECT_TRUE(isIndexedPng(file)) << file;
+    }
+    EXPECT_EQ(pictures, 1);  // the score chart
+    EXPECT_NE(report.find("`" + input.commandLine + " --draw-histories`"), std::string::npos) << report;
+    for (const tune::History& h : tune::kHistories)
+        EXPECT_NE(report.find(h.file), std::string::npos) << h.file;
+
+    ASSERT_TRUE(tune::drawHistories(tuner, dir, error)) << error;
+    for (const tune::History& h : tune::kHistories)
+        EXPECT_TRUE(isIndexedPng(dir + "/" + h.file)) << h.file;
+
+    // Without a string in the folder there is nothing to draw, and it says so.
+    const std::string empty = std::string(HOVER_TUNE_OUTPUT) + "/no_report";
+    std::filesystem::remove_all(empty);
+    std::filesystem::create_directories(empty);
+    EXPECT_FALSE(tune::drawHistories(tuner, empty, error));
+    EXPECT_NE(error.find("parameters.txt"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(empty + "/" + tune::kHistories[0].file));
 }
 
 }  // namespace
