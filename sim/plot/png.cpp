@@ -131,7 +131,8 @@ png_color straightColour(uint32_t colour) {
             return png_byte{0};
         return static_cast<png_byte>(std::min(255, (premultiplied * 255 + alpha / 2) / alpha));
     };
-    return png_color{straight(channel(colour, 16)), straight(channel(colour, 8)), straight(channel(colour, 0))};
+    return png_color{straight(channel(colour, 16)), straight(channel(colour, 8)),
+                     straight(channel(colour, 0))};
 }
 
 void onPngError(png_structp png, png_const_charp message) {
@@ -162,8 +163,8 @@ bool encode(std::FILE* file, const Indexed& picture, const png_color* colours, c
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height), 8,
-                 PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height),
+                 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_set_PLTE(png, info, colours, static_cast<int>(picture.palette.size()));
     if (alphaCount > 0)
@@ -187,9 +188,10 @@ std::size_t reduceToPalette(cairo_surface_t* surface) {
     for (int y = 0; y < picture.height; ++y) {
         unsigned char* row = data + static_cast<std::size_t>(y) * stride;
         for (int x = 0; x < picture.width; ++x) {
-            const uint32_t colour = picture.palette[picture.indices[static_cast<std::size_t>(y)
-                                                                        * static_cast<std::size_t>(picture.width)
-                                                                    + static_cast<std::size_t>(x)]];
+            const uint32_t colour =
+                picture.palette[picture.indices[static_cast<std::size_t>(y)
+                                                    * static_cast<std::size_t>(picture.width)
+                                                + static_cast<std::size_t>(x)]];
             std::memcpy(row + static_cast<std::size_t>(x) * 4, &colour, 4);
         }
     }

@@ -159,8 +159,8 @@ bool drawHistories(const Tuner& tuner, const std::string& dir, std::string& erro
     std::ifstream in(written);
     std::string tunedString;
     if (!in || !std::getline(in, tunedString)) {
-        error = "no string to draw: " + written + " cannot be read (run the search with --out " + dir
-                + " first)";
+        error =
+            "no string to draw: " + written + " cannot be read (run the search with --out " + dir + " first)";
         return false;
     }
     if (!readParameterString(tunedString)) {
@@ -171,8 +171,8 @@ bool drawHistories(const Tuner& tuner, const std::string& dir, std::string& erro
         error = "no flights to draw";
         return false;
     }
-    const std::array<std::string, kHistories.size()> strings = {
-        parameterString(kDefaultFactors), kHandFoundParameters, tunedString};
+    const std::array<std::string, kHistories.size()> strings = {parameterString(kDefaultFactors),
+                                                                kHandFoundParameters, tunedString};
     const FlightCase& probe = tuner.flights()[probeFlight(tuner.flights())];
     std::vector<FlightJob> jobs;
     for (size_t i = 0; i < kHistories.size(); ++i) {
@@ -491,10 +491,13 @@ bool writeReport(const ReportInput& in, std::string& error) {
     if (tuned != nullptr) {
         md << "The probe flight (" << tuner.flights()[probeFlight(tuner.flights())].name
            << ") flown with each string, as a plot of the whole flight, is not drawn by the search: `"
-           << in.commandLine << " " << kDrawHistoriesOption << "` flies it again and draws it into this folder as ";
+           << in.commandLine << " " << kDrawHistoriesOption
+           << "` flies it again and draws it into this folder as ";
         for (size_t i = 0; i < kHistories.size(); ++i) {
-            md << (i == 0 ? "" : i + 1 == kHistories.size() ? " and " : ", ") << "`" << kHistories[i].file
-               << "` (" << kHistories[i].label << ")";
+            md << (i == 0                       ? ""
+                   : i + 1 == kHistories.size() ? " and "
+                                                : ", ")
+               << "`" << kHistories[i].file << "` (" << kHistories[i].label << ")";
         }
         md << ".\n\n";
     } else {

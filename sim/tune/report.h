@@ -35,8 +35,8 @@ struct History {
     const char* file;
 };
 constexpr std::array<History, 3> kHistories = {{{"default gains", "history_default.png"},
-                                                 {"hand-found string", "history_hand_found.png"},
-                                                 {"tuned", "history_tuned.png"}}};
+                                                {"hand-found string", "history_hand_found.png"},
+                                                {"tuned", "history_tuned.png"}}};
 
 // The option of hovertune that draws them from a report's folder.
 constexpr const char* kDrawHistoriesOption = "--draw-histories";

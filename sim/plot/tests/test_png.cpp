@@ -28,8 +28,7 @@ std::string outputPath(const std::string& name) {
 uint32_t pixel(cairo_surface_t* s, int x, int y) {
     cairo_surface_flush(s);
     uint32_t value = 0;
-    std::memcpy(&value,
-                cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, 4);
+    std::memcpy(&value, cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, 4);
     return cairo_image_surface_get_format(s) == CAIRO_FORMAT_RGB24 ? (value | 0xFF000000u) : value;
 }
 
@@ -122,7 +121,8 @@ TEST(PalettePng, APictureOfMoreColoursKeepsTheCommonestAndMovesTheRestToTheNeare
     // A shade of the ramp that was not kept is near one that was.
     const uint32_t moved = pixel(reduced, 301, 30);
     for (unsigned shift = 0; shift < 24; shift += 8) {
-        const int d = static_cast<int>((moved >> shift) & 0xFF) - static_cast<int>((rampPixel >> shift) & 0xFF);
+        const int d =
+            static_cast<int>((moved >> shift) & 0xFF) - static_cast<int>((rampPixel >> shift) & 0xFF);
         EXPECT_LE(std::abs(d), 3) << "channel at bit " << shift;
     }
 
