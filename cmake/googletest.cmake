@@ -3,6 +3,28 @@
 # and GTest::gtest_main: the installed package when one fits the target (the
 # native build), otherwise built here from the sources Debian's googletest
 # package ships (the cross build, for which no GoogleTest is installed).
+# hover_gtest_cases(<program> <prefix> [ARGS <arg>...] [PROPERTIES <name> <value>...])
+# Registers every test case of the GoogleTest program <program> as a test of
+# its own, named <prefix>.<Suite>.<Case>, so that a failure names its case and
+# `ctest -R` finds cases by name. ARGS go to each run, PROPERTIES to each case.
+# Natively the cases are listed by the program itself after it is built. The
+# cross build must build where Wine cannot run (some kernels cannot run 32-bit
+# programs), so there the cases are read from the program's sources instead;
+# each still runs alone, under Wine, where Wine runs.
+include(GoogleTest)
+function(hover_gtest_cases program prefix)
+    cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "ARGS;PROPERTIES")
+    if(CMAKE_CROSSCOMPILING)
+        gtest_add_tests(TARGET ${program} TEST_PREFIX ${prefix}. EXTRA_ARGS ${arg_ARGS} TEST_LIST cases)
+        if(arg_PROPERTIES)
+            set_tests_properties(${cases} PROPERTIES ${arg_PROPERTIES})
+        endif()
+    else()
+        gtest_discover_tests(${program} TEST_PREFIX ${prefix}. EXTRA_ARGS ${arg_ARGS}
+            PROPERTIES ${arg_PROPERTIES} DISCOVERY_TIMEOUT 60)
+    endif()
+endfunction()
+
 find_package(GTest QUIET)
 if(GTest_FOUND AND TARGET GTest::gmock)
     return()

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Helpers for the simulator's native parts (the renderer, the plots, the
 # guide's pictures, the window): each is built only where its libraries are
-# found, and each has one GoogleTest program registered as one test.
+# found, and each has one GoogleTest program whose cases are tests of their
+# own.
 
 # hover_find_libraries(<prefix> <what the build does without them> <module>...)
 # Looks the pkg-config modules up as the imported target PkgConfig::<prefix>
@@ -23,7 +24,7 @@ endmacro()
 #     [SOURCES <file>...]            by default every test_*.cpp beside the caller
 #     [DEFINITIONS <name=value>...]  more compile definitions
 #     [MODULE])                      the tests load the built module
-# Builds the GoogleTest program and registers it as the test <test>. With
+# Builds the GoogleTest program and registers its cases as <test>.<Suite>.<Case>. With
 # MODULE it is told the module's path (HOVER_MODULE_FILE) and the bitmaps'
 # folder (HOVER_BITMAP_DIR), and the module is built first. LeakSanitizer
 # is given the suppressions for what cairo and fontconfig keep for the life
@@ -48,7 +49,6 @@ function(hover_add_sim_tests program test)
     if(definitions)
         target_compile_definitions(${program} PRIVATE ${definitions})
     endif()
-    add_test(NAME ${test} COMMAND ${program})
-    set_tests_properties(${test} PROPERTIES
+    hover_gtest_cases(${program} ${test} PROPERTIES
         ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/sim/panel/tests/lsan.supp")
 endfunction()
