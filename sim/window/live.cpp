@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "sim/host/mouse.h"
-#include "sim/host/report.h"
-#include "sim/host/scenario_run.h"
+#include "sim/scenario/report.h"
+#include "sim/scenario/scenario_run.h"
 #include "sim/plot/png.h"
 #include "sim/panel/bitmap.h"
 #include "sim/panel/panel_renderer.h"

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/host/frame.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/frame.h"
+#include "sim/scenario/scenario.h"
 #include "sim/window/history.h"
 #include "sim/window/pilot.h"
 #include "sim/window/view.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "sim/host/trace.h"
+#include "sim/scenario/trace.h"
 
 #include <cstdio>
 #include <string>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "sim/host/runner.h"
-#include "sim/host/scenario_run.h"
+#include "sim/scenario/runner.h"
+#include "sim/scenario/scenario_run.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,10 +8,10 @@
 #include <deque>
 #include <random>
 
-#include "sim/host/aircraft.h"
+#include "sim/scenario/aircraft.h"
 #include "sim/host/gauge_session.h"
 #include "sim/host/platform_edge.h"
-#include "sim/host/trace.h"
+#include "sim/scenario/trace.h"
 #include "sim/units.h"
 #ifdef HOVERSIM_PICTURES
 #include "sim/panel/run_pictures.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "sim/host/aircraft.h"
+#include "sim/scenario/aircraft.h"
 
 #include <cstdio>
 #include <optional>

@@ -2,12 +2,12 @@
 //
 // The summary a run prints: per phase how well the hover was held, the
 // ADS-33 hover grades, each expectation and what the host noticed.
-#ifndef HOVER_SIM_HOST_REPORT_H
-#define HOVER_SIM_HOST_REPORT_H
+#ifndef HOVER_SIM_SCENARIO_REPORT_H
+#define HOVER_SIM_SCENARIO_REPORT_H
 
 #include <ostream>
 
-#include "sim/host/runner.h"
+#include "sim/scenario/runner.h"
 
 namespace host {
 

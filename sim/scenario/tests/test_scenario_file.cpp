@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "sim/host/scenario.h"
+#include "sim/scenario/scenario.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "sim/host/scenario.h"
+#include "sim/scenario/scenario.h"
 
 #include <algorithm>
 #include <cmath>

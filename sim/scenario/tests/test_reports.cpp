@@ -12,10 +12,10 @@
 #include <sstream>
 #include <string>
 
-#include "sim/host/judges.h"
-#include "sim/host/tests/hand_made_trace.h"
-#include "sim/host/report.h"
-#include "sim/host/summary_json.h"
+#include "sim/scenario/judges.h"
+#include "sim/scenario/tests/hand_made_trace.h"
+#include "sim/scenario/report.h"
+#include "sim/scenario/summary_json.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "sim/host/report.h"
+#include "sim/scenario/report.h"
 
 #include <algorithm>
 #include <cinttypes>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 //
 // The CSV trace: one row per host frame, as hoversim --help describes it.
-#ifndef HOVER_SIM_HOST_TRACE_H
-#define HOVER_SIM_HOST_TRACE_H
+#ifndef HOVER_SIM_SCENARIO_TRACE_H
+#define HOVER_SIM_SCENARIO_TRACE_H
 
 #include <ostream>
 
-#include "sim/host/frame.h"
+#include "sim/scenario/frame.h"
 
 namespace host {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "sim/host/judges.h"
+#include "sim/scenario/judges.h"
 
 #include <algorithm>
 #include <cmath>

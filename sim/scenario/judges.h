@@ -3,16 +3,16 @@
 // How a run is judged: per phase, how well the hover was held, and for each
 // expectation whether it held. Both look at frames one at a time, so the
 // host judges as it flies and a test judges a trace it wrote by hand.
-#ifndef HOVER_SIM_HOST_JUDGES_H
-#define HOVER_SIM_HOST_JUDGES_H
+#ifndef HOVER_SIM_SCENARIO_JUDGES_H
+#define HOVER_SIM_SCENARIO_JUDGES_H
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "sim/host/frame.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/frame.h"
+#include "sim/scenario/scenario.h"
 
 namespace host {
 

@@ -2,8 +2,8 @@
 //
 // One scenario flown with the module in the loop: the host's frame loop,
 // feeding each frame to the trace, the phase meters and the expectations.
-#ifndef HOVER_SIM_HOST_RUNNER_H
-#define HOVER_SIM_HOST_RUNNER_H
+#ifndef HOVER_SIM_SCENARIO_RUNNER_H
+#define HOVER_SIM_SCENARIO_RUNNER_H
 
 #include <cstdint>
 #include <optional>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/host/judges.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/judges.h"
+#include "sim/scenario/scenario.h"
 
 namespace host {
 

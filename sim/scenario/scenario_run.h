@@ -4,8 +4,8 @@
 // the flight model, the panel and the mouse, the scenario's progress, and
 // where each frame goes. hoversim flies every frame at once; a live host
 // steps it at its own pace and acts as the pilot between frames.
-#ifndef HOVER_SIM_HOST_SCENARIO_RUN_H
-#define HOVER_SIM_HOST_SCENARIO_RUN_H
+#ifndef HOVER_SIM_SCENARIO_SCENARIO_RUN_H
+#define HOVER_SIM_SCENARIO_SCENARIO_RUN_H
 
 #include <cstdint>
 #include <deque>
@@ -14,15 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "sim/host/aircraft.h"
-#include "sim/host/frame.h"
+#include "sim/scenario/aircraft.h"
+#include "sim/scenario/frame.h"
 #include "sim/host/gauge_host.h"
 #include "sim/host/gauge_session.h"
-#include "sim/host/judges.h"
+#include "sim/scenario/judges.h"
 #include "sim/host/panel.h"
 #include "sim/host/platform_edge.h"
-#include "sim/host/runner.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/runner.h"
+#include "sim/scenario/scenario.h"
 #ifdef HOVERSIM_PICTURES
 #include "sim/panel/run_pictures.h"
 #include "sim/plot/flight_plot.h"

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "sim/host/summary_json.h"
+#include "sim/scenario/summary_json.h"
 
 #include <cmath>
 #include <cstdio>
 #include <optional>
 
-#include "sim/host/report.h"
+#include "sim/scenario/report.h"
 
 namespace host {
 

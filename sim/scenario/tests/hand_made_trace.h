@@ -3,13 +3,13 @@
 // Hand-made traces and expectations for the tests of the judges and the
 // reports: a steady engaged hover that each test shapes into the case it
 // needs, so a test states only what differs.
-#ifndef HOVER_SIM_HOST_TESTS_HAND_MADE_TRACE_H
-#define HOVER_SIM_HOST_TESTS_HAND_MADE_TRACE_H
+#ifndef HOVER_SIM_SCENARIO_TESTS_HAND_MADE_TRACE_H
+#define HOVER_SIM_SCENARIO_TESTS_HAND_MADE_TRACE_H
 
 #include <functional>
 
-#include "sim/host/judges.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/judges.h"
+#include "sim/scenario/scenario.h"
 
 namespace hosttest {
 

@@ -4,8 +4,8 @@
 // panel's parameter string, the host's frame rate, what the pilot does and
 // when, and what must have happened by the end. Read from a TOML file; the
 // format is described by hoversim --help.
-#ifndef HOVER_SIM_HOST_SCENARIO_H
-#define HOVER_SIM_HOST_SCENARIO_H
+#ifndef HOVER_SIM_SCENARIO_SCENARIO_H
+#define HOVER_SIM_SCENARIO_SCENARIO_H
 
 #include <cstddef>
 #include <cstdint>

@@ -3,14 +3,14 @@
 // The helicopter as the host sees it: the flight model set up from a
 // scenario, flown with the host's control positions, and read out as the
 // host's token values. The one place where the host meets the flight model.
-#ifndef HOVER_SIM_HOST_AIRCRAFT_H
-#define HOVER_SIM_HOST_AIRCRAFT_H
+#ifndef HOVER_SIM_SCENARIO_AIRCRAFT_H
+#define HOVER_SIM_SCENARIO_AIRCRAFT_H
 
 #include <memory>
 #include <string>
 
 #include "sim/host/gauge_host.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/scenario.h"
 
 namespace flight {
 struct HostReadings;

@@ -19,11 +19,11 @@
 #include <io.h>
 #endif
 
-#include "sim/host/aircraft.h"
-#include "sim/host/report.h"
-#include "sim/host/summary_json.h"
-#include "sim/host/runner.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/aircraft.h"
+#include "sim/scenario/report.h"
+#include "sim/scenario/summary_json.h"
+#include "sim/scenario/runner.h"
+#include "sim/scenario/scenario.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/host/runner.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/runner.h"
+#include "sim/scenario/scenario.h"
 
 namespace {
 

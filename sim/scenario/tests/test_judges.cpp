@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "sim/host/judges.h"
-#include "sim/host/tests/hand_made_trace.h"
+#include "sim/scenario/judges.h"
+#include "sim/scenario/tests/hand_made_trace.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // gauge's update, what the panel showed and the flight's own figures. The
 // trace writes one per row; the phase meters and the expectations judge a
 // run from a sequence of them, so they can judge a hand-made one as well.
-#ifndef HOVER_SIM_HOST_FRAME_H
-#define HOVER_SIM_HOST_FRAME_H
+#ifndef HOVER_SIM_SCENARIO_FRAME_H
+#define HOVER_SIM_SCENARIO_FRAME_H
 
 #include <cstddef>
 #include <cstdint>

@@ -4,15 +4,15 @@
 // the phase table, the ADS-33 hover grades, each expectation with its worst
 // value and first crossing, the host's notes and the outcome. Units as in
 // the printed summary: ft, kt, deg, s.
-#ifndef HOVER_SIM_HOST_SUMMARY_JSON_H
-#define HOVER_SIM_HOST_SUMMARY_JSON_H
+#ifndef HOVER_SIM_SCENARIO_SUMMARY_JSON_H
+#define HOVER_SIM_SCENARIO_SUMMARY_JSON_H
 
 #include <ostream>
 #include <string>
 #include <string_view>
 
-#include "sim/host/runner.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/runner.h"
+#include "sim/scenario/scenario.h"
 
 namespace host {
 
