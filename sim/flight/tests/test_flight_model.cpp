@@ -3,7 +3,7 @@
 // The helicopter model's behaviour: the senses of its controls, its trim,
 // integration, ground, rotor and wind. Its hover against published figures
 // is in test_validation.cpp, its rotor dynamics in test_rotor_dynamics.cpp;
-// the module holding it is tested with the host (sim/host/tests).
+// the module holding it is tested with the host (sim/scenario/tests).
 #include <gtest/gtest.h>
 
 #include <cmath>
