@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
                 ->check(finiteWithin(host::Range{0.25, 8.0}, false)));
     picture(
         app.add_option("--bitmaps", pictureOptions.bitmapDirectory,
-                       "The module's bitmaps (default: bitmaps/ beside the module, else the build tree's)"));
+                       "The module's bitmaps (default: bitmaps/ beside the module)"));
     picture(app.add_option("--plot", pictureOptions.plotPath,
                            "Write a plot of the run (height, speeds, heading and attitude, ground track, "
                            "commands, flags; phases shaded) to this PNG"));

@@ -26,7 +26,7 @@ struct RunOptions {
     double panelEvery = 0.0;
     std::string panelPrefix = "panel_";
     double panelScale = 1.0;
-    std::string bitmapDirectory;  // empty: beside the module, else the build tree's
+    std::string bitmapDirectory;  // empty: bitmaps/ beside the module
     std::string plotPath;
     // A joystick attached even when the scenario moves none: a live host
     // whose pilot may take the stick.

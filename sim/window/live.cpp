@@ -93,7 +93,7 @@ bool LiveSession::begin(std::string& error) {
     }
     const std::string directory = panel::findBitmapDirectory(options_.bitmaps, flight->run->modulePath());
     if (directory.empty()) {
-        error = "no bitmaps beside " + flight->run->modulePath() + " nor in the build tree";
+        error = "no bitmaps/ folder beside " + flight->run->modulePath() + " (--bitmaps names one)";
         return false;
     }
     panel::BitmapSet bitmaps;

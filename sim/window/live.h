@@ -34,7 +34,7 @@ struct LiveOptions {
     std::string scenarioPath;  // empty: a hover over open ground, no events
     std::string aircraftPath;  // a name or a file; empty: the scenario's aircraft
     std::string modulePath;    // empty: the module beside the program
-    std::string bitmaps;       // empty: beside the module, else the build tree's
+    std::string bitmaps;       // empty: bitmaps/ beside the module
     double scale = 1.0;
 };
 
