@@ -341,7 +341,11 @@ int main(int argc, char** argv) {
                 std::cout << file << ": valid (" << count(scenario->events.size(), "event") << ", "
                           << count(scenario->expectations.size(), "expectation") << ", "
                           << count(scenario->phases.size(), "phase") << ", " << numberText(scenario->duration)
-                          << " s)\n";
+                          << " s";
+                if (scenario->outcome == host::Outcome::kFails) {
+                    std::cout << "; declared to fail " << count(scenario->failing.size(), "expectation");
+                }
+                std::cout << ")\n";
             }
             continue;
         }

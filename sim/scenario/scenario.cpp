@@ -417,12 +417,69 @@ void checkWithinRun(const Scenario& scenario, const std::vector<Where>& eventPla
     }
 }
 
+// The outcome the file declares, and with "fails" the expectations that
+// fail: each named by the text the summary shows for it, so that a reader
+// finds it on its FAIL line. A name that matches none, or more than one, is
+// refused, so the declaration cannot go stale unseen.
+void readOutcome(const toml::table& root, const Where& where, Scenario& scenario) {
+    const toml::node* outcomeNode = root.get("outcome");
+    const toml::node* failingNode = root.get("failing");
+    if (outcomeNode != nullptr) {
+        const std::string value = text(root, "outcome", where).value_or("");
+        if (value == "fails") {
+            scenario.outcome = Outcome::kFails;
+        } else if (value != "holds") {
+            fail(where.at(*outcomeNode),
+                 "outcome must be \"holds\" or \"fails\", not " + quoted(std::string_view(value)));
+        }
+    }
+    if (failingNode != nullptr) {
+        const toml::array* names = failingNode->as_array();
+        if (names == nullptr) {
+            fail(where.at(*failingNode),
+                 "'failing' must be an array of expectations, as the summary shows them");
+        }
+        for (const toml::node& element : *names) {
+            const Where place = where.at(element);
+            if (!element.is_string()) {
+                fail(place, "'failing' lists expectations by their text, as strings");
+            }
+            const std::string name = element.value<std::string>().value_or("");
+            const auto matches = std::count_if(scenario.expectations.begin(), scenario.expectations.end(),
+                                               [&name](const Expectation& e) { return e.text == name; });
+            if (matches == 0) {
+                std::string known;
+                for (const Expectation& e : scenario.expectations) {
+                    known += known.empty() ? "" : "; ";
+                    known += e.text;
+                }
+                fail(place, "failing: no expectation reads " + quoted(std::string_view(name))
+                                + " (they read: " + (known.empty() ? std::string("none") : known) + ")");
+            }
+            if (matches > 1) {
+                fail(place, "failing: " + std::to_string(matches) + " expectations read "
+                                + quoted(std::string_view(name)));
+            }
+            if (std::find(scenario.failing.begin(), scenario.failing.end(), name) != scenario.failing.end()) {
+                fail(place, "failing names " + quoted(std::string_view(name)) + " twice");
+            }
+            scenario.failing.push_back(name);
+        }
+    }
+    if (scenario.outcome == Outcome::kFails && scenario.failing.empty()) {
+        fail(where.at(*outcomeNode), "outcome = \"fails\" needs 'failing', the expectations that fail");
+    }
+    if (scenario.outcome == Outcome::kHolds && failingNode != nullptr) {
+        fail(where.at(*failingNode), "'failing' needs outcome = \"fails\"");
+    }
+}
+
 Scenario readScenario(const toml::table& root) {
     const Where where;
     allowOnly(root, where,
               {"name", "description", "aircraft", "frame_rate", "command_delay_frames", "frame_jitter_s",
                "frame_jitter_seed", "duration", "parameters", "service_order", "start", "wind", "event",
-               "expect", "phase"});
+               "expect", "phase", "outcome", "failing"});
     Scenario scenario;
     scenario.name = text(root, "name", where).value_or("");
     scenario.description = text(root, "description", where).value_or("");
@@ -493,6 +550,7 @@ Scenario readScenario(const toml::table& root) {
         phasePlaces.push_back(place);
     });
     checkWithinRun(scenario, eventPlaces, gustPlaces, phasePlaces, expectPlaces);
+    readOutcome(root, where, scenario);
     // Events at one moment run in the order written.
     std::stable_sort(scenario.events.begin(), scenario.events.end(),
                      [](const TimedEvent& a, const TimedEvent& b) { return a.at < b.at; });
@@ -554,6 +612,13 @@ std::string scenarioFormatHelp() {
   service_order = "install_then_connect"  the simulator's order of the first two
                  service calls; "connect_then_install" is the other one. The
                  panel's gain factors hold in either order.
+  outcome = "holds"                      what the file's own run ends in (its aircraft,
+                 delay and string; no overrides): "holds" (default), every
+                 expectation held, or "fails", exactly the expectations named in
+  failing = ["heading drift under 5 deg from 35 s to 140 s", ...]
+                 failed, each named as the summary shows it. The exit status
+                 stays the run's (1 when one fails); the test runner passes
+                 such a scenario only on status 1 with exactly these FAIL lines.
 
   [start]      the helicopter starts trimmed in steady flight:
     height_ft = 100 ()"

@@ -154,6 +154,15 @@ struct PhaseSetting {
     std::optional<double> targetFt;
 };
 
+// What the file's own run (with its own aircraft, command delay and
+// parameter string) ends in: every expectation held, or the expectations it
+// names failed and only those. A scenario whose bounds the module does not
+// meet keeps them and says so; the test runner holds the run to it.
+enum class Outcome {
+    kHolds,
+    kFails,
+};
+
 // The helicopter a scenario flies when it names none.
 inline constexpr const char* kDefaultAircraft = "bo105";
 
@@ -181,6 +190,10 @@ struct Scenario {
     std::vector<TimedEvent> events;
     std::vector<Expectation> expectations;
     std::vector<PhaseSetting> phases;
+    Outcome outcome = Outcome::kHolds;
+    // With kFails: the expectations that fail, each by its text as the
+    // summary shows it (Expectation::text).
+    std::vector<std::string> failing;
 
     // Whether a run needs the pilot's joystick.
     bool usesStick() const;

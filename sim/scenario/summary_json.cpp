@@ -147,6 +147,9 @@ void SummaryJson::add(const std::string& file, const Scenario& scenario, const R
         .num("duration_s", scenario.duration)
         .num("frames", static_cast<double>(result.frames))
         .text("result", outcome)
+        .text("declared_outcome", scenario.outcome == Outcome::kFails ? "fails" : "holds")
+        .raw("declared_failing",
+             array(scenario.failing, [](const std::string& text) { return jsonString(text); }))
         .text("error", result.error)
         .raw("phases", array(result.phases, phaseJson))
         .raw("expectations", array(result.expectations, expectationJson))

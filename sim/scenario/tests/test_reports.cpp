@@ -127,6 +127,21 @@ TEST(HostReports, JsonEscapesWhatNamesMayHoldAndHasNoNaN) {
     EXPECT_NE(out.str().find("\"scenario\": \"quote \\\" in a name\""), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("\"result\": \"nothing checked\""), std::string::npos);
     EXPECT_NE(out.str().find("\"phases\": []"), std::string::npos);
+    EXPECT_NE(out.str().find("\"declared_outcome\": \"holds\""), std::string::npos);
+
+    // What the file declares goes with the run, for the test runner to hold
+    // the run to.
+    scenario.outcome = host::Outcome::kFails;
+    scenario.failing = {"engaged from 2 s to the end"};
+    host::SummaryJson declared;
+    declared.add("a.toml", scenario, result);
+    std::ostringstream declaredOut;
+    declared.write(declaredOut);
+    EXPECT_NE(declaredOut.str().find("\"declared_outcome\": \"fails\""), std::string::npos)
+        << declaredOut.str();
+    EXPECT_NE(declaredOut.str().find("\"declared_failing\": [\n      \"engaged from 2 s to the end\"\n    ]"),
+              std::string::npos)
+        << declaredOut.str();
 }
 
 }  // namespace

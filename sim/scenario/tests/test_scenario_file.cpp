@@ -136,6 +136,51 @@ TEST(HostScenario, ARefusalNamesTheFileAndLineOnce) {
     }
 }
 
+// A file that fails its bounds names the failing expectations by the text
+// its summary shows; a name that matches none (a bound changed, a typo) or
+// a declaration half made is refused, so it cannot pass for a check.
+TEST(HostScenario, AFileDeclaresWhichOfItsExpectationsFail) {
+    const std::string expectations =
+        "[[expect]]\ncheck = \"engaged\"\nfrom = 2\n"
+        "[[expect]]\ncheck = \"ground_speed_below\"\nkt = 1\nfrom = 30\nto = 40\n";
+    std::string error;
+    const auto holds = parse(expectations, error);
+    ASSERT_TRUE(holds) << error;
+    EXPECT_EQ(holds->outcome, host::Outcome::kHolds);
+    EXPECT_TRUE(holds->failing.empty());
+
+    const auto fails = parse(
+        "outcome = \"fails\"\nfailing = [\"ground speed under 1 kt from 30 s to 40 s\"]\n" + expectations,
+        error);
+    ASSERT_TRUE(fails) << error;
+    EXPECT_EQ(fails->outcome, host::Outcome::kFails);
+    EXPECT_EQ(fails->failing, std::vector<std::string>{"ground speed under 1 kt from 30 s to 40 s"});
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"outcome = \"flaky\"\n", "test.toml:1: outcome must be \"holds\" or \"fails\", not 'flaky'"},
+        {"outcome = \"fails\"\n",
+         "test.toml:1: outcome = \"fails\" needs 'failing', the expectations that fail"},
+        {"failing = [\"engaged from 2 s to the end\"]\n", "test.toml:1: 'failing' needs outcome = \"fails\""},
+        {"outcome = \"fails\"\nfailing = [\"engaged from 3 s to the end\"]\n",
+         "test.toml:2: failing: no expectation reads 'engaged from 3 s to the end' (they read: "
+         "engaged from 2 s to the end; ground speed under 1 kt from 30 s to 40 s)"},
+        {"outcome = \"fails\"\n"
+         "failing = [\"engaged from 2 s to the end\", \"engaged from 2 s to the end\"]\n",
+         "test.toml:2: failing names 'engaged from 2 s to the end' twice"},
+        {"outcome = \"fails\"\nfailing = [1]\n",
+         "test.toml:2: 'failing' lists expectations by their text, as strings"},
+        {"outcome = \"fails\"\nfailing = \"engaged from 2 s to the end\"\n",
+         "test.toml:2: 'failing' must be an array of expectations, as the summary shows them"},
+    };
+    for (const auto& [declaration, message] : refused) {
+        EXPECT_EQ(refusal(declaration + expectations), message);
+    }
+    // Two expectations that read alike cannot be told apart on FAIL lines.
+    EXPECT_EQ(refusal("outcome = \"fails\"\nfailing = [\"engaged from 2 s to the end\"]\n" + expectations
+                      + "[[expect]]\ncheck = \"engaged\"\nfrom = 2\n"),
+              "test.toml:2: failing: 2 expectations read 'engaged from 2 s to the end'");
+}
+
 TEST(HostScenario, MomentsAreCheckedAgainstTheFilesOwnDuration) {
     std::string error;
     // The duration may be written after the events it covers.
