@@ -363,6 +363,13 @@ int main(int argc, char** argv) {
             options.trace = &traceFile;
         }
         const host::RunResult result = host::runScenario(*scenario, options);
+        // A trace cut short (a full disk, a closed pipe) is lost data: the run
+        // is not reported as if it had been written.
+        if (options.trace != nullptr && !options.trace->flush()) {
+            std::cerr << "hoversim: --trace: cannot write "
+                      << (tracePath == "-" ? "standard output" : tracePath) << "\n";
+            return kCannotRun;
+        }
         std::ostream& summary = tracePath == "-" || summaryJsonPath == "-" ? std::cerr : std::cout;
         summaryJson.add(file, *scenario, result);
         // A run that could not start says why in one line on standard
