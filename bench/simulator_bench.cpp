@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "sim/host/runner.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/runner.h"
+#include "sim/scenario/scenario.h"
 
 namespace {
 

@@ -26,14 +26,14 @@ mkdir -p docs/images
 
 # The flight plot, when this hoversim can draw one.
 if cmake --build "$build" --target hoversim hoversim_module >/dev/null 2>&1 &&
-    "$build/sim/host/hoversim" --help 2>/dev/null | grep -q -- '--plot'; then
-    "$build/sim/host/hoversim" scenarios/demo.toml --quiet \
+    "$build/sim/scenario/hoversim" --help 2>/dev/null | grep -q -- '--plot'; then
+    "$build/sim/scenario/hoversim" scenarios/demo.toml --quiet \
         --plot docs/images/flight_demo.png --panel-at 60 --panel-scale 2 \
         --panel-prefix docs/images/flight_demo_panel_ || true
     "$build/sim/plot/palettepng" docs/images/flight_demo_panel_*.png
     echo "docs/images/flight_demo.png"
     # Engaging out of trim and engaging again after a disengagement.
-    "$build/sim/host/hoversim" scenarios/engage_bump_and_reset.toml --quiet \
+    "$build/sim/scenario/hoversim" scenarios/engage_bump_and_reset.toml --quiet \
         --plot docs/images/flight_engage_bump_and_reset.png || true
     echo "docs/images/flight_engage_bump_and_reset.png"
 else

@@ -20,5 +20,5 @@ cmake --preset dev >/dev/null
 cmake --build --preset dev --target hoversim hoversim_module
 echo
 # Also a plot of the flight and the panel as drawn at 60 s and at the end.
-exec ./build/dev/sim/host/hoversim scenarios/demo.toml \
+exec ./build/dev/sim/scenario/hoversim scenarios/demo.toml \
     --plot build/dev/demo_plot.png --panel-at 60,150 --panel-prefix build/dev/demo_panel_ "$@"

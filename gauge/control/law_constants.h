@@ -3,8 +3,14 @@
 // The fixed numbers of the hover law: the loop filters, the anti-windup
 // threshold, the engagement threshold, the height rule, the ranges of the
 // axes and the pitch guard. Declared once so that the loops, the output
-// stage and anything that measures the law against the module (the
-// benchmark's bare law) compute with the same values.
+// stage and anything that measures the law against the module compute with
+// the same values. Outside the module, three users read this header: the
+// benchmark's bare law; the simulator's linear analysis of the hold
+// (sim/analysis), which takes the loop filters' weights and the height
+// rule's gain; and the tuner (sim/tune), which takes the axes' ranges to
+// find a flight's commands at their limits and report them. Sharing it is
+// safe: it holds constexpr numbers only, no state and no code of the
+// module, so including it links nothing of the module in.
 #ifndef HOVER_CONTROL_LAW_CONSTANTS_H
 #define HOVER_CONTROL_LAW_CONSTANTS_H
 

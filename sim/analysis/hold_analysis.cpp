@@ -7,19 +7,16 @@
 #include <limits>
 #include <unsupported/Eigen/MatrixFunctions>
 
+#include "control/law_constants.h"
+
 namespace analysis {
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// The module's filter weights, as it computes them in double precision.
-constexpr double kErrorSmoothing = 0.55;
-constexpr double kNewErrorWeight = 0.44999999999999996;
-constexpr double kRateSmoothing = 0.7;
-constexpr double kNewRateWeight = 0.30000000000000004;
-// The height hold: vertical speed set point in m/s per foot of height error.
-constexpr double kHeightGain = 0.25;
+// The loop filters' weights and the height rule's gain are the module's own
+// (control/law_constants.h): the analysis linearises the law it flies.
 
 // Defaults of the gains, module order.
 constexpr Gains kDefaultGains{-2000.0, 2.0, 4.0, -1000.0, 8.0, 2.0, 1000.0, 8.0, 2.0, 500.0, 2.0, 1.0};

@@ -18,9 +18,9 @@
 
 #include "sim/analysis/hold_analysis.h"
 #include "sim/flight/aircraft_file.h"
-#include "sim/host/report.h"
-#include "sim/host/runner.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/report.h"
+#include "sim/scenario/runner.h"
+#include "sim/scenario/scenario.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "sim/host/runner.h"
+#include "sim/scenario/runner.h"
 
 namespace tune {
 

@@ -2,8 +2,8 @@
 #include "sim/tune/flights.h"
 
 #include "sim/flight/aircraft_file.h"
-#include "sim/host/aircraft.h"
-#include "sim/host/judges.h"
+#include "sim/scenario/aircraft.h"
+#include "sim/scenario/judges.h"
 
 #include <algorithm>
 #include <charconv>

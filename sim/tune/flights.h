@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "control/law_constants.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/scenario.h"
 
 namespace tune {
 

@@ -10,7 +10,7 @@
 #include "sim/analysis/hold_analysis.h"
 #include "sim/flight/aircraft_file.h"
 #include "sim/flight/parameters.h"
-#include "sim/host/aircraft.h"
+#include "sim/scenario/aircraft.h"
 #endif
 
 namespace tune {

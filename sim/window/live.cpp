@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "sim/host/mouse.h"
-#include "sim/host/report.h"
-#include "sim/host/scenario_run.h"
+#include "sim/scenario/report.h"
+#include "sim/scenario/scenario_run.h"
 #include "sim/plot/png.h"
 #include "sim/panel/bitmap.h"
 #include "sim/panel/panel_renderer.h"
@@ -93,7 +93,7 @@ bool LiveSession::begin(std::string& error) {
     }
     const std::string directory = panel::findBitmapDirectory(options_.bitmaps, flight->run->modulePath());
     if (directory.empty()) {
-        error = "no bitmaps beside " + flight->run->modulePath() + " nor in the build tree";
+        error = "no bitmaps/ folder beside " + flight->run->modulePath() + " (--bitmaps names one)";
         return false;
     }
     panel::BitmapSet bitmaps;

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/host/frame.h"
-#include "sim/host/scenario.h"
+#include "sim/scenario/frame.h"
+#include "sim/scenario/scenario.h"
 #include "sim/window/history.h"
 #include "sim/window/pilot.h"
 #include "sim/window/view.h"
@@ -34,7 +34,7 @@ struct LiveOptions {
     std::string scenarioPath;  // empty: a hover over open ground, no events
     std::string aircraftPath;  // a name or a file; empty: the scenario's aircraft
     std::string modulePath;    // empty: the module beside the program
-    std::string bitmaps;       // empty: beside the module, else the build tree's
+    std::string bitmaps;       // empty: bitmaps/ beside the module
     double scale = 1.0;
 };
 

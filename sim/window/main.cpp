@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     app.add_option("-m,--module", options.live.modulePath,
                    "The gauge module to load (default: hover.so beside this program)");
     app.add_option("--bitmaps", options.live.bitmaps,
-                   "The module's bitmaps (default: bitmaps/ beside the module, else the build tree's)");
+                   "The module's bitmaps (default: bitmaps/ beside the module)");
     app.add_option(
         "--state-out", options.stateOut,
         "Write the layout and a state line per second of host time to this file ('-': standard output)");

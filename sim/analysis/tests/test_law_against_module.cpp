@@ -13,7 +13,7 @@
 #include "sim/analysis/hold_analysis.h"
 #include "sim/analysis/tests/source_aircraft.h"
 #include "sim/flight/helicopter.h"
-#include "sim/host/aircraft.h"
+#include "sim/scenario/aircraft.h"
 #include "sim/host/gauge_host.h"
 #include "sim/host/module_library.h"
 #include "sim/host/mouse.h"

@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: MIT
+#include "sim/scenario/aircraft.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "sim/flight/aircraft_file.h"
+#include "sim/flight/helicopter.h"
+#include "sim/host/module_library.h"
+#include "sim/units.h"
+
+namespace host {
+
+std::string aircraftFilePath(const Scenario& scenario, std::string& error) {
+    // The build puts the aircraft files in aircraft/ beside the program, as
+    // it puts the module there; a source tree has them beside scenarios/.
+    const std::string program = ModuleLibrary::besideProgram();
+    const std::size_t slash = program.find_last_of("/\\");
+    const std::string programDir = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
+    const std::string scenarioDir = scenario.aircraftBase.empty() ? std::string(".") : scenario.aircraftBase;
+    const std::string search[] = {programDir + "/aircraft", scenarioDir + "/../aircraft"};
+    const std::optional<std::string> path =
+        flight::resolveAircraftPath(scenario.aircraft, scenario.aircraftBase, search, 2, error);
+    return path.value_or(std::string());
+}
+
+struct Aircraft::State {
+    std::string name;
+    std::optional<flight::Helicopter> helicopter;
+};
+
+Aircraft::Aircraft() : state_(std::make_unique<State>()) {}
+
+Aircraft::~Aircraft() = default;
+
+bool Aircraft::load(const Scenario& scenario, std::string& error) {
+    const std::string path = aircraftFilePath(scenario, error);
+    if (path.empty()) {
+        return false;
+    }
+    std::optional<flight::AircraftDefinition> definition = flight::readAircraftFile(path, error);
+    if (!definition) {
+        return false;
+    }
+    state_->name = definition->name;
+    state_->helicopter.emplace(definition->parameters);
+    return true;
+}
+
+const std::string& Aircraft::name() const {
+    return state_->name;
+}
+
+std::string Aircraft::setUp(const Scenario& scenario) {
+    flight::Helicopter& heli = *state_->helicopter;
+    flight::WindSettings wind;
+    wind.fromDirectionDeg = scenario.wind.fromDeg;
+    wind.speedKt = scenario.wind.speedKt;
+    wind.turbulenceW20Kt = scenario.wind.turbulenceW20Kt;
+    wind.seed = static_cast<uint32_t>(scenario.wind.seed);
+    flight::TrimRequest request;
+    request.heightFt = scenario.start.heightFt;
+    request.groundSpeedKt = scenario.start.groundSpeedKt;
+    request.trackDeg = scenario.start.trackDeg;
+    request.headingDeg = scenario.start.headingDeg;
+    std::string warning;
+    if (!heli.trim(request, wind)) {
+        char message[160];
+        std::snprintf(message, sizeof message,
+                      "the flight model found no trim for the start (residual %.3g after %d iterations); "
+                      "the run starts out of balance",
+                      heli.lastTrim().residual, heli.lastTrim().iterations);
+        warning = message;
+    }
+    // Gusts are timed in simulated time, which starts at 0 with the trim.
+    for (const GustSetting& setting : scenario.wind.gusts) {
+        flight::GustEvent gust;
+        gust.startS = heli.timeS() + setting.at;
+        gust.durationS = setting.duration;
+        gust.fromDirectionDeg = setting.fromDeg.value_or(scenario.wind.fromDeg);
+        gust.peakKt = setting.speedKt;
+        heli.addGust(gust);
+    }
+    return warning;
+}
+
+ControlPositions Aircraft::trimControls() const {
+    const flight::Controls& c = state_->helicopter->controls();
+    return ControlPositions{c.elevator, c.aileron, c.rudder, c.throttle};
+}
+
+void Aircraft::setControls(const ControlPositions& controls) {
+    flight::Controls c;
+    c.elevator = controls.elevator;
+    c.aileron = controls.aileron;
+    c.rudder = controls.rudder;
+    c.throttle = controls.throttle;
+    // Through the actuators: the blades follow at the aircraft's rates.
+    state_->helicopter->commandControls(c);
+}
+
+void Aircraft::setRotorPercent(double percent) {
+    // The governor is set to the new speed and the rotor put there at once,
+    // as a failure of the drive would.
+    state_->helicopter->setGovernorSpeedPercent(percent);
+    state_->helicopter->forceRotorSpeedPercent(percent);
+}
+
+void Aircraft::setEnginePower(double fraction) {
+    state_->helicopter->setEnginePowerFraction(fraction);
+}
+
+void Aircraft::setWind(const WindSetting& setting) {
+    flight::WindSettings wind;
+    wind.fromDirectionDeg = setting.fromDeg;
+    wind.speedKt = setting.speedKt;
+    wind.turbulenceW20Kt = setting.turbulenceW20Kt;
+    wind.seed = static_cast<uint32_t>(setting.seed);
+    state_->helicopter->setWind(wind);
+}
+
+double Aircraft::rotorDiameterFt() const {
+    return 2.0 * state_->helicopter->parameters().rotorRadius * units::kFeetPerMetre;
+}
+
+void Aircraft::advance(double dt) {
+    state_->helicopter->advance(dt);
+}
+
+double Aircraft::bankRightDeg() const {
+    return state_->helicopter->readings().bankRightDeg;
+}
+
+void serveReadings(GaugeHost& gaugeHost, const flight::HostReadings& r) {
+    gaugeHost.setToken(kTokenHeading, r.headingDeg);
+    gaugeHost.setToken(kTokenHeadingDisplay, r.headingDeg);
+    gaugeHost.setToken(kTokenVelocityNorth, r.groundVelNorthFtS);
+    gaugeHost.setToken(kTokenVelocityEast, r.groundVelEastFtS);
+    gaugeHost.setToken(kTokenVerticalSpeed, r.groundVelUpFtS);
+    gaugeHost.setToken(kTokenYawRate, r.yawRateTurn65536);
+    gaugeHost.setToken(kTokenRadarHeight, r.radarHeightM);
+    gaugeHost.setToken(kTokenOperating, r.rotorSpeedPercent);
+    gaugeHost.setToken(kTokenPitch, r.pitchNoseDownDeg);
+    gaugeHost.setToken(kTokenWindDirection, r.windFromDeg);
+    gaugeHost.setToken(kTokenWindSpeed, r.windSpeedKt);
+}
+
+void Aircraft::serve(GaugeHost& gaugeHost) const {
+    serveReadings(gaugeHost, state_->helicopter->readings());
+}
+
+}  // namespace host
