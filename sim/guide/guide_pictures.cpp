@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim/host/mouse.h"
+#include "sim/panel/text_faces.h"
 
 namespace guide {
 
@@ -114,7 +115,8 @@ struct Callout {
     double bx, by;  // the badge's centre
 };
 
-void drawBadge(cairo_t* cr, double x, double y, const std::string& label) {
+// Every badge in the same face and options, whatever was drawn before.
+void drawBadge(cairo_t* cr, panel::TextFaces& faces, double x, double y, const std::string& label) {
     constexpr double kRadius = 7.0;
     cairo_new_path(cr);
     cairo_arc(cr, x, y, kRadius, 0.0, 2.0 * std::numbers::pi);
@@ -123,7 +125,8 @@ void drawBadge(cairo_t* cr, double x, double y, const std::string& label) {
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
     cairo_set_line_width(cr, 1.0);
     cairo_stroke(cr);
-    cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    panel::useHostTextOptions(cr);
+    cairo_set_font_face(cr, faces.face("Liberation Sans", true));
     cairo_set_font_size(cr, label.size() > 1 ? 8.0 : 9.5);
     cairo_text_extents_t e;
     cairo_text_extents(cr, label.c_str(), &e);
@@ -132,12 +135,6 @@ void drawBadge(cairo_t* cr, double x, double y, const std::string& label) {
 }
 
 void drawCallouts(cairo_t* cr, const std::vector<Callout>& callouts) {
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-    cairo_set_font_options(cr, options);
-    cairo_font_options_destroy(options);
     for (const Callout& c : callouts) {
         cairo_new_path(cr);
         cairo_set_source_rgb(cr, 1.0, 0.84, 0.0);
@@ -149,8 +146,9 @@ void drawCallouts(cairo_t* cr, const std::vector<Callout>& callouts) {
         cairo_arc(cr, c.x, c.y, 1.5, 0.0, 2.0 * std::numbers::pi);
         cairo_fill(cr);
     }
+    panel::TextFaces faces;
     for (const Callout& c : callouts) {
-        drawBadge(cr, c.bx, c.by, std::to_string(c.number));
+        drawBadge(cr, faces, c.bx, c.by, std::to_string(c.number));
     }
 }
 
@@ -234,8 +232,9 @@ cairo_surface_t* clickAreas(Cockpit& cockpit) {
         badges.push_back({number, x + rect.width / 2.0, y + rect.height / 2.0, x + rect.width / 2.0,
                           y + rect.height / 2.0});
     }
+    panel::TextFaces faces;
     for (const Callout& b : badges) {
-        drawBadge(cr, b.bx, b.by, std::to_string(b.number));
+        drawBadge(cr, faces, b.bx, b.by, std::to_string(b.number));
     }
     cairo_destroy(cr);
     return surface;

@@ -144,14 +144,7 @@ void PanelRenderer::draw(const host::PanelFrame& frame, const RenderOptions& opt
 
     cairo_save(cr_);
     cairo_scale(cr_, options.scale, options.scale);
-    // Text as this host draws it on any machine: grey antialiasing and
-    // unhinted outlines, whatever the desktop's font settings say.
-    cairo_font_options_t* fontOptions = cairo_font_options_create();
-    cairo_font_options_set_antialias(fontOptions, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(fontOptions, CAIRO_HINT_STYLE_NONE);
-    cairo_font_options_set_hint_metrics(fontOptions, CAIRO_HINT_METRICS_OFF);
-    cairo_set_font_options(cr_, fontOptions);
-    cairo_font_options_destroy(fontOptions);
+    useHostTextOptions(cr_);
 
     drawings_.clear();
     // Below an element that hides itself, nothing of its lists is drawn.
@@ -314,8 +307,7 @@ void PanelRenderer::drawText(const TextElement* text, bool hidden, ElementDrawin
         std::strcpy(faceName, "Sans");
     }
     const int32_t weight = text->fontWeight;
-    cairo_select_font_face(cr_, faceName, CAIRO_FONT_SLANT_NORMAL,
-                           weight >= kBoldWeight ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_face(cr_, faces_.face(faceName, weight >= kBoldWeight));
     const double size = boxHeight * kFontSizeShare;
     cairo_set_font_size(cr_, size);
     cairo_font_extents_t font;

@@ -54,6 +54,7 @@
 #include "sdk/gauge_sdk.h"
 #include "sim/host/panel.h"
 #include "sim/panel/bitmap.h"
+#include "sim/panel/text_faces.h"
 
 namespace panel {
 
@@ -143,6 +144,7 @@ private:
     std::vector<std::pair<std::pair<int32_t, bool>, cairo_surface_t*>> surfaces_;
     std::vector<ElementDrawing> drawings_;
     std::vector<std::string> faults_;
+    TextFaces faces_;
 };
 
 }  // namespace panel
