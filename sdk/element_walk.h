@@ -58,9 +58,15 @@ bool walkList(ElementList* list, int depth, const Limits& limits, Visit& visit, 
         onStop(Stop::kTooDeep);
         return true;
     }
-    for (int i = 0; i < limits.maxListLength; ++i) {
+    for (int i = 0;; ++i) {
         GaugeElement* element = list[i];
         if (element == nullptr) {
+            return true;
+        }
+        // A list of exactly maxListLength entries ends in its null here;
+        // anything else there means the list runs on.
+        if (i == limits.maxListLength) {
+            onStop(Stop::kListTooLong);
             return true;
         }
         switch (visit(element, depth)) {
@@ -75,8 +81,6 @@ bool walkList(ElementList* list, int depth, const Limits& limits, Visit& visit, 
             break;
         }
     }
-    onStop(Stop::kListTooLong);
-    return true;
 }
 
 }  // namespace detail
