@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// Its own function table, not sdk/host_table.h: a benchmark's host must cost nothing per call.
 //
 // The cheapest host a gauge can have, in the same process as the module:
 // reading a variable is one array lookup by token number, sending an event

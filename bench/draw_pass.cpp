@@ -5,6 +5,7 @@
 
 #include "bench/bench_host.h"
 #include "module/gauge.h"
+#include "sdk/element_walk.h"
 
 namespace bench {
 
@@ -16,104 +17,42 @@ constexpr int kTextBufferBytes = 64;
 constexpr int kTextBuffers = 32;
 char textBuffers[kTextBuffers][kTextBufferBytes];
 
-double slotValue(const HostVar& variable) {
-    return variable.tokenId == 0 ? 0.0 : benchHost.values[variable.tokenId & (kTokenSlots - 1)];
-}
+// The module's own tree, well inside the host's limits.
+constexpr walk::Limits kWalkLimits{};
 
-template <typename Visit>
-void walk(ElementList* list, Visit& visit) {
-    for (; list != nullptr && *list != nullptr; ++list) {
-        visit(*list);
-        walk((*list)->overlays, visit);
-    }
-}
+void ignoreStop(walk::Stop) {}
 
 }  // namespace
 
 int prepareDrawing() {
     int callbacks = 0;
     int buffers = 0;
-    auto prepare = [&callbacks, &buffers](GaugeElement* element) {
-        switch (element->kind) {
-        case kElementText: {
-            auto* text = reinterpret_cast<TextElement*>(element);
-            if (buffers < kTextBuffers) {
-                text->buffer = textBuffers[buffers++];
-            }
-            for (HostVar& variable : text->vars) {
-                variable.value = slotValue(variable);
-            }
-            callbacks += text->callback != nullptr ? 1 : 0;
-            break;
+    auto prepare = [&callbacks, &buffers](GaugeElement* element, int) {
+        if (element->kind == kElementText && buffers < kTextBuffers) {
+            reinterpret_cast<TextElement*>(element)->buffer = textBuffers[buffers++];
         }
-        case kElementSlider: {
-            auto* slider = reinterpret_cast<SliderElement*>(element);
-            slider->xVar.value = slotValue(slider->xVar);
-            slider->yVar.value = slotValue(slider->yVar);
-            callbacks += (slider->xCallback != nullptr ? 1 : 0) + (slider->yCallback != nullptr ? 1 : 0);
-            break;
-        }
-        case kElementIcon: {
-            auto* icon = reinterpret_cast<IconElement*>(element);
-            icon->var.value = slotValue(icon->var);
-            callbacks += icon->callback != nullptr ? 1 : 0;
-            break;
-        }
-        case kElementMovingImage: {
-            auto* moving = reinterpret_cast<MovingImageElement*>(element);
-            moving->xVar.value = slotValue(moving->xVar);
-            moving->yVar.value = slotValue(moving->yVar);
-            callbacks += moving->yCallback != nullptr ? 1 : 0;
-            break;
-        }
-        default:
-            break;
-        }
+        walk::fillSlots(element, [](uint32_t token) { return benchHost.values[token & (kTokenSlots - 1)]; });
+        const walk::Callbacks called = walk::callbacksOf(element);
+        callbacks += (called.first != nullptr ? 1 : 0) + (called.second != nullptr ? 1 : 0);
+        return walk::Next::kDescend;
     };
-    walk(hoverGauge.elements, prepare);
+    walk::forEachElement(hoverGauge.elements, kWalkLimits, prepare, ignoreStop);
     return callbacks;
 }
 
 double drawPass() {
     double sum = 0.0;
-    auto draw = [&sum](GaugeElement* element) {
-        switch (element->kind) {
-        case kElementText: {
-            auto* text = reinterpret_cast<TextElement*>(element);
-            if (text->callback != nullptr) {
-                sum += text->callback(element);
-            }
-            break;
+    auto draw = [&sum](GaugeElement* element, int) {
+        const walk::Callbacks called = walk::callbacksOf(element);
+        if (called.first != nullptr) {
+            sum += called.first(element);
         }
-        case kElementSlider: {
-            auto* slider = reinterpret_cast<SliderElement*>(element);
-            if (slider->xCallback != nullptr) {
-                sum += slider->xCallback(element);
-            }
-            if (slider->yCallback != nullptr) {
-                sum += slider->yCallback(element);
-            }
-            break;
+        if (called.second != nullptr) {
+            sum += called.second(element);
         }
-        case kElementIcon: {
-            auto* icon = reinterpret_cast<IconElement*>(element);
-            if (icon->callback != nullptr) {
-                sum += icon->callback(element);
-            }
-            break;
-        }
-        case kElementMovingImage: {
-            auto* moving = reinterpret_cast<MovingImageElement*>(element);
-            if (moving->yCallback != nullptr) {
-                sum += moving->yCallback(element);
-            }
-            break;
-        }
-        default:
-            break;
-        }
+        return walk::Next::kDescend;
     };
-    walk(hoverGauge.elements, draw);
+    walk::forEachElement(hoverGauge.elements, kWalkLimits, draw, ignoreStop);
     return sum;
 }
 

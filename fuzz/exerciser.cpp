@@ -11,6 +11,7 @@
 
 #include "control/controller.h"
 #include "module/gauge.h"
+#include "sdk/element_walk.h"
 
 #if __has_include("fake_dinput.h")
 #include "fake_dinput.h"
@@ -34,17 +35,6 @@ namespace exercise {
 
 namespace {
 
-Exerciser* current = nullptr;
-
-void GAUGE_CALL readEntry(HostVar* variable) {
-    current->onRead(variable);
-}
-
-uint32_t GAUGE_CALL eventEntry(uint32_t eventId, int32_t value) {
-    current->onEvent(eventId, value);
-    return 0;
-}
-
 // Host event ids and the range the module may send on each.
 constexpr uint32_t kElevator = 65762;
 constexpr uint32_t kAileron = 65763;
@@ -67,7 +57,7 @@ constexpr uint32_t kMaxTextCount = 4096;
 
 constexpr uint32_t kHiddenBit = 0x2000000;
 constexpr int kMaxElements = 128;
-constexpr int kMaxDepth = 32;
+constexpr walk::Limits kWalkLimits{.maxDepth = 32, .maxListLength = kMaxElements + 1};
 constexpr int kMaxMouseRecords = 256;
 // One open joystick holds the DirectInput object and two device interfaces.
 constexpr int32_t kMaxHeldReferences = 3;
@@ -261,12 +251,9 @@ std::string randomParameterString(Source& source) {
 }
 
 Exerciser::Exerciser(Source& source, Profile profile) : source_(source), profile_(profile) {
-    if (current != nullptr) {
+    if (hostside::HostTable<Exerciser>::bound() != nullptr) {
         fail("two exercisers at once");
     }
-    current = this;
-    api_.readVariable = readEntry;
-    api_.sendEvent = eventEntry;
     setTable(Table::kInstalled);
     if (Linkage.id != 0x13 || Linkage.gauges[0] == nullptr || Linkage.gauges[1] != nullptr) {
         fail("the linkage does not list exactly one gauge");
@@ -280,6 +267,7 @@ Exerciser::Exerciser(Source& source, Profile profile) : source_(source), profile
 }
 
 Exerciser::~Exerciser() {
+    hostTable_.detach();
     ImportTable.hostApi = nullptr;
     for (int i = 0; i < bufferCount_; ++i) {
 #ifdef HOVER_EXERCISE_ASAN
@@ -291,7 +279,6 @@ Exerciser::~Exerciser() {
         header_->parameters = nullptr;
     }
     delete[] parameters_;
-    current = nullptr;
 }
 
 void Exerciser::findMouseAreas() {
@@ -315,22 +302,23 @@ void Exerciser::setTable(Table table) {
     table_ = table;
     switch (table) {
     case Table::kInstalled:
-        api_.readVariable = readEntry;
-        api_.sendEvent = eventEntry;
-        ImportTable.hostApi = &api_;
+        hostTable_.restoreEntries();
+        hostTable_.attach(ImportTable, *this);
         break;
     case Table::kAbsent:
+        // The exerciser stays the table's host: only the module's view of
+        // it goes.
         ImportTable.hostApi = nullptr;
         break;
     case Table::kNoRead:
-        api_.readVariable = nullptr;
-        api_.sendEvent = eventEntry;
-        ImportTable.hostApi = &api_;
+        hostTable_.restoreEntries();
+        hostTable_.api().readVariable = nullptr;
+        hostTable_.attach(ImportTable, *this);
         break;
     case Table::kNoEvent:
-        api_.readVariable = readEntry;
-        api_.sendEvent = nullptr;
-        ImportTable.hostApi = &api_;
+        hostTable_.restoreEntries();
+        hostTable_.api().sendEvent = nullptr;
+        hostTable_.attach(ImportTable, *this);
         break;
     }
 }
@@ -388,7 +376,7 @@ void Exerciser::onRead(HostVar* variable) {
     }
 }
 
-void Exerciser::onEvent(uint32_t eventId, int32_t value) {
+uint32_t Exerciser::onEvent(uint32_t eventId, int32_t value) {
     ++counters_.events;
     if (context_ != Context::kPreUpdate) {
         fail("event %u (%d) sent outside a pre-update service", eventId, value);
@@ -426,6 +414,7 @@ void Exerciser::onEvent(uint32_t eventId, int32_t value) {
         || !std::isfinite(loop->integral)) {
         fail("event %u value %d sent from a loop state that is not finite", eventId, value);
     }
+    return 0;
 }
 
 void Exerciser::advanceTime() {
@@ -533,13 +522,6 @@ void Exerciser::click() {
     context_ = outer;
 }
 
-void Exerciser::fillSlot(HostVar& slot) {
-    // The host fills every slot that names a variable before the callback.
-    if (slot.tokenId != 0) {
-        slot.value = hostValue(slot.tokenId);
-    }
-}
-
 Exerciser::TextBuffer& Exerciser::bufferFor(const GaugeElement* element, uint32_t count) {
     for (int i = 0; i < bufferCount_; ++i) {
         if (buffers_[i].element == element) {
@@ -619,17 +601,14 @@ void Exerciser::callText(TextElement* text) {
     text->buffer = nullptr;
 }
 
-void Exerciser::drawElement(GaugeElement* element, int depth, int& visited) {
-    if (++visited > kMaxElements || depth > kMaxDepth) {
-        fail("the element tree has more than %d elements or is deeper than %d", kMaxElements, kMaxDepth);
-    }
+void Exerciser::drawElement(GaugeElement* element) {
+    // The host fills every slot that names a variable before the callback.
+    walk::fillSlots(element, [this](uint32_t token) { return hostValue(token); });
     switch (element->kind) {
     case kElementStaticImage:
         break;
     case kElementSlider: {
         auto* slider = reinterpret_cast<SliderElement*>(element);
-        fillSlot(slider->xVar);
-        fillSlot(slider->yVar);
         for (ElementCallback callback : {slider->xCallback, slider->yCallback}) {
             if (callback == nullptr) {
                 continue;
@@ -647,9 +626,6 @@ void Exerciser::drawElement(GaugeElement* element, int depth, int& visited) {
     }
     case kElementText: {
         auto* text = reinterpret_cast<TextElement*>(element);
-        for (HostVar& slot : text->vars) {
-            fillSlot(slot);
-        }
         if (text->callback != nullptr) {
             ++counters_.callbacks;
             callText(text);
@@ -658,7 +634,6 @@ void Exerciser::drawElement(GaugeElement* element, int depth, int& visited) {
     }
     case kElementIcon: {
         auto* icon = reinterpret_cast<IconElement*>(element);
-        fillSlot(icon->var);
         if (icon->callback != nullptr) {
             uint8_t before[sizeof(IconElement)];
             std::memcpy(before, icon, sizeof before);
@@ -676,8 +651,6 @@ void Exerciser::drawElement(GaugeElement* element, int depth, int& visited) {
     }
     case kElementMovingImage: {
         auto* moving = reinterpret_cast<MovingImageElement*>(element);
-        fillSlot(moving->xVar);
-        fillSlot(moving->yVar);
         if (moving->yCallback != nullptr) {
             uint8_t before[sizeof(MovingImageElement)];
             std::memcpy(before, moving, sizeof before);
@@ -690,11 +663,6 @@ void Exerciser::drawElement(GaugeElement* element, int depth, int& visited) {
     default:
         fail("an element of unknown kind %u", element->kind);
     }
-    if (element->overlays != nullptr) {
-        for (ElementList* entry = element->overlays; *entry != nullptr; ++entry) {
-            drawElement(*entry, depth + 1, visited);
-        }
-    }
 }
 
 void Exerciser::drawGauge() {
@@ -705,9 +673,20 @@ void Exerciser::drawGauge() {
     const Context outer = context_;
     context_ = Context::kCallback;
     int visited = 0;
-    for (ElementList* entry = header_->elements; *entry != nullptr; ++entry) {
-        drawElement(*entry, 0, visited);
-    }
+    auto tooLarge = [] {
+        fail("the element tree has more than %d elements or is deeper than %d", kMaxElements,
+             kWalkLimits.maxDepth);
+    };
+    walk::forEachElement(
+        header_->elements, kWalkLimits,
+        [&](GaugeElement* element, int) {
+            if (++visited > kMaxElements) {
+                tooLarge();
+            }
+            drawElement(element);
+            return walk::Next::kDescend;
+        },
+        [&](walk::Stop) { tooLarge(); });
     context_ = outer;
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// Its own callbacks on the shared walk and table: it checks promises (records untouched, value ranges, fences) no other host does.
 //
 // A hostile host for the module. It drives the module only the way the flight
 // simulator does, through the records the module exports (the linkage, the
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "sdk/gauge_sdk.h"
+#include "sdk/host_table.h"
 
 namespace exercise {
 
@@ -149,7 +151,7 @@ public:
 
     // The fake host's table entries land here.
     void onRead(HostVar* variable);
-    void onEvent(uint32_t eventId, int32_t value);
+    uint32_t onEvent(uint32_t eventId, int32_t value);
 
 private:
     enum class Context { kNone, kPreUpdate, kOtherService, kClick, kCallback };
@@ -168,8 +170,7 @@ private:
     Source& choices() { return finite_ ? static_cast<Source&>(calm_) : source_; }
     void advanceTime();
     void setTable(Table table);
-    void drawElement(GaugeElement* element, int depth, int& visited);
-    void fillSlot(HostVar& slot);
+    void drawElement(GaugeElement* element);
     void callText(TextElement* text);
     TextBuffer& bufferFor(const GaugeElement* element, uint32_t count);
     void findMouseAreas();
@@ -179,7 +180,7 @@ private:
     RandomSource calm_{0x5EEDu};
     Profile profile_;
     GaugeHeader* header_ = nullptr;
-    HostApi api_{};
+    hostside::HostTable<Exerciser> hostTable_;
     Table table_ = Table::kInstalled;
     Context context_ = Context::kNone;
     bool finite_ = false;

@@ -1,6 +1,9 @@
 #!/bin/sh
 # Checks that the module's folders stay in layers: a file may include headers
-# of its own folder and of the folders below it, never of one above.
+# of its own folder and of the folders below it, never of one above. Of sdk/
+# the module includes only the record header: the other headers there are
+# the hosts' own (the element walk, the function table) and must not become
+# part of hover.gau.
 #   check_layers.sh GAUGE_DIR     the folder holding the module's layers
 # Bottom to top:
 #   sdk, platform  the host's record header and the platform stand-ins (at
@@ -35,6 +38,11 @@ for folder in $layers; do
         for included in $(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$root/$file"); do
             target=${included%%/*}
             [ "$target" != "$included" ] || continue
+            if [ "$target" = sdk ] && [ "$included" != sdk/gauge_sdk.h ]; then
+                echo "FAIL: $file includes $included, a host's header, not the record header" >&2
+                failures=$((failures + 1))
+                continue
+            fi
             theirs=$(rank "$target")
             [ "$theirs" -gt "$own" ] || continue
             echo "FAIL: $file includes $included, from a layer above its own" >&2

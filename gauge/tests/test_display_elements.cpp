@@ -11,22 +11,12 @@
 #include "display/elements.h"
 #include "display/readouts.h"
 #include "module/gauge.h"
+#include "sdk/element_walk.h"
 #include "tests/test_host.h"
 
 namespace {
 
 class ElementTree : public ModuleTest {};
-
-// The host's walk: an element, then each entry of its list in order, each
-// followed by its own list.
-void walk(GaugeElement* element, std::vector<GaugeElement*>& order, int depth) {
-    ASSERT_LT(depth, 40) << "the element lists form a cycle";
-    order.push_back(element);
-    ElementList* overlays = element->overlays;
-    for (ElementList* entry = overlays; entry != nullptr && *entry != nullptr; ++entry) {
-        walk(*entry, order, depth + 1);
-    }
-}
 
 template <class Record>
 bool allBytesZero(const Record& record) {
@@ -69,9 +59,20 @@ TEST_F(ElementTree, TheHeaderRootListHoldsTheFacePlateAlone) {
     EXPECT_EQ(gaugeElements[1], nullptr);
 }
 
+// The host's walk: an element, then each entry of its list in order, each
+// followed by its own list.
 std::vector<GaugeElement*> drawingOrder() {
     std::vector<GaugeElement*> order;
-    walk(gaugeElements[0], order, 0);
+    walk::forEachElement(
+        gaugeElements, walk::Limits{.maxDepth = 39, .maxListLength = 256},
+        [&order](GaugeElement* element, int) {
+            order.push_back(element);
+            return walk::Next::kDescend;
+        },
+        [](walk::Stop stop) {
+            ADD_FAILURE() << (stop == walk::Stop::kTooDeep ? "the element lists form a cycle"
+                                                            : "an element list has no end");
+        });
     return order;
 }
 

@@ -11,14 +11,6 @@ namespace {
 
 TestHost theHost;
 
-void GAUGE_CALL readEntry(HostVar* variable) {
-    theHost.onRead(variable);
-}
-
-uint32_t GAUGE_CALL eventEntry(uint32_t eventId, int32_t value) {
-    return theHost.onEvent(eventId, value);
-}
-
 }  // namespace
 
 HostCall readOf(uint32_t token) {
@@ -42,16 +34,14 @@ TestHost& testHost() {
 }
 
 void TestHost::install() {
-    api_ = HostApi{};
-    api_.readVariable = readEntry;
-    api_.sendEvent = eventEntry;
+    table_.restoreEntries();
     values_.clear();
     trace_.clear();
-    ImportTable.hostApi = &api_;
+    table_.attach(ImportTable, *this);
 }
 
 void TestHost::uninstall() {
-    ImportTable.hostApi = nullptr;
+    table_.detach();
 }
 
 double TestHost::get(uint32_t token) const {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 //
-// A fake host for the unit tests: a function table at the host's entries
-// that serves token values by id and records every reading and every event,
-// in order, in one trace.
+// A fake host for the unit tests: the host's function table
+// (sdk/host_table.h) answering with token values by id, recording every
+// reading and every event, in order, in one trace.
 #ifndef HOVER_TESTS_TEST_HOST_H
 #define HOVER_TESTS_TEST_HOST_H
 
@@ -16,6 +16,7 @@
 #include "control/controller.h"
 #include "state/state.h"
 #include "sdk/gauge_sdk.h"
+#include "sdk/host_table.h"
 
 // The twelve gain keys and their defaults as the README documents them, in
 // the order the module reads them: the expected behaviour, written out here
@@ -74,7 +75,7 @@ public:
     uint32_t onEvent(uint32_t eventId, int32_t value);
 
 private:
-    HostApi api_{};
+    hostside::HostTable<TestHost> table_;
     std::map<uint32_t, double> values_;
     std::vector<HostCall> trace_;
 };

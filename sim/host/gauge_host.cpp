@@ -9,17 +9,7 @@ namespace {
 
 // The module calls plain functions through the table, with no context: they
 // reach the one host that has attached itself.
-GaugeHost* activeHost = nullptr;
-
-void GAUGE_CALL readVariableEntry(HostVar* variable) {
-    if (activeHost != nullptr && variable != nullptr) {
-        activeHost->onRead(variable);
-    }
-}
-
-uint32_t GAUGE_CALL sendEventEntry(uint32_t eventId, int32_t value) {
-    return activeHost != nullptr ? activeHost->onEvent(eventId, value) : 0;
-}
+using Table = hostside::HostTable<GaugeHost>;
 
 constexpr uint32_t kServedTokens[] = {
     kTokenYawRate,          kTokenPitch,
@@ -49,10 +39,7 @@ double limitAxis(int32_t value, int32_t lowest, int32_t highest) {
 
 }  // namespace
 
-GaugeHost::GaugeHost() {
-    api_.readVariable = readVariableEntry;
-    api_.sendEvent = sendEventEntry;
-}
+GaugeHost::GaugeHost() = default;
 
 GaugeHost::~GaugeHost() {
     detach();
@@ -60,7 +47,8 @@ GaugeHost::~GaugeHost() {
 
 bool GaugeHost::attach(GaugeLinkage* linkage, GaugeImports* imports, const std::string& parameters,
                        std::string& error) {
-    if (activeHost != nullptr && activeHost != this) {
+    const GaugeHost* attached = Table::bound();
+    if (attached != nullptr && attached != this) {
         error = "another host is attached";
         return false;
     }
@@ -72,10 +60,8 @@ bool GaugeHost::attach(GaugeLinkage* linkage, GaugeImports* imports, const std::
         error = "the gauge has no service callback";
         return false;
     }
-    activeHost = this;
-    imports_ = imports;
+    table_.attach(*imports, *this);
     gauge_ = linkage->gauges[0];
-    imports_->hostApi = &api_;
     parameterBuffer_.assign(parameters.begin(), parameters.end());
     parameterBuffer_.push_back('\0');
     gauge_->parameters = parameterBuffer_.data();
@@ -83,18 +69,14 @@ bool GaugeHost::attach(GaugeLinkage* linkage, GaugeImports* imports, const std::
 }
 
 void GaugeHost::detach() {
-    if (activeHost != this) {
+    if (Table::bound() != this) {
         return;
     }
-    if (imports_ != nullptr) {
-        imports_->hostApi = nullptr;
-    }
+    table_.detach();
     if (gauge_ != nullptr) {
         gauge_->parameters = nullptr;
     }
-    imports_ = nullptr;
     gauge_ = nullptr;
-    activeHost = nullptr;
 }
 
 void GaugeHost::service(uint32_t code, uintptr_t extra) {
@@ -141,6 +123,9 @@ double GaugeHost::token(uint32_t token) const {
 }
 
 void GaugeHost::onRead(HostVar* variable) {
+    if (variable == nullptr) {
+        return;
+    }
     if (!isServed(variable->tokenId)) {
         noteOnce(unknownTokens_, variable->tokenId);
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sdk/gauge_sdk.h"
+#include "sdk/host_table.h"
 
 namespace host {
 
@@ -78,15 +79,14 @@ public:
     const std::vector<uint32_t>& unknownTokens() const { return unknownTokens_; }
     const std::vector<uint32_t>& unknownEvents() const { return unknownEvents_; }
 
-    // The table entries' targets.
+    // The table entries' targets; a null variable record is ignored.
     void onRead(HostVar* variable);
     uint32_t onEvent(uint32_t eventId, int32_t value);
 
 private:
     void service(uint32_t code, uintptr_t extra);
 
-    HostApi api_{};
-    GaugeImports* imports_ = nullptr;
+    hostside::HostTable<GaugeHost> table_;
     GaugeHeader* gauge_ = nullptr;
     std::vector<char> parameterBuffer_;
     std::array<double, kTokenLimit> values_{};

@@ -8,8 +8,7 @@ namespace host {
 
 namespace {
 
-constexpr int kMaxDepth = 32;
-constexpr int kMaxListLength = 256;
+constexpr walk::Limits kWalkLimits{.maxDepth = 32, .maxListLength = 256};
 constexpr size_t kMaxElements = 512;
 constexpr int kMaxFailureEntries = 16;
 constexpr size_t kGuardBytes = 16;
@@ -42,12 +41,6 @@ bool hiddenByPanelFailure(const GaugeElement* element) {
         }
     }
     return false;
-}
-
-void fill(HostVar& slot, const TokenSource& tokens) {
-    if (slot.tokenId != 0) {
-        slot.value = tokens(slot.tokenId);
-    }
 }
 
 std::string where(const GaugeElement* element) {
@@ -99,7 +92,7 @@ void readMarker(const ElementVisit& v, PanelReading& reading) {
 
 Panel::Panel(GaugeHeader* gauge) : gauge_(gauge) {
     if (gauge_ != nullptr) {
-        collect(gauge_->elements, 0);
+        collect(gauge_->elements);
     }
     texts_.reserve(elements_.size());
     for (GaugeElement* element : elements_) {
@@ -123,32 +116,28 @@ void Panel::fault(const std::string& description) {
     }
 }
 
-void Panel::collect(ElementList* list, int depth) {
-    if (list == nullptr) {
-        return;
-    }
-    if (depth > kMaxDepth) {
-        fault("the element tree is nested deeper than " + std::to_string(kMaxDepth));
-        return;
-    }
-    for (int i = 0; i < kMaxListLength; ++i) {
-        GaugeElement* element = list[i];
-        if (element == nullptr) {
-            return;
-        }
+void Panel::collect(ElementList* roots) {
+    auto visit = [this](GaugeElement* element, int depth) {
         if (std::find(elements_.begin(), elements_.end(), element) != elements_.end()) {
             fault("an element appears twice in the element tree");
-            continue;
+            return walk::Next::kSkip;
         }
         if (elements_.size() >= kMaxElements) {
             fault("the element tree has more than " + std::to_string(kMaxElements) + " elements");
-            return;
+            return walk::Next::kEnd;
         }
         elements_.push_back(element);
         depths_.push_back(depth);
-        collect(element->overlays, depth + 1);
-    }
-    fault("an element list is longer than " + std::to_string(kMaxListLength) + " entries");
+        return walk::Next::kDescend;
+    };
+    auto stopped = [this](walk::Stop stop) {
+        if (stop == walk::Stop::kTooDeep) {
+            fault("the element tree is nested deeper than " + std::to_string(kWalkLimits.maxDepth));
+        } else {
+            fault("an element list is longer than " + std::to_string(kWalkLimits.maxListLength) + " entries");
+        }
+    };
+    walk::forEachElement(roots, kWalkLimits, visit, stopped);
 }
 
 const PanelFrame& Panel::walk(const TokenSource& tokens, bool panelLightsFailed) {
@@ -176,10 +165,10 @@ double Panel::call(ElementCallback callback, GaugeElement* element) {
 
 void Panel::visit(ElementVisit& v, const TokenSource& tokens, PanelReading& reading) {
     GaugeElement* element = v.element;
+    walk::fillSlots(element, tokens);
     switch (element->kind) {
     case kElementIcon: {
         auto* icon = reinterpret_cast<IconElement*>(element);
-        fill(icon->var, tokens);
         if (icon->callback != nullptr) {
             v.value = call(icon->callback, element);
             v.called = true;
@@ -189,8 +178,6 @@ void Panel::visit(ElementVisit& v, const TokenSource& tokens, PanelReading& read
     }
     case kElementSlider: {
         auto* slider = reinterpret_cast<SliderElement*>(element);
-        fill(slider->xVar, tokens);
-        fill(slider->yVar, tokens);
         if (slider->xCallback != nullptr) {
             v.xValue = call(slider->xCallback, element);
             v.called = true;
@@ -204,16 +191,11 @@ void Panel::visit(ElementVisit& v, const TokenSource& tokens, PanelReading& read
     }
     case kElementText: {
         auto* text = reinterpret_cast<TextElement*>(element);
-        for (HostVar& slot : text->vars) {
-            fill(slot, tokens);
-        }
         callText(text, v, reading);
         break;
     }
     case kElementMovingImage: {
         auto* moving = reinterpret_cast<MovingImageElement*>(element);
-        fill(moving->xVar, tokens);
-        fill(moving->yVar, tokens);
         if (moving->yCallback != nullptr) {
             v.value = call(moving->yCallback, element);
             v.called = true;

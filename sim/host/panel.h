@@ -10,7 +10,7 @@
 //
 // How this host walks what the records leave to the host:
 // - An element comes first, then each element of its overlay list in
-//   order, each followed by its own list.
+//   order, each followed by its own list (sdk/element_walk.h).
 // - An element whose failure list asks for action 3 under failure 21 is
 //   neither called nor drawn while that failure is active; the elements of
 //   its overlay list carry their own failure lists and are judged by those.
@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "sdk/element_walk.h"
 #include "sdk/gauge_sdk.h"
 
 namespace host {
@@ -49,22 +50,10 @@ struct PanelReading {
     int elementsDrawn = 0;
 };
 
-// One element as the walk met it.
-struct ElementVisit {
-    GaugeElement* element = nullptr;
-    int depth = 0;                 // 0 for the root list
-    bool failed = false;           // hidden by the active failure: not called
-    bool called = false;           // a callback of it was called
-    std::optional<double> value;   // icon, text; the y callback of a moving image
-    std::optional<double> xValue;  // a slider's x callback
-    std::optional<double> yValue;  // a slider's y callback
-    uint32_t drawFlags = 0;        // as its callbacks left them
-    std::string text;              // a text element's text, up to its terminator
-};
-
-// One frame's walk, in drawing order.
-struct PanelFrame {
-    std::vector<ElementVisit> elements;
+// One element as the walk met it, and one frame's walk in drawing order
+// with what the host read off the face.
+using ElementVisit = walk::ElementVisit;
+struct PanelFrame : walk::Frame {
     PanelReading reading;
 };
 
@@ -100,7 +89,7 @@ private:
         size_t length;             // usable bytes, terminator included
     };
 
-    void collect(ElementList* list, int depth);
+    void collect(ElementList* roots);
     void visit(ElementVisit& visit, const TokenSource& tokens, PanelReading& reading);
     double call(ElementCallback callback, GaugeElement* element);
     void callText(TextElement* text, ElementVisit& visit, PanelReading& reading);

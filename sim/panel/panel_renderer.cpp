@@ -123,7 +123,7 @@ bool PanelRenderer::writePng(const std::string& path, std::string& error) const 
     return true;
 }
 
-void PanelRenderer::draw(const host::PanelFrame& frame, const RenderOptions& options) {
+void PanelRenderer::draw(const walk::Frame& frame, const RenderOptions& options) {
     options_ = options;
     const int w = std::max(1, static_cast<int>(std::lround(gaugeWidth_ * options.scale)));
     const int h = std::max(1, static_cast<int>(std::lround(gaugeHeight_ * options.scale)));
@@ -150,7 +150,7 @@ void PanelRenderer::draw(const host::PanelFrame& frame, const RenderOptions& opt
     // Below an element that hides itself, nothing of its lists is drawn.
     constexpr int kNoneHidden = std::numeric_limits<int>::max();
     int hiddenDepth = kNoneHidden;
-    for (const host::ElementVisit& visit : frame.elements) {
+    for (const walk::ElementVisit& visit : frame.elements) {
         if (visit.depth > hiddenDepth) {
             continue;
         }
@@ -170,7 +170,7 @@ void PanelRenderer::draw(const host::PanelFrame& frame, const RenderOptions& opt
     cairo_surface_flush(surface_);
 }
 
-void PanelRenderer::drawElement(const host::ElementVisit& visit, ElementDrawing& drawing) {
+void PanelRenderer::drawElement(const walk::ElementVisit& visit, ElementDrawing& drawing) {
     const GaugeElement* element = visit.element;
     const bool hidden = (visit.drawFlags & kDrawHidden) != 0;
     drawing.called = visit.called;

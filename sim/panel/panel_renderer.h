@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 //
 // The host drawing the gauge, for real: from the host's walk of the element
-// tree (sim/host/panel.h), which filled the slots and called the callbacks,
-// it paints what the records and the returned values ask for, with the
-// module's own bitmaps, into a cairo image that can be written as PNG. It
-// calls nothing in the module and knows the gauge only through
-// sdk/gauge_sdk.h.
+// tree (a walk::Frame of sdk/element_walk.h, which the simulated host's panel
+// fills as it fills the slots and calls the callbacks), it paints what the
+// records and the returned values ask for, with the module's own bitmaps,
+// into a cairo image that can be written as PNG. It calls nothing in the
+// module and knows the gauge only through the sdk/ headers, so it stands
+// below the simulated host.
 //
 // How this host draws what the records leave to the host:
 // - An element is drawn, then each element of its overlay list in order,
@@ -51,8 +52,8 @@
 #include <string>
 #include <vector>
 
+#include "sdk/element_walk.h"
 #include "sdk/gauge_sdk.h"
-#include "sim/host/panel.h"
 #include "sim/panel/bitmap.h"
 #include "sim/panel/text_faces.h"
 
@@ -102,7 +103,7 @@ public:
     int gaugeHeight() const { return gaugeHeight_; }
 
     // The picture of one walk of the gauge. It replaces the previous one.
-    void draw(const host::PanelFrame& frame, const RenderOptions& options = {});
+    void draw(const walk::Frame& frame, const RenderOptions& options = {});
 
     // The picture of the last drawing: (scale x gauge size) pixels, ARGB with
     // what no element covered left transparent.
@@ -122,7 +123,7 @@ public:
     const std::vector<std::string>& faults() const { return faults_; }
 
 private:
-    void drawElement(const host::ElementVisit& visit, ElementDrawing& drawing);
+    void drawElement(const walk::ElementVisit& visit, ElementDrawing& drawing);
     // Each paints nothing of a hidden element.
     void drawIcon(const IconElement* icon, bool hidden, ElementDrawing& drawing);
     void drawSlider(const SliderElement* slider, bool hidden, ElementDrawing& drawing);

@@ -31,7 +31,7 @@ bool RunPictures::start(GaugeHeader* gauge, const std::string& modulePath, const
     return true;
 }
 
-void RunPictures::frame(double hostTime, double frameStep, bool lastFrame, const host::PanelFrame& walk) {
+void RunPictures::frame(double hostTime, double frameStep, bool lastFrame, const walk::Frame& walk) {
     if (renderer_ == nullptr) {
         return;
     }

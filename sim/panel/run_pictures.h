@@ -33,7 +33,7 @@ public:
     bool active() const { return renderer_ != nullptr; }
 
     // After the host's walk of the frame at `hostTime`.
-    void frame(double hostTime, double frameStep, bool lastFrame, const host::PanelFrame& walk);
+    void frame(double hostTime, double frameStep, bool lastFrame, const walk::Frame& walk);
 
     const std::vector<std::string>& written() const { return written_; }
     // Pictures that could not be written, and what the renderer found wrong

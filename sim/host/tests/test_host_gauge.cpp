@@ -171,4 +171,48 @@ TEST_F(HostGauge, DrawingReadsTheIconsAndReadoutsAndHonoursTheFailure) {
     EXPECT_EQ(reading.lampLit, false);
 }
 
+// A broken tree is walked as far as is sound and each fault named once; a
+// sound one at the limits is no fault.
+TEST_F(HostGauge, PanelWalksBrokenTreesWithinItsLimits) {
+    std::vector<StaticImageElement> images(300);
+    std::vector<ElementList> list;
+    for (StaticImageElement& image : images) {
+        list.push_back(&image.base);
+    }
+    const auto noTokens = [](uint32_t) { return 0.0; };
+
+    // 256 entries and the null: the longest list a gauge may have.
+    list[256] = nullptr;
+    header.elements = list.data();
+    {
+        host::Panel panel(&header);
+        EXPECT_TRUE(panel.faults().empty());
+        EXPECT_EQ(panel.walk(noTokens, false).elements.size(), 256u);
+    }
+    // One entry more: the first 256 are walked.
+    list[256] = &images[256].base;
+    list[257] = nullptr;
+    {
+        host::Panel panel(&header);
+        ASSERT_EQ(panel.faults().size(), 1u);
+        EXPECT_NE(panel.faults()[0].find("longer than 256 entries"), std::string::npos);
+        EXPECT_EQ(panel.walk(noTokens, false).elements.size(), 256u);
+    }
+    // An element listed twice, and one whose list holds itself: each is
+    // walked once.
+    ElementList twice[] = {&images[0].base, &images[0].base, nullptr};
+    ElementList under[] = {&images[1].base, nullptr};
+    images[0].base.overlays = under;
+    images[1].base.overlays = under;
+    header.elements = twice;
+    {
+        host::Panel panel(&header);
+        ASSERT_EQ(panel.faults().size(), 1u);
+        EXPECT_NE(panel.faults()[0].find("appears twice"), std::string::npos);
+        const host::PanelFrame& frame = panel.walk(noTokens, false);
+        ASSERT_EQ(frame.elements.size(), 2u);
+        EXPECT_EQ(frame.elements[1].depth, 1);
+    }
+}
+
 }  // namespace
