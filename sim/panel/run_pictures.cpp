@@ -19,7 +19,7 @@ bool RunPictures::start(GaugeHeader* gauge, const std::string& modulePath, const
     const std::string directory = findBitmapDirectory(request.bitmaps, modulePath);
     if (directory.empty()) {
         error = request.bitmaps.empty()
-                    ? "no bitmap directory beside " + modulePath + " nor in the build tree"
+                    ? "no bitmap directory beside " + modulePath + " (give one with --bitmaps)"
                     : "no bitmap directory " + request.bitmaps;
         return false;
     }

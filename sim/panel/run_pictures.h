@@ -20,7 +20,7 @@ struct PictureRequest {
     std::vector<double> times;  // host times, s; one past the run's end is drawn at its last frame
     double every = 0.0;         // s; 0 for none
     std::string prefix = "panel_";
-    std::string bitmaps;  // empty: "bitmaps" beside the module, else the build tree's copy
+    std::string bitmaps;  // empty: the folder "bitmaps" beside the module
     double scale = 1.0;
 };
 
