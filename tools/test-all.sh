@@ -38,7 +38,8 @@ fi
 run() {
     log=$1
     shift
-    { "$@" 2>&1; echo $? >"$work/status"; } | tee "$log"
+    echo 1 >"$work/status"
+    { status=0; "$@" 2>&1 || status=$?; echo "$status" >"$work/status"; } | tee "$log"
     return "$(cat "$work/status")"
 }
 # passed LOG: ctest's count, "N of M tests passed".

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -404,12 +403,14 @@ TEST(Report, links_only_the_pictures_it_writes_and_the_histories_are_drawn_from_
     ASSERT_TRUE(tune::writeReport(input, error)) << error;
 
     const std::string report = textOf(dir + "/report.md");
-    const std::regex picture(R"(!\[[^\]]*\]\(([^)]+)\))");
+    // Every picture the report shows, ![caption](file), exists beside it.
     int pictures = 0;
-    for (auto it = std::sregex_iterator(report.begin(), report.end(), picture); it != std::sregex_iterator();
-         ++it) {
+    for (size_t at = report.find("!["); at != std::string::npos; at = report.find("![", at + 2)) {
+        const size_t open = report.find("](", at);
+        const size_t close = open == std::string::npos ? open : report.find(')', open);
+        ASSERT_NE(close, std::string::npos) << "an unclosed picture link at " << at;
         ++pictures;
-        const std::string file = dir + "/" + (*it)[1].str();
+        const std::string file = dir + "/" + report.substr(open + 2, close - open - 2);
         EXPECT_TRUE(std::filesystem::exists(file)) << file;
         EXPECT_TRUE(isIndexedPng(file)) << file;
     }
