@@ -124,7 +124,102 @@ double bisect(double a, double b, F f) {
     return 0.5 * (a + b);
 }
 
+// The thetas every search starts from: 0, then log-spaced up to pi.
+std::vector<double> thetaGrid(int points) {
+    std::vector<double> thetas;
+    thetas.reserve(static_cast<std::size_t>(points) + 1);
+    thetas.push_back(0.0);
+    const double lowest = 2.0 * kPi * kLowestFraction;
+    for (int i = 0; i < points; ++i) {
+        thetas.push_back(lowest * std::pow(kPi / lowest, static_cast<double>(i) / (points - 1)));
+    }
+    return thetas;
+}
+
+// The largest value of f over [0, pi]: the best grid point, then every
+// local maximum of the grid refined by golden-section search between its
+// neighbours (a lightly damped peak can fall between two grid points).
+struct Peak {
+    double value = 0.0;
+    double theta = 0.0;
+};
+template <typename F>
+Peak largest(const std::vector<double>& thetas, F f) {
+    std::vector<double> values;
+    values.reserve(thetas.size());
+    for (double t : thetas) {
+        values.push_back(f(t));
+    }
+    Peak best;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i] > best.value) {
+            best = {values[i], thetas[i]};
+        }
+        const bool localMaximum = (i == 0 || values[i] >= values[i - 1])
+                                  && (i + 1 == values.size() || values[i] >= values[i + 1]);
+        if (!localMaximum) {
+            continue;
+        }
+        double a = thetas[i == 0 ? 0 : i - 1];
+        double b = thetas[i + 1 == values.size() ? i : i + 1];
+        constexpr double kGolden = 0.6180339887498949;
+        double x1 = b - kGolden * (b - a), x2 = a + kGolden * (b - a);
+        double f1 = f(x1), f2 = f(x2);
+        for (int k = 0; k < kBisections; ++k) {
+            if (f1 > f2) {
+                b = x2;
+                x2 = x1;
+                f2 = f1;
+                x1 = b - kGolden * (b - a);
+                f1 = f(x1);
+            } else {
+                a = x1;
+                x1 = x2;
+                f1 = f2;
+                x2 = a + kGolden * (b - a);
+                f2 = f(x2);
+            }
+        }
+        if (std::max(f1, f2) > best.value) {
+            best = f1 > f2 ? Peak{f1, x1} : Peak{f2, x2};
+        }
+    }
+    return best;
+}
+
+// The disk margin's grid is finer than the crossings' one: a peak, unlike a
+// crossing, leaves no sign change to find between two points.
+constexpr int kDiskGridPoints = 1200;
+
 }  // namespace
+
+DiskMargin sampledDiskMargin(const Eigen::MatrixXd& A, const Eigen::VectorXd& b, const Eigen::RowVectorXd& c,
+                             double d, double samplePeriod, bool closedLoopStable) {
+    DiskMargin m;
+    const Response response(A, b, c, d);
+    const std::vector<double> thetas = thetaGrid(kDiskGridPoints);
+    const double toHz = 1.0 / (2.0 * kPi * samplePeriod);
+    // |S|: at a pole of L (an integrator at theta 0) the loop rejects
+    // everything, S = 0 and S - T = -1.
+    const Peak s = largest(thetas, [&](double t) {
+        const Complex l = response.at(t);
+        return finite(l) ? 1.0 / std::abs(1.0 + l) : 0.0;
+    });
+    m.peakSensitivity = s.value;
+    m.peakSensitivityHz = s.theta * toHz;
+    if (!closedLoopStable) {
+        return m;
+    }
+    const Peak st = largest(thetas, [&](double t) {
+        const Complex l = response.at(t);
+        return finite(l) ? std::abs(1.0 - l) / std::abs(1.0 + l) : 1.0;
+    });
+    m.atHz = st.theta * toHz;
+    m.alpha = st.value > 0.0 ? 2.0 / st.value : kInfinity;
+    m.gainMarginDb = m.alpha >= 2.0 ? kInfinity : 20.0 * std::log10((2.0 + m.alpha) / (2.0 - m.alpha));
+    m.phaseMarginDeg = 2.0 * std::atan(m.alpha / 2.0) * 180.0 / kPi;
+    return m;
+}
 
 std::complex<double> sampledLoopResponse(const Eigen::MatrixXd& A, const Eigen::VectorXd& b,
                                          const Eigen::RowVectorXd& c, double d, double samplePeriod,
@@ -136,13 +231,7 @@ LoopMargins sampledLoopMargins(const Eigen::MatrixXd& A, const Eigen::VectorXd& 
                                const Eigen::RowVectorXd& c, double d, double samplePeriod) {
     const Response response(A, b, c, d);
     // theta = omega T runs from 0 (DC) to pi (half the sample rate).
-    std::vector<double> thetas;
-    thetas.reserve(kGridPoints + 2);
-    thetas.push_back(0.0);
-    const double lowest = 2.0 * kPi * kLowestFraction;
-    for (int i = 0; i < kGridPoints; ++i) {
-        thetas.push_back(lowest * std::pow(kPi / lowest, static_cast<double>(i) / (kGridPoints - 1)));
-    }
+    const std::vector<double> thetas = thetaGrid(kGridPoints);
     std::vector<Complex> values;
     values.reserve(thetas.size());
     for (double theta : thetas) {
