@@ -126,3 +126,43 @@ TEST(LoopMargins, TextbookThirdOrderLoopSampledFastHasItsContinuousMargins) {
     EXPECT_NEAR(m.crossoverHz, 0.749368 / (2.0 * kPi), 1e-4);
     EXPECT_TRUE(std::isinf(m.gainReductionDb));
 }
+
+TEST(DiskMargin, GainBehindDelaysHasTheDiskWorkedOutByHand) {
+    // L = K z^-n, 0 < K < 1: the closed loop is stable, and
+    // |S - T| = |1 - L| / |1 + L| is largest where L = -K (theta = pi / n):
+    // (1 + K) / (1 - K). So alpha = 2 (1 - K) / (1 + K); K = 1/2 gives 2/3,
+    // a gain factor (2 + alpha) / (2 - alpha) = 2 (6.02 dB, the classical
+    // margin of this loop) and a phase of 2 atan(1/3) = 36.87 deg, where
+    // the classical phase margin is infinite. |S| = 1 / |1 + L| peaks
+    // there too, at 1 / (1 - K) = 2.
+    const double k = 0.5, period = 0.1;
+    for (int n : {1, 2}) {
+        const Loop l = pureDelay(k, n);
+        const analysis::DiskMargin m = analysis::sampledDiskMargin(l.A, l.b, l.c, 0.0, period, true);
+        EXPECT_NEAR(m.alpha, 2.0 / 3.0, 1e-9) << "n " << n;
+        EXPECT_NEAR(m.gainMarginDb, 20.0 * std::log10(2.0), kExactDb) << "n " << n;
+        EXPECT_NEAR(m.phaseMarginDeg, 2.0 * std::atan(1.0 / 3.0) * 180.0 / kPi, kExactDeg) << "n " << n;
+        EXPECT_NEAR(m.atHz, 1.0 / (2.0 * n * period), kExactHz) << "n " << n;
+        EXPECT_NEAR(m.peakSensitivity, 2.0, 1e-9) << "n " << n;
+        EXPECT_NEAR(m.peakSensitivityHz, 1.0 / (2.0 * n * period), kExactHz) << "n " << n;
+    }
+}
+
+TEST(DiskMargin, IntegratorLoopHasItsDiskWorkedOutByHandAndNoneWhenUnstable) {
+    // L = K T / (z - 1) closes to the pole 1 - K T. On the unit circle
+    // |1 - L| / |1 + L| = |z - 1 - K T| / |z - 1 + K T|, largest at z = -1:
+    // (2 + K T) / (2 - K T). With K T = 0.5: alpha = 2 * 1.5 / 2.5 = 1.2.
+    // The same loop called unstable has no disk margin.
+    const double k = 5.0, period = 0.1;
+    const Loop l = integratorWithDelays(k, period, 0);
+    const analysis::DiskMargin m = analysis::sampledDiskMargin(l.A, l.b, l.c, 0.0, period, true);
+    EXPECT_NEAR(m.alpha, 1.2, 1e-9);
+    EXPECT_NEAR(m.gainMarginDb, 20.0 * std::log10(3.2 / 0.8), kExactDb);
+    EXPECT_NEAR(m.atHz, 1.0 / (2.0 * period), kExactHz);
+    // |S| = |z - 1| / |z - 1 + K T| also peaks at z = -1: 2 / 1.5.
+    EXPECT_NEAR(m.peakSensitivity, 2.0 / 1.5, 1e-9);
+    const analysis::DiskMargin none = analysis::sampledDiskMargin(l.A, l.b, l.c, 0.0, period, false);
+    EXPECT_EQ(none.alpha, 0.0);
+    EXPECT_EQ(none.gainMarginDb, 0.0);
+    EXPECT_EQ(none.phaseMarginDeg, 0.0);
+}
