@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 //
 // hoveranalysis: the hold's closed-loop poles and the margins of its four
-// loops on a helicopter, at a given update rate and command delay.
+// loops on a helicopter, on the host's loop (panel updates on visual
+// frames, the command's latency).
 #include <CLI/CLI.hpp>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <iostream>
+#include <numeric>
 #include <string>
+#include <vector>
 
 #include "sim/analysis/hold_analysis.h"
 #include "sim/analysis/hold_options.h"
@@ -33,30 +36,75 @@ std::string number(double value, int decimals) {
     return buffer;
 }
 
+// The loop in words: the rates, the steps between updates over one
+// pattern, and when a command is felt.
+void printLoop(const host::HostLoop& loop, int updatesPerPattern, double patternPeriodS) {
+    std::printf("host loop: %d panel updates a second on %d visual frames a second; steps between updates:",
+                loop.panelRate, loop.visualRate);
+    for (int k = 1; k <= updatesPerPattern; ++k) {
+        const int64_t frames = host::visualFrameOfUpdate(k, loop.panelRate, loop.visualRate)
+                               - host::visualFrameOfUpdate(k - 1, loop.panelRate, loop.visualRate);
+        std::printf(" %lld frame%s (%.1f ms)", static_cast<long long>(frames), frames == 1 ? "" : "s",
+                    1000.0 * static_cast<double>(frames) / loop.visualRate);
+    }
+    std::printf(", repeating every %.4f s\n", patternPeriodS);
+    if (loop.delayUpdates > 0) {
+        std::printf("command: moves the controls at the %s panel update after it (%s whole panel frame%s)\n",
+                    loop.delayUpdates == 1 ? "1st" : "2nd", loop.delayUpdates == 1 ? "one" : "two",
+                    loop.delayUpdates == 1 ? "" : "s");
+    } else {
+        std::printf("command: moves the controls %.1f ms after its update (%.2f visual frames)\n",
+                    1000.0 * loop.latencyS, loop.latencyS * loop.visualRate);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{
         "hoveranalysis: linear analysis of the hover hold on the simulated helicopter.\n"
         "Linearises the flight model about a 100 ft hover in calm air, closes the module's four\n"
-        "loops as the module computes them at the update rate, with the command reaching the\n"
-        "controls a number of updates late, and prints the closed-loop poles and the gain and\n"
-        "phase margins of each loop broken at its actuator (the other three closed)."};
-    double frameRate = 18.0;
-    int delay = 1;
+        "loops as the module computes them on the host's loop (panel updates on visual frames,\n"
+        "each with its own time step, and the command moving the controls a latency later), and\n"
+        "prints whether the closed loop is stable (exact, over the repeating pattern of updates)\n"
+        "and, on the time-invariant model at the mean panel period, the gain and phase margins,\n"
+        "the disk margin and the sensitivity peak of each loop broken at its actuator (the other\n"
+        "three closed)."};
+    int frameRate = host::kDefaultPanelRate;
+    analysis::LoopOptions loopOptions;
     std::vector<std::string> factors;
     std::string aircraftName = "bo105";
     analysis::addAircraftOption(app, aircraftName, "of the source tree");
-    app.add_option("--frame-rate", frameRate, "panel updates a second (default 18)")
-        ->check(CLI::Range(1.0, 1000.0));
-    analysis::addDelayOption(app, delay);
+    app.add_option("--frame-rate", frameRate, "Panel updates a second (1..60, at most the visual rate; default 18)")
+        ->check(CLI::Range(1, 60));
+    analysis::addLoopOptions(app, loopOptions);
     app.add_option(
            "--factor", factors,
            "a gain factor as KEY=VALUE, for example --factor KprForward=0.5; repeat for more keys "
            "(KprUp, TvUp, TnUp, KprForward, TvForward, TnForward, KprRight, TvRight, TnRight, KprTurn, "
            "TvTurn, TnTurn); each multiplies the module's default")
         ->delimiter(',');
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        std::string message = e.what();
+        for (char& c : message) {
+            if (c == '\n') {
+                c = ' ';
+            }
+        }
+        std::fprintf(stderr, "hoveranalysis: %s\n", message.c_str());
+        return 2;
+    }
+    std::string loopError;
+    const std::optional<host::HostLoop> loop = analysis::loopFromOptions(loopOptions, frameRate, loopError);
+    if (!loop) {
+        std::fprintf(stderr, "hoveranalysis: %s\n", loopError.c_str());
+        return 2;
+    }
 
     std::array<double, 12> scale{};
     scale.fill(1.0);
@@ -92,32 +140,45 @@ int main(int argc, char** argv) {
 
     const analysis::Gains gains = analysis::scaledGains(scale);
     const analysis::LinearPlant plant = analysis::linearisePlant(aircraft->parameters);
-    const analysis::HoldAnalysis result = analysis::analyseHold(plant, gains, frameRate, delay);
+    const analysis::HoldAnalysis result = analysis::analyseHold(plant, gains, *loop);
 
     std::printf("aircraft: %s (%s), hover at 100 ft, calm air%s\n", aircraft->name.c_str(), path->c_str(),
                 plant.trimmed ? "" : " (NO TRIM within the control ranges)");
-    std::printf("updates: %g a second, command delay %d update%s\n", frameRate, delay, delay == 1 ? "" : "s");
+    printLoop(*loop, result.updatesPerPattern, result.patternPeriodS);
     std::printf("gains:");
     for (std::size_t i = 0; i < 12; ++i) {
         std::printf(" %s %g", kGainKeys[i], gains[i]);
     }
-    std::printf("\n\nclosed loop: %s (largest pole magnitude %.4f)\n\n",
+    std::printf("\n\nclosed loop (exact, over the pattern of %d update%s): %s (largest eigenvalue of the "
+                "pattern's transition %.4f)\n",
+                result.updatesPerPattern, result.updatesPerPattern == 1 ? "" : "s",
                 result.closedLoopStable ? "stable" : "UNSTABLE", result.largestPoleMagnitude);
-    std::printf("| loop | gain margin dB | up dB | down dB | at Hz | phase margin deg | crossover Hz |\n");
-    std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+    std::printf("margins: on the time-invariant model, updates every %.1f ms and the same latency; its closed "
+                "loop is %s (largest pole %.4f)%s\n\n",
+                1000.0 / loop->panelRate, result.marginModelStable ? "stable" : "UNSTABLE",
+                result.marginModelLargestPole,
+                result.marginModelStable ? "" : ": the margins say how far each loop is from the boundary");
+    std::printf("| loop | gain margin dB | up dB | down dB | at Hz | phase margin deg | crossover Hz "
+                "| disk alpha | disk gain dB | disk phase deg | at Hz | peak abs(S) | at Hz |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (int j = 0; j < analysis::kLoopCount; ++j) {
         const analysis::LoopMargins& m = result.loops[static_cast<std::size_t>(j)];
-        std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", kLoopNames[j],
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", kLoopNames[j],
                     number(m.gainMarginDb, 1).c_str(), number(m.gainIncreaseDb, 1).c_str(),
                     number(m.gainReductionDb, 1).c_str(), number(m.phaseCrossoverHz, 3).c_str(),
-                    number(m.phaseMarginDeg, 1).c_str(), number(m.crossoverHz, 3).c_str());
+                    number(m.phaseMarginDeg, 1).c_str(), number(m.crossoverHz, 3).c_str(),
+                    number(m.disk.alpha, 3).c_str(), number(m.disk.gainMarginDb, 1).c_str(),
+                    number(m.disk.phaseMarginDeg, 1).c_str(), number(m.disk.atHz, 3).c_str(),
+                    number(m.disk.peakSensitivity, 2).c_str(), number(m.disk.peakSensitivityHz, 3).c_str());
     }
-    std::printf("\nslowest and least damped poles (z, then as s: frequency Hz, damping, rate 1/s)\n");
+    std::printf("\nslowest and least damped poles (z once a pattern, then as s: frequency Hz, damping, rate "
+                "1/s; frequencies above %.1f Hz are seen folded below it)\n",
+                result.poleRateHz / 2.0);
     for (const std::complex<double>& z : result.poles) {
         if (z.imag() < 0.0) {
             continue;  // one of each conjugate pair
         }
-        const analysis::EquivalentPole e = analysis::equivalentPole(z, frameRate);
+        const analysis::EquivalentPole e = analysis::equivalentPole(z, result.poleRateHz);
         if (e.realPerSecond < -20.0) {
             continue;
         }

@@ -208,6 +208,7 @@ DiskMargin sampledDiskMargin(const Eigen::MatrixXd& A, const Eigen::VectorXd& b,
     m.peakSensitivity = s.value;
     m.peakSensitivityHz = s.theta * toHz;
     if (!closedLoopStable) {
+        m.atHz = kNaN;
         return m;
     }
     const Peak st = largest(thetas, [&](double t) {

@@ -22,7 +22,7 @@ struct DiskMargin {
     double alpha = 0.0;
     double gainMarginDb = 0.0;    // 20 log10((2 + alpha) / (2 - alpha)); infinite from alpha 2 on
     double phaseMarginDeg = 0.0;  // 2 atan(alpha / 2), deg
-    double atHz = 0.0;            // where |S - T| peaks
+    double atHz = 0.0;            // where |S - T| peaks; NaN when there is no margin
     double peakSensitivity = 0.0;   // max |S|: how much the loop amplifies a disturbance at worst
     double peakSensitivityHz = 0.0;  // where |S| peaks
 };
