@@ -46,9 +46,14 @@ void printSummary(std::ostream& out, const Scenario& scenario, const RunResult& 
         return;
     }
     char line[256];
-    std::snprintf(line, sizeof line, "%" PRId64 " frames at %d per second, %.1f s, %s\n\n", result.frames,
-                  scenario.frameRate, scenario.duration, result.aircraft.c_str());
-    out << line;
+    std::snprintf(line, sizeof line, "%" PRId64 " updates, %.1f s, %s\n", result.frames, scenario.duration,
+                  result.aircraft.c_str());
+    out << line << loopText(scenario.loop());
+    if (scenario.frameJitterS > 0.0) {
+        std::snprintf(line, sizeof line, "; visual frames jittered by up to %.1f ms", scenario.frameJitterS * 1000.0);
+        out << line;
+    }
+    out << "\n\n";
     out << "phase                 from     to |  height error ft |  ground speed kt | heading deg  | pos ft "
            "| capture | engaged\n"
            "                         s      s |    rms      max  |    rms      max  | change   max |   max  "
