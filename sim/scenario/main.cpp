@@ -52,7 +52,9 @@ OUTPUT
   through full turns: a spin shows as 720), largest distance from the point
   where the phase began (ft), time to capture (s from the phase start until
   the height stays within 2 ft) and the share of frames in which the hold
-  drove the controls; then the ADS-33 hover grades; each expectation with
+  drove the controls; then the ADS-33 hover grades of each phase with a
+  target: its first 30 s from capture (the height first within 2 ft) and,
+  over a longer hold, each bound's worst 30-s window; each expectation with
   [held] or [FAIL], for a measured value its worst and when, and when it
   first broke its limit; and notes: how far each engagement's first commands
   stepped the controls, and anything the host saw go wrong.
