@@ -170,6 +170,8 @@ int main(int argc, char** argv) {
     app.get_formatter()->column_width(30);
     // Scenario paths may start with '/', also in the Windows build.
     app.allow_windows_style_options(false);
+    // The product's version, the one hover.gau carries in its file properties.
+    app.set_version_flag("--version", std::string("hoversim ") + HOVER_VERSION);
 
     std::vector<std::string> scenarioFiles;
     std::string modulePath;
@@ -261,7 +263,7 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) {
-            return app.exit(e);  // --help
+            return app.exit(e);  // --help, --version
         }
         std::string message = e.what();
         std::replace(message.begin(), message.end(), '\n', ' ');
