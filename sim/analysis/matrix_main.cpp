@@ -161,7 +161,7 @@ std::string loopLabel(int delay) {
 // The engage-speed sweep's flight: steady at the speed, then the unit
 // switched on and engaged, as a pilot would.
 host::Scenario sweepFlight(const std::string& aircraft, double speedKt, const char* parameters, int delay,
-                           bool engage) {
+                           std::optional<double> latencyS, bool engage) {
     host::Scenario s;
     s.name = "engage at " + fixed(speedKt, 0) + " kt";
     s.aircraft = aircraft;
@@ -169,6 +169,7 @@ host::Scenario sweepFlight(const std::string& aircraft, double speedKt, const ch
     s.duration = kSweepDurationS;
     s.parameters = parameters;
     s.commandDelayFrames = delay;
+    s.commandLatencyS = latencyS;
     s.start.heightFt = 100.0;
     s.start.groundSpeedKt = speedKt;
     double at = kEngageAtS - 1.0;
@@ -372,7 +373,9 @@ int main(int argc, char** argv) {
            "rate at "
            "the end. `no forward loop` engages with KprForward 0, so the hold does not pull the aircraft up "
            "to "
-           "stop it and the elevator stays with the pilot at the trim.\n\n"
+           "stop it and the elevator stays with the pilot at the trim. `host's loop` is the host's own (the "
+           "command felt one visual frame after its update), `no latency` the same loop with the command "
+           "felt at its update, `1 panel frame` the pessimistic whole frame of delay.\n\n"
            "| aircraft | flown | kt | heading excursion deg | max pitch deg | pedal at limit s | trim pedal "
            "| end GS "
            "kt | end yaw rate deg/s |\n"
@@ -381,17 +384,19 @@ int main(int argc, char** argv) {
         const char* label;
         const char* parameters;
         int delay;
+        std::optional<double> latencyS;  // none: the host's, one visual frame
         bool engage;
     };
     const Variant variants[] = {
-        {"hold, 1 panel frame", "", 1, true},
-        {"hold, host's loop", "", 0, true},
-        {"no forward loop, host's loop", "KprForward 0", 0, true},
+        {"hold, 1 panel frame", "", 1, std::nullopt, true},
+        {"hold, host's loop", "", 0, std::nullopt, true},
+        {"hold, no latency", "", 0, 0.0, true},
+        {"no forward loop, no latency", "KprForward 0", 0, 0.0, true},
     };
     for (size_t ai = 0; ai < std::size(kAircraft); ++ai) {
         for (const Variant& v : variants) {
             for (double kt : kSweepSpeedsKt) {
-                const host::Scenario s = sweepFlight(kAircraft[ai], kt, v.parameters, v.delay, v.engage);
+                const host::Scenario s = sweepFlight(kAircraft[ai], kt, v.parameters, v.delay, v.latencyS, v.engage);
                 const Flown f = fly(s, modulePath);
                 if (!f.result.flown) {
                     std::cerr << "hovermatrix: sweep: " << f.result.error << "\n";
