@@ -373,6 +373,13 @@ SampledHold sampleHoldAtMeanPeriod(const LinearPlant& plant, const Gains& gains,
     return updateStep(plant, gains, s, 0, pendingUpdates(s));
 }
 
+SampledHold sampleHoldAtUpdate(const LinearPlant& plant, const Gains& gains, const host::HostLoop& loop,
+                               int64_t k) {
+    checkLoop(loop);
+    const Schedule s = Schedule::host(loop);
+    return updateStep(plant, gains, s, k, pendingUpdates(s));
+}
+
 HoldAnalysis analyseHold(const LinearPlant& plant, const Gains& gains, const host::HostLoop& loop) {
     checkLoop(loop);
     HoldAnalysis result = analyse(plant, gains, Schedule::host(loop), marginSchedule(loop), 1.0 / loop.panelRate);

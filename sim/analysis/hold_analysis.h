@@ -148,6 +148,11 @@ SampledHold sampleHold(const LinearPlant& plant, const Gains& gains, double fram
 // plant feels each latencyS later), v the commands the law computes, v = C X;
 // the hold is v = w. State as in LiftedHold, at the mean panel period.
 SampledHold sampleHoldAtMeanPeriod(const LinearPlant& plant, const Gains& gains, const host::HostLoop& loop);
+// The exact model's update k (0: the first of the pattern; any k, the
+// pattern repeats) in the same open form: the law at that update's own time
+// step, the plant up to the next update.
+SampledHold sampleHoldAtUpdate(const LinearPlant& plant, const Gains& gains, const host::HostLoop& loop,
+                               int64_t k);
 
 // One loop's law at the update period T: state (E, R, I), input the raw
 // error e (measurement minus set point), output the command deviation in

@@ -33,6 +33,9 @@ constexpr double kTruncationCounts = 1.0 + 1e-6;
 struct StepCase {
     const char* parameters;
     int delay;
+    // 0: served every 1/18 s; otherwise on the host's loop at this many
+    // visual frames a second, the time step varying from call to call.
+    int visualRate = 0;
 };
 
 // The frames at which each reading steps, and by how much (reduced-state
@@ -94,8 +97,16 @@ TEST_P(LawAgainstModule, SmallStepsGiveTheLinearLawsCommandsToTheCount) {
         factors[3] = 0.5;
         factors[4] = 0.5;
     }
-    const analysis::SampledHold law =
-        analysis::sampleHold(plant, analysis::scaledGains(factors), rate, param.delay);
+    const analysis::Gains gains = analysis::scaledGains(factors);
+    const analysis::SampledHold law = analysis::sampleHold(plant, gains, rate, param.delay);
+    const host::HostLoop loop{18, param.visualRate > 0 ? param.visualRate : 18, 0.0, 0};
+    // Call k is served at the simulation time of update k + 1 of the loop.
+    const auto servedAt = [&](int k) {
+        return param.visualRate > 0
+                   ? static_cast<double>(host::visualFrameOfUpdate(k + 1, loop.panelRate, loop.visualRate))
+                         / loop.visualRate
+                   : (k + 1) * period;
+    };
 
     // The module, installed as the host installs it; the string's factors
     // hold when the connect-to-window reset comes first.
@@ -140,7 +151,7 @@ TEST_P(LawAgainstModule, SmallStepsGiveTheLinearLawsCommandsToTheCount) {
         }
         heli.setStateVector(x);
         gaugeHost.clearEvents();
-        gaugeHost.setToken(kTokenSimulationTime, (k + 1) * period);
+        gaugeHost.setToken(kTokenSimulationTime, servedAt(k));
         host::serveReadings(gaugeHost, heli.readings());
         gaugeHost.preUpdate();
 
@@ -152,6 +163,29 @@ TEST_P(LawAgainstModule, SmallStepsGiveTheLinearLawsCommandsToTheCount) {
         }
         const int np = law.plantStates;
         lawState.head(np) = deviation;
+        if (param.visualRate > 0) {
+            // The law of this update, at the time step the module measures:
+            // the commands it sends are C X.
+            const analysis::SampledHold at = analysis::sampleHoldAtUpdate(plant, gains, loop, k + 1);
+            const Eigen::VectorXd commands = at.C * lawState.head(at.C.cols());
+            lawState.head(at.A.rows()) = at.A * lawState.head(at.A.rows());
+            for (int axis = 0; axis < 4; ++axis) {
+                bool sent = false;
+                double value = 0.0;
+                for (const host::SentEvent& e : gaugeHost.events()) {
+                    if (e.id == events[axis]) {
+                        sent = true;
+                        value = e.value;
+                    }
+                }
+                ASSERT_TRUE(sent) << "frame " << k << " axis " << axis;
+                EXPECT_NEAR(value, trimCommand[axis] + commands(axis), kTruncationCounts)
+                    << "update " << k << " axis " << axis << " (" << param.parameters << ", visual rate "
+                    << param.visualRate << ")";
+                ++compared;
+            }
+            continue;
+        }
         const Eigen::VectorXd next = law.A * lawState;
         // The command leaves the law (its delay line included) as C X; the
         // commands the module sends this frame are the undelayed ones, which
@@ -187,7 +221,8 @@ TEST_P(LawAgainstModule, SmallStepsGiveTheLinearLawsCommandsToTheCount) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DefaultAndRecommendedGains, LawAgainstModule,
-                         ::testing::Values(StepCase{"", 0}, StepCase{"KprForward 0.5 TvForward 0.5", 1}));
+                         ::testing::Values(StepCase{"", 0}, StepCase{"KprForward 0.5 TvForward 0.5", 1},
+                                           StepCase{"", 0, 30}, StepCase{"KprForward 0.5 TvForward 0.5", 0, 60}));
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
