@@ -58,24 +58,69 @@ std::string marginsTable(const std::vector<Candidate>& candidates, const MarginB
                + ". The search ran without the margin constraints; the flights alone judged every string.\n";
     }
     md +=
-        "| string | loop | gain margin dB | phase margin deg | crossover Hz | closed loop "
-        "|\n|---|---|---|---|---|---|\n";
+        "| string | loop | robust: disk margin (dB, deg) | where smallest | classical, no delay: dB, deg | "
+        "classical, one panel frame late: dB, deg, crossover Hz | closed loops |\n"
+        "|---|---|---|---|---|---|---|\n";
     for (const Candidate& c : candidates) {
         const MarginReport& m = c.evaluation.margins;
         for (size_t i = 0; i < kLoopNames.size(); ++i) {
-            md += "| " + c.label + " | " + kLoopNames[i] + " | " + margin(m.loops[i].gainMarginDb, 1) + " | "
-                  + margin(m.loops[i].phaseMarginDeg, 1) + " | " + margin(m.loops[i].crossoverHz, 2) + " | "
-                  + (i == 0 ? (m.stable ? "stable" : "UNSTABLE") + std::string(", largest |z| ")
-                                  + fixed(m.slowestPoleRadius, 4) + ", least damped pole "
+            const LoopMarginReport& l = m.loops[i];
+            md += "| " + c.label + " | " + kLoopNames[i] + " | " + fixed(l.diskMargin, 3) + " ("
+                  + margin(l.gainMarginDb, 1) + ", " + margin(l.phaseMarginDeg, 1) + ") | " + l.worstCase + " | "
+                  + margin(l.classicalGainMarginDb, 1) + ", " + margin(l.classicalPhaseMarginDeg, 1) + " | "
+                  + margin(l.classicalGainMarginDelayedDb, 1) + ", " + margin(l.classicalPhaseMarginDelayedDeg, 1)
+                  + ", " + margin(l.crossoverHz, 2) + " | "
+                  + (i == 0 ? (m.stable ? std::to_string(m.cases) + " cases stable"
+                                        : std::to_string(m.unstableCases) + " of " + std::to_string(m.cases)
+                                              + " UNSTABLE (first: " + m.firstUnstable + ")")
+                                  + ", largest |z| " + fixed(m.slowestPoleRadius, 4)
+                                  + "; the aircraft as given one frame late: least damped pole "
                                   + fixed(m.leastDampedHz, 2) + " Hz, damping " + fixed(m.leastDamping, 3)
                                   + (m.trimmed ? "" : "; NO TRIM")
                             : std::string())
                   + " |\n";
         }
     }
-    md += "\nRequired of every loop: " + margin(required.gainMarginDb[0], 1) + " dB and "
-          + margin(required.phaseMarginDeg[0], 1) + " deg.\n";
+    md += "\nRequired of every loop over the uncertainty set: a disk margin standing for "
+          + margin(required.gainMarginDb[0], 1) + " dB and " + margin(required.phaseMarginDeg[0], 1)
+          + " deg at once";
+    if (required.classicalGainMarginDb > 0.0 || required.classicalPhaseMarginDeg > 0.0)
+        md += "; and classical margins of " + margin(required.classicalGainMarginDb, 1) + " dB and "
+              + margin(required.classicalPhaseMarginDeg, 1) + " deg, the aircraft as given one panel frame late";
+    md += ".\n";
     return md;
+}
+
+// The uncertainty set, as the report states it.
+std::string uncertaintySection(const Tuner& tuner) {
+    const FlightConditions& c = tuner.settings().conditions;
+    std::ostringstream md;
+    md << "- The aircraft: inertia, control power, rotor damping and tail rotor each scaled by 1 -+ ";
+    for (int i = 0; i < flight::kScaleCount; ++i)
+        md << (i == 0 ? "" : ", ") << fixed(flight::scaleFactor(c.uncertainty.spread, i), 2);
+    md << (c.spreadOverride ? " (--spread)" : " (the aircraft file's [uncertainty] table)") << ". Training: "
+       << plantSamples(c.uncertainty, false).size()
+       << " plants (as given and half the corners); validation: " << plantSamples(c.uncertainty, true).size()
+       << " others (the other corners and points inside).\n";
+    md << "- The command latency, panel frames from the update to the control moving: training";
+    for (const host::HostLoop& l : loopSamples(c, false))
+        md << " " << fixed(l.latencyS * l.panelRate, 2);
+    md << "; validation";
+    for (const host::HostLoop& l : loopSamples(c, true))
+        md << " " << fixed(l.latencyS * l.panelRate, 2);
+    md << "; closed-loop stability also at " << c.stabilityDelayFrames
+       << " whole panel frames. Flown and analysed at the whole frames that cover each latency (none, or "
+          "rounded up).\n";
+    md << "- Visual frame rates:";
+    for (int r : c.visualRates)
+        md << " " << r;
+    md << " a second, taken in turn across the flights.\n";
+    md << "- Wind up to " << fixed(c.windKt, 0) << " kt from every side, turbulence up to "
+       << turbulenceName(c.roughest) << "; engagements from a " << fixed(c.driftKt, 0)
+       << " kt drift (and " << fixed(c.driftKt + 2.0, 0) << " kt) and from 25 ft off height; " << c.seeds
+       << " repetitions, " << tuner.flights().size() << " training and " << tuner.validationFlights().size()
+       << " validation flights.\n";
+    return md.str();
 }
 
 // Where the aircraft trims on each axis against the module's command range,
@@ -300,9 +345,14 @@ std::string checkScenario(const FlightCase& probe, const FlightConditions& condi
       << "description = \"The tuned string: " << probe.name
       << ", then a 30 s stable hover to ADS-33 desired bounds\"\n"
       << "frame_rate = " << s.frameRate << "\n"
+      << "command_delay_frames = " << s.commandDelayFrames << "\n"
       << "duration = " << s.duration << "\n"
       << "aircraft = \"" << aircraftReference(conditions.aircraft) << "\"\n"
       << "parameters = \"" << parameters << "\"\n\n"
+      << "[aircraft_scale]\n";
+    for (int i = 0; i < flight::kScaleCount; ++i)
+        t << flight::kScaleKeys[i] << " = " << flight::scaleFactor(s.aircraftScale, i) << "\n";
+    t << "\n"
       << "[start]\nheight_ft = " << s.start.heightFt << "\nground_speed_kt = " << s.start.groundSpeedKt
       << "\ntrack_deg = " << s.start.trackDeg << "\nheading_deg = " << s.start.headingDeg << "\n\n"
       << "[wind]\nfrom_deg = " << s.wind.fromDeg << "\nspeed_kt = " << s.wind.speedKt << "\nturbulence = \""
@@ -370,10 +420,8 @@ bool writeReport(const ReportInput& in, std::string& error) {
     md << "# hovertune report\n\n";
     md << "Command: `" << in.commandLine << "`\n\n";
     md << "Aircraft: " << in.aircraftName << " (`" << std::filesystem::path(cond.aircraft).filename().string()
-       << "`); " << cond.frameRate << " updates a second, " << cond.delayFrames
-       << " frame(s) of command delay; wind " << cond.windKt << " kt; turbulence up to "
-       << turbulenceName(cond.roughest) << "; " << cond.seeds << " seeds per kind of flight, "
-       << tuner.flights().size() << " flights per string.\n\n";
+       << "`); " << cond.frameRate << " panel updates a second.\n\n";
+    md << "## The uncertainty set\n\n" << uncertaintySection(tuner) << "\n";
     if (in.interrupted)
         md << "**Interrupted**: the search was stopped by the user; the best string found so far is "
               "given.\n\n";
@@ -390,11 +438,11 @@ bool writeReport(const ReportInput& in, std::string& error) {
            << "\n\n";
         const MarginBounds& required = tuner.settings().required;
         if (!tuned->evaluation.requiredMet && in.result && in.result->margins.bounds.relaxed) {
-            md << "**No string keeps " << margin(required.gainMarginDb[0], 1) << " dB and "
-               << margin(required.phaseMarginDeg[0], 1) << " deg on every loop of this aircraft** at "
-               << cond.frameRate << " updates a second with " << cond.delayFrames
-               << " frame(s) of command delay. Pushing each short loop's own three factors as far as they go "
-                  "(the other loops where the search of the margins left them) reached:\n\n";
+            md << "**No string keeps its disk margin (" << margin(required.gainMarginDb[0], 1) << " dB and "
+               << margin(required.phaseMarginDeg[0], 1)
+               << " deg at once) on every loop of this aircraft over the uncertainty set.** Pushing each short "
+                  "loop's own three factors as far as they go (the other loops where the search of the margins "
+                  "left them) reached, as disk-margin equivalents:\n\n";
             for (const std::string& line : shortLoops(in.result->margins))
                 md << "- " << line << "\n";
             md << "\nThe flown search held each of these loops to " << fixed(100.0 * kReachedShare, 0)
@@ -411,6 +459,59 @@ bool writeReport(const ReportInput& in, std::string& error) {
     }
     if (in.roundTrip)
         md << "Round trip through the module: " << in.roundTrip->summary() << ".\n\n";
+    if (tuned != nullptr && in.result) {
+        const Validation& v = in.result->validation;
+        md << "## Validation\n\n";
+        if (!v.flown) {
+            md << "Not flown (stopped).\n\n";
+        } else {
+            int within = 0;
+            for (const FlightOutcome& o : v.outcomes)
+                within += o.flown && o.worst <= tuner.settings().holdsWithin ? 1 : 0;
+            md << "| set | flights | score | flights within " << fixed(tuner.settings().holdsWithin, 1)
+               << " x bounds | linear: closed loops | smallest disk margin |\n|---|---|---|---|---|---|\n";
+            const auto smallest = [](const MarginReport& m) {
+                double d = 2.0;
+                for (const LoopMarginReport& l : m.loops)
+                    d = std::min(d, l.diskMargin);
+                return d;
+            };
+            int trainingWithin = 0;
+            for (const FlightOutcome& o : tuned->evaluation.outcomes)
+                trainingWithin += o.flown && o.worst <= tuner.settings().holdsWithin ? 1 : 0;
+            const MarginReport& tm = tuned->evaluation.margins;
+            md << "| training | " << tuned->evaluation.outcomes.size() << " | "
+               << fixed(tuned->evaluation.flightScore, 3) << " | " << trainingWithin << " | "
+               << (tm.stable ? "all " : "NOT all ") << tm.cases << " stable | " << fixed(smallest(tm), 3)
+               << " |\n";
+            md << "| validation | " << v.outcomes.size() << " | " << fixed(v.score, 3) << " | " << within
+               << " | " << (v.stable ? "all " : "NOT all ") << v.margins.cases << " stable | "
+               << fixed(smallest(v.margins), 3) << " |\n\n";
+            md << (v.holds() ? "**The string holds on the validation set.**"
+                             : "**The string does not hold on the validation set.**")
+               << " (It holds when every validation plant and latency closes stable and every validation "
+                  "flight stays within "
+               << fixed(tuner.settings().holdsWithin, 1) << " times its bounds.)\n\n";
+            md << "| validation flight | plant | latency, panel frames | visual rate | worst error / bound | "
+                  "score |\n|---|---|---|---|---|---|\n";
+            for (size_t i = 0; i < v.outcomes.size() && i < tuner.validationFlights().size(); ++i) {
+                const FlightCase& f = tuner.validationFlights()[i];
+                const FlightOutcome& o = v.outcomes[i];
+                md << "| " << f.name << " | " << describeScale(f.scale) << " | "
+                   << fixed(f.loop.latencyS * f.loop.panelRate, 2) << " | " << f.loop.visualRate << " | "
+                   << (o.flown ? fixed(o.worst, 2) : "not flown") << " | " << (o.flown ? fixed(o.score, 2) : "-")
+                   << " |\n";
+            }
+            md << "\n";
+        }
+        std::string bound;
+        const FactorBounds& box = tuner.settings().bounds;
+        for (size_t i = 0; i < tuned->evaluation.factors.size(); ++i)
+            if (onBound(tuned->evaluation.factors[i], box))
+                bound += (bound.empty() ? "" : ", ") + std::string(kFactorKeys[i]);
+        md << "Factors on a bound of the search box (" << fixed(box.low, 2) << " to " << fixed(box.high, 0)
+           << "): " << (bound.empty() ? "none" : bound) << ".\n\n";
+    }
     if (in.result) {
         const MarginSearch& ms = in.result->margins;
         md << "Search of the margins (no flights): " << ms.analyses << " linear analyses in "
@@ -430,8 +531,8 @@ bool writeReport(const ReportInput& in, std::string& error) {
           "severe turbulence) or, for a commanded drift or turn, the RMS error from the set point in clicks "
           "(0.25 m/s, 0.25 deg/s); 1 is at the bound. Above 1 the score grows as 1 + ln(error), and "
        << kLimitPenalty
-       << " times the share of time an axis sits at its limit is added. The string's score is the "
-          "90th percentile of its flights' scores plus "
+       << " times the share of time an axis sits at its limit is added. The string's score is its "
+          "worst flight's score plus "
        << kMeanWeight
        << " times their mean; the columns below "
           "count the flights whose largest error is within their bound.\n\n";
