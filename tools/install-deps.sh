@@ -23,7 +23,7 @@ NATIVE="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev googletest
     libeigen3-dev libnlopt-cxx-dev libsdl2-dev
     xvfb xauth xdotool x11-apps imagemagick"
 CROSS_AND_CHECKS="libbenchmark-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
-    gnuplot-nox clang libclang-rt-14-dev valgrind"
+    gnuplot-nox clang libclang-rt-14-dev valgrind python3"
 WINE="wine wine32:i386"
 
 list_only=no

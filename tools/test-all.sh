@@ -71,6 +71,15 @@ case "$plan" in
         echo "test-all: $why: the Windows tree is NOT built" >&2
         summary "win32: NOT built and NOT tested: $why" ;;
 esac
+# The release package from the module just tested (its module_package tests
+# above unpacked and checked it).
+case "$plan" in
+    none*) summary "package: NOT built: $why" ;;
+    *)
+        stage="building the release package"
+        zip=$(./tools/package.sh --no-build | head -n 1)
+        summary "package: $zip ($(wc -c <"$zip") bytes), sum $(cut -c1-16 "$zip.sha256")..." ;;
+esac
 
 # Hardening: every native test and scenario again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, a short pass of every fuzz target (FUZZ_SECONDS

@@ -18,7 +18,10 @@
 #ifndef HOVER_SIM_HOST_HOST_LOOP_H
 #define HOVER_SIM_HOST_HOST_LOOP_H
 
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 namespace host {
 
@@ -51,6 +54,27 @@ constexpr bool panelUpdateOn(int64_t j, int panelRate, int visualRate) {
 // frame at or after the panel clock's k-th tick.
 constexpr int64_t visualFrameOfUpdate(int64_t k, int panelRate, int visualRate) {
     return (k * visualRate + panelRate - 1) / panelRate;
+}
+
+// The loop in words, for reports: "18 panel updates a second on 30 visual
+// frames, controls moving 33.3 ms after the update (one visual frame)".
+inline std::string loopText(const HostLoop& loop) {
+    char text[200];
+    if (loop.delayUpdates > 0) {
+        std::snprintf(text, sizeof text,
+                      "%d panel updates a second on %d visual frames, controls moving %d whole panel "
+                      "frame%s after the update",
+                      loop.panelRate, loop.visualRate, loop.delayUpdates, loop.delayUpdates == 1 ? "" : "s");
+    } else {
+        const double frames = loop.latencyS * loop.visualRate;
+        const bool oneFrame = std::fabs(frames - 1.0) < 1e-9;
+        std::snprintf(text, sizeof text,
+                      "%d panel updates a second on %d visual frames, controls moving %.1f ms after the "
+                      "update%s",
+                      loop.panelRate, loop.visualRate, loop.latencyS * 1000.0,
+                      oneFrame ? " (one visual frame)" : "");
+    }
+    return text;
 }
 
 }  // namespace host

@@ -72,6 +72,7 @@ void PhaseMeter::observe(const Frame& f) {
     ++result_.frames;
     last_ = f.hostTime;
     const std::optional<double> target = setting_.targetFt ? setting_.targetFt : f.panel.targetHeightFt;
+    const double deviation = heading_.observe(f.headingDeg);
     if (target) {
         const double error = f.heightFt - *target;
         heightSquares_ += error * error;
@@ -80,10 +81,13 @@ void PhaseMeter::observe(const Frame& f) {
         if (std::fabs(error) > kCaptureBandFt) {
             lastOutside_ = f.hostTime;
         }
+        // Once captured, every frame counts, whatever the height does next.
+        if (result_.hover && (!captured_.empty() || std::fabs(error) <= kCaptureBandFt)) {
+            captured_.push_back({f.hostTime, std::fabs(error), f.northFt, f.eastFt, deviation});
+        }
     }
     speedSquares_ += f.groundSpeedKt * f.groundSpeedKt;
     result_.speedMaxKt = std::max(result_.speedMaxKt, f.groundSpeedKt);
-    const double deviation = heading_.observe(f.headingDeg);
     result_.headingChangeDeg = deviation;
     result_.headingMaxDevDeg = std::max(result_.headingMaxDevDeg, std::fabs(deviation));
     result_.positionMaxDevFt =
@@ -111,7 +115,57 @@ PhaseResult PhaseMeter::finish() const {
             r.captureS = *lastOutside_ + frameStep_ - setting_.from;
         }
     }
+    if (!captured_.empty()) {
+        r.windows = hoverWindows(captured_);
+    }
     return r;
+}
+
+HoverWindows hoverWindows(const std::vector<HoverSample>& samples) {
+    HoverWindows w;
+    if (samples.empty()) {
+        return w;
+    }
+    // The errors of the window that begins at sample i, and whether the
+    // samples reach its end.
+    const auto window = [&samples](size_t i, double& to) {
+        const HoverSample& start = samples[i];
+        HoverErrors e;
+        to = start.t;
+        for (size_t j = i; j < samples.size() && samples[j].t <= start.t + kHoverWindowS + kWindowSlack;
+             ++j) {
+            const HoverSample& s = samples[j];
+            e.heightMaxFt = std::max(e.heightMaxFt, s.heightErrorFt);
+            e.positionMaxFt =
+                std::max(e.positionMaxFt, std::hypot(s.northFt - start.northFt, s.eastFt - start.eastFt));
+            e.headingMaxDeg = std::max(e.headingMaxDeg, std::fabs(s.turnedDeg - start.turnedDeg));
+            to = s.t;
+        }
+        return e;
+    };
+    const double last = samples.back().t;
+    w.capturedAtS = samples.front().t;
+    w.firstFrom = w.capturedAtS;
+    w.first = window(0, w.firstTo);
+    w.firstComplete = last >= w.capturedAtS + kHoverWindowS - kWindowSlack;
+    for (size_t i = 0; i < samples.size() && samples[i].t + kHoverWindowS - kWindowSlack <= last; ++i) {
+        double to = 0.0;
+        const HoverErrors e = window(i, to);
+        const bool firstOne = w.windows++ == 0;
+        if (firstOne || e.heightMaxFt > w.worst.heightMaxFt) {
+            w.worst.heightMaxFt = e.heightMaxFt;
+            w.worstHeightFromS = samples[i].t;
+        }
+        if (firstOne || e.positionMaxFt > w.worst.positionMaxFt) {
+            w.worst.positionMaxFt = e.positionMaxFt;
+            w.worstPositionFromS = samples[i].t;
+        }
+        if (firstOne || e.headingMaxDeg > w.worst.headingMaxDeg) {
+            w.worst.headingMaxDeg = e.headingMaxDeg;
+            w.worstHeadingFromS = samples[i].t;
+        }
+    }
+    return w;
 }
 
 void Judge::observe(const Frame& f) {

@@ -18,6 +18,31 @@ namespace host {
 
 // The band within which a captured hover's height stays (ADS-33 desired).
 inline constexpr double kCaptureBandFt = 2.0;
+// ADS-33 grades a hover over this long a stretch of stable hover.
+inline constexpr double kHoverWindowS = 30.0;
+
+// The largest errors over a stretch of hover: the height against the
+// target, the position and the heading from where the stretch begins (the
+// heading counted through full turns).
+struct HoverErrors {
+    double heightMaxFt = 0.0;
+    double positionMaxFt = 0.0;
+    double headingMaxDeg = 0.0;
+};
+
+// A hover phase judged as ADS-33 judges a hover: from capture, the moment
+// the height first comes within the capture band, the first 30 s; and over
+// a longer hold every 30-s window from capture on (one starting at each
+// frame), each error's worst window.
+struct HoverWindows {
+    double capturedAtS = 0.0;  // host time of the first frame inside the band
+    double firstFrom = 0.0, firstTo = 0.0;
+    bool firstComplete = false;  // the phase holds 30 s after capture; else `first` covers what it has
+    HoverErrors first;
+    int64_t windows = 0;  // complete windows; the worst below only when there is one
+    HoverErrors worst;
+    double worstHeightFromS = 0.0, worstPositionFromS = 0.0, worstHeadingFromS = 0.0;
+};
 
 struct PhaseResult {
     std::string name;
@@ -35,6 +60,8 @@ struct PhaseResult {
     std::optional<double> captureS;  // from the phase start until the height stays within the capture band
     double engagedFraction = 0.0;
     bool hover = false;  // a phase with its own target: graded as a hover
+    // For a hover whose height came within the capture band.
+    std::optional<HoverWindows> windows;
 };
 
 struct ExpectationResult {
@@ -67,6 +94,17 @@ private:
     double turned_ = 0.0;
 };
 
+// One frame of a captured hover, as the 30-s windows need it.
+struct HoverSample {
+    double t = 0.0;
+    double heightErrorFt = 0.0;  // |error|
+    double northFt = 0.0, eastFt = 0.0;
+    double turnedDeg = 0.0;  // heading change since the phase began, through full turns
+};
+
+// The windows of a hover captured at the first sample.
+HoverWindows hoverWindows(const std::vector<HoverSample>& samples);
+
 // Statistics of one phase, gathered frame by frame.
 class PhaseMeter {
 public:
@@ -83,6 +121,7 @@ private:
     int64_t heightFrames_ = 0, engagedFrames_ = 0;
     std::optional<double> lastOutside_;
     double last_ = 0.0, previous_ = 0.0, frameStep_ = 0.0;
+    std::vector<HoverSample> captured_;  // every frame from capture on
 };
 
 // One expectation, judged frame by frame.

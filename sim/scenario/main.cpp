@@ -52,7 +52,9 @@ OUTPUT
   through full turns: a spin shows as 720), largest distance from the point
   where the phase began (ft), time to capture (s from the phase start until
   the height stays within 2 ft) and the share of frames in which the hold
-  drove the controls; then the ADS-33 hover grades; each expectation with
+  drove the controls; then the ADS-33 hover grades of each phase with a
+  target: its first 30 s from capture (the height first within 2 ft) and,
+  over a longer hold, each bound's worst 30-s window; each expectation with
   [held] or [FAIL], for a measured value its worst and when, and when it
   first broke its limit; and notes: how far each engagement's first commands
   stepped the controls, and anything the host saw go wrong.
@@ -168,6 +170,8 @@ int main(int argc, char** argv) {
     app.get_formatter()->column_width(30);
     // Scenario paths may start with '/', also in the Windows build.
     app.allow_windows_style_options(false);
+    // The product's version, the one hover.gau carries in its file properties.
+    app.set_version_flag("--version", std::string("hoversim ") + HOVER_VERSION);
 
     std::vector<std::string> scenarioFiles;
     std::string modulePath;
@@ -179,6 +183,8 @@ int main(int argc, char** argv) {
     bool checkOnly = false;
     std::optional<double> duration;
     std::optional<int> delayFrames;
+    std::optional<int> visualRate;
+    std::optional<double> latencyS;
     std::optional<std::string> parametersOverride;
     std::optional<double> frameJitter;
     std::optional<uint64_t> jitterSeed;
@@ -191,17 +197,27 @@ int main(int argc, char** argv) {
         "Fly this aircraft instead of the scenario's: a name (bo105, uh1h, puma: aircraft/<name>.toml "
         "beside this program) or a path to an aircraft file (default: the scenario's, else bo105)");
     app.add_option(
+           "--visual-rate", visualRate,
+           "Visual frames a second, whole, 18..60 and at least the panel's rate: the flight model steps "
+           "once a frame and the panel is updated on some of them (default: the scenario's, else 30)")
+        ->check(CLI::Range(18, 60));
+    app.add_option(
+           "--latency-s", latencyS,
+           "Seconds from a panel update until its axis events move the controls, 0..2 panel frames "
+           "(2 / the panel's rate) (default: the scenario's, else one visual frame); sets --delay-frames 0")
+        ->check(CLI::Range(0.0, host::kLatencyPanelFrames / host::kFrameRateRange.lowest));
+    app.add_option(
            "--delay-frames", delayFrames,
-           "Frames between the module's axis event and the control moving in the flight model: 0, 1 or 2 "
-           "(default: the scenario's, else 1)")
+           "0, or 1 or 2: the controls move only at that later panel update, one or two whole panel "
+           "frames, the pessimistic bound (default: the scenario's, else 0: the latency applies)")
         ->check(CLI::Range(0, 2));
     app.add_option("--parameters", parametersOverride,
                    "Fly this parameter string instead of the scenario's (\"\" for none)");
     app.add_option(
            "--frame-jitter", frameJitter,
-           "Vary each frame's length by a uniform amount within +-this many seconds, below half a frame "
-           "(default: the scenario's, else 0)")
-        ->check(CLI::Range(0.0, host::kJitterFrameShare / host::kFrameRateRange.lowest));
+           "Vary each visual frame's length by a uniform amount within +-this many seconds, below half a "
+           "visual frame (default: the scenario's, else 0)")
+        ->check(CLI::Range(0.0, host::kJitterFrameShare / host::kVisualRateRange.lowest));
     app.add_option("--jitter-seed", jitterSeed,
                    "Seed of the frame-length variation (default: the scenario's, else 1)");
     app.add_option("-t,--trace", tracePath,
@@ -247,7 +263,7 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) {
-            return app.exit(e);  // --help
+            return app.exit(e);  // --help, --version
         }
         std::string message = e.what();
         std::replace(message.begin(), message.end(), '\n', ' ');
@@ -318,12 +334,36 @@ int main(int argc, char** argv) {
         if (duration) {
             scenario->duration = *duration;
         }
-        scenario->commandDelayFrames = delayFrames.value_or(scenario->commandDelayFrames);
+        scenario->visualFrameRate = visualRate.value_or(scenario->visualFrameRate);
+        if (latencyS) {
+            scenario->commandLatencyS = *latencyS;
+            scenario->commandDelayFrames = 0;
+        }
+        if (delayFrames) {
+            scenario->commandDelayFrames = *delayFrames;
+            if (*delayFrames > 0) {
+                scenario->commandLatencyS.reset();
+            }
+        }
         scenario->parameters = parametersOverride.value_or(scenario->parameters);
         scenario->frameJitterS = frameJitter.value_or(scenario->frameJitterS);
         scenario->frameJitterSeed = jitterSeed.value_or(scenario->frameJitterSeed);
-        if (!(scenario->frameJitterS <= host::kJitterFrameShare / scenario->frameRate)) {
-            std::cerr << "hoversim: " << file << ": --frame-jitter must stay below half a frame\n";
+        if (latencyS && delayFrames && *delayFrames > 0) {
+            std::cerr << "hoversim: --latency-s and --delay-frames both set the command's latency: give one\n";
+            return kCannotRun;
+        }
+        if (scenario->visualFrameRate < scenario->frameRate) {
+            std::cerr << "hoversim: " << file << ": --visual-rate must be at least the panel's rate ("
+                      << scenario->frameRate << ")\n";
+            return kCannotRun;
+        }
+        if (scenario->commandLatencyS && !(*scenario->commandLatencyS <= host::kLatencyPanelFrames / scenario->frameRate)) {
+            std::cerr << "hoversim: " << file << ": --latency-s must stay within two panel frames ("
+                      << host::kLatencyPanelFrames / scenario->frameRate << " s)\n";
+            return kCannotRun;
+        }
+        if (!(scenario->frameJitterS <= host::kJitterFrameShare / scenario->visualFrameRate)) {
+            std::cerr << "hoversim: " << file << ": --frame-jitter must stay below half a visual frame\n";
             return kCannotRun;
         }
         if (const std::string problem = checkPictureTimes(pictureOptions, scenario->duration);

@@ -22,9 +22,8 @@ namespace host {
 
 namespace {
 
-int64_t frameOf(double t, int framesPerSecond) {
-    return std::llround(t * framesPerSecond);
-}
+// Control changes due within this much of a frame's start act from it.
+constexpr double kTimeSlackS = 1e-9;
 
 void addAction(std::string& actions, const std::string& action) {
     if (!actions.empty())
@@ -113,9 +112,11 @@ ScenarioRun::ScenarioRun(const Scenario& scenario, const RunOptions& options, Ru
     : scenario_(scenario),
       options_(options),
       result_(result),
-      fps_(scenario.frameRate),
-      dt_(1.0 / scenario.frameRate),
-      frameCount_(frameOf(scenario.duration, scenario.frameRate) + 1),
+      loop_(scenario.loop()),
+      fps_(loop_.panelRate),
+      dt_(1.0 / loop_.panelRate),
+      // The updates on the visual frames up to the one at the duration.
+      frameCount_(std::llround(scenario.duration * loop_.visualRate) * loop_.panelRate / loop_.visualRate + 1),
       meters_(scenario.phases.begin(), scenario.phases.end()),
       judges_(scenario.expectations.begin(), scenario.expectations.end()) {}
 
@@ -142,7 +143,7 @@ bool ScenarioRun::start() {
     setup.controls.rudder = start.rudder.value_or(setup.controls.rudder);
     setup.controls.throttle = start.throttle.value_or(setup.controls.throttle);
     aircraft_.setControls(setup.controls);
-    pendingControls_.assign(static_cast<size_t>(scenario_.commandDelayFrames), setup.controls);
+    delayedControls_.assign(static_cast<size_t>(std::max(loop_.delayUpdates, 0)), setup.controls);
     jitterSource_.seed(scenario_.frameJitterSeed);
     if (!session_.open(setup, result_.error)) {
         return false;
@@ -227,7 +228,7 @@ void ScenarioRun::applyEvents(int64_t k, Frame& f) {
         addAction(f.actions, "pilot release");
     }
     session_.mouse().frame(fps_);
-    while (nextEvent_ < scenario_.events.size() && frameOf(scenario_.events[nextEvent_].at, fps_) <= k) {
+    while (nextEvent_ < scenario_.events.size() && updateAt(scenario_.events[nextEvent_].at) <= k) {
         applyEvent(scenario_.events[nextEvent_++], f);
     }
     // The pilot presses a button as a scenario's held button goes down.
@@ -280,7 +281,7 @@ void ScenarioRun::applyEvent(const TimedEvent& e, Frame& f) {
     }
     if (e.hold) {
         const bool hit = session_.mouse().press(*pointOf(*e.hold));
-        releaseFrame_ = frameOf(e.at + e.holdFor, fps_);
+        releaseFrame_ = updateAt(e.at + e.holdFor);
         addAction(f.actions, "hold " + *e.hold + (hit ? "" : " (no area)"));
     }
 }
@@ -290,7 +291,7 @@ void ScenarioRun::applyEvent(const TimedEvent& e, Frame& f) {
 Frame ScenarioRun::flyFrame(int64_t k) {
     Frame f;
     f.index = k;
-    f.hostTime = static_cast<double>(k) * dt_;
+    f.hostTime = updateTime(k);
     applyEvents(k, f);
 
     aircraft_.serve(session_.host());
@@ -298,13 +299,23 @@ Frame ScenarioRun::flyFrame(int64_t k) {
     for (size_t i = 0; i < kTraceTokenCount; ++i) {
         f.tokens[i] = session_.host().token(kTraceTokens[i].id);
     }
+    const int64_t visualFrame = visualFrameOfUpdate(k, loop_.panelRate, loop_.visualRate);
+    note(LoopEvent::Kind::kPanelUpdate, visualFrame, simTime_);
     session_.host().preUpdate();
     readCommands(session_.host().events(), f);
-    // The flight model feels the controls as they stood commandDelayFrames
-    // updates ago.
-    pendingControls_.push_back(session_.host().controls());
-    aircraft_.setControls(pendingControls_.front());
-    pendingControls_.pop_front();
+    if (loop_.delayUpdates > 0) {
+        // The flight model feels the controls as they stood delayUpdates
+        // updates ago, from this update on.
+        delayedControls_.push_back(session_.host().controls());
+        moveControls(delayedControls_.front(), visualFrame, simTime_);
+        delayedControls_.pop_front();
+    } else {
+        timedControls_.push_back({simTime_ + loop_.latencyS, session_.host().controls()});
+        while (!timedControls_.empty() && timedControls_.front().atS <= simTime_ + kTimeSlackS) {
+            moveControls(timedControls_.front().controls, visualFrame, simTime_);
+            timedControls_.pop_front();
+        }
+    }
 
     f.panel = session_.walk(failure21_).reading;
     if (f.panel.lampLit && *f.panel.lampLit != f.commanding) {
@@ -353,29 +364,79 @@ void ScenarioRun::record(const Frame& f) {
     }
 }
 
-// The flight moves on to the next frame, unless the host is paused.
+// The flight moves on through the visual frames up to the next panel
+// update, unless the host is paused. Each frame is one physics step; the
+// controls move where the event queue lets them, inside a frame when the
+// latency ends there.
 void ScenarioRun::advance() {
     if (paused_) {
         return;
     }
     const double vn = session_.host().token(kTokenVelocityNorth);
     const double ve = session_.host().token(kTokenVelocityEast);
-    const double length = frameLength();
-    aircraft_.advance(length);
-    simTime_ += length;
-    northFt_ += vn * length;
-    eastFt_ += ve * length;
+    const int64_t first = visualFrameOfUpdate(framesFlown_, loop_.panelRate, loop_.visualRate);
+    const int64_t next = visualFrameOfUpdate(framesFlown_ + 1, loop_.panelRate, loop_.visualRate);
+    for (int64_t j = first; j < next; ++j) {
+        const double length = frameLength();
+        const double end = simTime_ + length;
+        double t = simTime_;
+        note(LoopEvent::Kind::kPhysicsStep, j, simTime_);
+        while (!timedControls_.empty() && timedControls_.front().atS < end - kTimeSlackS) {
+            const double at = timedControls_.front().atS;
+            if (at > t + kTimeSlackS) {
+                aircraft_.advance(at - t);
+                t = at;
+            }
+            moveControls(timedControls_.front().controls, j, t);
+            timedControls_.pop_front();
+        }
+        aircraft_.advance(end - t);
+        simTime_ = end;
+        northFt_ += vn * length;
+        eastFt_ += ve * length;
+        // Controls due at this frame's end act from the next frame's start.
+        while (!timedControls_.empty() && timedControls_.front().atS <= simTime_ + kTimeSlackS) {
+            moveControls(timedControls_.front().controls, j + 1, simTime_);
+            timedControls_.pop_front();
+        }
+    }
 }
 
-// 1 / fps plus a uniform amount within the jitter. The deviate is formed
-// from the generator's bits here, not by a library distribution, so every
-// build flies the same sequence.
+void ScenarioRun::moveControls(const ControlPositions& controls, int64_t visualFrame, double simTimeS) {
+    aircraft_.setControls(controls);
+    note(LoopEvent::Kind::kControlsMoved, visualFrame, simTimeS);
+}
+
+void ScenarioRun::note(LoopEvent::Kind kind, int64_t visualFrame, double simTimeS) {
+    if (options_.schedule != nullptr) {
+        options_.schedule->push_back({kind, visualFrame, simTimeS});
+    }
+}
+
+double ScenarioRun::updateTime(int64_t k) const {
+    return static_cast<double>(visualFrameOfUpdate(k, loop_.panelRate, loop_.visualRate)) / loop_.visualRate;
+}
+
+int64_t ScenarioRun::updateAt(double t) const {
+    // The visual frame nearest to t, then the first update on or after it.
+    const double frame = std::ceil(t * loop_.visualRate - 0.5 + kTimeSlackS);
+    if (!(frame >= 1.0)) {
+        return 0;
+    }
+    const auto j = static_cast<int64_t>(std::min(frame, 1e15));
+    return (j - 1) * loop_.panelRate / loop_.visualRate + 1;
+}
+
+// 1 / the visual rate plus a uniform amount within the jitter. The deviate
+// is formed from the generator's bits here, not by a library distribution,
+// so every build flies the same sequence.
 double ScenarioRun::frameLength() {
+    const double frame = loop_.visualFrameS();
     if (scenario_.frameJitterS <= 0.0) {
-        return dt_;
+        return frame;
     }
     const double unit = static_cast<double>(jitterSource_() >> 11) * 0x1.0p-53;
-    return dt_ + (2.0 * unit - 1.0) * scenario_.frameJitterS;
+    return frame + (2.0 * unit - 1.0) * scenario_.frameJitterS;
 }
 
 void ScenarioRun::report() {
@@ -405,7 +466,7 @@ void ScenarioRun::report() {
         result_.notes.push_back("panel picture: " + problem);
     }
     if (!options_.plotPath.empty()) {
-        const double end = static_cast<double>(frameCount_ - 1) * dt_;
+        const double end = updateTime(frameCount_ - 1);
         for (const PhaseSetting& phase : scenario_.phases) {
             flightPlot_->addPhase({phase.name, phase.from, std::min(phase.to, end)});
         }

@@ -16,8 +16,20 @@
 
 namespace host {
 
+// One moment of the host's loop, for those who study the schedule: a
+// visual frame's physics step, a panel update, or the controls moving in
+// the flight model.
+struct LoopEvent {
+    enum class Kind { kPhysicsStep, kPanelUpdate, kControlsMoved };
+    Kind kind = Kind::kPhysicsStep;
+    int64_t visualFrame = 0;  // the frame it happened in (0: the first)
+    double simTimeS = 0.0;    // the flight model's time when it happened
+};
+
 struct RunOptions {
     std::string modulePath;
+    // Every physics step, panel update and control movement, in order, when set.
+    std::vector<LoopEvent>* schedule = nullptr;
     std::ostream* trace = nullptr;  // CSV, one row per frame, when set
     // Pictures, in the builds that have the panel renderer (HOVERSIM_PICTURES):
     // the panel at these host times (s) and every panelEvery seconds as

@@ -486,7 +486,8 @@ void readOutcome(const toml::table& root, const Where& where, Scenario& scenario
 Scenario readScenario(const toml::table& root) {
     const Where where;
     allowOnly(root, where,
-              {"name", "description", "aircraft", "frame_rate", "command_delay_frames", "frame_jitter_s",
+              {"name", "description", "aircraft", "frame_rate", "visual_frame_rate", "command_latency_s",
+               "command_delay_frames", "frame_jitter_s",
                "frame_jitter_seed", "duration", "parameters", "service_order", "start", "wind", "event",
                "expect", "phase", "outcome", "failing", "aircraft_scale"});
     Scenario scenario;
@@ -507,6 +508,27 @@ Scenario readScenario(const toml::table& root) {
         }
         scenario.frameRate = static_cast<int>(frameRate->value);
     }
+    if (std::optional<Read> visual = readNumber(root, "visual_frame_rate", where)) {
+        checkRange(visual->value, kVisualRateRange.lowest, kVisualRateRange.highest, visual->where,
+                   "visual_frame_rate");
+        if (visual->value != std::floor(visual->value)) {
+            fail(visual->where, "visual_frame_rate must be a whole number of frames per second");
+        }
+        scenario.visualFrameRate = static_cast<int>(visual->value);
+    }
+    // The panel is updated on visual frames, at most once on each.
+    if (scenario.visualFrameRate < scenario.frameRate) {
+        fail(where.at(root.get("visual_frame_rate") != nullptr ? *root.get("visual_frame_rate")
+                                                               : *root.get("frame_rate")),
+             "visual_frame_rate (" + std::to_string(scenario.visualFrameRate)
+                 + ") must be at least frame_rate (" + std::to_string(scenario.frameRate)
+                 + "): the panel is updated on visual frames");
+    }
+    if (std::optional<Read> latency = readNumber(root, "command_latency_s", where)) {
+        checkRange(latency->value, 0.0, kLatencyPanelFrames / scenario.frameRate, latency->where,
+                   "command_latency_s");
+        scenario.commandLatencyS = latency->value;
+    }
     if (std::optional<Read> delay = readNumber(root, "command_delay_frames", where)) {
         checkRange(delay->value, kCommandDelayRange.lowest, kCommandDelayRange.highest, delay->where,
                    "command_delay_frames");
@@ -514,11 +536,15 @@ Scenario readScenario(const toml::table& root) {
             fail(delay->where, "command_delay_frames must be 0, 1 or 2");
         }
         scenario.commandDelayFrames = static_cast<int>(delay->value);
+        if (scenario.commandDelayFrames > 0 && scenario.commandLatencyS) {
+            fail(delay->where, "command_delay_frames and command_latency_s both set the command's "
+                               "latency: give one");
+        }
     }
     // A frame may come early or late by less than half a frame, so that the
     // frames keep their order and none has a length of 0 or less.
     if (std::optional<Read> jitter = readNumber(root, "frame_jitter_s", where)) {
-        checkRange(jitter->value, 0.0, kJitterFrameShare / scenario.frameRate, jitter->where,
+        checkRange(jitter->value, 0.0, kJitterFrameShare / scenario.visualFrameRate, jitter->where,
                    "frame_jitter_s");
         scenario.frameJitterS = jitter->value;
     }
@@ -609,14 +635,27 @@ std::string scenarioFormatHelp() {
                  looked up beside hoversim, then in ../aircraft/ from the
                  scenario's folder) or a path relative to the scenario's folder;
                  default "bo105", the Bo-105 class. --aircraft overrides it.
-  frame_rate = 18                        host frames per second, whole, )"
+  frame_rate = 18                        panel updates (the module's service calls) per
+                 second, whole, )"
            + r(kFrameRateRange) + R"(
-  command_delay_frames = 1               frames between the module's axis event and the
-                 control moving in the flight model: 0, 1 (default) or 2. The
-                 host's own control table (the position readings) moves at once.
-  frame_jitter_s = 0.005                 each frame lasts 1 / frame_rate plus a uniform
-                 random amount within +-this (s, below half a frame; default 0);
-                 the flight model flies it and the time reading shows it
+  visual_frame_rate = 30                 visual frames per second, whole, )"
+           + r(kVisualRateRange) + R"(, at least
+                 frame_rate: the flight model steps once a visual frame and the
+                 panel is updated on the first frame at or after each of its
+                 own ticks, so the time between updates is a whole number of
+                 visual frames (at 30: 67, 67, 33 ms, ...)
+  command_latency_s = 0.0333             s from a panel update until its axis events
+                 move the controls in the flight model, 0..2 panel frames
+                 (2 / frame_rate); default one visual frame, the host's own
+  command_delay_frames = 0               0 (default: the latency applies), or 1 or 2:
+                 the controls move only at that later panel update, one or two
+                 whole panel frames (the pessimistic bound). Not with
+                 command_latency_s. The host's own control table (the position
+                 readings) moves at once.
+  frame_jitter_s = 0.005                 each visual frame lasts 1 / visual_frame_rate
+                 plus a uniform random amount within +-this (s, below half a
+                 visual frame; default 0); the flight model flies it and the
+                 time reading shows it
   frame_jitter_seed = 1                  seed of that random sequence
   duration = 90                          seconds of host time, )"
            + r(kDurationRange) + R"(
@@ -709,6 +748,15 @@ std::string scenarioFormatHelp() {
                at most )"
            + n(kMaxPhases) + R"( phases
 )";
+}
+
+HostLoop Scenario::loop() const {
+    HostLoop loop;
+    loop.panelRate = frameRate;
+    loop.visualRate = visualFrameRate;
+    loop.latencyS = commandLatencyS.value_or(1.0 / visualFrameRate);
+    loop.delayUpdates = commandDelayFrames;
+    return loop;
 }
 
 bool Scenario::usesStick() const {

@@ -16,6 +16,7 @@
 
 #include "sim/flight/parameters.h"
 #include "sim/host/gauge_host.h"
+#include "sim/host/host_loop.h"
 
 namespace host {
 
@@ -31,9 +32,12 @@ struct Range {
 };
 inline constexpr Range kDurationRange{0.1, 36000.0};             // s of host time
 inline constexpr Range kTimeRange{0.0, kDurationRange.highest};  // s, moments in the run
-inline constexpr Range kFrameRateRange{18.0, 60.0};              // host frames per second
-inline constexpr Range kCommandDelayRange{0.0, 2.0};             // whole host frames
-// Frame-length jitter stays below this share of a frame.
+inline constexpr Range kFrameRateRange{18.0, 60.0};              // panel updates per second
+inline constexpr Range kVisualRateRange{18.0, 60.0};             // visual frames per second
+inline constexpr Range kCommandDelayRange{0.0, 2.0};             // whole panel frames
+// The command latency reaches at most two whole panel frames.
+inline constexpr double kLatencyPanelFrames = 2.0;
+// Frame-length jitter stays below this share of a visual frame.
 inline constexpr double kJitterFrameShare = 0.49;
 inline constexpr Range kStartHeightRange{1.0, 5000.0};        // ft
 inline constexpr Range kHeightRange{0.0, 5000.0};             // ft, targets to measure against
@@ -168,9 +172,10 @@ enum class Outcome {
 // The helicopter a scenario flies when it names none.
 inline constexpr const char* kDefaultAircraft = "bo105";
 
-// The host's event queue moves a control this many frames after the module
-// sent the axis event, unless a scenario says otherwise.
-constexpr int kDefaultCommandDelayFrames = 1;
+// The host moves a control at the next visual frame after the module sent
+// the axis event; whole panel frames of delay are the pessimistic case a
+// scenario asks for.
+constexpr int kDefaultCommandDelayFrames = 0;
 
 struct Scenario {
     std::string name;
@@ -183,9 +188,13 @@ struct Scenario {
     // Factors on the aircraft file's least known figures ([aircraft_scale]):
     // the same aircraft as it may really be.
     flight::ParameterScale aircraftScale;
-    int frameRate = 18;
-    int commandDelayFrames = kDefaultCommandDelayFrames;  // 0, 1 or 2
-    double frameJitterS = 0.0;                            // each frame's length varies by up to this, s
+    int frameRate = kDefaultPanelRate;     // panel updates per second
+    int visualFrameRate = kDefaultVisualRate;  // flight model steps per second, at least frameRate
+    // From a panel update until its axis events move the controls, s;
+    // none: one visual frame.
+    std::optional<double> commandLatencyS;
+    int commandDelayFrames = kDefaultCommandDelayFrames;  // 0, or 1 or 2 whole panel frames instead
+    double frameJitterS = 0.0;  // each visual frame's length varies by up to this, s
     uint64_t frameJitterSeed = 1;
     double duration = 60.0;
     std::string parameters;
@@ -202,6 +211,8 @@ struct Scenario {
 
     // Whether a run needs the pilot's joystick.
     bool usesStick() const;
+    // The host's loop this scenario is flown on.
+    HostLoop loop() const;
 };
 
 // Reads a scenario; on failure returns nothing and sets `error`, one line

@@ -85,9 +85,10 @@ private:
     const Scenario& scenario_;
     const RunOptions& options_;
     RunResult& result_;
-    const int fps_;
-    const double dt_;
-    const int64_t frameCount_;
+    const HostLoop loop_;
+    const int fps_;      // panel updates a second
+    const double dt_;    // the panel's nominal period, s
+    const int64_t frameCount_;  // panel updates within the scenario's duration
 
     Aircraft aircraft_;
     GaugeSession session_;
@@ -116,13 +117,25 @@ private:
     double northFt_ = 0.0;
     double eastFt_ = 0.0;
     uint64_t lampMismatches_ = 0;
-    // The host's event queue: the controls as they stood after each of the
-    // last commandDelayFrames updates, oldest first, not yet felt by the
-    // flight model.
-    std::deque<ControlPositions> pendingControls_;
-    // Frame lengths vary by up to the scenario's jitter, from its seed.
+    // The host's event queue. With whole panel frames of delay: the controls
+    // as they stood after each of the last delayUpdates updates, oldest
+    // first. Otherwise: the controls of each update with the flight model's
+    // time at which they move, oldest first. Neither felt yet.
+    std::deque<ControlPositions> delayedControls_;
+    struct TimedControls {
+        double atS;
+        ControlPositions controls;
+    };
+    std::deque<TimedControls> timedControls_;
+    // Visual frame lengths vary by up to the scenario's jitter, from its seed.
     std::mt19937_64 jitterSource_;
     double frameLength();
+    // The host's clock time of panel update k, s, and the update nearest
+    // to a time (the later at a tie).
+    double updateTime(int64_t k) const;
+    int64_t updateAt(double t) const;
+    void moveControls(const ControlPositions& controls, int64_t visualFrame, double simTimeS);
+    void note(LoopEvent::Kind kind, int64_t visualFrame, double simTimeS);
 };
 
 }  // namespace host

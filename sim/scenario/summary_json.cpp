@@ -38,6 +38,46 @@ private:
     std::string text_;
 };
 
+// The largest errors of a stretch of hover and their grades.
+Object hoverErrors(const HoverErrors& e) {
+    Object o;
+    o.num("height_max_ft", e.heightMaxFt)
+        .num("position_max_ft", e.positionMaxFt)
+        .num("heading_max_deg", e.headingMaxDeg)
+        .raw("grades", Object()
+                           .text("height", kGradeNames[gradeHeight(e.heightMaxFt)])
+                           .text("position", kGradeNames[gradePosition(e.positionMaxFt)])
+                           .text("heading", kGradeNames[gradeHeading(e.headingMaxDeg)])
+                           .done());
+    return o;
+}
+
+// The first 30 s from capture and the worst 30-s windows; null for a phase
+// that is not a hover or never captured.
+std::string hoverWindowsJson(const PhaseResult& p) {
+    if (!p.windows) {
+        return "null";
+    }
+    const HoverWindows& w = *p.windows;
+    const std::string first = hoverErrors(w.first)
+                                  .num("from_s", w.firstFrom)
+                                  .num("to_s", w.firstTo)
+                                  .flag("complete", w.firstComplete)
+                                  .done();
+    const std::string worst = w.windows == 0 ? std::string("null")
+                                             : hoverErrors(w.worst)
+                                                   .num("height_from_s", w.worstHeightFromS)
+                                                   .num("position_from_s", w.worstPositionFromS)
+                                                   .num("heading_from_s", w.worstHeadingFromS)
+                                                   .done();
+    return Object()
+        .num("captured_at_s", w.capturedAtS)
+        .raw("first_30_s", first)
+        .num("windows", static_cast<double>(w.windows))
+        .raw("worst_30_s", worst)
+        .done();
+}
+
 std::string phaseJson(const PhaseResult& p) {
     Object o;
     o.text("name", p.name)
@@ -64,6 +104,7 @@ std::string phaseJson(const PhaseResult& p) {
     } else {
         o.raw("grades", "null");
     }
+    o.raw("hover_30_s", hoverWindowsJson(p));
     return o.done();
 }
 
@@ -144,6 +185,9 @@ void SummaryJson::add(const std::string& file, const Scenario& scenario, const R
         .text("description", scenario.description)
         .text("aircraft", result.aircraft)
         .num("frame_rate", scenario.frameRate)
+        .num("visual_frame_rate", scenario.visualFrameRate)
+        .num("command_latency_s", scenario.loop().delayUpdates > 0 ? scenario.loop().delayUpdates / static_cast<double>(scenario.frameRate) : scenario.loop().latencyS)
+        .num("command_delay_frames", scenario.commandDelayFrames)
         .num("duration_s", scenario.duration)
         .num("frames", static_cast<double>(result.frames))
         .text("result", outcome)

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 //
 // The summary as JSON, for scripts and the tuning tool's reports: per run
-// the phase table, the ADS-33 hover grades, each expectation with its worst
-// value and first crossing, the host's notes and the outcome. Units as in
-// the printed summary: ft, kt, deg, s.
+// the phase table, the ADS-33 hover grades (`grades` over the whole phase,
+// `hover_30_s` over the first 30 s from capture and the worst 30-s windows),
+// each expectation with its worst value and first crossing, the host's
+// notes and the outcome. Units as in the printed summary: ft, kt, deg, s.
 #ifndef HOVER_SIM_SCENARIO_SUMMARY_JSON_H
 #define HOVER_SIM_SCENARIO_SUMMARY_JSON_H
 

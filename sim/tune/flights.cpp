@@ -353,7 +353,13 @@ host::Scenario scenarioFor(const FlightCase& flight, const FlightConditions& con
     s.aircraft = conditions.aircraft;
     s.aircraftScale = flight.scale;
     s.frameRate = conditions.frameRate;
-    s.commandDelayFrames = wholeDelayFrames(flight.loop);
+    s.visualFrameRate = std::max(flight.loop.visualRate, conditions.frameRate);
+    if (flight.loop.delayUpdates > 0) {
+        s.commandDelayFrames = flight.loop.delayUpdates;
+    } else {
+        s.commandDelayFrames = 0;
+        s.commandLatencyS = flight.loop.latencyS;
+    }
     s.duration = flight.duration;
     s.parameters = parameters;
     s.start.heightFt = kTargetFt;

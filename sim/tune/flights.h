@@ -67,9 +67,9 @@ std::vector<flight::ParameterScale> plantSamples(const flight::Uncertainty& unce
 // conditions (training) or between them (validation), at the panel rate.
 std::vector<host::HostLoop> loopSamples(const FlightConditions& conditions, bool validation);
 
-// The whole panel frames of delay a host loop is flown and analysed with
-// while the runner and the analysis know only whole frames: none for no
-// latency, else the latency rounded up (the pessimistic side).
+// The whole panel frames of delay a host loop is analysed with while the
+// linear analysis knows only whole frames: none for no latency, else the
+// latency rounded up (the pessimistic side). Flights fly the latency itself.
 int wholeDelayFrames(const host::HostLoop& loop);
 
 // One line describing a plant sample, e.g. "inertia 1.2, control power 0.8, ...".
@@ -136,6 +136,17 @@ struct FlightOutcome {
     std::array<double, 4> axisLimitFraction{};
     std::array<double, 4> startControl{};
     double engagedFraction = 0.0;  // share of window frames in which the hold drove the axes
+    // How the anti-windup rules the linear analysis leaves out acted over
+    // the whole flight's engaged updates: the shares in which the Forward and
+    // Right integrals were zeroed and the Turn integral held, and the steps
+    // the resets gave the cyclic (axis counts; the median of the loop with
+    // more resets).
+    int64_t engagedUpdates = 0;
+    double forwardResetShare = 0.0;
+    double rightResetShare = 0.0;
+    double turnFrozenShare = 0.0;
+    double largestResetStep = 0.0;
+    double medianResetStep = 0.0;
     double worst = 0.0;            // largest normalised error (1: at the bound the case is judged by)
     double score = 0.0;            // worst, compressed above 1, plus the axis-limit penalty
     uint64_t traceHash = 0;        // FNV-1a of the whole trace: equal flights, equal hashes

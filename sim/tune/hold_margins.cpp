@@ -11,6 +11,7 @@
 #include <optional>
 
 #ifdef HOVER_TUNE_ANALYSIS
+#include "sim/analysis/antiwindup.h"
 #include "sim/analysis/hold_analysis.h"
 #include "sim/flight/aircraft_file.h"
 #include "sim/flight/parameters.h"
@@ -250,6 +251,22 @@ MarginReport analyseMargins(const FlightConditions& conditions, const Factors& f
     return report;
 }
 
+void observeIntegrals(const std::string& trace, const std::string& parameters, FlightOutcome& outcome) {
+    const std::optional<Factors> factors = readParameterString(parameters);
+    if (!factors)
+        return;
+    const analysis::AntiWindupStats a = analysis::observeAntiWindup(trace, gainsOf(*factors));
+    if (!a.read)
+        return;
+    outcome.engagedUpdates = a.engagedUpdates;
+    outcome.forwardResetShare = a.forward.share;
+    outcome.rightResetShare = a.right.share;
+    outcome.turnFrozenShare = a.turnFrozenShare;
+    outcome.largestResetStep = std::max(a.forward.largestStepCounts, a.right.largestStepCounts);
+    outcome.medianResetStep =
+        a.forward.resets >= a.right.resets ? a.forward.medianStepCounts : a.right.medianStepCounts;
+}
+
 void addClassicalMargins(const FlightConditions& conditions, const Factors& factors, MarginReport& report) {
     const PlantSet& set = plantsFor(conditions, false);
     if (set.plants.empty())
@@ -288,6 +305,12 @@ MarginReport analyseMargins(const FlightConditions& conditions, const Factors& f
     MarginReport report;
     report.unavailableReason = "this build has no linear analysis of the loops (sim/analysis)";
     return report;
+}
+
+void observeIntegrals(const std::string& trace, const std::string& parameters, FlightOutcome& outcome) {
+    (void)trace;
+    (void)parameters;
+    (void)outcome;
 }
 
 void addClassicalMargins(const FlightConditions& conditions, const Factors& factors, MarginReport& report) {

@@ -110,6 +110,10 @@ struct MarginReport {
 // the validation set's plants and loops, which the search never sees.
 MarginReport analyseMargins(const FlightConditions& conditions, const Factors& factors,
                             bool validation = false);
+// Counts, from a flight's trace, how often the integrals were reset or held
+// with this parameter string, into the outcome's anti-windup figures.
+void observeIntegrals(const std::string& trace, const std::string& parameters, FlightOutcome& outcome);
+
 // Adds the classical margins of the aircraft as given to a report.
 void addClassicalMargins(const FlightConditions& conditions, const Factors& factors, MarginReport& report);
 

@@ -91,6 +91,37 @@ std::string marginsTable(const std::vector<Candidate>& candidates, const MarginB
     return md;
 }
 
+// How often the anti-windup rules acted in each string's training flights,
+// weighted by the flights' engaged updates.
+std::string integralsTable(const std::vector<Candidate>& candidates) {
+    std::ostringstream md;
+    md << "| string | engaged updates | Forward integral reset | Right integral reset | Turn integral held | "
+          "largest reset step, counts | typical reset step, counts |\n|---|---|---|---|---|---|---|\n";
+    for (const Candidate& c : candidates) {
+        double updates = 0.0, forward = 0.0, right = 0.0, turn = 0.0, largest = 0.0;
+        std::vector<double> typical;
+        for (const FlightOutcome& o : c.evaluation.outcomes) {
+            const double n = static_cast<double>(o.engagedUpdates);
+            updates += n;
+            forward += n * o.forwardResetShare;
+            right += n * o.rightResetShare;
+            turn += n * o.turnFrozenShare;
+            largest = std::max(largest, o.largestResetStep);
+            if (o.medianResetStep > 0.0)
+                typical.push_back(o.medianResetStep);
+        }
+        std::sort(typical.begin(), typical.end());
+        const auto share = [&](double x) { return updates > 0.0 ? fixed(100.0 * x / updates, 0) + " %" : "-"; };
+        md << "| " << c.label << " | " << fixed(updates, 0) << " | " << share(forward) << " | " << share(right)
+           << " | " << share(turn) << " | " << fixed(largest, 0) << " | "
+           << (typical.empty() ? std::string("-") : fixed(typical[typical.size() / 2], 0)) << " |\n";
+    }
+    md << "\nCounted by replaying the module's loops from each flight's trace. A reset drops the integral "
+          "that carries the cyclic's trim, and steps the cyclic by the amount shown; while the Turn integral "
+          "is held, heading is held by rate damping alone. The linear margins do not see either.\n";
+    return md.str();
+}
+
 // The uncertainty set, as the report states it.
 std::string uncertaintySection(const Tuner& tuner) {
     const FlightConditions& c = tuner.settings().conditions;
@@ -109,12 +140,12 @@ std::string uncertaintySection(const Tuner& tuner) {
     for (const host::HostLoop& l : loopSamples(c, true))
         md << " " << fixed(l.latencyS * l.panelRate, 2);
     md << "; closed-loop stability also at " << c.stabilityDelayFrames
-       << " whole panel frames. Flown and analysed at the whole frames that cover each latency (none, or "
-          "rounded up).\n";
+       << " whole panel frames. Flown at each latency itself; analysed at the whole panel frames that cover "
+          "it (none, or rounded up: the pessimistic side).\n";
     md << "- Visual frame rates:";
     for (int r : c.visualRates)
         md << " " << r;
-    md << " a second, taken in turn across the flights.\n";
+    md << " a second, taken in turn across the flights (the flight model steps once a visual frame).\n";
     md << "- Wind up to " << fixed(c.windKt, 0) << " kt from every side, turbulence up to "
        << turbulenceName(c.roughest) << "; engagements from a " << fixed(c.driftKt, 0)
        << " kt drift (and " << fixed(c.driftKt + 2.0, 0) << " kt) and from 25 ft off height; " << c.seeds
@@ -345,7 +376,15 @@ std::string checkScenario(const FlightCase& probe, const FlightConditions& condi
       << "description = \"The tuned string: " << probe.name
       << ", then a 30 s stable hover to ADS-33 desired bounds\"\n"
       << "frame_rate = " << s.frameRate << "\n"
-      << "command_delay_frames = " << s.commandDelayFrames << "\n"
+      << "visual_frame_rate = " << s.visualFrameRate << "\n";
+    if (s.commandLatencyS) {
+        char latency[40];
+        std::snprintf(latency, sizeof latency, "%.17g", *s.commandLatencyS);  // as flown, to the bit
+        t << "command_latency_s = " << latency << "\n";
+    }
+    else
+        t << "command_delay_frames = " << s.commandDelayFrames << "\n";
+    t
       << "duration = " << s.duration << "\n"
       << "aircraft = \"" << aircraftReference(conditions.aircraft) << "\"\n"
       << "parameters = \"" << parameters << "\"\n\n"
@@ -587,6 +626,8 @@ bool writeReport(const ReportInput& in, std::string& error) {
 
     md << "\n## Margins of the four loops, each broken at its actuator\n\n"
        << marginsTable(in.candidates, tuner.settings().required) << "\n";
+
+    md << "## The rules the linear analysis leaves out\n\n" << integralsTable(in.candidates) << "\n";
 
     md << "## Time histories\n\n";
     if (tuned != nullptr) {

@@ -8,10 +8,10 @@
 // docs/flight-model.md).
 //
 // These flights check the flight model with the hold closed around it, so
-// each control moves in the frame the module commands it (no command
-// delay): with the host's default one-frame delay the collective and pedal
-// loops swing at about 3 Hz on this helicopter whatever the model does
-// (docs/hold-analysis.md), and the scenarios flown with the delay test that.
+// each control moves at the update the module commands it, with one visual
+// frame per update and no latency: these gains were found without the
+// host's latency, and the scenarios flown on the host's own loop test what
+// the latency does to the hold (docs/hold-analysis.md).
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -34,9 +34,10 @@ std::string scenarioText(int framesPerSecond, const std::string& start, const st
     return "name = \"closed_loop\"\n"
            "frame_rate = "
            + std::to_string(framesPerSecond)
+           + "\nvisual_frame_rate = " + std::to_string(framesPerSecond)
            + "\n"
              "duration = 90\n"
-             "command_delay_frames = 0\n"
+             "command_latency_s = 0\n"
              "parameters = \"KprForward 0.5 TvForward 0.5\"\n"
              "[start]\nheight_ft = 100\n"
            + start + "\n" + wind

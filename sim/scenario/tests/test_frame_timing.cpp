@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 //
-// The host's frame loop as the simulator runs it: an axis event moves the
-// control the scenario's number of frames later, and jittered frames vary
-// in length within their bound, from a seed, the same way every time.
+// The host's frame loop as the simulator runs it: the flight model steps
+// once a visual frame, the panel is served on some of those frames at its
+// own rate, an axis event moves the control one visual frame later (or
+// after the scenario's latency, or whole panel frames later), the physics
+// does not depend on the visual rate, and jittered frames vary in length
+// within their bound, from a seed, the same way every time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -79,19 +83,113 @@ std::vector<double> pitchResponse(const std::string& csv) {
 // The same response shifted by whole frames agrees to the rounding of a
 // steady trim that is not exactly steady.
 constexpr double kSameResponseDeg = 1e-6;
+// Times of the schedule: sums of frame lengths against products.
+constexpr double kSameTimeS = 1e-9;
+
+std::vector<host::LoopEvent> schedule(host::Scenario s) {
+    std::vector<host::LoopEvent> events;
+    host::RunOptions options;
+    options.schedule = &events;
+    const host::RunResult result = host::runScenario(s, options);
+    EXPECT_TRUE(result.flown) << result.error;
+    return events;
+}
+
+std::vector<const host::LoopEvent*> only(const std::vector<host::LoopEvent>& events, host::LoopEvent::Kind kind) {
+    std::vector<const host::LoopEvent*> chosen;
+    for (const host::LoopEvent& e : events) {
+        if (e.kind == kind) {
+            chosen.push_back(&e);
+        }
+    }
+    return chosen;
+}
+
+struct ScheduleCase {
+    int visualRate;
+    std::vector<int64_t> updateFrames;  // the first 18 updates' visual frames, worked by hand
+};
+
+class HostSchedule : public testing::TestWithParam<ScheduleCase> {};
 
 }  // namespace
 
-TEST(HostFrameTiming, TheControlMovesTheDelaysFramesAfterTheEvent) {
+TEST(HostFrameTiming, TheHostsOwnLoopIsThirtyVisualFramesWithTheControlsMovingOneFrameLater) {
+    const host::Scenario s = scenario(kPushAtOneSecond);
+    const host::HostLoop loop = s.loop();
+    EXPECT_EQ(loop.panelRate, 18);
+    EXPECT_EQ(loop.visualRate, 30);
+    EXPECT_DOUBLE_EQ(loop.latencyS, 1.0 / 30.0);
+    EXPECT_EQ(loop.delayUpdates, 0);
+}
+
+// 18 updates a second on 30 visual frames: the panel's k-th tick at k/18 s
+// falls on frame ceil(30 k / 18) = ceil(5 k / 3): 0, 2, 4, 5, 7, 9, 10, ...
+// (two frames, two, one: 67, 67, 33 ms). On 60: ceil(10 k / 3).
+TEST_P(HostSchedule, ThePanelIsServedOnTheVisualFramesAtItsOwnRateAndEachCommandActsOneFrameLater) {
+    const ScheduleCase& c = GetParam();
     host::Scenario s = scenario(kPushAtOneSecond);
-    EXPECT_EQ(s.commandDelayFrames, 1);  // the host's default
+    s.visualFrameRate = c.visualRate;
+    s.commandLatencyS.reset();
+    s.duration = 1.0;
+    const std::vector<host::LoopEvent> events = schedule(s);
+    const auto updates = only(events, host::LoopEvent::Kind::kPanelUpdate);
+    const auto steps = only(events, host::LoopEvent::Kind::kPhysicsStep);
+    const auto moves = only(events, host::LoopEvent::Kind::kControlsMoved);
+    ASSERT_GE(updates.size(), c.updateFrames.size());
+    const double frame = 1.0 / c.visualRate;
+    for (size_t k = 0; k < c.updateFrames.size(); ++k) {
+        EXPECT_EQ(updates[k]->visualFrame, c.updateFrames[k]) << "update " << k;
+        EXPECT_NEAR(updates[k]->simTimeS, static_cast<double>(c.updateFrames[k]) * frame, kSameTimeS);
+        // Its commands move the controls at the start of the next frame.
+        ASSERT_LT(k, moves.size());
+        EXPECT_EQ(moves[k]->visualFrame, c.updateFrames[k] + 1) << "update " << k;
+        EXPECT_NEAR(moves[k]->simTimeS, updates[k]->simTimeS + frame, kSameTimeS);
+    }
+    // One physics step a visual frame, every frame, in order.
+    for (size_t j = 0; j < steps.size(); ++j) {
+        EXPECT_EQ(steps[j]->visualFrame, static_cast<int64_t>(j));
+    }
+    EXPECT_GE(steps.size(), static_cast<size_t>(c.updateFrames.back()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ThirtyAndSixtyFrames, HostSchedule,
+    testing::Values(ScheduleCase{30, {0, 2, 4, 5, 7, 9, 10, 12, 14, 15, 17, 19, 20, 22, 24, 25, 27, 29}},
+                    ScheduleCase{60, {0, 4, 7, 10, 14, 17, 20, 24, 27, 30, 34, 37, 40, 44, 47, 50, 54, 57}}),
+    [](const testing::TestParamInfo<ScheduleCase>& param) {
+        return std::to_string(param.param.visualRate) + "VisualFrames";
+    });
+
+TEST(HostFrameTiming, ALatencyOfAThirdOfAPanelFrameMovesTheControlsInsideAVisualFrame) {
+    host::Scenario s = scenario(kPushAtOneSecond);
+    s.duration = 0.5;
+    s.commandLatencyS = 1.0 / 54.0;  // 18.5 ms, inside the 33-ms frame after each update
+    const std::vector<host::LoopEvent> events = schedule(s);
+    const auto updates = only(events, host::LoopEvent::Kind::kPanelUpdate);
+    const auto moves = only(events, host::LoopEvent::Kind::kControlsMoved);
+    ASSERT_EQ(updates.size(), moves.size());
+    for (size_t k = 0; k < updates.size(); ++k) {
+        EXPECT_EQ(moves[k]->visualFrame, updates[k]->visualFrame);
+        EXPECT_NEAR(moves[k]->simTimeS, updates[k]->simTimeS + 1.0 / 54.0, kSameTimeS);
+    }
+}
+
+TEST(HostFrameTiming, WholePanelFramesOfDelayShiftTheResponseByWholeUpdates) {
+    host::Scenario s = scenario(kPushAtOneSecond);
+    // On 18 visual frames every frame is an update: the delays are exact.
+    s.visualFrameRate = 18;
     std::vector<std::vector<double>> responses;
     for (int delay : {0, 1, 2}) {
         s.commandDelayFrames = delay;
+        s.commandLatencyS = 0.0;
+        if (delay > 0) {
+            s.commandLatencyS.reset();
+        }
         responses.push_back(pitchResponse(fly(s)));
     }
-    // The push is applied at frame 18; the aircraft flies it from the end of
-    // that frame (delay 0) or one or two frames later.
+    // The push is applied at update 18; the aircraft flies it from the end
+    // of that update (no latency) or one or two updates later.
     ASSERT_EQ(responses[0].size(), 55u);
     EXPECT_NEAR(responses[0][18], 0.0, kSameResponseDeg);
     EXPECT_GT(std::fabs(responses[0][19]), 1e-3);
@@ -106,8 +204,52 @@ TEST(HostFrameTiming, TheControlMovesTheDelaysFramesAfterTheEvent) {
     }
 }
 
+// A drift in light turbulence with nobody touching the controls: update 6n
+// comes at n/3 s on 18, 30, 45 and 60 visual frames alike. On 18, 30 and 45
+// the frames fall on the flight model's 90-Hz grid and the readings agree
+// exactly; 60 splits every other physics step, which agrees to the
+// integration's own error.
+TEST(HostFrameTiming, WithTheControlsHeldTheFlightIsTheSameAtEveryVisualRate) {
+    host::Scenario s = scenario(R"(
+name = "held"
+duration = 20
+[start]
+ground_speed_kt = 5
+track_deg = 40
+[wind]
+speed_kt = 12
+turbulence = "light"
+seed = 4
+)");
+    constexpr double kSplitStepsFt = 1e-3;
+    std::vector<std::vector<double>> heights;
+    for (int visual : {18, 30, 45, 60}) {
+        s.visualFrameRate = visual;
+        const std::vector<double> h = column(fly(s), "ra_614");
+        std::vector<double> atThirds;
+        for (size_t k = 0; k < h.size(); k += 6) {
+            atThirds.push_back(h[k]);
+        }
+        heights.push_back(atThirds);
+    }
+    ASSERT_EQ(heights[0].size(), 61u);
+    const auto spread = std::minmax_element(heights[0].begin(), heights[0].end());
+    EXPECT_GT(*spread.second - *spread.first, 0.1);  // the air does move the aircraft
+    for (size_t v = 1; v < heights.size(); ++v) {
+        ASSERT_EQ(heights[v].size(), heights[0].size());
+        for (size_t n = 0; n < heights[0].size(); ++n) {
+            if (v < 3) {
+                EXPECT_EQ(heights[v][n], heights[0][n]) << "rate index " << v << " at " << n << "/3 s";
+            } else {
+                EXPECT_NEAR(heights[v][n], heights[0][n], kSplitStepsFt) << "60 frames at " << n << "/3 s";
+            }
+        }
+    }
+}
+
 TEST(HostFrameTiming, JitteredFramesStayWithinTheirBoundAndRepeatFromTheSeed) {
     host::Scenario s = scenario(kPushAtOneSecond);
+    s.visualFrameRate = 18;  // one visual frame per update: each update's step is one jittered frame
     s.frameJitterS = 0.01;
     s.frameJitterSeed = 7;
     const std::string first = fly(s);

@@ -4,11 +4,13 @@
 // kind of expectation must both hold and fail, at the edge its limit sets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
 
 #include "sim/scenario/judges.h"
+#include "sim/scenario/report.h"
 #include "sim/scenario/tests/hand_made_trace.h"
 
 namespace {
@@ -176,6 +178,76 @@ TEST(HostPhaseMeter, WithoutAnyTargetTheHeightIsNotGraded) {
     EXPECT_FALSE(p.hover);
     EXPECT_FALSE(p.heightKnown);
     EXPECT_FALSE(p.captureS.has_value());
+}
+
+// A hover phase held to 100 ft over the whole of a hand-made trace.
+host::PhaseResult hover(const Trace& t) {
+    PhaseSetting setting;
+    setting.name = "hold";
+    setting.targetFt = 100.0;
+    return host::measurePhase(setting, t);
+}
+
+TEST(HostHoverWindows, TheFirstThirtySecondsBeginWhereTheHeightFirstComesWithinTheBand) {
+    // 5 ft off until 5 s, then 0.5 ft; a 3 ft bump at 20 s counts (it comes
+    // after capture), one at 36 s lies past the first 30 s.
+    const Trace t = trace(41, [](Frame& f) {
+        f.heightFt = f.hostTime < 5.0     ? 105.0
+                     : f.hostTime == 20.0 ? 103.0
+                     : f.hostTime == 36.0 ? 98.5
+                                          : 100.5;
+    });
+    const host::PhaseResult p = hover(t);
+    ASSERT_TRUE(p.windows.has_value());
+    const host::HoverWindows& w = *p.windows;
+    EXPECT_DOUBLE_EQ(w.capturedAtS, 5.0);
+    EXPECT_DOUBLE_EQ(w.firstFrom, 5.0);
+    EXPECT_DOUBLE_EQ(w.firstTo, 35.0);
+    EXPECT_TRUE(w.firstComplete);
+    EXPECT_DOUBLE_EQ(w.first.heightMaxFt, 3.0);
+    // Windows start at 5 .. 10 s; every one holds the 3 ft bump.
+    EXPECT_EQ(w.windows, 6);
+    EXPECT_DOUBLE_EQ(w.worst.heightMaxFt, 3.0);
+    EXPECT_DOUBLE_EQ(w.worstHeightFromS, 5.0);
+    // The whole phase still sees the 5 ft before capture.
+    EXPECT_DOUBLE_EQ(p.heightMaxFt, 5.0);
+}
+
+TEST(HostHoverWindows, EachBoundsWorstWindowMeasuresFromWhereThatWindowBegins) {
+    // Still for 30 s, then 1 ft/s north for 10 s; heading 350 deg until
+    // 45 s, 10 deg from 46 s (20 deg through north).
+    const Trace t = trace(61, [](Frame& f) {
+        f.northFt = std::clamp(f.hostTime - 30.0, 0.0, 10.0);
+        f.headingDeg = f.hostTime <= 45.0 ? 350.0 : 10.0;
+    });
+    const host::PhaseResult p = hover(t);
+    ASSERT_TRUE(p.windows.has_value());
+    const host::HoverWindows& w = *p.windows;
+    EXPECT_DOUBLE_EQ(w.first.positionMaxFt, 0.0);
+    EXPECT_DOUBLE_EQ(w.first.headingMaxDeg, 0.0);
+    EXPECT_EQ(w.windows, 31);
+    // From 10 s the window reaches 40 s, 10 ft from where it began; the
+    // window from 16 s is the first to hold the turn.
+    EXPECT_NEAR(w.worst.positionMaxFt, 10.0, kExact);
+    EXPECT_DOUBLE_EQ(w.worstPositionFromS, 10.0);
+    EXPECT_NEAR(w.worst.headingMaxDeg, 20.0, kExact);
+    EXPECT_DOUBLE_EQ(w.worstHeadingFromS, 16.0);
+    EXPECT_EQ(host::gradeHeading(w.first.headingMaxDeg), 0);
+    EXPECT_EQ(host::gradeHeading(w.worst.headingMaxDeg), 2);
+}
+
+TEST(HostHoverWindows, AHoverNeverInTheBandIsNotCapturedAndAShortOneHasNoFullWindow) {
+    EXPECT_FALSE(hover(trace(40, [](Frame& f) { f.heightFt = 102.5; })).windows.has_value());
+
+    const host::PhaseResult shortHold =
+        hover(trace(21, [](Frame& f) { f.heightFt = f.hostTime < 4.0 ? 97.0 : 100.0; }));
+    ASSERT_TRUE(shortHold.windows.has_value());
+    EXPECT_FALSE(shortHold.windows->firstComplete);
+    EXPECT_DOUBLE_EQ(shortHold.windows->firstTo - shortHold.windows->firstFrom, 16.0);
+    EXPECT_EQ(shortHold.windows->windows, 0);
+
+    // A phase without a target of its own is not graded as a hover at all.
+    EXPECT_FALSE(host::measurePhase(PhaseSetting{}, trace(40)).windows.has_value());
 }
 
 }  // namespace

@@ -144,4 +144,27 @@ TEST(HostReports, JsonEscapesWhatNamesMayHoldAndHasNoNaN) {
         << declaredOut.str();
 }
 
+TEST(HostReports, TheJsonGivesTheFirstThirtySecondsAndNoWorstWindowForAShortHold) {
+    host::PhaseSetting setting;
+    setting.name = "hold";
+    setting.targetFt = 100.0;
+    // 20 s, all of it in the band, drifting 0.25 ft a second east: 5 ft,
+    // adequate, by the end.
+    host::RunResult result;
+    result.flown = true;
+    result.phases.push_back(
+        host::measurePhase(setting, trace(21, [](Frame& f) { f.eastFt = 0.25 * f.hostTime; })));
+    host::SummaryJson json;
+    json.add("a.toml", host::Scenario{}, result);
+    std::ostringstream out;
+    json.write(out);
+    EXPECT_NE(out.str().find(
+                  "\"hover_30_s\": {\"captured_at_s\": 0, \"first_30_s\": {\"height_max_ft\": 0, "
+                  "\"position_max_ft\": 5, \"heading_max_deg\": 0, \"grades\": {\"height\": \"desired\", "
+                  "\"position\": \"adequate\", \"heading\": \"desired\"}, \"from_s\": 0, \"to_s\": 20, "
+                  "\"complete\": false}, \"windows\": 0, \"worst_30_s\": null}"),
+              std::string::npos)
+        << out.str();
+}
+
 }  // namespace

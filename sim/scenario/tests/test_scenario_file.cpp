@@ -125,6 +125,15 @@ TEST(HostScenario, MistakesAreRefusedWithTheirPlace) {
 TEST(HostScenario, ARefusalNamesTheFileAndLineOnce) {
     const std::pair<const char*, const char*> cases[] = {
         {"frame_rate = 61", "test.toml:1: frame_rate 61 is outside 18 .. 60"},
+        {"visual_frame_rate = 17", "test.toml:1: visual_frame_rate 17 is outside 18 .. 60"},
+        {"frame_rate = 40", "test.toml:1: visual_frame_rate (30) must be at least frame_rate (40): the panel "
+                            "is updated on visual frames"},
+        {"frame_rate = 20\nvisual_frame_rate = 19",
+         "test.toml:2: visual_frame_rate (19) must be at least frame_rate (20): the panel is updated on "
+         "visual frames"},
+        {"command_latency_s = 0.2", "test.toml:1: command_latency_s 0.2 is outside 0 .. 0.1111111111"},
+        {"command_latency_s = 0.02\ncommand_delay_frames = 1",
+         "test.toml:2: command_delay_frames and command_latency_s both set the command's latency: give one"},
         {"[start]\n\nheading_deg = -1", "test.toml:3: [start]: heading_deg -1 is outside 0 .. 360"},
         {"[[event]]\nat = 1\nclick = \"power\"\n[[event]]\nat = 2\nstick = { z = 3 }",
          "test.toml:6: event #2 stick: z 3 is outside -1 .. 1"},

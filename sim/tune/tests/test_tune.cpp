@@ -470,7 +470,10 @@ TEST(FlightSets, hold_in_fifteen_knots_of_moderate_turbulence_and_engage_from_te
     const host::Scenario s = tune::scenarioFor(f, c, "");
     EXPECT_EQ(s.aircraftScale.inertia, f.scale.inertia);
     EXPECT_EQ(s.wind.speedKt, f.windKt);
-    EXPECT_EQ(s.commandDelayFrames, tune::wholeDelayFrames(f.loop));
+    EXPECT_EQ(s.commandDelayFrames, 0);
+    ASSERT_TRUE(s.commandLatencyS.has_value());
+    EXPECT_EQ(*s.commandLatencyS, f.loop.latencyS);
+    EXPECT_EQ(s.visualFrameRate, f.loop.visualRate);
 }
 
 // One flight fifty times over its bound among flights at half their bound:
