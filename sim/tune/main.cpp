@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -125,6 +126,7 @@ int main(int argc, char** argv) {
     double diskMargin = tune::kRequiredDiskMargin;
     double spread = -1.0;
     double holdsWithin = tune::kDefaultHoldsWithin;
+    int tradeOffBudget = 12;
     int budget = 200;
     uint64_t seed = 1;
     int threads = 0;
@@ -150,6 +152,10 @@ int main(int argc, char** argv) {
                    "Scale each uncertain figure of the aircraft by 1 -+ this instead of its file's "
                    "[uncertainty] table (0: the aircraft exactly as given)")
         ->check(CLI::Range(0.0, 0.5));
+    app.add_option("--trade-off-budget", tradeOffBudget,
+                   "Strings flown by each short tune of the trade-off, at disk margins 0.2, 0.3, 0.5 and 0.6 "
+                   "(default 12; 0: no trade-off)")
+        ->check(CLI::Range(0, 1000));
     app.add_option("--holds-within", holdsWithin,
                    "The string holds on the validation set when every flight stays within this many times "
                    "its bounds (default 2)")
@@ -327,6 +333,23 @@ int main(int argc, char** argv) {
             for (const std::string& line : tune::shortLoops(m))
                 std::fprintf(stderr, "  %s\n", line.c_str());
         }
+    }
+    if (result && tradeOffBudget > 0 && !stopRequested.load()) {
+        std::fprintf(stderr, "hovertune: the trade-off, %zu short tunes of %d strings\n",
+                     tune::kTradeOffMargins.size(), tradeOffBudget);
+        report.tradeOff = tuner.tradeOff({tune::kTradeOffMargins.begin(), tune::kTradeOffMargins.end()},
+                                         tradeOffBudget, result->best.factors, &stopRequested);
+        tune::TradeOffPoint chosen;
+        chosen.diskMargin = diskMargin;
+        chosen.feasible = result->best.requiredMet;
+        chosen.score = result->best.flightScore;
+        chosen.parameters = result->best.parameters;
+        chosen.chosen = true;
+        report.tradeOff.push_back(chosen);
+        std::stable_sort(report.tradeOff.begin(), report.tradeOff.end(),
+                         [](const tune::TradeOffPoint& a, const tune::TradeOffPoint& b) {
+                             return a.diskMargin < b.diskMargin;
+                         });
     }
     report.interrupted = stopRequested.load();
     if (result) {

@@ -368,6 +368,85 @@ bool writeScoreChart(const std::string& path, const std::vector<Candidate>& cand
     return plot::writeAndDestroyPng(surface, path, error);
 }
 
+// The best training score against the disk margin required, the chosen
+// point ringed.
+bool writeTradeOffChart(const std::string& path, const std::vector<TradeOffPoint>& points, std::string& error) {
+    constexpr int kWidth = 700, kHeight = 420;
+    constexpr double kLeft = 70, kRight = 30, kTop = 50, kBottom = 60;
+    double top = 1.0, right = 0.7;
+    for (const TradeOffPoint& p : points) {
+        if (p.feasible)
+            top = std::max(top, p.score);
+        right = std::max(right, p.diskMargin + 0.1);
+    }
+    top *= 1.15;
+    const auto xOf = [&](double a) { return kLeft + a / right * (kWidth - kLeft - kRight); };
+    const auto yOf = [&](double v) { return kTop + (1.0 - v / top) * (kHeight - kTop - kBottom); };
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 13);
+    cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+    cairo_move_to(cr, kLeft, 28);
+    cairo_show_text(cr, "Best training score (worst flight, 1 = at its bound) against the disk margin required");
+    for (double tick = 0.0; tick <= top; tick += top > 6 ? 2.0 : 1.0) {
+        cairo_set_source_rgb(cr, 0.85, 0.85, 0.85);
+        cairo_move_to(cr, kLeft, yOf(tick));
+        cairo_line_to(cr, kWidth - kRight, yOf(tick));
+        cairo_stroke(cr);
+        cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+        cairo_move_to(cr, 30, yOf(tick) + 4);
+        cairo_show_text(cr, fixed(tick, 0).c_str());
+    }
+    for (double a = 0.0; a <= right + 1e-9; a += 0.1) {
+        cairo_move_to(cr, xOf(a) - 8, kHeight - kBottom + 20);
+        cairo_show_text(cr, fixed(a, 1).c_str());
+    }
+    cairo_move_to(cr, kWidth / 2.0 - 60, kHeight - 15);
+    cairo_show_text(cr, "disk margin required");
+    cairo_set_source_rgb(cr, 0.12, 0.47, 0.71);
+    cairo_set_line_width(cr, 2);
+    bool drawing = false;
+    for (const TradeOffPoint& p : points) {
+        if (!p.feasible) {
+            drawing = false;
+            continue;
+        }
+        if (drawing)
+            cairo_line_to(cr, xOf(p.diskMargin), yOf(p.score));
+        else
+            cairo_move_to(cr, xOf(p.diskMargin), yOf(p.score));
+        drawing = true;
+    }
+    cairo_stroke(cr);
+    for (const TradeOffPoint& p : points) {
+        const double x = xOf(p.diskMargin);
+        if (!p.feasible) {
+            cairo_set_source_rgb(cr, 0.84, 0.15, 0.16);
+            cairo_move_to(cr, x - 5, yOf(top / 1.15) - 5);
+            cairo_line_to(cr, x + 5, yOf(top / 1.15) + 5);
+            cairo_move_to(cr, x + 5, yOf(top / 1.15) - 5);
+            cairo_line_to(cr, x - 5, yOf(top / 1.15) + 5);
+            cairo_stroke(cr);
+            continue;
+        }
+        cairo_set_source_rgb(cr, 0.12, 0.47, 0.71);
+        cairo_arc(cr, x, yOf(p.score), 4.0, 0, 2 * 3.141592653589793);
+        cairo_fill(cr);
+        if (p.chosen) {
+            cairo_set_source_rgb(cr, 0.84, 0.15, 0.16);
+            cairo_arc(cr, x, yOf(p.score), 9.0, 0, 2 * 3.141592653589793);
+            cairo_stroke(cr);
+            cairo_move_to(cr, x + 12, yOf(p.score) - 8);
+            cairo_show_text(cr, "chosen: the margin asked for");
+        }
+    }
+    cairo_destroy(cr);
+    return plot::writeAndDestroyPng(surface, path, error);
+}
+
 std::string checkScenario(const FlightCase& probe, const FlightConditions& conditions,
                           const std::string& parameters) {
     const host::Scenario s = scenarioFor(probe, conditions, parameters);
@@ -627,6 +706,24 @@ bool writeReport(const ReportInput& in, std::string& error) {
     md << "\n## Margins of the four loops, each broken at its actuator\n\n"
        << marginsTable(in.candidates, tuner.settings().required) << "\n";
 
+    if (!in.tradeOff.empty()) {
+        md << "## Robustness against precision\n\n| disk margin required (dB, deg at once) | best training "
+              "score | string |\n|---|---|---|\n";
+        for (const TradeOffPoint& p : in.tradeOff) {
+            md << "| " << fixed(p.diskMargin, 2) << " (" << fixed(diskGainMarginDb(p.diskMargin), 1) << ", "
+               << fixed(diskPhaseMarginDeg(p.diskMargin), 1) << ")" << (p.chosen ? " **chosen**" : "") << " | "
+               << (p.feasible ? fixed(p.score, 3) : std::string("no string keeps it")) << " | `" << p.parameters
+               << "` |\n";
+        }
+        md << "\nThe other points are short tunes (their budget in the command's --trade-off-budget) from the "
+              "tuned string; the chosen point is the full tune at the margin asked for (--disk-margin), the "
+              "rule being that the designer sets the margin and the tune the precision.\n\n";
+        std::string tradeError;
+        if (writeTradeOffChart(in.outDir + "/trade_off.png", in.tradeOff, tradeError))
+            md << "![Robustness against precision](trade_off.png)\n\n";
+        else
+            md << "(no trade-off chart: " << tradeError << ")\n\n";
+    }
     md << "## The rules the linear analysis leaves out\n\n" << integralsTable(in.candidates) << "\n";
 
     md << "## Time histories\n\n";

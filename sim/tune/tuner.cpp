@@ -86,11 +86,36 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     // The best point once more, for its flights (each flight is a fresh
     // process, so this repeats the scored evaluation exactly).
     result.best = evaluate(rounded(fromLogSpace(logs)), nullptr, true, &bounds);
-    if (!(stop != nullptr && stop->load()))
+    if (settings_.validate && !(stop != nullptr && stop->load()))
         result.validation = validate(result.best, stop);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.flights = pool_.flights();
     return result;
+}
+
+std::vector<TradeOffPoint> Tuner::tradeOff(const std::vector<double>& margins, int budget, const Factors& start,
+                                           const std::atomic<bool>* stop) const {
+    std::vector<TradeOffPoint> points;
+    for (double alpha : margins) {
+        if (stop != nullptr && stop->load())
+            break;
+        TuneSettings s = settings_;
+        s.required = MarginBounds::disk(alpha);
+        s.required.classicalGainMarginDb = settings_.required.classicalGainMarginDb;
+        s.required.classicalPhaseMarginDeg = settings_.required.classicalPhaseMarginDeg;
+        s.budget = budget;
+        s.validate = false;
+        // A short look: a third of the margin search of a full tune.
+        s.marginSearch = MarginSearchBudget{settings_.marginSearch.allFactors / 3, settings_.marginSearch.oneLoop / 3};
+        const TuneResult r = Tuner(s).tune(stop, {}, start);
+        TradeOffPoint p;
+        p.diskMargin = alpha;
+        p.feasible = r.best.requiredMet;
+        p.score = r.best.flightScore;
+        p.parameters = r.best.parameters;
+        points.push_back(p);
+    }
+    return points;
 }
 
 Validation Tuner::validate(const Evaluation& e, const std::atomic<bool>* stop) const {

@@ -9,6 +9,7 @@
 #ifndef HOVER_SIM_TUNE_TUNER_H
 #define HOVER_SIM_TUNE_TUNER_H
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -66,7 +67,21 @@ struct TuneSettings {
     MarginBounds required = MarginBounds::disk(kRequiredDiskMargin);  // what every loop's margins must keep
     MarginSearchBudget marginSearch;  // linear analyses for the search of the margins
     double holdsWithin = kDefaultHoldsWithin;
+    bool validate = true;  // fly the validation set at the end of a tune
 };
+
+// One point of the trade-off between robustness and precision: the best
+// training score a short tune found with every loop held to this disk
+// margin over the set.
+struct TradeOffPoint {
+    double diskMargin = 0.0;
+    bool feasible = false;  // some string kept it
+    double score = kInfeasibleScore;
+    std::string parameters;
+    bool chosen = false;  // the margin asked for: the published tune's point
+};
+// The margins the trade-off is drawn at, beside the one asked for.
+constexpr std::array<double, 4> kTradeOffMargins = {0.2, 0.3, 0.5, 0.6};
 
 struct TuneResult {
     MarginSearch margins;  // where the flown search started, and the bounds it kept
@@ -112,6 +127,11 @@ public:
     // from there. `progress` gets (evaluations, best score).
     TuneResult tune(const std::atomic<bool>* stop, const Progress& progress,
                     const Factors& start = kDefaultFactors) const;
+
+    // Short tunes (`budget` strings each) at each of `margins`, from
+    // `start`, for the trade-off; none flies the validation set.
+    std::vector<TradeOffPoint> tradeOff(const std::vector<double>& margins, int budget, const Factors& start,
+                                        const std::atomic<bool>* stop) const;
 
     // Flies a string on the validation set and analyses it on the
     // validation plants and latencies.
