@@ -38,7 +38,6 @@ const char* turbulenceName(Turbulence level);
 struct FlightConditions {
     std::string aircraft = host::kDefaultAircraft;  // aircraft name (bo105, uh1h, puma) or file
     int frameRate = 18;                             // host panel updates per second
-    int delayFrames = 1;  // whole panel frames of delay of the scenario written for re-checking
     double windKt = 20.0;                         // the strongest mean wind of the set
     Turbulence roughest = Turbulence::kModerate;  // holds are flown in every level up to this
     int seeds = 2;          // repetitions of the set, each with its own seeds, winds and plants

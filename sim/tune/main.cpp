@@ -50,7 +50,7 @@ It tunes for what is not known. The uncertainty set: the aircraft's least known 
 (moments of inertia, cyclic control power, the blades' flap inertia and with it the
 rotor's damping, the tail rotor's thrust per degree) each scaled by 1 -+ the fraction of
 the aircraft file's [uncertainty] table (or --spread); the command latency at 0, 1/3, 2/3
-and 1 panel frame, and stability still at 2 whole panel frames; visual rates 20, 30 and 60
+and 1 panel frame, and stability still at --delay-frames whole panel frames; visual rates 20, 30 and 60
 a second; the wind up to --wind from every side, turbulence up to --turbulence, including
 a hold in moderate turbulence at 3/4 of --wind (15 kt by default); engagements from a
 --drift drift and from 25 ft off height.
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     app.get_formatter()->column_width(34);
     std::string aircraft = host::kDefaultAircraft;
     int frameRate = 18;
-    int delayFrames = 1;
+    int stabilityDelay = 2;
     double windKt = 20.0;
     std::string turbulence = "moderate";
     int seeds = 2;
@@ -138,7 +138,10 @@ int main(int argc, char** argv) {
     analysis::addAircraftOption(app, aircraft, "beside this program");
     app.add_option("--frame-rate", frameRate, "Host panel updates a second (default 18)")
         ->check(CLI::Range(18, 60));
-    analysis::addDelayOption(app, delayFrames);
+    app.add_option("--delay-frames", stabilityDelay,
+                   "Whole panel frames of command delay at which every plant of the set must still close "
+                   "stable: 0 (no such check), 1 or 2 (default 2)")
+        ->check(CLI::Range(0, 2));
     app.add_option("--wind", windKt,
                    "Strongest mean wind of the flights, kt; each kind of flight has its share of it (default 20)")
         ->check(CLI::Range(0.0, 40.0));
@@ -206,7 +209,7 @@ int main(int argc, char** argv) {
     tune::TuneSettings settings;
     settings.conditions.aircraft = aircraft;
     settings.conditions.frameRate = frameRate;
-    settings.conditions.delayFrames = delayFrames;
+    settings.conditions.stabilityDelayFrames = stabilityDelay;
     settings.conditions.windKt = windKt;
     settings.conditions.roughest = parseTurbulence(turbulence);
     settings.conditions.seeds = seeds;

@@ -31,7 +31,6 @@ tune::TuneSettings smallTune(int processes, int budget) {
     tune::TuneSettings settings;
     settings.conditions.seeds = 1;
     settings.conditions.roughest = tune::Turbulence::kLight;
-    settings.conditions.delayFrames = 0;
     settings.conditions.uncertainty = flight::Uncertainty{{0.0, 0.0, 0.0, 0.0}};
     settings.conditions.latencyFrames = {0.0};
     settings.conditions.stabilityDelayFrames = 0;
