@@ -290,7 +290,9 @@ std::vector<FlightCase> flightSet(const FlightConditions& conditions, const Temp
             const Template& k = templates[t];
             FlightCase c;
             c.kind = k.kind;
-            c.turbulence = std::min(k.turbulence, conditions.roughest);
+            // The roughest air of the set is the conditions' roughest.
+            c.turbulence = k.turbulence == Turbulence::kModerate ? conditions.roughest
+                                                                 : std::min(k.turbulence, conditions.roughest);
             c.seed = firstSeed + repeat;
             c.validation = validation;
             c.windKt = k.windShare * conditions.windKt;

@@ -165,8 +165,8 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1.0, 10.0));
     app.add_option(
            "--turbulence", turbulence,
-           "Roughest turbulence the holds are flown in: none, light, moderate or severe; every level up to "
-           "it is flown (default moderate)")
+           "Roughest turbulence of the flights: none, light, moderate or severe; the flights the set flies "
+           "in moderate air are flown in it, the others in no rougher (default moderate)")
         ->check(CLI::IsMember({"none", "light", "moderate", "severe"}));
     app.add_option("--seeds", seeds,
                    "Repetitions of the training and validation sets, each with its own seeds, winds, plants "

@@ -702,6 +702,25 @@ bool writeReport(const ReportInput& in, std::string& error) {
     }
 
     md << "\n## Room on the controls\n\n" << authorityTable(in.candidates);
+    if (tuned != nullptr) {
+        // Flights whose trim the module cannot command at all: no gain holds them.
+        for (size_t axis = 0; axis < kAxisNames.size(); ++axis) {
+            std::vector<std::string> beyond;
+            for (size_t i = 0; i < tuner.flights().size() && i < tuned->evaluation.outcomes.size(); ++i) {
+                const FlightOutcome& o = tuned->evaluation.outcomes[i];
+                if (o.flown && (o.startControl[axis] < kAxisLow[axis] || o.startControl[axis] > kAxisHigh[axis]))
+                    beyond.push_back(tuner.flights()[i].name + " (" + describeScale(tuner.flights()[i].scale)
+                                     + ": " + fixed(o.startControl[axis], 0) + ")");
+            }
+            if (beyond.empty())
+                continue;
+            md << "\n**" << beyond.size() << " of " << tuner.flights().size() << " flights start trimmed beyond "
+               << "the module's " << kAxisNames[axis] << " range**, where no string can hold them:";
+            for (const std::string& b : beyond)
+                md << "\n- " << b;
+            md << "\n";
+        }
+    }
 
     md << "\n## Margins of the four loops, each broken at its actuator\n\n"
        << marginsTable(in.candidates, tuner.settings().required) << "\n";
