@@ -144,6 +144,10 @@ constexpr std::array kRotorTypes{
 
 // The one table an aircraft may leave out.
 constexpr std::string_view kOptionalBar = "stabiliser_bar";
+// The optional table of how well the figures are known: each key a
+// fraction, the factor on the figures ranging over 1 -+ it.
+constexpr std::string_view kUncertaintyTable = "uncertainty";
+constexpr double kLargestSpread = 0.5;
 
 struct AircraftError {
     std::string message;
@@ -184,7 +188,7 @@ public:
 
     AircraftDefinition read(const toml::table& root) const {
         AircraftDefinition definition;
-        std::vector<std::string_view> known{"name", "rotor_type"};
+        std::vector<std::string_view> known{"name", "rotor_type", kUncertaintyTable};
         for (const NumberKey& k : kNumbers) {
             addOnce(known, k.table);
         }
@@ -200,7 +204,7 @@ public:
         definition.name = name->as_string()->get();
         definition.parameters.rotorType = readRotorType(root);
 
-        for (std::size_t t = 2; t < known.size(); ++t) {
+        for (std::size_t t = 3; t < known.size(); ++t) {
             if (known[t] == kOptionalBar && root.get(kOptionalBar) == nullptr) {
                 continue;
             }
@@ -208,6 +212,7 @@ public:
         }
         definition.parameters.hasStabiliserBar = root.get(kOptionalBar) != nullptr;
         checkTogether(root, definition.parameters);
+        definition.uncertainty = readUncertainty(root);
         return definition;
     }
 
@@ -320,6 +325,46 @@ private:
             }
             p.*k.field = static_cast<int>(n);
         }
+    }
+
+    Uncertainty readUncertainty(const toml::table& root) const {
+        Uncertainty u;
+        const toml::node* node = root.get(kUncertaintyTable);
+        if (node == nullptr) {
+            return u;
+        }
+        if (!node->is_table()) {
+            fail(node, kUncertaintyTable, "must be a table");
+        }
+        const toml::table& table = *node->as_table();
+        for (auto&& [key, value] : table) {
+            bool known = false;
+            for (const char* k : kScaleKeys) {
+                known = known || key.str() == k;
+            }
+            if (!known) {
+                fail(&value, std::string(kUncertaintyTable) + "." + std::string(key.str()), "unknown key");
+            }
+        }
+        for (int i = 0; i < kScaleCount; ++i) {
+            const std::string full = std::string(kUncertaintyTable) + "." + kScaleKeys[i];
+            const toml::node* v = table.get(kScaleKeys[i]);
+            if (v == nullptr) {
+                continue;
+            }
+            const std::optional<double> value = v->value<double>();
+            if (!value || !(v->is_floating_point() || v->is_integer())) {
+                fail(v, full, "must be a number");
+            }
+            checkUnit(*v, full, "-");
+            if (!(*value >= 0.0 && *value <= kLargestSpread)) {
+                std::ostringstream range;
+                range << "must lie in [0, " << kLargestSpread << "] (a fraction of the figure)";
+                fail(v, full, range.str());
+            }
+            scaleFactor(u.spread, i) = *value;
+        }
+        return u;
     }
 
     // What single values cannot show.

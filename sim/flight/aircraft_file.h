@@ -24,6 +24,8 @@ namespace flight {
 struct AircraftDefinition {
     std::string name;  // what the aircraft is, for reports
     Parameters parameters;
+    // How well the figures least known are known ([uncertainty], optional).
+    Uncertainty uncertainty;
 };
 
 std::optional<AircraftDefinition> readAircraftFile(const std::string& path, std::string& error);

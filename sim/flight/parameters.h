@@ -127,6 +127,52 @@ struct Parameters {
     int turbulenceEverySteps = 2;  // turbulence filters advance every second step (45 Hz)
 };
 
+// The figures of an aircraft file that are known least well, as factors on
+// the file's values: what a tuner varies to find gains that hold an
+// aircraft it does not know exactly, and what a scenario flies to check
+// one. Every factor 1: the aircraft as its file gives it.
+struct ParameterScale {
+    double inertia = 1.0;       // the body's moments of inertia (ixx, iyy, izz, ixz together)
+    double controlPower = 1.0;  // blade angle per axis unit on both cyclic axes
+    double rotorDamping = 1.0;  // the blades' flap inertia: the disc's lag behind the shaft, and so
+                                // the rotor's damping of pitch and roll, goes nearly with it
+    double tailRotor = 1.0;     // the tail rotor's lift slope: thrust per degree of pitch
+};
+
+// The factors' names as the files write them, in the order of the fields.
+inline constexpr const char* kScaleKeys[] = {"inertia", "control_power", "rotor_damping", "tail_rotor"};
+inline constexpr int kScaleCount = 4;
+
+inline double& scaleFactor(ParameterScale& s, int i) {
+    double* fields[] = {&s.inertia, &s.controlPower, &s.rotorDamping, &s.tailRotor};
+    return *fields[i];
+}
+inline double scaleFactor(const ParameterScale& s, int i) {
+    const double fields[] = {s.inertia, s.controlPower, s.rotorDamping, s.tailRotor};
+    return fields[i];
+}
+
+// How far each factor may be from 1 for this aircraft: the factors range
+// over 1 - spread .. 1 + spread. Read from the aircraft file's optional
+// [uncertainty] table; 0.2 each where the file says nothing.
+inline constexpr double kDefaultSpread = 0.2;
+struct Uncertainty {
+    ParameterScale spread{kDefaultSpread, kDefaultSpread, kDefaultSpread, kDefaultSpread};
+};
+
+// The parameters with the factors applied.
+inline Parameters scaled(Parameters p, const ParameterScale& s) {
+    p.ixx *= s.inertia;
+    p.iyy *= s.inertia;
+    p.izz *= s.inertia;
+    p.ixz *= s.inertia;
+    p.longCyclicRange *= s.controlPower;
+    p.latCyclicRange *= s.controlPower;
+    p.flapInertia *= s.rotorDamping;
+    p.tailLiftSlope *= s.tailRotor;
+    return p;
+}
+
 }  // namespace flight
 
 #endif

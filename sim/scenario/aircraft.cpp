@@ -43,7 +43,7 @@ bool Aircraft::load(const Scenario& scenario, std::string& error) {
         return false;
     }
     state_->name = definition->name;
-    state_->helicopter.emplace(definition->parameters);
+    state_->helicopter.emplace(flight::scaled(definition->parameters, scenario.aircraftScale));
     return true;
 }
 

@@ -227,6 +227,15 @@ StartState readStart(const toml::table& table, const Where& where) {
     return start;
 }
 
+flight::ParameterScale readAircraftScale(const toml::table& table, const Where& where) {
+    allowOnly(table, where, {"inertia", "control_power", "rotor_damping", "tail_rotor"});
+    flight::ParameterScale scale;
+    for (int i = 0; i < flight::kScaleCount; ++i) {
+        flight::scaleFactor(scale, i) = number(table, flight::kScaleKeys[i], where, kAircraftScaleRange, 1.0);
+    }
+    return scale;
+}
+
 WindSetting readWind(const toml::table& table, const Where& where) {
     allowOnly(table, where, {"from_deg", "speed_kt", "turbulence", "seed", "gusts"});
     WindSetting wind;
@@ -480,13 +489,16 @@ Scenario readScenario(const toml::table& root) {
               {"name", "description", "aircraft", "frame_rate", "visual_frame_rate", "command_latency_s",
                "command_delay_frames", "frame_jitter_s",
                "frame_jitter_seed", "duration", "parameters", "service_order", "start", "wind", "event",
-               "expect", "phase", "outcome", "failing"});
+               "expect", "phase", "outcome", "failing", "aircraft_scale"});
     Scenario scenario;
     scenario.name = text(root, "name", where).value_or("");
     scenario.description = text(root, "description", where).value_or("");
     scenario.aircraft = text(root, "aircraft", where).value_or(kDefaultAircraft);
     if (scenario.aircraft.empty()) {
         fail(where.at(*root.get("aircraft")), "aircraft must name an aircraft file");
+    }
+    if (const toml::table* scale = subTable(root, "aircraft_scale", where)) {
+        scenario.aircraftScale = readAircraftScale(*scale, Where{"[aircraft_scale]", 0}.at(*scale));
     }
     if (std::optional<Read> frameRate = readNumber(root, "frame_rate", where)) {
         checkRange(frameRate->value, kFrameRateRange.lowest, kFrameRateRange.highest, frameRate->where,
@@ -669,6 +681,12 @@ std::string scenarioFormatHelp() {
            + r(kCyclicPedalRange) + R"(, throttle )" + r(kCollectiveRange) + R"()
                  instead of the trim; absent ones stay trimmed.
                  The pilot leaves the controls where they are until told.
+  [aircraft_scale]  the aircraft as it may really be: factors on its file's figures,
+    inertia = 1.2  control_power = 0.8  rotor_damping = 1  tail_rotor = 0.9   each )"
+           + r(kAircraftScaleRange) + R"(, 1 if absent
+                 (moments of inertia; blade angle per cyclic axis unit; the blades'
+                 flap inertia, with which the rotor's damping of pitch and roll goes;
+                 the tail rotor's thrust per degree)
   [wind]
     from_deg = 270 ()"
            + r(kDirectionRange) + R"()  speed_kt = 15 ()" + r(kWindSpeedRange) + R"()

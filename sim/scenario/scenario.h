@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/flight/parameters.h"
 #include "sim/host/gauge_host.h"
 #include "sim/host/host_loop.h"
 
@@ -54,6 +55,7 @@ inline constexpr Range kRotorRange{0.0, 120.0};          // percent
 inline constexpr Range kEnginePowerRange{0.0, 1.5};      // share of the engines' power
 inline constexpr Range kLimitRange{0.0, 1e6};            // an expectation's bound (ft, kt, deg)
 inline constexpr Range kTargetHeightRange{10.0, 999.0};  // ft, what the gauge can show
+inline constexpr Range kAircraftScaleRange{0.5, 1.5};    // factor on an aircraft file's figure
 
 // Caps on what one file may ask for, so a scenario's reading and its run
 // stay bounded in time and memory.
@@ -183,6 +185,9 @@ struct Scenario {
     // working directory).
     std::string aircraft = kDefaultAircraft;
     std::string aircraftBase;
+    // Factors on the aircraft file's least known figures ([aircraft_scale]):
+    // the same aircraft as it may really be.
+    flight::ParameterScale aircraftScale;
     int frameRate = kDefaultPanelRate;     // panel updates per second
     int visualFrameRate = kDefaultVisualRate;  // flight model steps per second, at least frameRate
     // From a panel update until its axis events move the controls, s;

@@ -83,6 +83,11 @@ std::optional<Factors> readParameterString(const std::string& text) {
     return factors;
 }
 
+bool onBound(double factor, const FactorBounds& bounds) {
+    constexpr double kNear = 1.01;
+    return factor <= bounds.low * kNear || factor >= bounds.high / kNear;
+}
+
 std::string gaugeLine(const std::string& parameters) {
     return "gauge00=hover!hover, 620, 380, 367, 265, " + parameters;
 }

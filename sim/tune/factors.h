@@ -25,13 +25,16 @@ using Factors = std::array<double, kFactorCount>;
 // Every factor 1: the module's built-in gains.
 constexpr Factors kDefaultFactors = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 
-// The search box, in factors. A factor below the lower bound makes a gain a
-// tenth of its default; the module would accept it, but no loop the tuner
-// proposes should be that far from the law's design point.
+// The search box, in factors: wide, so that where a loop is best served
+// far from the law's design point (a rate filter a twentieth of its
+// default, a gain ten times) the search can go there, and a factor on a
+// bound says the law itself, not the box, is in the way.
 struct FactorBounds {
-    double low = 0.1;
-    double high = 10.0;
+    double low = 0.01;
+    double high = 100.0;
 };
+// Whether a factor lies on a bound of the box (within rounding).
+bool onBound(double factor, const FactorBounds& bounds);
 
 // Optimiser coordinates: the natural logarithm of each factor.
 std::array<double, kFactorCount> toLogSpace(const Factors& factors);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "sim/tune/flight_pool.h"
 
+#include "sim/tune/hold_margins.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -64,6 +66,7 @@ FlightOutcome FlightPool::flyHere(const FlightJob& job) const {
     const std::string text = trace.str();
     FlightOutcome outcome = scoreTrace(job.flight, text);
     outcome.traceHash = hashText(text);
+    observeIntegrals(text, job.parameters, outcome);
     for (const std::string& note : result.notes) {
         if (note.find("no trim") != std::string::npos) {
             outcome.trimmed = false;

@@ -153,32 +153,180 @@ const char* kindName(FlightKind kind) {
     return "?";
 }
 
-std::vector<FlightCase> monteCarloSet(const FlightConditions& conditions) {
-    std::vector<FlightCase> set;
-    const auto add = [&](FlightKind kind, Turbulence level, int seed) {
-        FlightCase c;
-        c.kind = kind;
-        c.turbulence = level;
-        c.seed = seed;
-        c.windFromDeg = windDirection(kind, seed, conditions.seeds);
-        c.name = std::string(kindName(kind)) + ", " + turbulenceName(level) + " #" + std::to_string(seed + 1);
-        setWindow(c);
-        set.push_back(c);
-    };
-    // Manoeuvres are flown in light turbulence, or calm air when that is all
-    // the conditions allow.
-    const Turbulence manoeuvreAir = std::min(conditions.roughest, Turbulence::kLight);
-    for (int seed = 0; seed < conditions.seeds; ++seed) {
-        for (int level = 0; level <= static_cast<int>(conditions.roughest); ++level) {
-            add(FlightKind::kHold, static_cast<Turbulence>(level), seed);
+std::vector<flight::ParameterScale> plantSamples(const flight::Uncertainty& uncertainty, bool validation) {
+    std::vector<flight::ParameterScale> plants;
+    const auto at = [&](const std::array<double, flight::kScaleCount>& unit) {
+        flight::ParameterScale s;
+        for (int i = 0; i < flight::kScaleCount; ++i) {
+            const size_t k = static_cast<size_t>(i);
+            flight::scaleFactor(s, i) = 1.0 + unit[k] * flight::scaleFactor(uncertainty.spread, i);
         }
-        add(FlightKind::kCaptureDrift, manoeuvreAir, seed);
-        add(FlightKind::kCaptureOffset, manoeuvreAir, seed);
-        add(FlightKind::kDrift, manoeuvreAir, seed);
-        add(FlightKind::kTurn, manoeuvreAir, seed);
-        add(FlightKind::kHeightChange, manoeuvreAir, seed);
+        return s;
+    };
+    if (!validation) {
+        plants.push_back(flight::ParameterScale{});
+    }
+    // The corners whose signs multiply to +1 (training) or -1 (validation).
+    for (int corner = 0; corner < (1 << flight::kScaleCount); ++corner) {
+        std::array<double, flight::kScaleCount> unit{};
+        double product = 1.0;
+        for (size_t i = 0; i < unit.size(); ++i) {
+            unit[i] = (corner >> i) & 1 ? 1.0 : -1.0;
+            product *= unit[i];
+        }
+        if ((product > 0.0) != validation) {
+            plants.push_back(at(unit));
+        }
+    }
+    if (validation) {
+        // Inside the box, each factor at a half or a quarter of its spread.
+        plants.push_back(at({0.5, -0.5, 0.25, -0.25}));
+        plants.push_back(at({-0.25, 0.5, -0.5, 0.5}));
+        plants.push_back(at({0.25, 0.25, 0.5, -0.5}));
+    }
+    // A spread of 0 makes corners the same plant: each is kept once.
+    std::vector<flight::ParameterScale> distinct;
+    for (const flight::ParameterScale& p : plants) {
+        const bool seen = std::any_of(distinct.begin(), distinct.end(), [&](const flight::ParameterScale& d) {
+            for (int i = 0; i < flight::kScaleCount; ++i)
+                if (flight::scaleFactor(d, i) != flight::scaleFactor(p, i))
+                    return false;
+            return true;
+        });
+        if (!seen)
+            distinct.push_back(p);
+    }
+    return distinct;
+}
+
+std::vector<host::HostLoop> loopSamples(const FlightConditions& conditions, bool validation) {
+    std::vector<double> latencies = conditions.latencyFrames;
+    if (validation) {
+        // Halfway between the training latencies, and the largest again.
+        std::vector<double> between;
+        for (size_t i = 0; i + 1 < latencies.size(); ++i)
+            between.push_back(0.5 * (latencies[i] + latencies[i + 1]));
+        if (!latencies.empty())
+            between.push_back(latencies.back());
+        latencies = between;
+    }
+    std::vector<host::HostLoop> loops;
+    for (double frames : latencies) {
+        host::HostLoop loop;
+        loop.panelRate = conditions.frameRate;
+        loop.visualRate = std::max(conditions.frameRate, host::kDefaultVisualRate);
+        loop.latencyS = frames / conditions.frameRate;
+        loops.push_back(loop);
+    }
+    return loops;
+}
+
+int wholeDelayFrames(const host::HostLoop& loop) {
+    if (loop.delayUpdates > 0) {
+        return loop.delayUpdates;
+    }
+    const double frames = std::clamp(loop.latencyS * loop.panelRate, 0.0, 2.0);
+    return static_cast<int>(std::ceil(frames - 1e-9));
+}
+
+std::string describeScale(const flight::ParameterScale& scale) {
+    static constexpr const char* kNames[] = {"inertia", "control power", "rotor damping", "tail rotor"};
+    std::string text;
+    for (int i = 0; i < flight::kScaleCount; ++i) {
+        char part[48];
+        std::snprintf(part, sizeof part, "%s%s %.2f", i == 0 ? "" : ", ", kNames[i],
+                      flight::scaleFactor(scale, i));
+        text += part;
+    }
+    return text;
+}
+
+namespace {
+
+// One kind of flight of the set: the air it is flown in, as a share of the
+// strongest wind.
+struct Template {
+    FlightKind kind;
+    Turbulence turbulence;
+    double windShare;
+};
+
+// Fewer flights, and hard ones: the holds in strong and gusty air, where
+// the wind moves the trim and the integrals' resets and holds act; the
+// engagements from a real drift and off height; the set points followed.
+constexpr Template kTraining[] = {
+    {FlightKind::kHold, Turbulence::kModerate, 0.75},  // 15 kt of the default 20
+    {FlightKind::kHold, Turbulence::kLight, 1.0},
+    {FlightKind::kHold, Turbulence::kNone, 0.25},
+    {FlightKind::kCaptureDrift, Turbulence::kLight, 0.5},
+    {FlightKind::kCaptureOffset, Turbulence::kLight, 0.5},
+    {FlightKind::kDrift, Turbulence::kLight, 0.5},
+    {FlightKind::kTurn, Turbulence::kLight, 0.5},
+    {FlightKind::kHeightChange, Turbulence::kLight, 0.25},
+};
+constexpr Template kValidation[] = {
+    {FlightKind::kHold, Turbulence::kModerate, 1.0},
+    {FlightKind::kHold, Turbulence::kModerate, 0.4},
+    {FlightKind::kHold, Turbulence::kLight, 0.6},
+    {FlightKind::kHold, Turbulence::kNone, 0.0},
+    {FlightKind::kCaptureDrift, Turbulence::kModerate, 0.6},
+    {FlightKind::kCaptureOffset, Turbulence::kNone, 0.9},
+    {FlightKind::kDrift, Turbulence::kModerate, 0.3},
+    {FlightKind::kTurn, Turbulence::kNone, 0.8},
+    {FlightKind::kHeightChange, Turbulence::kModerate, 0.5},
+};
+
+template <size_t N>
+std::vector<FlightCase> flightSet(const FlightConditions& conditions, const Template (&templates)[N],
+                                  bool validation) {
+    const std::vector<flight::ParameterScale> plants = plantSamples(conditions.uncertainty, validation);
+    std::vector<host::HostLoop> loops = loopSamples(conditions, validation);
+    const std::vector<int>& rates = conditions.visualRates;
+    std::vector<FlightCase> set;
+    // The validation set's seeds and wind directions are its own.
+    const int firstSeed = validation ? 103 : 0;
+    for (int repeat = 0; repeat < conditions.seeds; ++repeat) {
+        for (size_t t = 0; t < N; ++t) {
+            const Template& k = templates[t];
+            FlightCase c;
+            c.kind = k.kind;
+            // The roughest air of the set is the conditions' roughest.
+            c.turbulence = k.turbulence == Turbulence::kModerate ? conditions.roughest
+                                                                 : std::min(k.turbulence, conditions.roughest);
+            c.seed = firstSeed + repeat;
+            c.validation = validation;
+            c.windKt = k.windShare * conditions.windKt;
+            c.windFromDeg = std::fmod(windDirection(k.kind, repeat, conditions.seeds)
+                                          + (validation ? 23.0 : 0.0) + 61.0 * static_cast<double>(t),
+                                      360.0);
+            c.driftKt = conditions.driftKt + 2.0 * (repeat % 2);
+            const size_t n = set.size();
+            // Plants, latencies and visual rates taken in turn, at strides
+            // that do not repeat together within a set.
+            c.scale = plants[(n * 5 + static_cast<size_t>(repeat)) % plants.size()];
+            if (!loops.empty())
+                c.loop = loops[(n + static_cast<size_t>(repeat)) % loops.size()];
+            if (!rates.empty())
+                c.loop.visualRate = std::max(rates[(n * 2 + 1) % rates.size()], conditions.frameRate);
+            char name[160];
+            std::snprintf(name, sizeof name, "%s, %s %.0f kt #%d%s", kindName(k.kind),
+                          turbulenceName(c.turbulence), c.windKt, repeat + 1, validation ? " (validation)" : "");
+            c.name = name;
+            setWindow(c);
+            set.push_back(c);
+        }
     }
     return set;
+}
+
+}  // namespace
+
+std::vector<FlightCase> monteCarloSet(const FlightConditions& conditions) {
+    return flightSet(conditions, kTraining, false);
+}
+
+std::vector<FlightCase> validationSet(const FlightConditions& conditions) {
+    return flightSet(conditions, kValidation, true);
 }
 
 bool hostCanFly(FlightConditions& conditions, std::string& name, std::string& problem) {
@@ -195,6 +343,7 @@ bool hostCanFly(FlightConditions& conditions, std::string& name, std::string& pr
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     conditions.aircraft = ec ? path : absolute.string();
+    conditions.uncertainty = conditions.spreadOverride.value_or(definition->uncertainty);
     name = definition->name;
     return true;
 }
@@ -204,16 +353,26 @@ host::Scenario scenarioFor(const FlightCase& flight, const FlightConditions& con
     host::Scenario s;
     s.name = flight.name;
     s.aircraft = conditions.aircraft;
+    s.aircraftScale = flight.scale;
     s.frameRate = conditions.frameRate;
-    s.commandDelayFrames = conditions.delayFrames;
+    s.visualFrameRate = std::max(flight.loop.visualRate, conditions.frameRate);
+    if (flight.loop.delayUpdates > 0) {
+        s.commandDelayFrames = flight.loop.delayUpdates;
+    } else {
+        s.commandDelayFrames = 0;
+        s.commandLatencyS = flight.loop.latencyS;
+    }
     s.duration = flight.duration;
     s.parameters = parameters;
     s.start.heightFt = kTargetFt;
     s.start.headingDeg = 0.0;
     s.wind.fromDeg = flight.windFromDeg;
-    s.wind.speedKt = conditions.windKt;
+    s.wind.speedKt = flight.windKt;
     s.wind.turbulenceW20Kt = turbulenceW20Kt(flight.turbulence);
-    s.wind.seed = 1000u * (static_cast<uint64_t>(flight.kind) + 1u) + static_cast<uint64_t>(flight.seed) + 1u;
+    // Two holds of one kind and seed meet the wind from different sides, and
+    // turbulence of their own.
+    s.wind.seed = 1000u * (static_cast<uint64_t>(flight.kind) + 1u) + static_cast<uint64_t>(flight.seed) + 1u
+                  + 100000u * static_cast<uint64_t>(std::clamp(std::lround(flight.windFromDeg), 0L, 360L));
     s.events.push_back(click(kPowerAt, "power"));
     s.events.push_back(click(kGuardAt, "guard"));
     s.events.push_back(click(kEngageAt, "engage"));
@@ -233,7 +392,7 @@ host::Scenario scenarioFor(const FlightCase& flight, const FlightConditions& con
         }
         break;
     case FlightKind::kCaptureDrift:
-        s.start.groundSpeedKt = 4.0;
+        s.start.groundSpeedKt = flight.driftKt;
         s.start.trackDeg = 90.0 * variant + 20.0;
         break;
     case FlightKind::kCaptureOffset:
@@ -444,6 +603,27 @@ double setScore(const std::vector<FlightOutcome>& outcomes) {
         sum += o.flown ? o.score : kUnflownScore;
     }
     return percentileScore(outcomes) + kMeanWeight * sum / static_cast<double>(outcomes.size());
+}
+
+double worstScore(const std::vector<FlightOutcome>& outcomes) {
+    if (outcomes.empty()) {
+        return kUnflownScore;
+    }
+    double worst = 0.0, sum = 0.0;
+    for (const FlightOutcome& o : outcomes) {
+        const double score = o.flown ? o.score : kUnflownScore;
+        worst = std::max(worst, score);
+        sum += score;
+    }
+    return worst + kMeanWeight * sum / static_cast<double>(outcomes.size());
+}
+
+bool setHolds(const std::vector<FlightOutcome>& outcomes, double within) {
+    if (outcomes.empty()) {
+        return false;
+    }
+    return std::all_of(outcomes.begin(), outcomes.end(),
+                       [within](const FlightOutcome& o) { return o.flown && o.worst <= within; });
 }
 
 double percentileScore(const std::vector<FlightOutcome>& outcomes) {

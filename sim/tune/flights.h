@@ -1,20 +1,29 @@
 // SPDX-License-Identifier: MIT
 //
-// The Monte Carlo set of flights a parameter string is judged on, and how
-// one flight is scored. Each flight is a host scenario flown with the real
-// module; what pilots do with the hold is covered, not only holds:
-// engagements from a drift and from a height offset, holds in each level of
-// turbulence over seeds and wind directions, commanded drifts and turns by
-// clicks on the face, and height changes with the buttons.
+// The sets of flights a parameter string is judged on, and how one flight
+// is scored. Each flight is a host scenario flown with the real module;
+// what pilots do with the hold is covered, not only holds: engagements from
+// a drift and from a height offset, holds in each level of turbulence over
+// seeds and wind directions, commanded drifts and turns by clicks on the
+// face, and height changes with the buttons.
+//
+// What is not known is sampled across the flights: the aircraft's least
+// known figures scaled within the aircraft file's [uncertainty] bounds, the
+// host's command latency and visual frame rate, the wind's strength and
+// direction. The training set decides the score; the validation set, with
+// other seeds, winds, plants and latencies, is flown only once at the end.
 #ifndef HOVER_SIM_TUNE_FLIGHTS_H
 #define HOVER_SIM_TUNE_FLIGHTS_H
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "control/law_constants.h"
+#include "sim/flight/parameters.h"
+#include "sim/host/host_loop.h"
 #include "sim/scenario/scenario.h"
 
 namespace tune {
@@ -25,15 +34,45 @@ enum class Turbulence { kNone, kLight, kModerate, kSevere };
 double turbulenceW20Kt(Turbulence level);
 const char* turbulenceName(Turbulence level);
 
-// What the whole set is flown in.
+// What the sets are flown in, and what they sample.
 struct FlightConditions {
     std::string aircraft = host::kDefaultAircraft;  // aircraft name (bo105, uh1h, puma) or file
     int frameRate = 18;                             // host panel updates per second
-    int delayFrames = 1;                            // frames between a command and the control moving
-    double windKt = 10.0;                           // mean wind of every flight
-    Turbulence roughest = Turbulence::kModerate;    // holds are flown in every level up to this
-    int seeds = 3;  // turbulence seeds (and wind directions) per kind of flight
+    double windKt = 20.0;                         // the strongest mean wind of the set
+    Turbulence roughest = Turbulence::kModerate;  // holds are flown in every level up to this
+    int seeds = 2;          // repetitions of the set, each with its own seeds, winds and plants
+    double driftKt = 10.0;  // the drift the hold is engaged from
+    // How far the aircraft's least known figures may be from its file's:
+    // the file's [uncertainty] table (hostCanFly reads it), unless this is set.
+    std::optional<flight::Uncertainty> spreadOverride;
+    flight::Uncertainty uncertainty;
+    // Command latencies, in panel frames from the panel update to the
+    // control moving, at which every loop must keep its robust margin ...
+    std::vector<double> latencyFrames = {0.0, 1.0 / 3.0, 2.0 / 3.0, 1.0};
+    // ... and whole panel frames of delay at which it must still be stable.
+    int stabilityDelayFrames = 2;
+    std::vector<int> visualRates = {20, 30, 60};  // visual frames a second
 };
+
+// The aircraft as it may be: factors on its least known figures. The
+// training set's are the aircraft as given and half the corners of the box
+// the uncertainty spans (a two-level fractional design: each factor high
+// and low equally often, and each pair of factors in all four
+// combinations); the validation set's are the other half of the corners and
+// points inside the box.
+std::vector<flight::ParameterScale> plantSamples(const flight::Uncertainty& uncertainty, bool validation);
+
+// The host loops the robust margins are required at: the latencies of the
+// conditions (training) or between them (validation), at the panel rate.
+std::vector<host::HostLoop> loopSamples(const FlightConditions& conditions, bool validation);
+
+// The whole panel frames of delay a host loop is analysed with while the
+// linear analysis knows only whole frames: none for no latency, else the
+// latency rounded up (the pessimistic side). Flights fly the latency itself.
+int wholeDelayFrames(const host::HostLoop& loop);
+
+// One line describing a plant sample, e.g. "inertia 1.2, control power 0.8, ...".
+std::string describeScale(const flight::ParameterScale& scale);
 
 enum class FlightKind {
     kHold,           // engaged in a hover, held in wind and turbulence (in calm air, a gust)
@@ -50,6 +89,11 @@ struct FlightCase {
     Turbulence turbulence = Turbulence::kNone;
     int seed = 0;  // index within its kind, 0 .. seeds-1
     double windFromDeg = 0.0;
+    double windKt = 0.0;
+    double driftKt = 4.0;            // the drift an engagement from a drift starts in
+    flight::ParameterScale scale;    // the aircraft as it may be
+    host::HostLoop loop;             // the host's loop it is flown at
+    bool validation = false;         // one of the set the search never sees
     std::string name;  // e.g. "hold light #2"
 
     // Judged against ADS-33 adequate bounds instead of desired (rough air).
@@ -60,8 +104,9 @@ struct FlightCase {
     double duration = 0.0;
 };
 
-// The whole set, in a fixed order.
+// The training set and the validation set, each in a fixed order.
 std::vector<FlightCase> monteCarloSet(const FlightConditions& conditions);
+std::vector<FlightCase> validationSet(const FlightConditions& conditions);
 
 // Whether this host can fly the conditions at all: the aircraft file found
 // and read. Sets conditions.aircraft to the file's path and `name` to what
@@ -90,6 +135,17 @@ struct FlightOutcome {
     std::array<double, 4> axisLimitFraction{};
     std::array<double, 4> startControl{};
     double engagedFraction = 0.0;  // share of window frames in which the hold drove the axes
+    // How the anti-windup rules the linear analysis leaves out acted over
+    // the whole flight's engaged updates: the shares in which the Forward and
+    // Right integrals were zeroed and the Turn integral held, and the steps
+    // the resets gave the cyclic (axis counts; the median of the loop with
+    // more resets).
+    int64_t engagedUpdates = 0;
+    double forwardResetShare = 0.0;
+    double rightResetShare = 0.0;
+    double turnFrozenShare = 0.0;
+    double largestResetStep = 0.0;
+    double medianResetStep = 0.0;
     double worst = 0.0;            // largest normalised error (1: at the bound the case is judged by)
     double score = 0.0;            // worst, compressed above 1, plus the axis-limit penalty
     uint64_t traceHash = 0;        // FNV-1a of the whole trace: equal flights, equal hashes
@@ -125,6 +181,13 @@ constexpr double kMeanWeight = 0.1;
 // The set's score: the 90th percentile of the flights' scores (nearest
 // rank), plus kMeanWeight times their mean.
 double setScore(const std::vector<FlightOutcome>& outcomes);
+// What the tuner minimises: the worst flight's score plus kMeanWeight
+// times the mean. A string with one flight far beyond its bound cannot win
+// however well the others go.
+double worstScore(const std::vector<FlightOutcome>& outcomes);
+// Whether a set was held: every flight flown and within `within` times the
+// bounds it is judged by.
+bool setHolds(const std::vector<FlightOutcome>& outcomes, double within);
 // The 90th percentile alone.
 double percentileScore(const std::vector<FlightOutcome>& outcomes);
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -15,6 +16,7 @@
 #include <map>
 
 #include "sim/analysis/hold_options.h"
+#include "sim/flight/parameters.h"
 #include "sim/host/module_library.h"
 #include "sim/tune/report.h"
 #include "sim/tune/round_trip.h"
@@ -41,24 +43,41 @@ void installInterrupt() {
 constexpr const char* kDescription =
     R"(hovertune finds the hover gauge's parameter string for a helicopter: the twelve
 gain factors, searched in log space (NLopt: a global controlled random search, then a
-local subplex search, from a fixed seed).
+local subplex search, from a fixed seed), starting with the Turn and Up loops' rate
+filters at 0.3 of the string it starts from.
 
-A string is judged first by the linear margins of the four loops at the host's rate and
-delay: each loop broken at its actuator keeps --gain-margin and --phase-margin (6 dB and
-45 deg), the closed loop stable; strings that miss them are not flown. Before anything is
-flown, a search of the margins alone finds where they are met. Where no string meets them
-on the aircraft, it says which loop cannot and how close it gets, and holds each such loop
-to 90 % of what it reached instead.
+It tunes for what is not known. The uncertainty set: the aircraft's least known figures
+(moments of inertia, cyclic control power, the blades' flap inertia and with it the
+rotor's damping, the tail rotor's thrust per degree) each scaled by 1 -+ the fraction of
+the aircraft file's [uncertainty] table (or --spread); the command latency at 0, 1/3, 2/3
+and 1 panel frame, and stability still at --delay-frames whole panel frames; visual rates 20, 30 and 60
+a second; the wind up to --wind from every side, turbulence up to --turbulence, including
+a hold in moderate turbulence at 3/4 of --wind (15 kt by default); engagements from a
+--drift drift and from 25 ft off height.
 
-Then by a Monte Carlo set of flights with the real module loaded as the host loads it:
-engagements from a 4 kt drift and from 25 ft off the target height, holds in each level of
-turbulence up to --turbulence over seeds and wind directions, commanded 1 m/s drifts and
-1 deg/s turns by clicks on the face, and 20 ft height changes with the buttons. Each flight
-is scored against the ADS-33 hover bounds (desired in calm and light air, adequate in
-moderate and severe) or by how closely it follows the commanded set point, plus a small
-penalty for time at an axis limit; the string's score is the 90th percentile (1 = at the
-bound). Flights run in parallel, each in its own process; the result does not depend on
---threads.
+A string is judged first by the linear analysis over that set: every sampled plant at
+every latency closed stable, and each loop broken at its actuator keeping the disk margin
+--disk-margin (its symmetric gain and phase margins together) on all of them. Strings that
+miss it are not flown. The classical gain and phase margins of the aircraft as its file
+gives it, with no delay and one panel frame late, are reported beside it and required
+only if --gain-margin or --phase-margin ask. Before anything is flown, a search of the
+margins alone finds where they are met; where no string meets them it says which loop
+cannot and how close it gets, holds each such loop to 90 % of what it reached, and the
+result is exit status 1.
+
+Then by the training flights with the real module loaded as the host loads it, plants,
+latencies and winds taken in turn across them: holds in each level of turbulence,
+engagements from a drift and off height, commanded 1 m/s drifts and 1 deg/s turns by
+clicks on the face, and 20 ft height changes. Each flight is scored against the ADS-33
+hover bounds (desired in calm and light air, adequate in moderate) or by how closely it
+follows the commanded set point, plus a small penalty for time at an axis limit; the
+string's score is its worst flight's (1 = at the bound) plus a tenth of the mean, so a
+string with one runaway flight cannot win. Flights run in parallel, each in its own
+process; the result does not depend on --threads.
+
+At the end the string is flown on a validation set the search never sees (other seeds,
+winds, directions, plants and latencies): it holds when every validation plant and latency
+closes stable and every validation flight stays within --holds-within times its bounds.
 
 It writes into --out: parameters.txt (the string), gauge_line.txt (a line for the panel
 configuration), check.toml (a scenario flying the string, for hoversim to re-check) and
@@ -69,10 +88,11 @@ probe flight (the first engagement from a drift) with each of the three strings 
 from its parameters.txt. Progress goes to standard error. Ctrl-C stops the search and writes the best
 string found so far; a second Ctrl-C ends at once.
 
-Exit status: 0 a string was found and written; 1 written, but no string met the margins
-asked for (see the report: which loop, and what it reached) or the aircraft has no trim;
-2 an option or the aircraft file is wrong (one line says which); 130 stopped by Ctrl-C
-after writing the best found.)";
+Exit status: 0 a string was found, written, and holds on the validation set; 1 written,
+but no string met the margins asked for over the set (see the report: which loop, and what
+it reached), it does not hold on the validation set, or the aircraft has no trim; 2 an
+option or the aircraft file is wrong (one line says which); 130 stopped by Ctrl-C after
+writing the best found.)";
 
 tune::Turbulence parseTurbulence(const std::string& text) {
     static const std::map<std::string, tune::Turbulence> kLevels = {{"none", tune::Turbulence::kNone},
@@ -98,32 +118,61 @@ int main(int argc, char** argv) {
     app.get_formatter()->column_width(34);
     std::string aircraft = host::kDefaultAircraft;
     int frameRate = 18;
-    int delayFrames = 1;
-    double windKt = 10.0;
+    int stabilityDelay = 2;
+    double windKt = 20.0;
     std::string turbulence = "moderate";
-    int seeds = 3;
-    int budget = 240;
+    int seeds = 2;
+    double driftKt = 10.0;
+    double diskMargin = tune::kRequiredDiskMargin;
+    double spread = -1.0;
+    double holdsWithin = tune::kDefaultHoldsWithin;
+    int tradeOffBudget = 12;
+    int budget = 200;
     uint64_t seed = 1;
     int threads = 0;
     std::string outDir = "hovertune-out";
     std::string modulePath;
-    double gainMarginDb = tune::kRequiredGainMarginDb;
-    double phaseMarginDeg = tune::kRequiredPhaseMarginDeg;
+    double gainMarginDb = 0.0;
+    double phaseMarginDeg = 0.0;
     bool drawHistories = false;
     analysis::addAircraftOption(app, aircraft, "beside this program");
     app.add_option("--frame-rate", frameRate, "Host panel updates a second (default 18)")
         ->check(CLI::Range(18, 60));
-    analysis::addDelayOption(app, delayFrames);
-    app.add_option("--wind", windKt, "Mean wind of every flight, kt (default 10)")
+    app.add_option("--delay-frames", stabilityDelay,
+                   "Whole panel frames of command delay at which every plant of the set must still close "
+                   "stable: 0 (no such check), 1 or 2 (default 2)")
+        ->check(CLI::Range(0, 2));
+    app.add_option("--wind", windKt,
+                   "Strongest mean wind of the flights, kt; each kind of flight has its share of it (default 20)")
         ->check(CLI::Range(0.0, 40.0));
+    app.add_option("--drift", driftKt, "Drift the hold is engaged from, kt (default 10)")
+        ->check(CLI::Range(10.0, 30.0));
+    app.add_option("--disk-margin", diskMargin,
+                   "Disk margin every loop must keep on every plant and latency of the set (default 0.4: "
+                   "3.5 dB and 23 deg at once)")
+        ->check(CLI::Range(0.0, 1.5));
+    app.add_option("--spread", spread,
+                   "Scale each uncertain figure of the aircraft by 1 -+ this instead of its file's "
+                   "[uncertainty] table (0: the aircraft exactly as given)")
+        ->check(CLI::Range(0.0, 0.5));
+    app.add_option("--trade-off-budget", tradeOffBudget,
+                   "Strings flown by each short tune of the trade-off, at disk margins 0.2, 0.3, 0.5 and 0.6 "
+                   "(default 12; 0: no trade-off)")
+        ->check(CLI::Range(0, 1000));
+    app.add_option("--holds-within", holdsWithin,
+                   "The string holds on the validation set when every flight stays within this many times "
+                   "its bounds (default 2)")
+        ->check(CLI::Range(1.0, 10.0));
     app.add_option(
            "--turbulence", turbulence,
-           "Roughest turbulence the holds are flown in: none, light, moderate or severe; every level up to "
-           "it is flown (default moderate)")
+           "Roughest turbulence of the flights: none, light, moderate or severe; the flights the set flies "
+           "in moderate air are flown in it, the others in no rougher (default moderate)")
         ->check(CLI::IsMember({"none", "light", "moderate", "severe"}));
-    app.add_option("--seeds", seeds, "Turbulence seeds and wind directions per kind of flight (default 3)")
+    app.add_option("--seeds", seeds,
+                   "Repetitions of the training and validation sets, each with its own seeds, winds, plants "
+                   "and latencies (default 2)")
         ->check(CLI::Range(1, 50));
-    app.add_option("--budget", budget, "Strings to evaluate in all (default 240)")
+    app.add_option("--budget", budget, "Strings to fly in all (default 200)")
         ->check(CLI::Range(1, 100000));
     app.add_option("--seed", seed, "Seed of the search (default 1): the same seed repeats the same run");
     app.add_option("--threads", threads,
@@ -131,10 +180,11 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 256));
     app.add_option("--out", outDir, "Directory for the results (default hovertune-out)");
     app.add_option("--gain-margin", gainMarginDb,
-                   "Gain margin every loop must keep, dB (default 6); less leaves the real aircraft's "
-                   "unmodelled lags less room")
+                   "Classical gain margin every loop must also keep, the aircraft as given one panel frame "
+                   "late, dB (default 0: reported, not required)")
         ->check(CLI::Range(0.0, 20.0));
-    app.add_option("--phase-margin", phaseMarginDeg, "Phase margin every loop must keep, deg (default 45)")
+    app.add_option("--phase-margin", phaseMarginDeg,
+                   "Classical phase margin likewise, deg (default 0: reported, not required)")
         ->check(CLI::Range(0.0, 90.0));
     app.add_flag(tune::kDrawHistoriesOption, drawHistories,
                  "No search: draw the time histories of the string in --out (its parameters.txt), the "
@@ -159,13 +209,19 @@ int main(int argc, char** argv) {
     tune::TuneSettings settings;
     settings.conditions.aircraft = aircraft;
     settings.conditions.frameRate = frameRate;
-    settings.conditions.delayFrames = delayFrames;
+    settings.conditions.stabilityDelayFrames = stabilityDelay;
     settings.conditions.windKt = windKt;
     settings.conditions.roughest = parseTurbulence(turbulence);
     settings.conditions.seeds = seeds;
+    settings.conditions.driftKt = driftKt;
+    if (spread >= 0.0)
+        settings.conditions.spreadOverride = flight::Uncertainty{{spread, spread, spread, spread}};
+    settings.holdsWithin = holdsWithin;
     settings.budget = budget;
     settings.seed = seed;
-    settings.required = tune::MarginBounds::uniform(gainMarginDb, phaseMarginDeg);
+    settings.required = tune::MarginBounds::disk(diskMargin);
+    settings.required.classicalGainMarginDb = gainMarginDb;
+    settings.required.classicalPhaseMarginDeg = phaseMarginDeg;
     settings.processes =
         threads > 0 ? threads : static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
     settings.modulePath = modulePath.empty() ? host::ModuleLibrary::besideProgram() : modulePath;
@@ -264,7 +320,8 @@ int main(int argc, char** argv) {
         // The search starts from the better of the two known strings.
         const bool handFoundBetter = handFound.evaluation.score < defaults.evaluation.score;
         result = tuner.tune(&stopRequested, progress,
-                            handFoundBetter ? handFound.evaluation.factors : defaults.evaluation.factors);
+                            tune::searchStart(handFoundBetter ? handFound.evaluation.factors
+                                                              : defaults.evaluation.factors));
         std::fprintf(stderr, "\n");
         const tune::MarginSearch& m = result->margins;
         if (m.feasible) {
@@ -273,12 +330,29 @@ int main(int argc, char** argv) {
                          m.analyses, m.seconds);
         } else {
             std::fprintf(stderr,
-                         "hovertune: no string found keeps %g dB and %g deg on every loop (%d analyses, "
-                         "%.1f s):\n",
-                         gainMarginDb, phaseMarginDeg, m.analyses, m.seconds);
+                         "hovertune: no string found keeps a disk margin of %g on every loop over the "
+                         "uncertainty set (%d analyses, %.1f s):\n",
+                         diskMargin, m.analyses, m.seconds);
             for (const std::string& line : tune::shortLoops(m))
                 std::fprintf(stderr, "  %s\n", line.c_str());
         }
+    }
+    if (result && tradeOffBudget > 0 && !stopRequested.load()) {
+        std::fprintf(stderr, "hovertune: the trade-off, %zu short tunes of %d strings\n",
+                     tune::kTradeOffMargins.size(), tradeOffBudget);
+        report.tradeOff = tuner.tradeOff({tune::kTradeOffMargins.begin(), tune::kTradeOffMargins.end()},
+                                         tradeOffBudget, result->best.factors, &stopRequested);
+        tune::TradeOffPoint chosen;
+        chosen.diskMargin = diskMargin;
+        chosen.feasible = result->best.requiredMet;
+        chosen.score = result->best.flightScore;
+        chosen.parameters = result->best.parameters;
+        chosen.chosen = true;
+        report.tradeOff.push_back(chosen);
+        std::stable_sort(report.tradeOff.begin(), report.tradeOff.end(),
+                         [](const tune::TradeOffPoint& a, const tune::TradeOffPoint& b) {
+                             return a.diskMargin < b.diskMargin;
+                         });
     }
     report.interrupted = stopRequested.load();
     if (result) {
@@ -312,10 +386,15 @@ int main(int argc, char** argv) {
         if (report.roundTrip && !report.roundTrip->passed()) {
             std::printf("round trip: %s\n", report.roundTrip->summary().c_str());
         }
+        const tune::Validation& v = result->validation;
+        if (v.flown) {
+            std::printf("validation: score %.3f over %zu flights (training %.3f); %s\n", v.score,
+                        v.outcomes.size(), result->best.flightScore,
+                        v.holds() ? "the string holds on the validation set"
+                                  : "the string does NOT hold on the validation set");
+        }
+        if (!result->best.requiredMet)
+            std::printf("no string met the required margins over the uncertainty set: this is the best found\n");
     }
-    if (report.interrupted)
-        return 130;
-    if (!result || !result->best.requiredMet || !report.notes.empty())
-        return 1;
-    return 0;
+    return tune::exitStatus(report.interrupted, result ? &*result : nullptr, !report.notes.empty());
 }

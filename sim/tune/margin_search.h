@@ -33,8 +33,8 @@ namespace tune {
 // string is left for the flights to choose.
 constexpr double kReachedShare = 0.9;
 // Linear analyses allowed for each part of the search.
-constexpr int kMarginSearchCalls = 800;  // all twelve factors, per start point
-constexpr int kLoopReachCalls = 300;     // one loop's three factors
+constexpr int kMarginSearchCalls = 400;  // all twelve factors, per start point
+constexpr int kLoopReachCalls = 150;     // one loop's three factors
 
 struct MarginSearchBudget {
     int allFactors = kMarginSearchCalls;

@@ -58,24 +58,100 @@ std::string marginsTable(const std::vector<Candidate>& candidates, const MarginB
                + ". The search ran without the margin constraints; the flights alone judged every string.\n";
     }
     md +=
-        "| string | loop | gain margin dB | phase margin deg | crossover Hz | closed loop "
-        "|\n|---|---|---|---|---|---|\n";
+        "| string | loop | robust: disk margin (dB, deg) | where smallest | classical, no delay: dB, deg | "
+        "classical, one panel frame late: dB, deg, crossover Hz | closed loops |\n"
+        "|---|---|---|---|---|---|---|\n";
     for (const Candidate& c : candidates) {
         const MarginReport& m = c.evaluation.margins;
         for (size_t i = 0; i < kLoopNames.size(); ++i) {
-            md += "| " + c.label + " | " + kLoopNames[i] + " | " + margin(m.loops[i].gainMarginDb, 1) + " | "
-                  + margin(m.loops[i].phaseMarginDeg, 1) + " | " + margin(m.loops[i].crossoverHz, 2) + " | "
-                  + (i == 0 ? (m.stable ? "stable" : "UNSTABLE") + std::string(", largest |z| ")
-                                  + fixed(m.slowestPoleRadius, 4) + ", least damped pole "
+            const LoopMarginReport& l = m.loops[i];
+            md += "| " + c.label + " | " + kLoopNames[i] + " | " + fixed(l.diskMargin, 3) + " ("
+                  + margin(l.gainMarginDb, 1) + ", " + margin(l.phaseMarginDeg, 1) + ") | " + l.worstCase + " | "
+                  + margin(l.classicalGainMarginDb, 1) + ", " + margin(l.classicalPhaseMarginDeg, 1) + " | "
+                  + margin(l.classicalGainMarginDelayedDb, 1) + ", " + margin(l.classicalPhaseMarginDelayedDeg, 1)
+                  + ", " + margin(l.crossoverHz, 2) + " | "
+                  + (i == 0 ? (m.stable ? std::to_string(m.cases) + " cases stable"
+                                        : std::to_string(m.unstableCases) + " of " + std::to_string(m.cases)
+                                              + " UNSTABLE (first: " + m.firstUnstable + ")")
+                                  + ", largest |z| " + fixed(m.slowestPoleRadius, 4)
+                                  + "; the aircraft as given one frame late: least damped pole "
                                   + fixed(m.leastDampedHz, 2) + " Hz, damping " + fixed(m.leastDamping, 3)
                                   + (m.trimmed ? "" : "; NO TRIM")
                             : std::string())
                   + " |\n";
         }
     }
-    md += "\nRequired of every loop: " + margin(required.gainMarginDb[0], 1) + " dB and "
-          + margin(required.phaseMarginDeg[0], 1) + " deg.\n";
+    md += "\nRequired of every loop over the uncertainty set: a disk margin standing for "
+          + margin(required.gainMarginDb[0], 1) + " dB and " + margin(required.phaseMarginDeg[0], 1)
+          + " deg at once";
+    if (required.classicalGainMarginDb > 0.0 || required.classicalPhaseMarginDeg > 0.0)
+        md += "; and classical margins of " + margin(required.classicalGainMarginDb, 1) + " dB and "
+              + margin(required.classicalPhaseMarginDeg, 1) + " deg, the aircraft as given one panel frame late";
+    md += ".\n";
     return md;
+}
+
+// How often the anti-windup rules acted in each string's training flights,
+// weighted by the flights' engaged updates.
+std::string integralsTable(const std::vector<Candidate>& candidates) {
+    std::ostringstream md;
+    md << "| string | engaged updates | Forward integral reset | Right integral reset | Turn integral held | "
+          "largest reset step, counts | typical reset step, counts |\n|---|---|---|---|---|---|---|\n";
+    for (const Candidate& c : candidates) {
+        double updates = 0.0, forward = 0.0, right = 0.0, turn = 0.0, largest = 0.0;
+        std::vector<double> typical;
+        for (const FlightOutcome& o : c.evaluation.outcomes) {
+            const double n = static_cast<double>(o.engagedUpdates);
+            updates += n;
+            forward += n * o.forwardResetShare;
+            right += n * o.rightResetShare;
+            turn += n * o.turnFrozenShare;
+            largest = std::max(largest, o.largestResetStep);
+            if (o.medianResetStep > 0.0)
+                typical.push_back(o.medianResetStep);
+        }
+        std::sort(typical.begin(), typical.end());
+        const auto share = [&](double x) { return updates > 0.0 ? fixed(100.0 * x / updates, 0) + " %" : "-"; };
+        md << "| " << c.label << " | " << fixed(updates, 0) << " | " << share(forward) << " | " << share(right)
+           << " | " << share(turn) << " | " << fixed(largest, 0) << " | "
+           << (typical.empty() ? std::string("-") : fixed(typical[typical.size() / 2], 0)) << " |\n";
+    }
+    md << "\nCounted by replaying the module's loops from each flight's trace. A reset drops the integral "
+          "that carries the cyclic's trim, and steps the cyclic by the amount shown; while the Turn integral "
+          "is held, heading is held by rate damping alone. The linear margins do not see either.\n";
+    return md.str();
+}
+
+// The uncertainty set, as the report states it.
+std::string uncertaintySection(const Tuner& tuner) {
+    const FlightConditions& c = tuner.settings().conditions;
+    std::ostringstream md;
+    md << "- The aircraft: inertia, control power, rotor damping and tail rotor each scaled by 1 -+ ";
+    for (int i = 0; i < flight::kScaleCount; ++i)
+        md << (i == 0 ? "" : ", ") << fixed(flight::scaleFactor(c.uncertainty.spread, i), 2);
+    md << (c.spreadOverride ? " (--spread)" : " (the aircraft file's [uncertainty] table)") << ". Training: "
+       << plantSamples(c.uncertainty, false).size()
+       << " plants (as given and half the corners); validation: " << plantSamples(c.uncertainty, true).size()
+       << " others (the other corners and points inside).\n";
+    md << "- The command latency, panel frames from the update to the control moving: training";
+    for (const host::HostLoop& l : loopSamples(c, false))
+        md << " " << fixed(l.latencyS * l.panelRate, 2);
+    md << "; validation";
+    for (const host::HostLoop& l : loopSamples(c, true))
+        md << " " << fixed(l.latencyS * l.panelRate, 2);
+    md << "; closed-loop stability also at " << c.stabilityDelayFrames
+       << " whole panel frames. Flown at each latency itself; analysed at the whole panel frames that cover "
+          "it (none, or rounded up: the pessimistic side).\n";
+    md << "- Visual frame rates:";
+    for (int r : c.visualRates)
+        md << " " << r;
+    md << " a second, taken in turn across the flights (the flight model steps once a visual frame).\n";
+    md << "- Wind up to " << fixed(c.windKt, 0) << " kt from every side, turbulence up to "
+       << turbulenceName(c.roughest) << "; engagements from a " << fixed(c.driftKt, 0)
+       << " kt drift (and " << fixed(c.driftKt + 2.0, 0) << " kt) and from 25 ft off height; " << c.seeds
+       << " repetitions, " << tuner.flights().size() << " training and " << tuner.validationFlights().size()
+       << " validation flights.\n";
+    return md.str();
 }
 
 // Where the aircraft trims on each axis against the module's command range,
@@ -292,6 +368,85 @@ bool writeScoreChart(const std::string& path, const std::vector<Candidate>& cand
     return plot::writeAndDestroyPng(surface, path, error);
 }
 
+// The best training score against the disk margin required, the chosen
+// point ringed.
+bool writeTradeOffChart(const std::string& path, const std::vector<TradeOffPoint>& points, std::string& error) {
+    constexpr int kWidth = 700, kHeight = 420;
+    constexpr double kLeft = 70, kRight = 30, kTop = 50, kBottom = 60;
+    double top = 1.0, right = 0.7;
+    for (const TradeOffPoint& p : points) {
+        if (p.feasible)
+            top = std::max(top, p.score);
+        right = std::max(right, p.diskMargin + 0.1);
+    }
+    top *= 1.15;
+    const auto xOf = [&](double a) { return kLeft + a / right * (kWidth - kLeft - kRight); };
+    const auto yOf = [&](double v) { return kTop + (1.0 - v / top) * (kHeight - kTop - kBottom); };
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 13);
+    cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+    cairo_move_to(cr, kLeft, 28);
+    cairo_show_text(cr, "Best training score (worst flight, 1 = at its bound) against the disk margin required");
+    for (double tick = 0.0; tick <= top; tick += top > 6 ? 2.0 : 1.0) {
+        cairo_set_source_rgb(cr, 0.85, 0.85, 0.85);
+        cairo_move_to(cr, kLeft, yOf(tick));
+        cairo_line_to(cr, kWidth - kRight, yOf(tick));
+        cairo_stroke(cr);
+        cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+        cairo_move_to(cr, 30, yOf(tick) + 4);
+        cairo_show_text(cr, fixed(tick, 0).c_str());
+    }
+    for (double a = 0.0; a <= right + 1e-9; a += 0.1) {
+        cairo_move_to(cr, xOf(a) - 8, kHeight - kBottom + 20);
+        cairo_show_text(cr, fixed(a, 1).c_str());
+    }
+    cairo_move_to(cr, kWidth / 2.0 - 60, kHeight - 15);
+    cairo_show_text(cr, "disk margin required");
+    cairo_set_source_rgb(cr, 0.12, 0.47, 0.71);
+    cairo_set_line_width(cr, 2);
+    bool drawing = false;
+    for (const TradeOffPoint& p : points) {
+        if (!p.feasible) {
+            drawing = false;
+            continue;
+        }
+        if (drawing)
+            cairo_line_to(cr, xOf(p.diskMargin), yOf(p.score));
+        else
+            cairo_move_to(cr, xOf(p.diskMargin), yOf(p.score));
+        drawing = true;
+    }
+    cairo_stroke(cr);
+    for (const TradeOffPoint& p : points) {
+        const double x = xOf(p.diskMargin);
+        if (!p.feasible) {
+            cairo_set_source_rgb(cr, 0.84, 0.15, 0.16);
+            cairo_move_to(cr, x - 5, yOf(top / 1.15) - 5);
+            cairo_line_to(cr, x + 5, yOf(top / 1.15) + 5);
+            cairo_move_to(cr, x + 5, yOf(top / 1.15) - 5);
+            cairo_line_to(cr, x - 5, yOf(top / 1.15) + 5);
+            cairo_stroke(cr);
+            continue;
+        }
+        cairo_set_source_rgb(cr, 0.12, 0.47, 0.71);
+        cairo_arc(cr, x, yOf(p.score), 4.0, 0, 2 * 3.141592653589793);
+        cairo_fill(cr);
+        if (p.chosen) {
+            cairo_set_source_rgb(cr, 0.84, 0.15, 0.16);
+            cairo_arc(cr, x, yOf(p.score), 9.0, 0, 2 * 3.141592653589793);
+            cairo_stroke(cr);
+            cairo_move_to(cr, x + 12, yOf(p.score) - 8);
+            cairo_show_text(cr, "chosen: the margin asked for");
+        }
+    }
+    cairo_destroy(cr);
+    return plot::writeAndDestroyPng(surface, path, error);
+}
+
 std::string checkScenario(const FlightCase& probe, const FlightConditions& conditions,
                           const std::string& parameters) {
     const host::Scenario s = scenarioFor(probe, conditions, parameters);
@@ -300,9 +455,22 @@ std::string checkScenario(const FlightCase& probe, const FlightConditions& condi
       << "description = \"The tuned string: " << probe.name
       << ", then a 30 s stable hover to ADS-33 desired bounds\"\n"
       << "frame_rate = " << s.frameRate << "\n"
+      << "visual_frame_rate = " << s.visualFrameRate << "\n";
+    if (s.commandLatencyS) {
+        char latency[40];
+        std::snprintf(latency, sizeof latency, "%.17g", *s.commandLatencyS);  // as flown, to the bit
+        t << "command_latency_s = " << latency << "\n";
+    }
+    else
+        t << "command_delay_frames = " << s.commandDelayFrames << "\n";
+    t
       << "duration = " << s.duration << "\n"
       << "aircraft = \"" << aircraftReference(conditions.aircraft) << "\"\n"
       << "parameters = \"" << parameters << "\"\n\n"
+      << "[aircraft_scale]\n";
+    for (int i = 0; i < flight::kScaleCount; ++i)
+        t << flight::kScaleKeys[i] << " = " << flight::scaleFactor(s.aircraftScale, i) << "\n";
+    t << "\n"
       << "[start]\nheight_ft = " << s.start.heightFt << "\nground_speed_kt = " << s.start.groundSpeedKt
       << "\ntrack_deg = " << s.start.trackDeg << "\nheading_deg = " << s.start.headingDeg << "\n\n"
       << "[wind]\nfrom_deg = " << s.wind.fromDeg << "\nspeed_kt = " << s.wind.speedKt << "\nturbulence = \""
@@ -370,10 +538,8 @@ bool writeReport(const ReportInput& in, std::string& error) {
     md << "# hovertune report\n\n";
     md << "Command: `" << in.commandLine << "`\n\n";
     md << "Aircraft: " << in.aircraftName << " (`" << std::filesystem::path(cond.aircraft).filename().string()
-       << "`); " << cond.frameRate << " updates a second, " << cond.delayFrames
-       << " frame(s) of command delay; wind " << cond.windKt << " kt; turbulence up to "
-       << turbulenceName(cond.roughest) << "; " << cond.seeds << " seeds per kind of flight, "
-       << tuner.flights().size() << " flights per string.\n\n";
+       << "`); " << cond.frameRate << " panel updates a second.\n\n";
+    md << "## The uncertainty set\n\n" << uncertaintySection(tuner) << "\n";
     if (in.interrupted)
         md << "**Interrupted**: the search was stopped by the user; the best string found so far is "
               "given.\n\n";
@@ -390,11 +556,11 @@ bool writeReport(const ReportInput& in, std::string& error) {
            << "\n\n";
         const MarginBounds& required = tuner.settings().required;
         if (!tuned->evaluation.requiredMet && in.result && in.result->margins.bounds.relaxed) {
-            md << "**No string keeps " << margin(required.gainMarginDb[0], 1) << " dB and "
-               << margin(required.phaseMarginDeg[0], 1) << " deg on every loop of this aircraft** at "
-               << cond.frameRate << " updates a second with " << cond.delayFrames
-               << " frame(s) of command delay. Pushing each short loop's own three factors as far as they go "
-                  "(the other loops where the search of the margins left them) reached:\n\n";
+            md << "**No string keeps its disk margin (" << margin(required.gainMarginDb[0], 1) << " dB and "
+               << margin(required.phaseMarginDeg[0], 1)
+               << " deg at once) on every loop of this aircraft over the uncertainty set.** Pushing each short "
+                  "loop's own three factors as far as they go (the other loops where the search of the margins "
+                  "left them) reached, as disk-margin equivalents:\n\n";
             for (const std::string& line : shortLoops(in.result->margins))
                 md << "- " << line << "\n";
             md << "\nThe flown search held each of these loops to " << fixed(100.0 * kReachedShare, 0)
@@ -411,6 +577,59 @@ bool writeReport(const ReportInput& in, std::string& error) {
     }
     if (in.roundTrip)
         md << "Round trip through the module: " << in.roundTrip->summary() << ".\n\n";
+    if (tuned != nullptr && in.result) {
+        const Validation& v = in.result->validation;
+        md << "## Validation\n\n";
+        if (!v.flown) {
+            md << "Not flown (stopped).\n\n";
+        } else {
+            int within = 0;
+            for (const FlightOutcome& o : v.outcomes)
+                within += o.flown && o.worst <= tuner.settings().holdsWithin ? 1 : 0;
+            md << "| set | flights | score | flights within " << fixed(tuner.settings().holdsWithin, 1)
+               << " x bounds | linear: closed loops | smallest disk margin |\n|---|---|---|---|---|---|\n";
+            const auto smallest = [](const MarginReport& m) {
+                double d = 2.0;
+                for (const LoopMarginReport& l : m.loops)
+                    d = std::min(d, l.diskMargin);
+                return d;
+            };
+            int trainingWithin = 0;
+            for (const FlightOutcome& o : tuned->evaluation.outcomes)
+                trainingWithin += o.flown && o.worst <= tuner.settings().holdsWithin ? 1 : 0;
+            const MarginReport& tm = tuned->evaluation.margins;
+            md << "| training | " << tuned->evaluation.outcomes.size() << " | "
+               << fixed(tuned->evaluation.flightScore, 3) << " | " << trainingWithin << " | "
+               << (tm.stable ? "all " : "NOT all ") << tm.cases << " stable | " << fixed(smallest(tm), 3)
+               << " |\n";
+            md << "| validation | " << v.outcomes.size() << " | " << fixed(v.score, 3) << " | " << within
+               << " | " << (v.stable ? "all " : "NOT all ") << v.margins.cases << " stable | "
+               << fixed(smallest(v.margins), 3) << " |\n\n";
+            md << (v.holds() ? "**The string holds on the validation set.**"
+                             : "**The string does not hold on the validation set.**")
+               << " (It holds when every validation plant and latency closes stable and every validation "
+                  "flight stays within "
+               << fixed(tuner.settings().holdsWithin, 1) << " times its bounds.)\n\n";
+            md << "| validation flight | plant | latency, panel frames | visual rate | worst error / bound | "
+                  "score |\n|---|---|---|---|---|---|\n";
+            for (size_t i = 0; i < v.outcomes.size() && i < tuner.validationFlights().size(); ++i) {
+                const FlightCase& f = tuner.validationFlights()[i];
+                const FlightOutcome& o = v.outcomes[i];
+                md << "| " << f.name << " | " << describeScale(f.scale) << " | "
+                   << fixed(f.loop.latencyS * f.loop.panelRate, 2) << " | " << f.loop.visualRate << " | "
+                   << (o.flown ? fixed(o.worst, 2) : "not flown") << " | " << (o.flown ? fixed(o.score, 2) : "-")
+                   << " |\n";
+            }
+            md << "\n";
+        }
+        std::string bound;
+        const FactorBounds& box = tuner.settings().bounds;
+        for (size_t i = 0; i < tuned->evaluation.factors.size(); ++i)
+            if (onBound(tuned->evaluation.factors[i], box))
+                bound += (bound.empty() ? "" : ", ") + std::string(kFactorKeys[i]);
+        md << "Factors on a bound of the search box (" << fixed(box.low, 2) << " to " << fixed(box.high, 0)
+           << "): " << (bound.empty() ? "none" : bound) << ".\n\n";
+    }
     if (in.result) {
         const MarginSearch& ms = in.result->margins;
         md << "Search of the margins (no flights): " << ms.analyses << " linear analyses in "
@@ -430,8 +649,8 @@ bool writeReport(const ReportInput& in, std::string& error) {
           "severe turbulence) or, for a commanded drift or turn, the RMS error from the set point in clicks "
           "(0.25 m/s, 0.25 deg/s); 1 is at the bound. Above 1 the score grows as 1 + ln(error), and "
        << kLimitPenalty
-       << " times the share of time an axis sits at its limit is added. The string's score is the "
-          "90th percentile of its flights' scores plus "
+       << " times the share of time an axis sits at its limit is added. The string's score is its "
+          "worst flight's score plus "
        << kMeanWeight
        << " times their mean; the columns below "
           "count the flights whose largest error is within their bound.\n\n";
@@ -483,9 +702,48 @@ bool writeReport(const ReportInput& in, std::string& error) {
     }
 
     md << "\n## Room on the controls\n\n" << authorityTable(in.candidates);
+    if (tuned != nullptr) {
+        // Flights whose trim the module cannot command at all: no gain holds them.
+        for (size_t axis = 0; axis < kAxisNames.size(); ++axis) {
+            std::vector<std::string> beyond;
+            for (size_t i = 0; i < tuner.flights().size() && i < tuned->evaluation.outcomes.size(); ++i) {
+                const FlightOutcome& o = tuned->evaluation.outcomes[i];
+                if (o.flown && (o.startControl[axis] < kAxisLow[axis] || o.startControl[axis] > kAxisHigh[axis]))
+                    beyond.push_back(tuner.flights()[i].name + " (" + describeScale(tuner.flights()[i].scale)
+                                     + ": " + fixed(o.startControl[axis], 0) + ")");
+            }
+            if (beyond.empty())
+                continue;
+            md << "\n**" << beyond.size() << " of " << tuner.flights().size() << " flights start trimmed beyond "
+               << "the module's " << kAxisNames[axis] << " range**, where no string can hold them:";
+            for (const std::string& b : beyond)
+                md << "\n- " << b;
+            md << "\n";
+        }
+    }
 
     md << "\n## Margins of the four loops, each broken at its actuator\n\n"
        << marginsTable(in.candidates, tuner.settings().required) << "\n";
+
+    if (!in.tradeOff.empty()) {
+        md << "## Robustness against precision\n\n| disk margin required (dB, deg at once) | best training "
+              "score | string |\n|---|---|---|\n";
+        for (const TradeOffPoint& p : in.tradeOff) {
+            md << "| " << fixed(p.diskMargin, 2) << " (" << fixed(diskGainMarginDb(p.diskMargin), 1) << ", "
+               << fixed(diskPhaseMarginDeg(p.diskMargin), 1) << ")" << (p.chosen ? " **chosen**" : "") << " | "
+               << (p.feasible ? fixed(p.score, 3) : std::string("no string keeps it")) << " | `" << p.parameters
+               << "` |\n";
+        }
+        md << "\nThe other points are short tunes (their budget in the command's --trade-off-budget) from the "
+              "tuned string; the chosen point is the full tune at the margin asked for (--disk-margin), the "
+              "rule being that the designer sets the margin and the tune the precision.\n\n";
+        std::string tradeError;
+        if (writeTradeOffChart(in.outDir + "/trade_off.png", in.tradeOff, tradeError))
+            md << "![Robustness against precision](trade_off.png)\n\n";
+        else
+            md << "(no trade-off chart: " << tradeError << ")\n\n";
+    }
+    md << "## The rules the linear analysis leaves out\n\n" << integralsTable(in.candidates) << "\n";
 
     md << "## Time histories\n\n";
     if (tuned != nullptr) {

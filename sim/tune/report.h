@@ -58,6 +58,7 @@ struct ReportInput {
     const Tuner* tuner = nullptr;
     std::vector<Candidate> candidates;  // defaults, hand-found, tuned (when found)
     std::optional<TuneResult> result;
+    std::vector<TradeOffPoint> tradeOff;  // with the tuned point among them, marked chosen
     std::optional<RoundTripResult> roundTrip;
     bool interrupted = false;
     double seconds = 0.0;

@@ -9,10 +9,15 @@ namespace tune {
 Tuner::Tuner(TuneSettings settings)
     : settings_(std::move(settings)),
       set_(monteCarloSet(settings_.conditions)),
+      validationSet_(validationSet(settings_.conditions)),
       pool_(settings_.processes, settings_.modulePath, settings_.conditions) {}
 
 MarginReport Tuner::margins(const Factors& factors) const {
-    return analyseMargins(settings_.conditions, factors);
+    MarginReport m = analyseMargins(settings_.conditions, factors);
+    // The classical margins cost as much again: only where they are asked for.
+    if (settings_.required.classicalGainMarginDb > 0.0 || settings_.required.classicalPhaseMarginDeg > 0.0)
+        addClassicalMargins(settings_.conditions, factors, m);
+    return m;
 }
 
 Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop, bool flyAnyway,
@@ -24,6 +29,8 @@ Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop
     const double shortfall = e.margins.shortfall(bounds != nullptr ? *bounds : settings_.required);
     e.marginsMet = shortfall == 0.0;
     e.requiredMet = e.margins.shortfall(settings_.required) == 0.0;
+    if (e.marginsMet || flyAnyway)
+        addClassicalMargins(settings_.conditions, factors, e.margins);
     if (!e.marginsMet) {
         e.score = kInfeasibleScore + shortfall;
         if (!flyAnyway) {
@@ -37,7 +44,7 @@ Evaluation Tuner::evaluate(const Factors& factors, const std::atomic<bool>* stop
     }
     e.outcomes = pool_.fly(jobs, stop);
     e.flown = true;
-    e.flightScore = setScore(e.outcomes);
+    e.flightScore = worstScore(e.outcomes);
     if (e.marginsMet) {
         e.score = e.flightScore;
     }
@@ -79,9 +86,65 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     // The best point once more, for its flights (each flight is a fresh
     // process, so this repeats the scored evaluation exactly).
     result.best = evaluate(rounded(fromLogSpace(logs)), nullptr, true, &bounds);
+    if (settings_.validate && !(stop != nullptr && stop->load()))
+        result.validation = validate(result.best, stop);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.flights = pool_.flights();
     return result;
+}
+
+std::vector<TradeOffPoint> Tuner::tradeOff(const std::vector<double>& margins, int budget, const Factors& start,
+                                           const std::atomic<bool>* stop) const {
+    std::vector<TradeOffPoint> points;
+    for (double alpha : margins) {
+        if (stop != nullptr && stop->load())
+            break;
+        TuneSettings s = settings_;
+        s.required = MarginBounds::disk(alpha);
+        s.required.classicalGainMarginDb = settings_.required.classicalGainMarginDb;
+        s.required.classicalPhaseMarginDeg = settings_.required.classicalPhaseMarginDeg;
+        s.budget = budget;
+        s.validate = false;
+        // A short look: a third of the margin search of a full tune.
+        s.marginSearch = MarginSearchBudget{settings_.marginSearch.allFactors / 3, settings_.marginSearch.oneLoop / 3};
+        const TuneResult r = Tuner(s).tune(stop, {}, start);
+        TradeOffPoint p;
+        p.diskMargin = alpha;
+        p.feasible = r.best.requiredMet;
+        p.score = r.best.flightScore;
+        p.parameters = r.best.parameters;
+        points.push_back(p);
+    }
+    return points;
+}
+
+Validation Tuner::validate(const Evaluation& e, const std::atomic<bool>* stop) const {
+    Validation v;
+    v.margins = analyseMargins(settings_.conditions, e.factors, true);
+    v.stable = v.margins.available && v.margins.trimmed && v.margins.stable;
+    std::vector<FlightJob> jobs;
+    jobs.reserve(validationSet_.size());
+    for (const FlightCase& flight : validationSet_)
+        jobs.push_back(FlightJob{flight, e.parameters, {}});
+    v.outcomes = pool_.fly(jobs, stop);
+    v.flown = !(stop != nullptr && stop->load());
+    v.score = worstScore(v.outcomes);
+    v.flightsHold = setHolds(v.outcomes, settings_.holdsWithin);
+    return v;
+}
+
+Factors searchStart(Factors from) {
+    from[1] *= kStartRateFilterShare;   // TvTurn
+    from[10] *= kStartRateFilterShare;  // TvUp
+    return rounded(from);
+}
+
+int exitStatus(bool interrupted, const TuneResult* result, bool notes) {
+    if (interrupted)
+        return 130;
+    if (result == nullptr || !result->best.requiredMet || notes || !result->validation.holds())
+        return 1;
+    return 0;
 }
 
 }  // namespace tune

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 //
-// The tuning itself: a set of factors is judged by the linear margins first
-// (a set that misses them is not flown) and then by the Monte Carlo set of
-// flights with the real module; the optimiser searches the factors' logs.
+// The tuning itself: a set of factors is judged by the robust linear margins
+// first (a set that misses them on any sampled plant and latency is not
+// flown) and then by the training set of flights with the real module,
+// scored by its worst flight; the optimiser searches the factors' logs. The
+// string found is flown once more on the validation set, which the search
+// never saw.
 #ifndef HOVER_SIM_TUNE_TUNER_H
 #define HOVER_SIM_TUNE_TUNER_H
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -37,30 +41,74 @@ struct Evaluation {
                                             // flight score by the margins' shortfall
 };
 
+// A validation flight's error may be at most this many times the bounds it
+// is judged by (desired in calm and light air, adequate in moderate) for
+// the string to hold on the validation set.
+constexpr double kDefaultHoldsWithin = 2.0;
+
+// The string flown on the set the search never saw.
+struct Validation {
+    bool flown = false;
+    std::vector<FlightOutcome> outcomes;  // in the order of Tuner::validationFlights()
+    double score = kInfeasibleScore;      // worstScore, as the training score
+    MarginReport margins;                 // over the validation plants and latencies
+    bool flightsHold = false;             // every flight within holdsWithin of its bounds
+    bool stable = false;                  // every validation plant and latency closed stable
+    bool holds() const { return flown && flightsHold && (stable || !margins.available); }
+};
+
 struct TuneSettings {
     FlightConditions conditions;
-    int budget = 240;  // evaluations
+    int budget = 200;  // evaluations
     uint64_t seed = 1;
     int processes = 2;  // flights at once
     std::string modulePath;
     FactorBounds bounds;
-    MarginBounds required;            // what every loop's margins must keep
+    MarginBounds required = MarginBounds::disk(kRequiredDiskMargin);  // what every loop's margins must keep
     MarginSearchBudget marginSearch;  // linear analyses for the search of the margins
+    double holdsWithin = kDefaultHoldsWithin;
+    bool validate = true;  // fly the validation set at the end of a tune
 };
+
+// One point of the trade-off between robustness and precision: the best
+// training score a short tune found with every loop held to this disk
+// margin over the set.
+struct TradeOffPoint {
+    double diskMargin = 0.0;
+    bool feasible = false;  // some string kept it
+    double score = kInfeasibleScore;
+    std::string parameters;
+    bool chosen = false;  // the margin asked for: the published tune's point
+};
+// The margins the trade-off is drawn at, beside the one asked for.
+constexpr std::array<double, 4> kTradeOffMargins = {0.2, 0.3, 0.5, 0.6};
 
 struct TuneResult {
     MarginSearch margins;  // where the flown search started, and the bounds it kept
     Evaluation best;
     OptimiserResult search;
+    Validation validation;
     double seconds = 0.0;
     long flights = 0;
 };
+
+// The search starts where the study of the loops found the hold does
+// better: the rate filters of the Turn and Up loops this much shorter.
+constexpr double kStartRateFilterShare = 0.3;
+Factors searchStart(Factors from);
+
+// hovertune's exit status: 130 stopped by the user; 1 no string tuned, the
+// string misses the required margins (no string met them on the set), a
+// note says the result cannot be trusted, or the string does not hold on
+// the validation set; else 0.
+int exitStatus(bool interrupted, const TuneResult* result, bool notes);
 
 class Tuner {
 public:
     explicit Tuner(TuneSettings settings);
 
     const std::vector<FlightCase>& flights() const { return set_; }
+    const std::vector<FlightCase>& validationFlights() const { return validationSet_; }
     const TuneSettings& settings() const { return settings_; }
     const FlightPool& pool() const { return pool_; }
 
@@ -80,9 +128,19 @@ public:
     TuneResult tune(const std::atomic<bool>* stop, const Progress& progress,
                     const Factors& start = kDefaultFactors) const;
 
+    // Short tunes (`budget` strings each) at each of `margins`, from
+    // `start`, for the trade-off; none flies the validation set.
+    std::vector<TradeOffPoint> tradeOff(const std::vector<double>& margins, int budget, const Factors& start,
+                                        const std::atomic<bool>* stop) const;
+
+    // Flies a string on the validation set and analyses it on the
+    // validation plants and latencies.
+    Validation validate(const Evaluation& e, const std::atomic<bool>* stop = nullptr) const;
+
 private:
     TuneSettings settings_;
     std::vector<FlightCase> set_;
+    std::vector<FlightCase> validationSet_;
     FlightPool pool_;
 };
 

@@ -150,3 +150,39 @@ TEST(AircraftFile, FindsANameAmongTheFoldersAndTakesAPathRelativeToItsBase) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AircraftFile, ReadsHowWellItsFiguresAreKnownAndRefusesASpreadOutsideItsRange) {
+    int line = 0;
+    std::string error;
+    const auto wider = flight::parseAircraft(
+        edited("uncertainty", "inertia", "inertia = 0.3  # -, test", line), "x.toml", error);
+    ASSERT_TRUE(wider) << error;
+    EXPECT_EQ(wider->uncertainty.spread.inertia, 0.3);
+    EXPECT_EQ(wider->uncertainty.spread.tailRotor, 0.2);
+
+    // Without the table each figure is taken as known to 20 %.
+    const std::string text = readText(aircraftDir() + "/bo105.toml");
+    const auto without =
+        flight::parseAircraft(text.substr(0, text.find("\n# How well the figures")), "x.toml", error);
+    ASSERT_TRUE(without) << error;
+    EXPECT_EQ(without->uncertainty.spread.controlPower, flight::kDefaultSpread);
+
+    const Mistake mistakes[] = {
+        {"uncertainty", "inertia", "inertia = 0.6  # -, too wide", "uncertainty.inertia", "[0, 0.5]"},
+        {"uncertainty", "inertia", "inertia = -0.1  # -, negative", "uncertainty.inertia", "[0, 0.5]"},
+        {"uncertainty", "tail_rotor", "tail_rotor = 0.2", "uncertainty.tail_rotor", "no comment"},
+        {"uncertainty", "tail_rotor", "tail_rotors = 0.2  # -, misspelt", "uncertainty.tail_rotors",
+         "unknown key"},
+    };
+    for (const Mistake& m : mistakes) {
+        const auto aircraft =
+            flight::parseAircraft(edited(m.table, m.prefix, m.replacement, line), "x.toml", error);
+        EXPECT_FALSE(aircraft) << m.replacement;
+        EXPECT_EQ(error.rfind("x.toml:" + std::to_string(line) + ": " + m.key + ": ", 0), 0u) << error;
+        EXPECT_NE(error.find(m.says), std::string::npos) << error;
+    }
+}
+
+}  // namespace

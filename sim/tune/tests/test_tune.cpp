@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "sim/tune/disk_margin.h"
 #include "sim/tune/factors.h"
+#include "sim/tune/hold_margins.h"
 #include "sim/tune/flight_pool.h"
 #include "sim/tune/flights.h"
 #include "sim/tune/margin_search.h"
@@ -22,13 +24,16 @@ namespace {
 
 using tune::Factors;
 
-// A small Monte Carlo set: one seed, holds in calm and light air and the
-// five manoeuvres, seven flights a string.
+// A small training set: one repetition, no air rougher than light, the
+// aircraft exactly as given at no delay: eight flights a string, and one
+// plant and one loop to analyse.
 tune::TuneSettings smallTune(int processes, int budget) {
     tune::TuneSettings settings;
     settings.conditions.seeds = 1;
     settings.conditions.roughest = tune::Turbulence::kLight;
-    settings.conditions.delayFrames = 0;
+    settings.conditions.uncertainty = flight::Uncertainty{{0.0, 0.0, 0.0, 0.0}};
+    settings.conditions.latencyFrames = {0.0};
+    settings.conditions.stabilityDelayFrames = 0;
     settings.budget = budget;
     settings.seed = 7;
     settings.processes = processes;
@@ -334,7 +339,7 @@ TEST(RoundTrip, the_module_reads_the_written_string_as_the_scored_factors) {
     factors[9] = 1.25;                // KprUp
     const tune::Evaluation scored = tuner.evaluate(factors, nullptr, true);
     ASSERT_TRUE(scored.flown);
-    const size_t probe = 2;  // the engagement from a drift
+    const size_t probe = tune::probeFlight(tuner.flights());  // the engagement from a drift
     ASSERT_EQ(tuner.flights()[probe].kind, tune::FlightKind::kCaptureDrift);
     const uint64_t hash = scored.outcomes[probe].traceHash;
 
@@ -371,6 +376,173 @@ TEST(Tune, a_short_search_improves_on_the_default_gains) {
     EXPECT_LT(tuned.best.score, defaults.score) << tuned.best.parameters;
     // The best point's flights, flown again, score what the search saw.
     EXPECT_EQ(tuned.best.score, tuned.search.bestValue);
+}
+
+// A gain k acting one sample late, L(z) = k / z: |(1 - L) / (1 + L)| is
+// largest at half the sample rate, z = -1, where it is (1 + k) / (1 - k),
+// so the disk margin is 2 (1 - k) / (1 + k): 2/3 at k = 1/2.
+TEST(DiskMargin, of_a_gain_one_sample_late_is_two_times_one_minus_k_over_one_plus_k) {
+    constexpr double kGridTolerance = 1e-9;  // the grid ends at half the sample rate itself
+    Eigen::MatrixXd a = Eigen::MatrixXd::Zero(1, 1);
+    Eigen::VectorXd b = Eigen::VectorXd::Ones(1);
+    for (double k : {0.25, 0.5, 0.9}) {
+        Eigen::RowVectorXd c(1);
+        c << k;
+        EXPECT_NEAR(tune::diskMargin(a, b, c, 1.0 / 18.0), 2.0 * (1.0 - k) / (1.0 + k), kGridTolerance) << k;
+    }
+    // A disk margin of 2/3 guarantees 6.02 dB (a factor of 2) and
+    // 2 atan(1/3) = 36.87 deg at once.
+    EXPECT_NEAR(tune::diskGainMarginDb(2.0 / 3.0), 20.0 * std::log10(2.0), 1e-9);
+    EXPECT_NEAR(tune::diskPhaseMarginDeg(2.0 / 3.0), 36.8699, 1e-4);
+}
+
+TEST(Uncertainty, training_plants_are_half_the_corners_and_validation_the_other_half_and_points_inside) {
+    const flight::Uncertainty u{{0.2, 0.1, 0.2, 0.3}};
+    const std::vector<flight::ParameterScale> training = tune::plantSamples(u, false);
+    const std::vector<flight::ParameterScale> validation = tune::plantSamples(u, true);
+    ASSERT_EQ(training.size(), 9u);  // as given, and 8 of 16 corners
+    ASSERT_EQ(validation.size(), 11u);  // the other 8, and 3 inside
+    EXPECT_EQ(training[0].inertia, 1.0);
+    EXPECT_EQ(training[0].tailRotor, 1.0);
+    // Each factor high on half the training corners and low on the others.
+    for (int i = 0; i < flight::kScaleCount; ++i) {
+        int high = 0;
+        for (size_t k = 1; k < training.size(); ++k)
+            high += flight::scaleFactor(training[k], i) > 1.0 ? 1 : 0;
+        EXPECT_EQ(high, 4) << i;
+    }
+    EXPECT_DOUBLE_EQ(training[1].inertia, 0.8);  // the corner with the first three low
+    EXPECT_DOUBLE_EQ(training[1].controlPower, 0.9);
+    EXPECT_DOUBLE_EQ(training[1].tailRotor, 0.7);
+    // The validation set never repeats a training plant.
+    for (const flight::ParameterScale& v : validation)
+        for (const flight::ParameterScale& t : training)
+            EXPECT_FALSE(v.inertia == t.inertia && v.controlPower == t.controlPower
+                         && v.rotorDamping == t.rotorDamping && v.tailRotor == t.tailRotor);
+    // With nothing uncertain there is one plant, the aircraft as given.
+    EXPECT_EQ(tune::plantSamples(flight::Uncertainty{{0, 0, 0, 0}}, false).size(), 1u);
+}
+
+TEST(Uncertainty, a_latency_is_flown_at_the_whole_panel_frames_that_cover_it) {
+    tune::FlightConditions c;
+    const std::vector<host::HostLoop> loops = tune::loopSamples(c, false);
+    ASSERT_EQ(loops.size(), 4u);
+    const int expected[] = {0, 1, 1, 1};
+    for (size_t i = 0; i < loops.size(); ++i)
+        EXPECT_EQ(tune::wholeDelayFrames(loops[i]), expected[i]) << i;
+    EXPECT_NEAR(loops[1].latencyS, 1.0 / 54.0, 1e-12);  // a third of an 18th of a second
+    host::HostLoop late;
+    late.delayUpdates = 2;
+    EXPECT_EQ(tune::wholeDelayFrames(late), 2);
+    // Validation latencies lie between the training ones: 1/6, 1/2, 5/6, 1.
+    const std::vector<host::HostLoop> between = tune::loopSamples(c, true);
+    ASSERT_EQ(between.size(), 4u);
+    EXPECT_NEAR(between[0].latencyS * 18.0, 1.0 / 6.0, 1e-12);
+    EXPECT_NEAR(between[2].latencyS * 18.0, 5.0 / 6.0, 1e-12);
+}
+
+TEST(FlightSets, hold_in_fifteen_knots_of_moderate_turbulence_and_engage_from_ten_knots) {
+    tune::FlightConditions c;
+    const std::vector<tune::FlightCase> training = tune::monteCarloSet(c);
+    const std::vector<tune::FlightCase> validation = tune::validationSet(c);
+    bool moderate15 = false, drift10 = false, offHeight = false;
+    for (const tune::FlightCase& f : training) {
+        moderate15 = moderate15
+                     || (f.kind == tune::FlightKind::kHold && f.turbulence == tune::Turbulence::kModerate
+                         && f.windKt == 15.0);
+        drift10 = drift10 || (f.kind == tune::FlightKind::kCaptureDrift && f.driftKt >= 10.0);
+        offHeight = offHeight || f.kind == tune::FlightKind::kCaptureOffset;
+        EXPECT_LE(f.windKt, 20.0) << f.name;
+        EXPECT_FALSE(f.validation);
+    }
+    EXPECT_TRUE(moderate15);
+    EXPECT_TRUE(drift10);
+    EXPECT_TRUE(offHeight);
+    // The validation flights have seeds of their own.
+    for (const tune::FlightCase& v : validation) {
+        EXPECT_TRUE(v.validation);
+        for (const tune::FlightCase& t : training)
+            EXPECT_NE(v.seed, t.seed);
+    }
+    // The scenario flies the flight's own plant, wind and delay.
+    const tune::FlightCase& f = training[1];
+    const host::Scenario s = tune::scenarioFor(f, c, "");
+    EXPECT_EQ(s.aircraftScale.inertia, f.scale.inertia);
+    EXPECT_EQ(s.wind.speedKt, f.windKt);
+    EXPECT_EQ(s.commandDelayFrames, 0);
+    ASSERT_TRUE(s.commandLatencyS.has_value());
+    EXPECT_EQ(*s.commandLatencyS, f.loop.latencyS);
+    EXPECT_EQ(s.visualFrameRate, f.loop.visualRate);
+}
+
+// One flight fifty times over its bound among flights at half their bound:
+// the 90th percentile of 24 flights does not see it, the tuner's score does,
+// and a string whose every flight is at 1.5 times its bound beats it.
+TEST(FlightScore, the_tuned_score_cannot_ignore_a_runaway_flight) {
+    std::vector<tune::FlightOutcome> runaway(24), steady(24);
+    for (size_t i = 0; i < 24; ++i) {
+        runaway[i].flown = steady[i].flown = true;
+        runaway[i].worst = 0.5;
+        runaway[i].score = 0.5;
+        steady[i].worst = 1.5;
+        steady[i].score = tune::compressedError(1.5);
+    }
+    runaway[7].worst = 50.0;
+    runaway[7].score = tune::compressedError(50.0);  // 1 + ln 50 = 4.91
+    EXPECT_LT(tune::setScore(runaway), tune::setScore(steady));
+    const double runawayMean = (23 * 0.5 + 1.0 + std::log(50.0)) / 24.0;
+    EXPECT_NEAR(tune::worstScore(runaway), 1.0 + std::log(50.0) + tune::kMeanWeight * runawayMean, 1e-12);
+    EXPECT_GT(tune::worstScore(runaway), tune::worstScore(steady));
+    // A flight the host could not fly counts as lost.
+    steady[3].flown = false;
+    EXPECT_NEAR(tune::worstScore(steady), tune::kUnflownScore + tune::kMeanWeight *
+                    (23 * tune::compressedError(1.5) + tune::kUnflownScore) / 24.0, 1e-12);
+    // Held: every flight flown and within the factor of its bounds.
+    EXPECT_FALSE(tune::setHolds(steady, 2.0));
+    steady[3].flown = true;
+    EXPECT_TRUE(tune::setHolds(steady, 2.0));
+    EXPECT_FALSE(tune::setHolds(steady, 1.4));
+    EXPECT_FALSE(tune::setHolds({}, 2.0));
+}
+
+TEST(ExitStatus, is_one_when_the_string_misses_its_margins_or_does_not_hold_on_the_validation_set) {
+    tune::TuneResult r;
+    r.best.requiredMet = true;
+    r.validation.flown = true;
+    r.validation.flightsHold = true;
+    r.validation.stable = true;
+    r.validation.margins.available = true;
+    EXPECT_EQ(tune::exitStatus(false, &r, false), 0);
+    EXPECT_EQ(tune::exitStatus(true, &r, false), 130);
+    EXPECT_EQ(tune::exitStatus(false, &r, true), 1);
+    EXPECT_EQ(tune::exitStatus(false, nullptr, false), 1);
+    r.validation.stable = false;  // a validation plant or latency unstable
+    EXPECT_EQ(tune::exitStatus(false, &r, false), 1);
+    r.validation.stable = true;
+    r.validation.flightsHold = false;  // a validation flight beyond its bounds
+    EXPECT_EQ(tune::exitStatus(false, &r, false), 1);
+    r.validation.flightsHold = true;
+    r.validation.flown = false;  // never flown
+    EXPECT_EQ(tune::exitStatus(false, &r, false), 1);
+    r.validation.flown = true;
+    r.best.requiredMet = false;
+    EXPECT_EQ(tune::exitStatus(false, &r, false), 1);
+}
+
+// A disk margin of 1.9 on every loop (about 32 dB and 87 deg at once) is
+// beyond any string: the search ends with the best it found, which misses
+// the margins, and the tool's status is 1.
+TEST(Tune, an_uncertainty_set_no_string_can_keep_gives_the_best_found_and_exit_status_one) {
+    tune::TuneSettings settings = smallTune(2, 2);
+    settings.required = tune::MarginBounds::disk(1.9);
+    settings.marginSearch = tune::MarginSearchBudget{30, 10};
+    const tune::Tuner tuner(settings);
+    const tune::TuneResult r = tuner.tune(nullptr, {});
+    EXPECT_FALSE(r.margins.feasible);
+    EXPECT_FALSE(r.best.requiredMet);
+    EXPECT_FALSE(r.best.parameters.empty());
+    EXPECT_TRUE(r.best.flown);  // the best found is flown for the report
+    EXPECT_EQ(tune::exitStatus(false, &r, false), 1);
 }
 
 std::string textOf(const std::string& path) {
