@@ -188,13 +188,45 @@ private:
 struct HeldStretch {
     Eigen::MatrixXd phi, gamma;
 };
-HeldStretch holdOver(const LinearPlant& plant, double tau) {
+HeldStretch discretise(const LinearPlant& plant, double tau) {
     const Eigen::Index np = plant.A.rows(), ni = plant.B.cols();
     Eigen::MatrixXd augmented = Eigen::MatrixXd::Zero(np + ni, np + ni);
     augmented.topLeftCorner(np, np) = plant.A * tau;
     augmented.topRightCorner(np, ni) = plant.B * tau;
     const Eigen::MatrixXd transition = augmented.exp();
     return {transition.topLeftCorner(np, np), transition.topRightCorner(np, ni)};
+}
+
+// The stretches a tuner asks for again and again: the same few plants over
+// the same few lengths, whatever the gains. Each entry keeps its plant's
+// matrices and is used only for a plant equal to them, so a plant that
+// happens to live where another one lived is never served the other's
+// stretch. The oldest entries make room for new ones.
+struct StretchMemo {
+    Eigen::MatrixXd A, B;
+    double tau = 0.0;
+    HeldStretch stretch;
+};
+constexpr std::size_t kStretchMemoSize = 512;
+
+HeldStretch holdOver(const LinearPlant& plant, double tau) {
+    thread_local std::vector<StretchMemo> memo;
+    thread_local std::size_t oldest = 0;
+    for (const StretchMemo& m : memo) {
+        if (m.tau == tau && m.A.rows() == plant.A.rows() && m.B.cols() == plant.B.cols() && m.A == plant.A
+            && m.B == plant.B) {
+            return m.stretch;
+        }
+    }
+    HeldStretch h = discretise(plant, tau);
+    StretchMemo entry{plant.A, plant.B, tau, h};
+    if (memo.size() < kStretchMemoSize) {
+        memo.push_back(std::move(entry));
+    } else {
+        memo[oldest] = std::move(entry);
+        oldest = (oldest + 1) % kStretchMemoSize;
+    }
+    return h;
 }
 
 // Update k of a schedule, open at the actuators: X_{k+1} = A X_k + B w_k,

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "sim/tune/hold_margins.h"
 
-#include "sim/tune/disk_margin.h"
-
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -94,43 +92,72 @@ std::optional<flight::Parameters> aircraftParameters(const FlightConditions& con
     return definition->parameters;
 }
 
-// The sampled hold of one plant at one host loop. The analysis knows whole
-// panel frames of delay only, so the loop is taken at wholeDelayFrames (the
-// pessimistic side of its latency); the visual rate does not enter.
+// The hold of one plant on one host loop, as the margins read it: updates
+// evenly spaced at the mean panel period, the latency kept with its
+// fraction of a period (the analysis's time-invariant model).
 analysis::SampledHold sampleAt(const analysis::LinearPlant& plant, const analysis::Gains& gains,
                                const host::HostLoop& loop) {
-    return analysis::sampleHold(plant, gains, loop.panelRate, wholeDelayFrames(loop));
+    return analysis::sampleHoldAtMeanPeriod(plant, gains, loop);
 }
 
 Eigen::MatrixXd closedLoop(const analysis::SampledHold& s) {
     return s.A + s.B * s.C;
 }
 
-// The largest |z| of the closed loop's poles (infinite when not found).
-double largestPole(const analysis::SampledHold& s) {
-    const Eigen::EigenSolver<Eigen::MatrixXd> eigen(closedLoop(s), false);
+// The largest |eigenvalue| (infinite when not found).
+double largestEigenvalue(const Eigen::MatrixXd& m) {
+    const Eigen::EigenSolver<Eigen::MatrixXd> eigen(m, false);
     if (eigen.info() != Eigen::Success)
         return std::numeric_limits<double>::infinity();
     return eigen.eigenvalues().cwiseAbs().maxCoeff();
+}
+
+// The exact verdict on the loop as the host runs it (the visual frames'
+// pattern of update intervals): the largest |z| of the monodromy matrix
+// over one pattern.
+double largestPole(const analysis::LinearPlant& plant, const analysis::Gains& gains, const host::HostLoop& loop) {
+    return largestEigenvalue(analysis::liftHold(plant, gains, loop).monodromy);
 }
 
 // One loop's disk margin, every other loop closed and this one broken at
 // its actuator (the plant's inputs are in the loops' order).
 double loopDiskMargin(const analysis::SampledHold& s, int loop, double samplePeriod) {
     const Eigen::MatrixXd open = closedLoop(s) - s.B.col(loop) * s.C.row(loop);
-    return diskMargin(open, s.B.col(loop), -s.C.row(loop), samplePeriod);
+    return analysis::sampledDiskMargin(open, s.B.col(loop), -s.C.row(loop), 0.0, samplePeriod, true).alpha;
 }
 
-// The loops the analysis can tell apart, in the conditions' order.
+bool sameLoop(const host::HostLoop& a, const host::HostLoop& b) {
+    return a.panelRate == b.panelRate && a.visualRate == b.visualRate && a.latencyS == b.latencyS
+           && a.delayUpdates == b.delayUpdates;
+}
+
+// The loops of the conditions, each once, in their order.
 std::vector<host::HostLoop> distinctLoops(const std::vector<host::HostLoop>& loops) {
     std::vector<host::HostLoop> out;
     for (const host::HostLoop& l : loops) {
-        const bool seen = std::any_of(out.begin(), out.end(), [&](const host::HostLoop& o) {
-            return o.panelRate == l.panelRate && wholeDelayFrames(o) == wholeDelayFrames(l);
-        });
-        if (!seen)
+        if (std::none_of(out.begin(), out.end(), [&](const host::HostLoop& o) { return sameLoop(o, l); }))
             out.push_back(l);
     }
+    return out;
+}
+
+// The loops the disk margins are read on: the shortest and the longest
+// latency of the set. The margins' model does not see the visual rate, and
+// between the two ends of the band a latency only adds phase lag, which
+// the longer end bounds.
+std::vector<host::HostLoop> latencyEnds(const std::vector<host::HostLoop>& loops) {
+    std::vector<host::HostLoop> out;
+    const auto shorter = [](const host::HostLoop& a, const host::HostLoop& b) {
+        const double la = a.delayUpdates > 0 ? a.delayUpdates / static_cast<double>(a.panelRate) : a.latencyS;
+        const double lb = b.delayUpdates > 0 ? b.delayUpdates / static_cast<double>(b.panelRate) : b.latencyS;
+        return la < lb;
+    };
+    if (loops.empty())
+        return out;
+    const auto [low, high] = std::minmax_element(loops.begin(), loops.end(), shorter);
+    out.push_back(*low);
+    if (shorter(*low, *high))
+        out.push_back(*high);
     return out;
 }
 
@@ -151,7 +178,16 @@ const PlantSet& plantsFor(const FlightConditions& conditions, bool validation) {
     PlantSet set;
     const std::optional<flight::Parameters> aircraft = aircraftParameters(conditions, set.reason);
     if (aircraft) {
-        set.scales = plantSamples(conditions.uncertainty, validation);
+        // Each distinct plant once: with no spread every sample is the
+        // aircraft as given.
+        for (const flight::ParameterScale& scale : plantSamples(conditions.uncertainty, validation)) {
+            const bool seen = std::any_of(set.scales.begin(), set.scales.end(), [&](const flight::ParameterScale& o) {
+                return o.inertia == scale.inertia && o.controlPower == scale.controlPower
+                       && o.rotorDamping == scale.rotorDamping && o.tailRotor == scale.tailRotor;
+            });
+            if (!seen)
+                set.scales.push_back(scale);
+        }
         for (const flight::ParameterScale& scale : set.scales)
             set.plants.push_back(analysis::linearisePlant(flight::scaled(*aircraft, scale)));
         // The aircraft as given, last, for the classical margins.
@@ -174,8 +210,15 @@ analysis::Gains gainsOf(const Factors& factors) {
 }
 
 std::string loopName(const host::HostLoop& loop) {
-    const int delay = wholeDelayFrames(loop);
-    return delay == 0 ? "no delay" : std::to_string(delay) + " panel frame(s) late";
+    char text[80];
+    if (loop.delayUpdates > 0) {
+        std::snprintf(text, sizeof text, "%d whole panel frame%s late", loop.delayUpdates,
+                      loop.delayUpdates == 1 ? "" : "s");
+    } else {
+        std::snprintf(text, sizeof text, "%.1f ms latency on %d visual frames", loop.latencyS * 1000.0,
+                      loop.visualRate);
+    }
+    return text;
 }
 
 }  // namespace
@@ -204,27 +247,25 @@ MarginReport analyseMargins(const FlightConditions& conditions, const Factors& f
             report.firstUnstable = where;
         report.slowestPoleRadius = std::max(report.slowestPoleRadius, radius);
     };
-    // Stability of every case first: the margins are worth computing only
-    // when every closed loop of the set is stable (a search spends most of
-    // its analyses on strings that are not).
-    std::vector<analysis::SampledHold> sampled;
-    std::vector<std::string> where;
+    // Stability of every case first, exactly on the loop as the host runs
+    // it: the margins are worth computing only when every closed loop of
+    // the set is stable (a search spends most of its analyses on strings
+    // that are not).
+    const std::vector<host::HostLoop> latencies = latencyEnds(loops);
     for (size_t p = 0; p + 1 < set.plants.size(); ++p) {
         const analysis::LinearPlant& plant = set.plants[p];
         report.trimmed = report.trimmed && plant.trimmed;
         const std::string plantName = describeScale(set.scales[p]);
         for (const host::HostLoop& loop : loops) {
-            sampled.push_back(sampleAt(plant, gains, loop));
-            where.push_back(plantName + "; " + loopName(loop));
             ++report.cases;
-            const double radius = largestPole(sampled.back());
+            const double radius = largestPole(plant, gains, loop);
             report.slowestPoleRadius = std::max(report.slowestPoleRadius, radius);
             if (!(radius < 1.0))
-                unstable(where.back(), radius);
+                unstable(plantName + "; " + loopName(loop), radius);
         }
         if (conditions.stabilityDelayFrames > 0) {
             ++report.cases;
-            const double radius = largestPole(sampleAt(plant, gains, late));
+            const double radius = largestPole(plant, gains, late);
             if (!(radius < 1.0))
                 unstable(plantName + "; " + loopName(late), radius);
         }
@@ -234,13 +275,21 @@ MarginReport analyseMargins(const FlightConditions& conditions, const Factors& f
         if (!report.stable)
             l.worstCase = report.firstUnstable;
     }
-    for (size_t k = 0; report.stable && k < sampled.size(); ++k) {
-        for (int j = 0; j < analysis::kLoopCount; ++j) {
-            LoopMarginReport& l = report.loops[static_cast<size_t>(3 - j)];
-            const double d = loopDiskMargin(sampled[k], j, 1.0 / conditions.frameRate);
-            if (d < l.diskMargin) {
-                l.diskMargin = d;
-                l.worstCase = where[k];
+    // The disk margins on the time-invariant model at the ends of the
+    // latency band: the visual rate changes only the pattern of intervals,
+    // which the exact verdict above has judged.
+    for (size_t p = 0; report.stable && p + 1 < set.plants.size(); ++p) {
+        const std::string plantName = describeScale(set.scales[p]);
+        for (const host::HostLoop& loop : latencies) {
+            const analysis::SampledHold sampled = sampleAt(set.plants[p], gains, loop);
+            const bool modelStable = largestEigenvalue(closedLoop(sampled)) < 1.0;
+            for (int j = 0; j < analysis::kLoopCount; ++j) {
+                LoopMarginReport& l = report.loops[static_cast<size_t>(3 - j)];
+                const double d = modelStable ? loopDiskMargin(sampled, j, 1.0 / conditions.frameRate) : 0.0;
+                if (d < l.diskMargin) {
+                    l.diskMargin = d;
+                    l.worstCase = plantName + "; " + loopName(loop);
+                }
             }
         }
     }
@@ -272,23 +321,28 @@ void addClassicalMargins(const FlightConditions& conditions, const Factors& fact
     if (set.plants.empty())
         return;
     const analysis::Gains gains = gainsOf(factors);
-    // The classical margins of the aircraft as given, no delay and one
-    // whole panel frame late: the two sides of the host's default loop.
+    // The classical margins of the aircraft as given, on the host's own
+    // loop (the conditions' panel rate, 30 visual frames, one visual frame
+    // of latency) and one whole panel frame late, the pessimistic bound.
     const analysis::LinearPlant& given = set.plants.back();
-    for (int delay = 0; delay <= 1; ++delay) {
-        const analysis::HoldAnalysis a = analysis::analyseHold(given, gains, conditions.frameRate, delay);
+    host::HostLoop own;
+    own.panelRate = conditions.frameRate;
+    host::HostLoop late = own;
+    late.delayUpdates = 1;
+    for (int delayed = 0; delayed <= 1; ++delayed) {
+        const analysis::HoldAnalysis a = analysis::analyseHold(given, gains, delayed ? late : own);
         for (int loop = 0; loop < analysis::kLoopCount; ++loop) {
             const analysis::LoopMargins& m = a.loops[static_cast<size_t>(loop)];
             LoopMarginReport& r = report.loops[static_cast<size_t>(3 - loop)];
-            (delay == 0 ? r.classicalGainMarginDb : r.classicalGainMarginDelayedDb) = m.gainMarginDb;
-            (delay == 0 ? r.classicalPhaseMarginDeg : r.classicalPhaseMarginDelayedDeg) = m.phaseMarginDeg;
-            if (delay == 1)
+            (delayed ? r.classicalGainMarginDelayedDb : r.classicalGainMarginDb) = m.gainMarginDb;
+            (delayed ? r.classicalPhaseMarginDelayedDeg : r.classicalPhaseMarginDeg) = m.phaseMarginDeg;
+            if (!delayed)
                 r.crossoverHz = m.crossoverHz;
         }
-        if (delay == 1) {
+        if (!delayed) {
             report.leastDamping = 1.0;
             for (const std::complex<double>& z : a.poles) {
-                const analysis::EquivalentPole p = analysis::equivalentPole(z, conditions.frameRate);
+                const analysis::EquivalentPole p = analysis::equivalentPole(z, a.poleRateHz);
                 if (p.frequencyHz > 0.0 && p.damping < report.leastDamping) {
                     report.leastDamping = p.damping;
                     report.leastDampedHz = p.frequencyHz;

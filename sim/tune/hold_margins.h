@@ -75,8 +75,8 @@ struct LoopMarginReport {
     double gainMarginDb = 0.0;
     double phaseMarginDeg = 0.0;
     std::string worstCase;  // where the smallest was found: plant and loop
-    // Classical, of the aircraft as its file gives it, at the default
-    // host loop's two bounds: no delay and one whole panel frame.
+    // Classical, of the aircraft as its file gives it: on the host's own
+    // loop (with its crossover) and one whole panel frame late.
     double classicalGainMarginDb = 0.0;
     double classicalPhaseMarginDeg = 0.0;
     double crossoverHz = 0.0;

@@ -126,8 +126,8 @@ int main(int argc, char** argv) {
     double diskMargin = tune::kRequiredDiskMargin;
     double spread = -1.0;
     double holdsWithin = tune::kDefaultHoldsWithin;
-    int tradeOffBudget = 12;
-    int budget = 200;
+    int tradeOffBudget = 8;
+    int budget = 150;
     uint64_t seed = 1;
     int threads = 0;
     std::string outDir = "hovertune-out";
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0.0, 0.5));
     app.add_option("--trade-off-budget", tradeOffBudget,
                    "Strings flown by each short tune of the trade-off, at disk margins 0.2, 0.3, 0.5 and 0.6 "
-                   "(default 12; 0: no trade-off)")
+                   "(default 8; 0: no trade-off)")
         ->check(CLI::Range(0, 1000));
     app.add_option("--holds-within", holdsWithin,
                    "The string holds on the validation set when every flight stays within this many times "
@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
                    "Repetitions of the training and validation sets, each with its own seeds, winds, plants "
                    "and latencies (default 2)")
         ->check(CLI::Range(1, 50));
-    app.add_option("--budget", budget, "Strings to fly in all (default 200)")
+    app.add_option("--budget", budget, "Strings to fly in all (default 150)")
         ->check(CLI::Range(1, 100000));
     app.add_option("--seed", seed, "Seed of the search (default 1): the same seed repeats the same run");
     app.add_option("--threads", threads,

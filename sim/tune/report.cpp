@@ -58,8 +58,8 @@ std::string marginsTable(const std::vector<Candidate>& candidates, const MarginB
                + ". The search ran without the margin constraints; the flights alone judged every string.\n";
     }
     md +=
-        "| string | loop | robust: disk margin (dB, deg) | where smallest | classical, no delay: dB, deg | "
-        "classical, one panel frame late: dB, deg, crossover Hz | closed loops |\n"
+        "| string | loop | robust: disk margin (dB, deg) | where smallest | classical, host's loop: dB, deg, "
+        "crossover Hz | classical, one panel frame late: dB, deg | closed loops |\n"
         "|---|---|---|---|---|---|---|\n";
     for (const Candidate& c : candidates) {
         const MarginReport& m = c.evaluation.margins;
@@ -67,14 +67,14 @@ std::string marginsTable(const std::vector<Candidate>& candidates, const MarginB
             const LoopMarginReport& l = m.loops[i];
             md += "| " + c.label + " | " + kLoopNames[i] + " | " + fixed(l.diskMargin, 3) + " ("
                   + margin(l.gainMarginDb, 1) + ", " + margin(l.phaseMarginDeg, 1) + ") | " + l.worstCase + " | "
-                  + margin(l.classicalGainMarginDb, 1) + ", " + margin(l.classicalPhaseMarginDeg, 1) + " | "
-                  + margin(l.classicalGainMarginDelayedDb, 1) + ", " + margin(l.classicalPhaseMarginDelayedDeg, 1)
-                  + ", " + margin(l.crossoverHz, 2) + " | "
+                  + margin(l.classicalGainMarginDb, 1) + ", " + margin(l.classicalPhaseMarginDeg, 1) + ", "
+                  + margin(l.crossoverHz, 2) + " | " + margin(l.classicalGainMarginDelayedDb, 1) + ", "
+                  + margin(l.classicalPhaseMarginDelayedDeg, 1) + " | "
                   + (i == 0 ? (m.stable ? std::to_string(m.cases) + " cases stable"
                                         : std::to_string(m.unstableCases) + " of " + std::to_string(m.cases)
                                               + " UNSTABLE (first: " + m.firstUnstable + ")")
                                   + ", largest |z| " + fixed(m.slowestPoleRadius, 4)
-                                  + "; the aircraft as given one frame late: least damped pole "
+                                  + "; the aircraft as given on the host's loop: least damped pole "
                                   + fixed(m.leastDampedHz, 2) + " Hz, damping " + fixed(m.leastDamping, 3)
                                   + (m.trimmed ? "" : "; NO TRIM")
                             : std::string())
@@ -140,8 +140,10 @@ std::string uncertaintySection(const Tuner& tuner) {
     for (const host::HostLoop& l : loopSamples(c, true))
         md << " " << fixed(l.latencyS * l.panelRate, 2);
     md << "; closed-loop stability also at " << c.stabilityDelayFrames
-       << " whole panel frames. Flown at each latency itself; analysed at the whole panel frames that cover "
-          "it (none, or rounded up: the pessimistic side).\n";
+       << " whole panel frames. Flown at each latency itself. Analysed exactly on the host's loop at each "
+          "latency and visual rate (the closed loops' stability over one pattern of visual frames), and the "
+          "disk margins at the shortest and longest latency of the set on the model with evenly spaced "
+          "updates.\n";
     md << "- Visual frame rates:";
     for (int r : c.visualRates)
         md << " " << r;
@@ -632,7 +634,7 @@ bool writeReport(const ReportInput& in, std::string& error) {
     }
     if (in.result) {
         const MarginSearch& ms = in.result->margins;
-        md << "Search of the margins (no flights): " << ms.analyses << " linear analyses in "
+        md << "Search of the margins (no flights, the aircraft as given): " << ms.analyses << " linear analyses in "
            << fixed(ms.seconds, 1) << " s; the flown search started from `" << parameterString(ms.start, true)
            << "`" << (ms.feasible ? ", which keeps the required margins" : "") << ".\n\n";
         md << "Search: " << in.result->search.method << "; " << in.result->search.evaluations

@@ -59,8 +59,20 @@ TuneResult Tuner::tune(const std::atomic<bool>* stop, const Progress& progress, 
     os.low.assign(kFactorCount, low);
     os.high.assign(kFactorCount, high);
     TuneResult result;
-    result.margins = searchMargins([this](const Factors& f) { return margins(f); }, start, settings_.bounds,
-                                   settings_.required, stop, settings_.marginSearch);
+    // The search of the margins only finds where the flown search starts:
+    // it reads them on the aircraft as given, over every latency and visual
+    // rate, at a ninth of the cost. Every string flown is judged over the
+    // whole set of plants.
+    FlightConditions nominal = settings_.conditions;
+    nominal.uncertainty.spread = flight::ParameterScale{0.0, 0.0, 0.0, 0.0};
+    const auto nominalMargins = [&](const Factors& f) {
+        MarginReport m = analyseMargins(nominal, f);
+        if (settings_.required.classicalGainMarginDb > 0.0 || settings_.required.classicalPhaseMarginDeg > 0.0)
+            addClassicalMargins(nominal, f, m);
+        return m;
+    };
+    result.margins = searchMargins(nominalMargins, start, settings_.bounds, settings_.required, stop,
+                                   settings_.marginSearch);
     const MarginBounds& bounds = result.margins.bounds;
     const std::array<double, kFactorCount> startLogs = toLogSpace(result.margins.start);
     os.start.assign(startLogs.begin(), startLogs.end());

@@ -59,7 +59,7 @@ struct Validation {
 
 struct TuneSettings {
     FlightConditions conditions;
-    int budget = 200;  // evaluations
+    int budget = 150;  // evaluations
     uint64_t seed = 1;
     int processes = 2;  // flights at once
     std::string modulePath;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/tune/disk_margin.h"
+#include "sim/analysis/margins.h"
 #include "sim/tune/factors.h"
 #include "sim/tune/hold_margins.h"
 #include "sim/tune/flight_pool.h"
@@ -388,7 +388,9 @@ TEST(DiskMargin, of_a_gain_one_sample_late_is_two_times_one_minus_k_over_one_plu
     for (double k : {0.25, 0.5, 0.9}) {
         Eigen::RowVectorXd c(1);
         c << k;
-        EXPECT_NEAR(tune::diskMargin(a, b, c, 1.0 / 18.0), 2.0 * (1.0 - k) / (1.0 + k), kGridTolerance) << k;
+        EXPECT_NEAR(analysis::sampledDiskMargin(a, b, c, 0.0, 1.0 / 18.0, true).alpha, 2.0 * (1.0 - k) / (1.0 + k),
+                    kGridTolerance)
+            << k;
     }
     // A disk margin of 2/3 guarantees 6.02 dB (a factor of 2) and
     // 2 atan(1/3) = 36.87 deg at once.
