@@ -32,6 +32,31 @@ std::string margin(double value, int decimals) {
     return fixed(value, decimals);
 }
 
+// What a set of flights holds, in one sentence: how many within the
+// bounds they are judged by, how many within `within` times them, and the
+// worst with its flight.
+std::string holdsSentence(const std::vector<FlightOutcome>& outcomes, const std::vector<FlightCase>& flights,
+                          double within) {
+    int inside = 0, nearly = 0;
+    size_t worst = 0;
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        const FlightOutcome& o = outcomes[i];
+        inside += o.flown && o.worst <= 1.0 ? 1 : 0;
+        nearly += o.flown && o.worst <= within ? 1 : 0;
+        if (!o.flown || (outcomes[worst].flown && o.worst > outcomes[worst].worst))
+            worst = i;
+    }
+    std::string text = std::to_string(inside) + " of " + std::to_string(outcomes.size())
+                       + " validation flights within the ADS-33 bounds, " + std::to_string(nearly) + " within "
+                       + fixed(within, 1) + " times them";
+    if (!outcomes.empty() && worst < flights.size()) {
+        const FlightOutcome& o = outcomes[worst];
+        text += o.flown ? ", the worst at " + fixed(o.worst, 1) + " times its bound (" + flights[worst].name + ")"
+                        : ", one not flown (" + flights[worst].name + ")";
+    }
+    return text;
+}
+
 bool writeFile(const std::string& path, const std::string& text, std::string& error) {
     std::ofstream out(path, std::ios::binary);
     out << text;
@@ -623,6 +648,15 @@ bool writeReport(const ReportInput& in, std::string& error) {
                    << " |\n";
             }
             md << "\n";
+            const std::vector<FlightCase>& vf = tuner.validationFlights();
+            const double w = tuner.settings().holdsWithin;
+            md << "The same validation flights, each on its own plant, all on the host's own loop and all one "
+                  "whole panel frame late:\n\n"
+               << "| loop | what the string holds |\n|---|---|\n"
+               << "| host's own loop: 30 visual frames, controls moving one visual frame after the update | "
+               << holdsSentence(v.atOwnLoop, vf, w) << " |\n"
+               << "| one whole panel frame late (the pessimistic bound) | " << holdsSentence(v.onePanelFrameLate, vf, w)
+               << " |\n\n";
         }
         std::string bound;
         const FactorBounds& box = tuner.settings().bounds;
@@ -779,6 +813,22 @@ bool writeReport(const ReportInput& in, std::string& error) {
         }
         md << "\nThe check scenario `check.toml` flies the first engagement from a drift with this string; "
               "re-check it with `hoversim check.toml`.\n";
+    }
+    if (tuned != nullptr && in.result && in.result->validation.flown) {
+        const Validation& v = in.result->validation;
+        const std::vector<FlightCase>& vf = tuner.validationFlights();
+        const double w = tuner.settings().holdsWithin;
+        double smallest = 2.0;
+        for (const LoopMarginReport& l : v.margins.loops)
+            smallest = std::min(smallest, l.diskMargin);
+        // One paragraph for the README and the release's read-me.
+        const std::string holds =
+            "On the host's own loop: " + holdsSentence(v.atOwnLoop, vf, w) + ". One whole panel frame late: "
+            + holdsSentence(v.onePanelFrameLate, vf, w) + ". Over the validation set the smallest disk margin is "
+            + fixed(smallest, 2) + (v.stable ? " with every closed loop stable" : ", NOT every closed loop stable")
+            + "; the string " + (v.holds() ? "holds" : "does not hold") + " on it.\n";
+        if (!writeFile(in.outDir + "/holds.txt", holds, error))
+            return false;
     }
     return writeFile(in.outDir + "/report.md", md.str(), error);
 }

@@ -142,6 +142,17 @@ Validation Tuner::validate(const Evaluation& e, const std::atomic<bool>* stop) c
     v.flown = !(stop != nullptr && stop->load());
     v.score = worstScore(v.outcomes);
     v.flightsHold = setHolds(v.outcomes, settings_.holdsWithin);
+    host::HostLoop own;
+    own.panelRate = settings_.conditions.frameRate;
+    host::HostLoop late = own;
+    late.delayUpdates = 1;
+    for (FlightJob& job : jobs)
+        job.flight.loop = own;
+    v.atOwnLoop = pool_.fly(jobs, stop);
+    for (FlightJob& job : jobs)
+        job.flight.loop = late;
+    v.onePanelFrameLate = pool_.fly(jobs, stop);
+    v.flown = v.flown && !(stop != nullptr && stop->load());
     return v;
 }
 

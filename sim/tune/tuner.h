@@ -54,6 +54,12 @@ struct Validation {
     MarginReport margins;                 // over the validation plants and latencies
     bool flightsHold = false;             // every flight within holdsWithin of its bounds
     bool stable = false;                  // every validation plant and latency closed stable
+    // The same flights, each on its own plant, all on the host's own loop
+    // (30 visual frames, the controls moving one visual frame after the
+    // update) and all one whole panel frame late: what the string holds at
+    // the two ends of what the host may do.
+    std::vector<FlightOutcome> atOwnLoop;
+    std::vector<FlightOutcome> onePanelFrameLate;
     bool holds() const { return flown && flightsHold && (stable || !margins.available); }
 };
 
