@@ -1,7 +1,9 @@
 # SPDX-License-Identifier: MIT
 # Fails when the README (or a scenario said to fly an aircraft's tuned
 # string) does not give the string the committed tune of that aircraft
-# wrote: the strings users paste must be the program's.
+# wrote, or when the README does not say what that tune wrote the string
+# holds: the strings users paste, and what is said of them, must be the
+# program's.
 #   cmake -DSOURCE=<source tree> -P tuned_strings_are_published.cmake
 foreach(aircraft bo105 uh1h puma)
     set(written ${SOURCE}/docs/tuning/${aircraft}/parameters.txt)
@@ -14,6 +16,16 @@ foreach(aircraft bo105 uh1h puma)
     string(FIND "${readme}" "${tuned}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "README.md does not give the ${aircraft} string of ${written}: ${tuned}")
+    endif()
+    set(holds_file ${SOURCE}/docs/tuning/${aircraft}/holds.txt)
+    if(NOT EXISTS ${holds_file})
+        message(FATAL_ERROR "no statement of what the ${aircraft} string holds: ${holds_file} is missing")
+    endif()
+    file(READ ${holds_file} holds)
+    string(STRIP "${holds}" holds)
+    string(FIND "${readme}" "${holds}" said)
+    if(said EQUAL -1)
+        message(FATAL_ERROR "README.md does not say what ${holds_file} says the ${aircraft} string holds: ${holds}")
     endif()
     # Scenarios that name the tuned string for this aircraft must fly it.
     file(GLOB scenarios ${SOURCE}/scenarios/*.toml)

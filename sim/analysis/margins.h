@@ -33,6 +33,10 @@ struct DiskMargin {
 DiskMargin sampledDiskMargin(const Eigen::MatrixXd& A, const Eigen::VectorXd& b, const Eigen::RowVectorXd& c,
                              double d, double samplePeriod, bool closedLoopStable);
 
+// The disk margin's alpha alone, of a loop whose closed loop is stable,
+// read on a coarser grid than sampledDiskMargin's (for searches).
+double sampledDiskAlpha(const Eigen::MatrixXd& A, const Eigen::VectorXd& b, const Eigen::RowVectorXd& c, double d);
+
 // Margins of one loop. Infinite where the response never reaches the
 // crossing that defines the margin (a loop that never reaches unit gain has
 // an infinite phase margin); the frequencies are then NaN.

@@ -121,9 +121,9 @@ double largestPole(const analysis::LinearPlant& plant, const analysis::Gains& ga
 
 // One loop's disk margin, every other loop closed and this one broken at
 // its actuator (the plant's inputs are in the loops' order).
-double loopDiskMargin(const analysis::SampledHold& s, int loop, double samplePeriod) {
+double loopDiskMargin(const analysis::SampledHold& s, int loop) {
     const Eigen::MatrixXd open = closedLoop(s) - s.B.col(loop) * s.C.row(loop);
-    return analysis::sampledDiskMargin(open, s.B.col(loop), -s.C.row(loop), 0.0, samplePeriod, true).alpha;
+    return analysis::sampledDiskAlpha(open, s.B.col(loop), -s.C.row(loop), 0.0);
 }
 
 bool sameLoop(const host::HostLoop& a, const host::HostLoop& b) {
@@ -285,7 +285,7 @@ MarginReport analyseMargins(const FlightConditions& conditions, const Factors& f
             const bool modelStable = largestEigenvalue(closedLoop(sampled)) < 1.0;
             for (int j = 0; j < analysis::kLoopCount; ++j) {
                 LoopMarginReport& l = report.loops[static_cast<size_t>(3 - j)];
-                const double d = modelStable ? loopDiskMargin(sampled, j, 1.0 / conditions.frameRate) : 0.0;
+                const double d = modelStable ? loopDiskMargin(sampled, j) : 0.0;
                 if (d < l.diskMargin) {
                     l.diskMargin = d;
                     l.worstCase = plantName + "; " + loopName(loop);

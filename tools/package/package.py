@@ -99,40 +99,12 @@ def number_in(path, cell, what):
 
 
 def holds(path):
-    """What the report says the tuned string holds, from three places of it:
-    the Scores table's row 'tuned' (columns 'flights within bounds' and
-    'worst flight'), the margins table's rows 'tuned' (columns 'loop',
-    'gain margin dB', 'phase margin deg', 'closed loop') and the line
-    'Required of every loop: X dB and Y deg.'."""
-    text = read_text(path)
-    scores = [r for r in table_rows(path, text, "flights within bounds") if r.get("string") == "tuned"]
-    if len(scores) != 1:
-        raise SourceError(f"{path}: the table with 'flights within bounds' has {len(scores)} rows 'tuned', not 1")
-    within = scores[0]["flights within bounds"]
-    if not re.fullmatch(r"\d+ / \d+", within):
-        raise SourceError(f"{path}: flights within bounds '{within}' is not 'N / M'")
-    worst = number_in(path, scores[0].get("worst flight", ""), "worst flight")
-    margins = [r for r in table_rows(path, text, "gain margin dB") if r.get("string") == "tuned"]
-    if len(margins) != 4:
-        raise SourceError(f"{path}: the margins table has {len(margins)} rows 'tuned', not 4")
-    gain = min(margins, key=lambda r: number_in(path, r["gain margin dB"], "gain margin"))
-    phase = min(margins, key=lambda r: number_in(path, r["phase margin deg"], "phase margin"))
-    closed = margins[0].get("closed loop", "")
-    if not (closed.startswith("stable") or closed.startswith("UNSTABLE")):
-        raise SourceError(f"{path}: closed loop '{closed}' says neither stable nor UNSTABLE")
-    m = re.search(r"^Required of every loop: (\d+(?:\.\d+)?) dB and (\d+(?:\.\d+)?) deg\.$", text, re.M)
-    if not m:
-        raise SourceError(f"{path}: no line 'Required of every loop: X dB and Y deg.'")
-    need_gain, need_phase = float(m.group(1)), float(m.group(2))
-    g = number_in(path, gain["gain margin dB"], "gain margin")
-    p = number_in(path, phase["phase margin deg"], "phase margin")
-    meets = g >= need_gain and p >= need_phase
-    n, total = within.split(" / ")
-    return (f"closed loop {closed.split(',')[0]}; least gain margin {gain['gain margin dB']} dB "
-            f"({gain['loop']} loop), least phase margin {phase['phase margin deg']} deg "
-            f"({phase['loop']} loop), against {m.group(1)} dB and {m.group(2)} deg required: "
-            f"{'meets them' if meets else 'SHORT of them'}; {n} of {total} test flights within "
-            f"the ADS-33 hover bounds, the worst at {worst:g} times its bound.")
+    """What the tuner says the string holds: its holds.txt, one paragraph
+    (on the host's own loop, one whole panel frame late, the disk margin)."""
+    text = read_text(path).strip()
+    if not text or "\n" in text:
+        raise SourceError(f"{path}: not one paragraph on one line")
+    return text
 
 
 def aircraft_name(source, aircraft):
@@ -179,7 +151,7 @@ def classes(source):
             "factors": dict(factors_of(params_path, params)),
             "line": line,
             "face": f"{m.group(3)} x {m.group(4)}",
-            "holds": holds(os.path.join(folder, "report.md")),
+            "holds": holds(os.path.join(folder, "holds.txt")),
         })
     return out
 
@@ -205,7 +177,7 @@ def readme(source, gau_path):
     for c in cs:
         strings.append(f"{c['name']} (panel_{c['aircraft']}.cfg):\n"
                        + "    " + c["parameters"] + "\n"
-                       + wrap("The tuner's report: " + c["holds"], "  "))
+                       + wrap("What the tuner found: " + c["holds"], "  "))
     members = "\n".join(f"  panel_{c['aircraft']}.cfg".ljust(21) + f"the gauge line for the {c['name']}"
                         for c in cs)
     fields = {

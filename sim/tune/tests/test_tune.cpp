@@ -391,6 +391,8 @@ TEST(DiskMargin, of_a_gain_one_sample_late_is_two_times_one_minus_k_over_one_plu
         EXPECT_NEAR(analysis::sampledDiskMargin(a, b, c, 0.0, 1.0 / 18.0, true).alpha, 2.0 * (1.0 - k) / (1.0 + k),
                     kGridTolerance)
             << k;
+        // The search's coarser reading finds the same peak at the grid's end.
+        EXPECT_NEAR(analysis::sampledDiskAlpha(a, b, c, 0.0), 2.0 * (1.0 - k) / (1.0 + k), kGridTolerance) << k;
     }
     // A disk margin of 2/3 guarantees 6.02 dB (a factor of 2) and
     // 2 atan(1/3) = 36.87 deg at once.
