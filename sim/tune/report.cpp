@@ -166,9 +166,9 @@ std::string uncertaintySection(const Tuner& tuner) {
         md << " " << fixed(l.latencyS * l.panelRate, 2);
     md << "; closed-loop stability also at " << c.stabilityDelayFrames
        << " whole panel frames. Flown at each latency itself. Analysed exactly on the host's loop at each "
-          "latency and visual rate (the closed loops' stability over one pattern of visual frames), and the "
-          "disk margins at the shortest and longest latency of the set on the model with evenly spaced "
-          "updates.\n";
+          "latency on 30 visual frames (the closed loops' stability over one pattern of visual frames; the "
+          "other visual rates are flown, not analysed), and the disk margins at the shortest and longest "
+          "latency of the set on the model with evenly spaced updates.\n";
     md << "- Visual frame rates:";
     for (int r : c.visualRates)
         md << " " << r;
