@@ -46,6 +46,14 @@ void LogHost::onRead(HostVar* variable) {
 
 uint32_t LogHost::onEvent(uint32_t eventId, int32_t value) {
     events_.push_back(SentEvent{eventId, value});
+    const uint32_t axisEvents[] = {kEventElevator, kEventAileron, kEventRudder, kEventThrottle};
+    const uint32_t positions[] = {kTokenElevatorPosition, kTokenAileronPosition, kTokenRudderPosition,
+                                  kTokenThrottlePosition};
+    for (int i = 0; i < 4; ++i) {
+        if (axisEvents[i] == eventId) {
+            values_[positions[i]] = value;
+        }
+    }
     return 0;
 }
 

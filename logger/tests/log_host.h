@@ -2,7 +2,8 @@
 //
 // A fake host for the logger's tests: the host's function table
 // (sdk/host_table.h) answering readings by token and recording every axis
-// event, a fresh scratch folder per test for the logs, and a clock the test
+// event, each of which moves its axis's position reading as the host's
+// event queue does before the next update, a fresh scratch folder per test for the logs, and a clock the test
 // sets. A test drives the module as the host does: through the gauge header
 // Linkage names (its service callback, its mouse table and its elements).
 #ifndef HOVER_LOGGER_TESTS_LOG_HOST_H
