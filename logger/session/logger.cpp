@@ -5,7 +5,7 @@
 
 #include "hostif/host_interface.h"
 
-LoggerState logger = kLoggerLoadState;
+constinit LoggerState logger = kLoggerLoadState;
 
 namespace {
 

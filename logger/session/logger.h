@@ -30,7 +30,7 @@ struct LoggerState {
     LocalClock clock;
 };
 
-inline const LoggerState kLoggerLoadState = {
+inline constexpr LoggerState kLoggerLoadState = {
     .settings = kDefaultSettings,
     .log = kClosedLog,
     .player = kIdlePlayer,
@@ -39,7 +39,7 @@ inline const LoggerState kLoggerLoadState = {
     .clock = systemLocalTime,
 };
 
-extern LoggerState logger;
+extern constinit LoggerState logger;
 
 bool isRecording();
 
