@@ -13,9 +13,10 @@ constexpr NamedPoint kNamedPoints[] = {
     {"turn_down", {119, 164}},
 };
 
+// The centres of the logger's record switch and excitation button.
 constexpr NamedPoint kLoggerNamedPoints[] = {
-    {"record", {30, 30}},
-    {"excite", {90, 30}},
+    {"record", {21, 37}},
+    {"excite", {176, 40}},
 };
 
 std::optional<PixelPoint> find(std::span<const NamedPoint> points, std::string_view areaName) {

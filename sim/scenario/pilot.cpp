@@ -81,6 +81,8 @@ void Pilot::act(GaugeHost& gaugeHost, const std::array<bool, kPilotAxisCount>& l
         trim_ = gaugeHost.controls();
         hand_ = trim_;
         startHeadingDeg_ = now.headingDeg;
+        startPitchDownDeg_ = now.pitchDownDeg;
+        startBankLeftDeg_ = now.bankLeftDeg;
         startHeightFt_ = now.heightFt;
     } else {
         // Where he is, from the drift he has seen since the last look.
@@ -112,14 +114,17 @@ void Pilot::act(GaugeHost& gaugeHost, const std::array<bool, kPilotAxisCount>& l
     const PilotSettings& g = settings_;
     // Forward cyclic lowers the nose; to stop a forward drift he raises it.
     const double forwardWanted = std::clamp(-g.positionKtPerFt * aheadFt, -kMostDriftKt, kMostDriftKt);
+    // Attitudes are wanted against the hover's own, where he took over.
     const double pitchWanted =
-        std::clamp(-g.speedDegPerKt * (forwardKt - forwardWanted), -kMostAttitudeDeg, kMostAttitudeDeg);
+        startPitchDownDeg_
+        + std::clamp(-g.speedDegPerKt * (forwardKt - forwardWanted), -kMostAttitudeDeg, kMostAttitudeDeg);
     const double elevator =
         trim_.elevator + g.attitudeCountsPerDeg * (pitchWanted - s.pitchDownDeg) - g.attitudeRateCountsPerDegS * pitchRate;
     // Left cyclic rolls left; to stop a drift to the right he banks left.
     const double rightWanted = std::clamp(-g.positionKtPerFt * rightFt, -kMostDriftKt, kMostDriftKt);
     const double bankWanted =
-        std::clamp(g.speedDegPerKt * (rightKt - rightWanted), -kMostAttitudeDeg, kMostAttitudeDeg);
+        startBankLeftDeg_
+        + std::clamp(g.speedDegPerKt * (rightKt - rightWanted), -kMostAttitudeDeg, kMostAttitudeDeg);
     const double aileron =
         trim_.aileron + g.attitudeCountsPerDeg * (bankWanted - s.bankLeftDeg) - g.attitudeRateCountsPerDegS * bankRate;
     // Left pedal turns the nose left, against a heading that has gone right.

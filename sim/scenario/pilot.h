@@ -93,6 +93,8 @@ private:
     ControlPositions trim_;  // where the controls stood when he took over
     ControlPositions hand_;
     double startHeadingDeg_ = 0.0;
+    double startPitchDownDeg_ = 0.0;
+    double startBankLeftDeg_ = 0.0;
     double startHeightFt_ = 0.0;
     std::deque<Seen> seen_;  // oldest first, back to a reaction time ago
 };
