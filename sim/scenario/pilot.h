@@ -44,8 +44,8 @@ struct PilotSettings {
     double positionKtPerFt = 0.1;
     // Pedals: counts per degree of heading error, per degree a second of
     // yaw rate.
-    double headingCountsPerDeg = 300.0;
-    double yawRateCountsPerDegS = 300.0;
+    double headingCountsPerDeg = 100.0;
+    double yawRateCountsPerDegS = 100.0;
     // Collective: counts per ft/s of vertical speed error; ft/s of climb
     // wanted per foot of height error.
     double climbCountsPerFtS = 300.0;

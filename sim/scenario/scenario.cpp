@@ -758,8 +758,8 @@ std::string scenarioFormatHelp() {
     attitude_rate_counts_per_deg_s = 150 cyclic counts per deg/s of attitude rate
     speed_deg_per_kt = 1.5               deg of attitude wanted per kt of drift error
     position_kt_per_ft = 0.1             kt of drift wanted per ft from the start point
-    heading_counts_per_deg = 300         pedal counts per deg of heading error
-    yaw_rate_counts_per_deg_s = 300      pedal counts per deg/s of yaw rate
+    heading_counts_per_deg = 100         pedal counts per deg of heading error
+    yaw_rate_counts_per_deg_s = 100      pedal counts per deg/s of yaw rate
     climb_counts_per_ft_s = 300          collective counts per ft/s of climb error
     height_ft_s_per_ft = 0.3             ft/s of climb wanted per ft of height error
                  gains )" + r(kPilotGainRange) + R"(
