@@ -53,46 +53,54 @@ bool GaugeSession::open(const SessionSetup& setup, std::string& error) {
     // Every module of the panel is loaded and attached before any starts, so
     // a gauge that cannot be loaded leaves none started.
     for (const PanelGauge& gauge : setup.moreGauges) {
-        auto added = std::make_unique<More>();
-        added->modulePath = gauge.modulePath;
-        if (!added->library.open(gauge.modulePath)) {
-            error = loadFailure(gauge.modulePath, added->library);
-            host_.detach();
-            more_.clear();
-            return false;
-        }
+        More& added = more_.emplace_back();
+        added.modulePath = gauge.modulePath;
         std::string why;
-        if (host_.attachAnother(added->library.linkage(), added->library.imports(), gauge.parameters, why) < 0) {
-            error = gauge.modulePath + ": " + why;
+        if (!added.library.open(gauge.modulePath)) {
+            why = loadFailure(gauge.modulePath, added.library);
+        } else if (host_.attachAnother(added.library.linkage(), added.library.imports(), gauge.parameters, why)
+                   < 0) {
+            why = gauge.modulePath + ": " + why;
+        }
+        if (!why.empty()) {
+            error = why;
             host_.detach();
             more_.clear();
             return false;
         }
-        more_.push_back(std::move(added));
     }
     runInit(library_);
-    for (const std::unique_ptr<More>& gauge : more_) {
-        runInit(gauge->library);
+    for (const More& gauge : more_) {
+        runInit(gauge.library);
     }
     host_.controls() = setup.controls;
     showMainWindow();
     setUpJoystick(setup.withJoystick);
     // Each gauge gets its first two service calls in turn, in panel order.
     for (int i = 0; i < gaugeCount(); ++i) {
-        const uintptr_t instance = i == 0 ? library_.instanceHandle() : more(i)->library.instanceHandle();
+        const ModuleLibrary& library = i == 0 ? library_ : more_[static_cast<size_t>(i) - 1].library;
         if (setup.order == ServiceOrder::kInstallThenConnect) {
-            host_.preInstall(instance, i);
+            host_.preInstall(library.instanceHandle(), i);
             host_.connectToWindow(i);
         } else {
             host_.connectToWindow(i);
-            host_.preInstall(instance, i);
+            host_.preInstall(library.instanceHandle(), i);
         }
     }
-    mouse_.emplace(host_.gauge()->mouseRects);
-    panel_.emplace(host_.gauge());
-    for (int i = 1; i < gaugeCount(); ++i) {
-        more(i)->mouse.emplace(host_.gauge(i)->mouseRects);
-        more(i)->panel.emplace(host_.gauge(i));
+    for (int i = 0; i < gaugeCount(); ++i) {
+        GaugeHeader* header = host_.gauge(i);
+        if (header == nullptr) {
+            error = "the host lost a gauge it attached";
+            return false;
+        }
+        if (i == 0) {
+            mouse_.emplace(header->mouseRects);
+            panel_.emplace(header);
+        } else {
+            More& gauge = more_[static_cast<size_t>(i) - 1];
+            gauge.mouse.emplace(header->mouseRects);
+            gauge.panel.emplace(header);
+        }
     }
     open_ = true;
     return true;
@@ -105,15 +113,20 @@ void GaugeSession::close() {
     open_ = false;
     host_.preKill(0);
     runDeinit(library_);
-    for (int i = 1; i < gaugeCount(); ++i) {
-        host_.preKill(i);
-        runDeinit(more(i)->library);
+    for (size_t j = 0; j < more_.size(); ++j) {
+        host_.preKill(static_cast<int>(j) + 1);
+        runDeinit(more_[j].library);
     }
     hideMainWindow();
 }
 
 GaugeSession::More* GaugeSession::more(int gauge) {
-    return gauge >= 1 && static_cast<size_t>(gauge) <= more_.size() ? more_[static_cast<size_t>(gauge) - 1].get()
+    return gauge >= 1 && static_cast<size_t>(gauge) <= more_.size() ? &more_[static_cast<size_t>(gauge) - 1]
+                                                                     : nullptr;
+}
+
+const GaugeSession::More* GaugeSession::more(int gauge) const {
+    return gauge >= 1 && static_cast<size_t>(gauge) <= more_.size() ? &more_[static_cast<size_t>(gauge) - 1]
                                                                      : nullptr;
 }
 
@@ -122,16 +135,17 @@ const std::string& GaugeSession::modulePath(int gauge) const {
     if (gauge == 0) {
         return modulePath_;
     }
-    return gauge >= 1 && static_cast<size_t>(gauge) <= more_.size()
-               ? more_[static_cast<size_t>(gauge) - 1]->modulePath
-               : none;
+    const More* target = more(gauge);
+    return target != nullptr ? target->modulePath : none;
 }
 
 const PanelFrame& GaugeSession::walk(bool panelLightsFailed) {
     const TokenSource tokens = [this](uint32_t token) { return host_.token(token); };
     const PanelFrame& first = panel_->walk(tokens, panelLightsFailed);
-    for (int i = 1; i < gaugeCount(); ++i) {
-        more(i)->panel->walk(tokens, panelLightsFailed);
+    for (More& gauge : more_) {
+        if (gauge.panel) {
+            gauge.panel->walk(tokens, panelLightsFailed);
+        }
     }
     return first;
 }
@@ -160,9 +174,8 @@ const std::vector<std::string>& GaugeSession::faultsOf(int gauge) const {
     if (gauge == 0) {
         return panel_ ? panel_->faults() : none;
     }
-    return gauge >= 1 && static_cast<size_t>(gauge) <= more_.size() && more_[static_cast<size_t>(gauge) - 1]->panel
-               ? more_[static_cast<size_t>(gauge) - 1]->panel->faults()
-               : none;
+    const More* target = more(gauge);
+    return target != nullptr && target->panel ? target->panel->faults() : none;
 }
 
 }  // namespace host

@@ -16,7 +16,7 @@
 #ifndef HOVER_SIM_HOST_GAUGE_SESSION_H
 #define HOVER_SIM_HOST_GAUGE_SESSION_H
 
-#include <memory>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,11 +88,12 @@ private:
         std::optional<Panel> panel;
     };
     More* more(int gauge);
+    const More* more(int gauge) const;
 
     // Declared before the host, so the host lets go of the modules' records
     // before the modules are unloaded.
     ModuleLibrary library_;
-    std::vector<std::unique_ptr<More>> more_;
+    std::deque<More> more_;  // built in place: a library is not moved
     GaugeHost host_;
     std::string modulePath_;
     std::optional<Mouse> mouse_;

@@ -59,7 +59,7 @@ OUTPUT
   first broke its limit; and notes: how far each engagement's first commands
   stepped the controls, and anything the host saw go wrong.
   With a logger on the panel ([logger]), "log:" lines name the files it wrote
-  (those that appeared in its folder during the run).
+  (those that appeared in its folder during the run; "log_files" in the JSON).
   --summary-json writes the same as JSON ({"runs": [...]}, one entry per
   scenario, units as above).
   --trace writes one CSV row per host frame: host and simulated time, every
