@@ -22,7 +22,7 @@ if [ "$build" = yes ]; then
         none*) echo "package.sh: ${plan#* }: the Windows module cannot be built" >&2; exit 2 ;;
     esac
     cmake --preset win32 >/dev/null
-    cmake --build --preset win32 --target hover
+    cmake --build --preset win32 --target hover hoverlog
 fi
 python3 tools/package/package.py zip --source . --gau build/win32/gauge/module/hover.gau \
-    --out build/win32/package
+    --log-gau build/win32/logger/hoverlog.gau --out build/win32/package

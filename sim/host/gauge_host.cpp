@@ -2,6 +2,7 @@
 #include "sim/host/gauge_host.h"
 
 #include <algorithm>
+#include <string>
 
 namespace host {
 
@@ -20,6 +21,7 @@ constexpr uint32_t kServedTokens[] = {
     kTokenVelocityNorth,    kTokenVelocityEast,
     kTokenVerticalSpeed,    kTokenSimulationTime,
     kTokenRadarHeight,      kTokenOperating,
+    kTokenBankLeft,
 };
 
 bool isServed(uint32_t token) {
@@ -39,19 +41,17 @@ double limitAxis(int32_t value, int32_t lowest, int32_t highest) {
 
 }  // namespace
 
-GaugeHost::GaugeHost() = default;
+GaugeHost::GaugeHost() {
+    gauges_.reserve(kMaxGauges);
+}
 
 GaugeHost::~GaugeHost() {
     detach();
 }
 
-bool GaugeHost::attach(GaugeLinkage* linkage, GaugeImports* imports, const std::string& parameters,
-                       std::string& error) {
-    const GaugeHost* attached = Table::bound();
-    if (attached != nullptr && attached != this) {
-        error = "another host is attached";
-        return false;
-    }
+namespace {
+
+bool checkGauge(const GaugeLinkage* linkage, const GaugeImports* imports, std::string& error) {
     if (linkage == nullptr || imports == nullptr || linkage->gauges[0] == nullptr) {
         error = "the module's Linkage lists no gauge";
         return false;
@@ -60,45 +60,130 @@ bool GaugeHost::attach(GaugeLinkage* linkage, GaugeImports* imports, const std::
         error = "the gauge has no service callback";
         return false;
     }
-    table_.attach(*imports, *this);
-    gauge_ = linkage->gauges[0];
-    parameterBuffer_.assign(parameters.begin(), parameters.end());
-    parameterBuffer_.push_back('\0');
-    gauge_->parameters = parameterBuffer_.data();
     return true;
+}
+
+}  // namespace
+
+bool GaugeHost::attach(GaugeLinkage* linkage, GaugeImports* imports, const std::string& parameters,
+                       std::string& error) {
+    const GaugeHost* attached = Table::bound();
+    if (attached != nullptr && attached != this) {
+        error = "another host is attached";
+        return false;
+    }
+    if (!checkGauge(linkage, imports, error)) {
+        return false;
+    }
+    detach();
+    table_.attach(*imports, *this);
+    gauges_.push_back(Attached{linkage->gauges[0], imports, {}});
+    Attached& gauge = gauges_.back();
+    gauge.parameters.assign(parameters.begin(), parameters.end());
+    gauge.parameters.push_back('\0');
+    gauge.header->parameters = gauge.parameters.data();
+    return true;
+}
+
+int GaugeHost::attachAnother(GaugeLinkage* linkage, GaugeImports* imports, const std::string& parameters,
+                             std::string& error) {
+    if (gauges_.empty() || Table::bound() != this) {
+        error = "no first gauge is attached";
+        return -1;
+    }
+    if (gauges_.size() >= static_cast<size_t>(kMaxGauges)) {
+        error = "the panel holds " + std::to_string(kMaxGauges) + " gauges already";
+        return -1;
+    }
+    if (!checkGauge(linkage, imports, error)) {
+        return -1;
+    }
+    for (const Attached& gauge : gauges_) {
+        if (gauge.header == linkage->gauges[0] || gauge.imports == imports) {
+            error = "the module is attached already";
+            return -1;
+        }
+    }
+    // The one table: every module of the panel reaches the same host.
+    imports->hostApi = &table_.api();
+    gauges_.push_back(Attached{linkage->gauges[0], imports, {}});
+    Attached& gauge = gauges_.back();
+    gauge.parameters.assign(parameters.begin(), parameters.end());
+    gauge.parameters.push_back('\0');
+    gauge.header->parameters = gauge.parameters.data();
+    return static_cast<int>(gauges_.size()) - 1;
 }
 
 void GaugeHost::detach() {
     if (Table::bound() != this) {
+        gauges_.clear();
         return;
     }
+    for (size_t i = 1; i < gauges_.size(); ++i) {
+        if (gauges_[i].imports->hostApi == &table_.api()) {
+            gauges_[i].imports->hostApi = nullptr;
+        }
+    }
     table_.detach();
-    if (gauge_ != nullptr) {
-        gauge_->parameters = nullptr;
+    for (Attached& gauge : gauges_) {
+        gauge.header->parameters = nullptr;
     }
-    gauge_ = nullptr;
+    gauges_.clear();
 }
 
-void GaugeHost::service(uint32_t code, uintptr_t extra) {
-    if (gauge_ != nullptr) {
-        gauge_->serviceCallback(gauge_, code, extra);
+GaugeHeader* GaugeHost::gauge(int index) const {
+    return index >= 0 && static_cast<size_t>(index) < gauges_.size() ? gauges_[static_cast<size_t>(index)].header
+                                                                      : nullptr;
+}
+
+void GaugeHost::service(int index, uint32_t code, uintptr_t extra) {
+    GaugeHeader* header = gauge(index);
+    if (header == nullptr) {
+        return;
+    }
+    // Events sent during the call are the served gauge's own.
+    const int before = sender_;
+    sender_ = index;
+    header->serviceCallback(header, code, extra);
+    sender_ = before;
+}
+
+void GaugeHost::preInstall(uintptr_t moduleInstance, int gauge) {
+    service(gauge, kServicePreInstall, moduleInstance);
+}
+
+void GaugeHost::connectToWindow(int gauge) {
+    service(gauge, kServiceConnectToWindow, 0);
+}
+
+void GaugeHost::preUpdate(int gauge) {
+    service(gauge, kServicePreUpdate, 0);
+}
+
+void GaugeHost::preKill(int gauge) {
+    service(gauge, kServicePreKill, 0);
+}
+
+const std::vector<SentEvent>& GaugeHost::eventsFrom(int sender) const {
+    static const std::vector<SentEvent> none;
+    return sender >= 0 && sender <= kPilotSender ? events_[static_cast<size_t>(sender)] : none;
+}
+
+void GaugeHost::clearEvents() {
+    for (std::vector<SentEvent>& list : events_) {
+        list.clear();
     }
 }
 
-void GaugeHost::preInstall(uintptr_t moduleInstance) {
-    service(kServicePreInstall, moduleInstance);
+void GaugeHost::setActingSender(int sender) {
+    sender_ = std::clamp(sender, 0, kPilotSender);
 }
 
-void GaugeHost::connectToWindow() {
-    service(kServiceConnectToWindow, 0);
-}
-
-void GaugeHost::preUpdate() {
-    service(kServicePreUpdate, 0);
-}
-
-void GaugeHost::preKill() {
-    service(kServicePreKill, 0);
+void GaugeHost::pilotEvent(uint32_t eventId, int32_t value) {
+    const int before = sender_;
+    sender_ = kPilotSender;
+    onEvent(eventId, value);
+    sender_ = before;
 }
 
 void GaugeHost::setToken(uint32_t token, double value) {
@@ -133,7 +218,7 @@ void GaugeHost::onRead(HostVar* variable) {
 }
 
 uint32_t GaugeHost::onEvent(uint32_t eventId, int32_t value) {
-    events_.push_back(SentEvent{eventId, value});
+    events_[static_cast<size_t>(std::clamp(sender_, 0, kPilotSender))].push_back(SentEvent{eventId, value});
     switch (eventId) {
     case kEventElevator:
         controls_.elevator = limitAxis(value, -16383, 16383);

@@ -15,7 +15,7 @@ namespace host {
 namespace {
 
 #ifdef _WIN32
-constexpr const char* kModuleFileName = "hover.gau";
+constexpr const char* kModuleSuffix = ".gau";
 
 void* openLibrary(const std::string& path, std::string& error) {
     HMODULE module = LoadLibraryA(path.c_str());
@@ -42,7 +42,7 @@ std::string programPath() {
     return std::string(buffer.data(), length);
 }
 #else
-constexpr const char* kModuleFileName = "hover.so";
+constexpr const char* kModuleSuffix = ".so";
 
 void* openLibrary(const std::string& path, std::string& error) {
     // RTLD_LOCAL: the module's symbols stay its own, as a DLL's do.
@@ -105,10 +105,14 @@ void ModuleLibrary::close() {
 }
 
 std::string ModuleLibrary::besideProgram() {
+    return besideProgram("hover");
+}
+
+std::string ModuleLibrary::besideProgram(const std::string& stem) {
     std::string program = programPath();
     size_t slash = program.find_last_of("/\\");
     std::string directory = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
-    return directory + (directory.find('\\') != std::string::npos ? "\\" : "/") + kModuleFileName;
+    return directory + (directory.find('\\') != std::string::npos ? "\\" : "/") + stem + kModuleSuffix;
 }
 
 }  // namespace host

@@ -36,6 +36,9 @@ public:
     // The file name of the module next to the running program: where the
     // build puts a copy of it.
     static std::string besideProgram();
+    // The same for another module by its stem: "hoverlog" is hoverlog.so
+    // natively and hoverlog.gau on Windows.
+    static std::string besideProgram(const std::string& stem);
 
 private:
     void* handle_ = nullptr;

@@ -13,14 +13,14 @@ constexpr NamedPoint kNamedPoints[] = {
     {"turn_down", {119, 164}},
 };
 
-}  // namespace
+// The centres of the logger's record switch and excitation button.
+constexpr NamedPoint kLoggerNamedPoints[] = {
+    {"record", {21, 37}},
+    {"excite", {176, 40}},
+};
 
-std::span<const NamedPoint> namedPoints() {
-    return kNamedPoints;
-}
-
-std::optional<PixelPoint> pointOf(std::string_view areaName) {
-    for (const NamedPoint& named : namedPoints()) {
+std::optional<PixelPoint> find(std::span<const NamedPoint> points, std::string_view areaName) {
+    for (const NamedPoint& named : points) {
         if (named.name == areaName) {
             return named.point;
         }
@@ -28,15 +28,41 @@ std::optional<PixelPoint> pointOf(std::string_view areaName) {
     return std::nullopt;
 }
 
-std::string areaNames() {
+std::string join(std::span<const NamedPoint> points) {
     std::string names;
-    for (const NamedPoint& named : namedPoints()) {
+    for (const NamedPoint& named : points) {
         if (!names.empty()) {
             names += ", ";
         }
         names += named.name;
     }
     return names;
+}
+
+}  // namespace
+
+std::span<const NamedPoint> namedPoints() {
+    return kNamedPoints;
+}
+
+std::optional<PixelPoint> pointOf(std::string_view areaName) {
+    return find(namedPoints(), areaName);
+}
+
+std::string areaNames() {
+    return join(namedPoints());
+}
+
+std::span<const NamedPoint> loggerNamedPoints() {
+    return kLoggerNamedPoints;
+}
+
+std::optional<PixelPoint> loggerPointOf(std::string_view areaName) {
+    return find(loggerNamedPoints(), areaName);
+}
+
+std::string loggerAreaNames() {
+    return join(loggerNamedPoints());
 }
 
 std::vector<PlacedArea> placedAreas(const MouseRect* table) {

@@ -27,6 +27,11 @@ struct NamedPoint {
 std::span<const NamedPoint> namedPoints();
 std::optional<PixelPoint> pointOf(std::string_view areaName);
 std::string areaNames();  // "power, guard, ..." for help texts
+// The same for the logging gauge's face: its record switch and its
+// excitation button.
+std::span<const NamedPoint> loggerNamedPoints();
+std::optional<PixelPoint> loggerPointOf(std::string_view areaName);
+std::string loggerAreaNames();  // "record, excite"
 
 // Every area of the table with its place on the face, in table order. Areas
 // lie relative to their group's box, and nested groups add up; a table runs

@@ -141,6 +141,7 @@ void serveReadings(GaugeHost& gaugeHost, const flight::HostReadings& r) {
     gaugeHost.setToken(kTokenRadarHeight, r.radarHeightM);
     gaugeHost.setToken(kTokenOperating, r.rotorSpeedPercent);
     gaugeHost.setToken(kTokenPitch, r.pitchNoseDownDeg);
+    gaugeHost.setToken(kTokenBankLeft, -r.bankRightDeg);
     gaugeHost.setToken(kTokenWindDirection, r.windFromDeg);
     gaugeHost.setToken(kTokenWindSpeed, r.windSpeedKt);
 }

@@ -51,6 +51,7 @@ struct Frame {
     double groundSpeedKt = 0.0;
     double headingDeg = 0.0;
     double pitchDeg = 0.0;
+    double bankDeg = 0.0;  // left wing down positive, as token 78
     double northFt = 0.0;  // from where the run began
     double eastFt = 0.0;
     std::string actions;  // what the scenario did before this frame

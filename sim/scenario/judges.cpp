@@ -215,6 +215,9 @@ void Judge::observe(const Frame& f) {
     case Check::kPitchWithin:
         worst(f, std::fabs(f.pitchDeg), "deg", e_.limit, true);
         break;
+    case Check::kBankWithin:
+        worst(f, std::fabs(f.bankDeg), "deg", e_.limit, true);
+        break;
     case Check::kPitchGuardFired:
         fired_ = fired_ || f.pitchGuard;
         break;

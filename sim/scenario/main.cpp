@@ -58,6 +58,8 @@ OUTPUT
   [held] or [FAIL], for a measured value its worst and when, and when it
   first broke its limit; and notes: how far each engagement's first commands
   stepped the controls, and anything the host saw go wrong.
+  With a logger on the panel ([logger]), "log:" lines name the files it wrote
+  (those that appeared in its folder during the run; "log_files" in the JSON).
   --summary-json writes the same as JSON ({"runs": [...]}, one entry per
   scenario, units as above).
   --trace writes one CSV row per host frame: host and simulated time, every
@@ -175,6 +177,8 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> scenarioFiles;
     std::string modulePath;
+    std::string loggerModulePath;
+    std::string logDir;
     std::string tracePath;
     std::string summaryJsonPath;
     std::string aircraftOverride;
@@ -192,6 +196,12 @@ int main(int argc, char** argv) {
         ->required();
     app.add_option("-m,--module", modulePath,
                    "The gauge module to load (default: hover.so / hover.gau beside this program)");
+    app.add_option("--logger-module", loggerModulePath,
+                   "The logging gauge's module, for scenarios with [logger] (default: hoverlog.so / "
+                   "hoverlog.gau beside this program)");
+    app.add_option("--log-dir", logDir,
+                   "The folder the logging gauge writes its files in, given to it as folder=DIR (default: "
+                   "the working directory); the summary names the files it wrote");
     app.add_option(
         "-a,--aircraft", aircraftOverride,
         "Fly this aircraft instead of the scenario's: a name (bo105, uh1h, puma: aircraft/<name>.toml "
@@ -309,6 +319,19 @@ int main(int argc, char** argv) {
         std::cerr << "hoversim: --bitmaps: no folder " << pictureOptions.bitmapDirectory << "\n";
         return kCannotRun;
     }
+    // The logger's gauge line is split at spaces, so a folder with one
+    // would reach it as another folder and a stray key.
+    if (!logDir.empty()) {
+        if (logDir.find_first_of(" \t\r\n") != std::string::npos) {
+            std::cerr << "hoversim: --log-dir: " << logDir
+                      << " holds a space, which the logger's gauge line cannot carry\n";
+            return kCannotRun;
+        }
+        if (!std::filesystem::is_directory(logDir)) {
+            std::cerr << "hoversim: --log-dir: no folder " << logDir << "\n";
+            return kCannotRun;
+        }
+    }
     for (const auto& [option, path] : outputs) {
         if (!path.empty() && !canWrite(path)) {
             std::cerr << "hoversim: " << option << ": cannot write " << path << "\n";
@@ -392,6 +415,8 @@ int main(int argc, char** argv) {
         std::ofstream traceFile;
         host::RunOptions options = pictureOptions;
         options.modulePath = modulePath;
+        options.loggerModulePath = loggerModulePath;
+        options.logFolder = logDir;
         if (tracePath == "-") {
             options.trace = &std::cout;
         } else if (!tracePath.empty()) {

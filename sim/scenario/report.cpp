@@ -121,6 +121,14 @@ void printSummary(std::ostream& out, const Scenario& scenario, const RunResult& 
     for (const std::string& note : result.notes) {
         out << "note: " << note << "\n";
     }
+    if (scenario.logger && result.flown) {
+        if (result.logFiles.empty()) {
+            out << "log: the logger wrote no file\n";
+        }
+        for (const std::string& path : result.logFiles) {
+            out << "log: " << path << "\n";
+        }
+    }
     if (!result.allHeld()) {
         out << "result: FAILED\n";
     } else if (result.nothingChecked()) {

@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cmath>
 #include <deque>
+#include <filesystem>
 #include <random>
+#include <string_view>
 
 #include "sim/scenario/aircraft.h"
 #include "sim/host/gauge_session.h"
@@ -21,6 +23,9 @@
 namespace host {
 
 namespace {
+
+// The logging gauge's module beside the program: hoverlog.so / hoverlog.gau.
+constexpr const char* kLoggerModuleStem = "hoverlog";
 
 // Control changes due within this much of a frame's start act from it.
 constexpr double kTimeSlackS = 1e-9;
@@ -142,6 +147,21 @@ bool ScenarioRun::start() {
     setup.controls.aileron = start.aileron.value_or(setup.controls.aileron);
     setup.controls.rudder = start.rudder.value_or(setup.controls.rudder);
     setup.controls.throttle = start.throttle.value_or(setup.controls.throttle);
+    if (scenario_.logger) {
+        // The logger stands on the panel after the hover gauge.
+        PanelGauge logger;
+        logger.modulePath = options_.loggerModulePath.empty() ? ModuleLibrary::besideProgram(kLoggerModuleStem)
+                                                              : options_.loggerModulePath;
+        logger.parameters = scenario_.logger->parameters;
+        if (!options_.logFolder.empty()) {
+            logger.parameters += (logger.parameters.empty() ? "folder=" : " folder=") + options_.logFolder;
+        }
+        setup.moreGauges.push_back(logger);
+        loggerGauge_ = 1;
+    }
+    if (scenario_.pilot.holdsHover) {
+        pilot_.emplace(scenario_.pilot);
+    }
     aircraft_.setControls(setup.controls);
     delayedControls_.assign(static_cast<size_t>(std::max(loop_.delayUpdates, 0)), setup.controls);
     jitterSource_.seed(scenario_.frameJitterSeed);
@@ -275,7 +295,12 @@ void ScenarioRun::applyEvent(const TimedEvent& e, Frame& f) {
         host::moveStick(stick_);
         addAction(f.actions, "stick");
     }
-    if (e.click) {
+    if (e.click && e.click->rfind(kLoggerAreaPrefix, 0) == 0) {
+        const std::string area = e.click->substr(std::string_view(kLoggerAreaPrefix).size());
+        const std::optional<PixelPoint> point = loggerPointOf(area);
+        const bool hit = loggerGauge_ > 0 && point && session_.clickOn(loggerGauge_, *point);
+        addAction(f.actions, "click " + *e.click + (hit ? "" : " (no area)"));
+    } else if (e.click) {
         const bool hit = session_.mouse().click(*pointOf(*e.click));
         addAction(f.actions, "click " + *e.click + (hit ? "" : " (no area)"));
     }
@@ -301,8 +326,16 @@ Frame ScenarioRun::flyFrame(int64_t k) {
     }
     const int64_t visualFrame = visualFrameOfUpdate(k, loop_.panelRate, loop_.visualRate);
     note(LoopEvent::Kind::kPanelUpdate, visualFrame, simTime_);
-    session_.host().preUpdate();
+    // The pilot's hand moves in the update as the gauges' commands do, so
+    // the controls of all of them reach the flight model together.
+    if (pilot_) {
+        pilot_->act(session_.host(), loggerMoved_);
+    }
+    session_.update();
     readCommands(session_.host().events(), f);
+    if (loggerGauge_ > 0) {
+        loggerMoved_ = axesMoved(session_.host().eventsFrom(loggerGauge_));
+    }
     if (loop_.delayUpdates > 0) {
         // The flight model feels the controls as they stood delayUpdates
         // updates ago, from this update on.
@@ -331,6 +364,7 @@ Frame ScenarioRun::flyFrame(int64_t k) {
     f.groundSpeedKt = std::hypot(vn, ve) * units::kKnotsPerFootPerSecond;
     f.headingDeg = session_.host().token(kTokenHeading);
     f.pitchDeg = session_.host().token(kTokenPitch);
+    f.bankDeg = session_.host().token(kTokenBankLeft);
     f.northFt = northFt_;
     f.eastFt = eastFt_;
     return f;
@@ -446,6 +480,10 @@ void ScenarioRun::report() {
         result_.expectations.push_back(judge.finish());
     for (const std::string& fault : session_.panel().faults())
         result_.notes.push_back("panel: " + fault);
+    if (loggerGauge_ > 0) {
+        for (const std::string& fault : session_.faultsOf(loggerGauge_))
+            result_.notes.push_back("logger panel: " + fault);
+    }
     if (lampMismatches_ > 0) {
         result_.notes.push_back("the HVR lamp disagreed with the axis commands in "
                                 + std::to_string(lampMismatches_) + " frames");
@@ -485,13 +523,41 @@ RunResult runScenario(const Scenario& scenario, const RunOptions& options) {
         result.error = "the scenario moves the pilot's stick, which this build cannot drive";
         return result;
     }
-    ScenarioRun run(scenario, options, result);
-    if (!run.start()) {
-        return result;
+    const std::vector<std::string> logsBefore =
+        scenario.logger ? logFilesIn(options.logFolder) : std::vector<std::string>();
+    {
+        ScenarioRun run(scenario, options, result);
+        if (!run.start()) {
+            return result;
+        }
+        run.fly();
+        run.report();
     }
-    run.fly();
-    run.report();
+    // The logger closes its file at the end of the run; what it wrote is
+    // what was not there before.
+    if (scenario.logger) {
+        for (const std::string& name : logFilesIn(options.logFolder)) {
+            if (!std::binary_search(logsBefore.begin(), logsBefore.end(), name)) {
+                result.logFiles.push_back(options.logFolder.empty() ? name
+                                                                     : (std::filesystem::path(options.logFolder) / name).string());
+            }
+        }
+    }
     return result;
+}
+
+std::vector<std::string> logFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code code;
+    for (std::filesystem::directory_iterator it(folder.empty() ? std::string(".") : folder, code), end;
+         !code && it != end; it.increment(code)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("hoverlog-", 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, ".csv") == 0) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace host

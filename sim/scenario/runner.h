@@ -28,6 +28,11 @@ struct LoopEvent {
 
 struct RunOptions {
     std::string modulePath;
+    // The logging gauge's module, for scenarios with [logger] (empty: the
+    // one beside the program), and the folder it writes in, passed to it
+    // as folder= (empty: the working directory, its own default).
+    std::string loggerModulePath;
+    std::string logFolder;
     // Every physics step, panel update and control movement, in order, when set.
     std::vector<LoopEvent>* schedule = nullptr;
     std::ostream* trace = nullptr;  // CSV, one row per frame, when set
@@ -55,12 +60,18 @@ struct RunResult {
     std::vector<PhaseResult> phases;
     std::vector<ExpectationResult> expectations;
     std::vector<std::string> notes;  // what the host saw go wrong in the module
+    // The logger's files: those that appeared in its folder during the run.
+    std::vector<std::string> logFiles;
 
     bool allHeld() const;         // also true when nothing was checked
     bool nothingChecked() const;  // flown without a single expectation
 };
 
 RunResult runScenario(const Scenario& scenario, const RunOptions& options);
+
+// The logger's files in a folder (empty: the working directory), by name,
+// sorted: hoverlog-*.csv.
+std::vector<std::string> logFilesIn(const std::string& folder);
 
 }  // namespace host
 

@@ -184,6 +184,59 @@ std::string areaName(const std::string& name, const Where& where) {
     return name;
 }
 
+std::string loggerAreas() {
+    std::string names;
+    for (const NamedPoint& named : loggerNamedPoints()) {
+        names += names.empty() ? "" : ", ";
+        names += kLoggerAreaPrefix + std::string(named.name);
+    }
+    return names;
+}
+
+// A click may also land on the logging gauge: "log:record", "log:excite".
+std::string clickAreaName(const std::string& name, const Where& where, bool loggerOnPanel) {
+    const std::string_view prefix = kLoggerAreaPrefix;
+    if (name.rfind(prefix, 0) != 0) {
+        return areaName(name, where);
+    }
+    if (!loggerPointOf(std::string_view(name).substr(prefix.size()))) {
+        fail(where, "no click area '" + name + "' on the logger (areas: " + loggerAreas() + ")");
+    }
+    if (!loggerOnPanel) {
+        fail(where, "click '" + name + "' aims at the logger, which the panel holds only with [logger]");
+    }
+    return name;
+}
+
+LoggerSetting readLogger(const toml::table& table, const Where& where) {
+    allowOnly(table, where, {"parameters"});
+    LoggerSetting logger;
+    logger.parameters = text(table, "parameters", where).value_or("");
+    return logger;
+}
+
+PilotSettings readPilot(const toml::table& table, const Where& where) {
+    allowOnly(table, where,
+              {"holds_hover", "reaction_s", "attitude_counts_per_deg", "attitude_rate_counts_per_deg_s",
+               "speed_deg_per_kt", "position_kt_per_ft", "heading_counts_per_deg", "yaw_rate_counts_per_deg_s",
+               "climb_counts_per_ft_s", "height_ft_s_per_ft"});
+    PilotSettings pilot;
+    pilot.holdsHover = boolean(table, "holds_hover", where).value_or(false);
+    pilot.reactionS = number(table, "reaction_s", where, kReactionRange, pilot.reactionS);
+    const auto gain = [&](std::string_view key, double& value) {
+        value = number(table, key, where, kPilotGainRange, value);
+    };
+    gain("attitude_counts_per_deg", pilot.attitudeCountsPerDeg);
+    gain("attitude_rate_counts_per_deg_s", pilot.attitudeRateCountsPerDegS);
+    gain("speed_deg_per_kt", pilot.speedDegPerKt);
+    gain("position_kt_per_ft", pilot.positionKtPerFt);
+    gain("heading_counts_per_deg", pilot.headingCountsPerDeg);
+    gain("yaw_rate_counts_per_deg_s", pilot.yawRateCountsPerDegS);
+    gain("climb_counts_per_ft_s", pilot.climbCountsPerFtS);
+    gain("height_ft_s_per_ft", pilot.heightFtSPerFt);
+    return pilot;
+}
+
 double turbulenceW20(const toml::table& wind, const Where& where) {
     const toml::node* node = wind.get("turbulence");
     if (node == nullptr) {
@@ -261,7 +314,7 @@ WindSetting readWind(const toml::table& table, const Where& where) {
     return wind;
 }
 
-TimedEvent readEvent(const toml::table& table, const Where& where) {
+TimedEvent readEvent(const toml::table& table, const Where& where, bool loggerOnPanel) {
     allowOnly(table, where,
               {"at", "pause", "failure21", "rotor_percent", "engine_power", "controls", "stick", "click",
                "hold", "for"});
@@ -291,7 +344,7 @@ TimedEvent readEvent(const toml::table& table, const Where& where) {
         event.stick = change;
     }
     if (std::optional<std::string> click = text(table, "click", where)) {
-        event.click = areaName(*click, where);
+        event.click = clickAreaName(*click, where, loggerOnPanel);
     }
     if (std::optional<std::string> hold = text(table, "hold", where)) {
         event.hold = areaName(*hold, where);
@@ -331,6 +384,7 @@ constexpr CheckName kChecks[] = {
     {"pitch_guard_fired", Check::kPitchGuardFired, ""},
     {"pitch_guard_quiet", Check::kPitchGuardQuiet, ""},
     {"target_height", Check::kTargetHeightIs, "ft"},
+    {"bank_within", Check::kBankWithin, "deg"},
 };
 
 std::string checkNames() {
@@ -489,7 +543,7 @@ Scenario readScenario(const toml::table& root) {
               {"name", "description", "aircraft", "frame_rate", "visual_frame_rate", "command_latency_s",
                "command_delay_frames", "frame_jitter_s",
                "frame_jitter_seed", "duration", "parameters", "service_order", "start", "wind", "event",
-               "expect", "phase", "outcome", "failing", "aircraft_scale"});
+               "expect", "phase", "outcome", "failing", "aircraft_scale", "logger", "pilot"});
     Scenario scenario;
     scenario.name = text(root, "name", where).value_or("");
     scenario.description = text(root, "description", where).value_or("");
@@ -557,6 +611,12 @@ Scenario readScenario(const toml::table& root) {
     }
     scenario.duration = number(root, "duration", where, kDurationRange, scenario.duration);
     scenario.parameters = text(root, "parameters", where).value_or("");
+    if (const toml::table* logger = subTable(root, "logger", where)) {
+        scenario.logger = readLogger(*logger, Where{"[logger]", 0}.at(*logger));
+    }
+    if (const toml::table* pilot = subTable(root, "pilot", where)) {
+        scenario.pilot = readPilot(*pilot, Where{"[pilot]", 0}.at(*pilot));
+    }
     const std::string order = text(root, "service_order", where).value_or("install_then_connect");
     if (order == "connect_then_install") {
         scenario.serviceOrder = ServiceOrder::kConnectThenInstall;
@@ -576,7 +636,7 @@ Scenario readScenario(const toml::table& root) {
     }
     std::vector<Where> eventPlaces, phasePlaces, expectPlaces;
     eachTable(root, "event", where, kMaxEvents, [&](const toml::table& t, const Where& place) {
-        scenario.events.push_back(readEvent(t, place));
+        scenario.events.push_back(readEvent(t, place, scenario.logger.has_value()));
         eventPlaces.push_back(place);
     });
     eachTable(root, "expect", where, kMaxExpectations, [&](const toml::table& t, const Where& place) {
@@ -681,6 +741,28 @@ std::string scenarioFormatHelp() {
            + r(kCyclicPedalRange) + R"(, throttle )" + r(kCollectiveRange) + R"()
                  instead of the trim; absent ones stay trimmed.
                  The pilot leaves the controls where they are until told.
+  [logger]     the logging gauge (hoverlog) on the panel beside the hover gauge;
+               absent: the panel holds the hover gauge alone
+    parameters = "elevator=600 sweep_s=30"   its gauge line's parameter string;
+                 hoversim --log-dir DIR adds folder=DIR (default: the
+                 working directory). The host serves the hover gauge first,
+                 then the logger, in every panel update.
+  [pilot]      a pilot flying by hand (meant for flights with the hold off): he
+               holds the hover over the start point from what the host's
+               tokens show, a reaction time late, moving the controls by axis
+               events at panel updates; he leaves alone an axis the logger
+               moved in the last update. A model, not any real pilot.
+    holds_hover = true                   he flies (default false: nobody does)
+    reaction_s = 0.2                     s, )" + r(kReactionRange) + R"(
+    attitude_counts_per_deg = 400        cyclic counts per deg of pitch or bank error
+    attitude_rate_counts_per_deg_s = 150 cyclic counts per deg/s of attitude rate
+    speed_deg_per_kt = 1.5               deg of attitude wanted per kt of drift error
+    position_kt_per_ft = 0.1             kt of drift wanted per ft from the start point
+    heading_counts_per_deg = 100         pedal counts per deg of heading error
+    yaw_rate_counts_per_deg_s = 100      pedal counts per deg/s of yaw rate
+    climb_counts_per_ft_s = 300          collective counts per ft/s of climb error
+    height_ft_s_per_ft = 0.3             ft/s of climb wanted per ft of height error
+                 gains )" + r(kPilotGainRange) + R"(
   [aircraft_scale]  the aircraft as it may really be: factors on its file's figures,
     inertia = 1.2  control_power = 0.8  rotor_damping = 1  tail_rotor = 0.9   each )"
            + r(kAircraftScaleRange) + R"(, 1 if absent
@@ -715,7 +797,8 @@ std::string scenarioFormatHelp() {
     stick = { forward = 0.5, right = 0, twist = 0, z = 0, height_up = false,
               height_down = false }      the pilot's joystick, axes )"
            + r(kStickRange) + R"(
-    click = "<area>"                     left click on the gauge's face
+    click = "<area>"                     left click on the gauge's face; "log:<area>"
+                                         on the logger's (with [logger])
     hold = "<area>", for = 20            button held down on an area for 'for' > 0 s;
                                          areas with the repeat bit are called 10
                                          times a second
@@ -723,6 +806,8 @@ std::string scenarioFormatHelp() {
            + n(kMaxEvents) + R"( events
   areas: )" + areaNames()
            + R"(
+  logger areas: )" + loggerAreas() + R"( (log:record toggles recording,
+         log:excite plays the next designed input)
          (engaging takes three clicks: power, guard, engage)
 
   [[expect]]   check = "<kind>", from = <s>, to = <s> (default: the end), or at = <s>
@@ -733,7 +818,7 @@ std::string scenarioFormatHelp() {
     heading_drift_below, deg = 5         against the heading at the window's start,
                                          counted through full turns (a spin is 360+)
     position_within, ft = 3              distance from the window's first point
-    pitch_within, deg = 12
+    pitch_within, deg = 12  /  bank_within, deg = 5
     pitch_guard_fired / pitch_guard_quiet    the guard overrode the elevator / never did
     target_height, ft = 300              the gauge shows this target height ()"
            + r(kTargetHeightRange) + R"()
@@ -849,6 +934,8 @@ std::string describe(const Expectation& e) {
         return "pitch guard quiet " + window(e);
     case Check::kTargetHeightIs:
         return "target height " + amount(e.limit, "ft") + " " + window(e);
+    case Check::kBankWithin:
+        return "bank within " + amount(e.limit, "deg") + " " + window(e);
     }
     return {};
 }

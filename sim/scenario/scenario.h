@@ -17,6 +17,7 @@
 #include "sim/flight/parameters.h"
 #include "sim/host/gauge_host.h"
 #include "sim/host/host_loop.h"
+#include "sim/scenario/pilot.h"
 
 namespace host {
 
@@ -56,6 +57,8 @@ inline constexpr Range kEnginePowerRange{0.0, 1.5};      // share of the engines
 inline constexpr Range kLimitRange{0.0, 1e6};            // an expectation's bound (ft, kt, deg)
 inline constexpr Range kTargetHeightRange{10.0, 999.0};  // ft, what the gauge can show
 inline constexpr Range kAircraftScaleRange{0.5, 1.5};    // factor on an aircraft file's figure
+inline constexpr Range kReactionRange{0.0, 1.0};         // s, the pilot's reaction time
+inline constexpr Range kPilotGainRange{0.0, 1e5};        // each of the pilot's gains, in its unit
 
 // Caps on what one file may ask for, so a scenario's reading and its run
 // stay bounded in time and memory.
@@ -142,6 +145,7 @@ enum class Check {
     kPitchGuardQuiet,    // it never did
     kTargetHeightIs,     // the panel shows this target height at the window's end
     kEngagedAtEnd,       // engaged in the last frame of the window
+    kBankWithin,         // |bank| <= deg
 };
 
 struct Expectation {
@@ -168,6 +172,14 @@ enum class Outcome {
     kHolds,
     kFails,
 };
+
+// The logging gauge beside the hover gauge on the panel ([logger]).
+struct LoggerSetting {
+    std::string parameters;  // its gauge line's parameter string
+};
+
+// Clicks aimed at the logging gauge's face name its areas with this prefix.
+inline constexpr const char* kLoggerAreaPrefix = "log:";
 
 // The helicopter a scenario flies when it names none.
 inline constexpr const char* kDefaultAircraft = "bo105";
@@ -198,6 +210,8 @@ struct Scenario {
     uint64_t frameJitterSeed = 1;
     double duration = 60.0;
     std::string parameters;
+    std::optional<LoggerSetting> logger;  // none: the panel holds the hover gauge alone
+    PilotSettings pilot;                  // holdsHover false: nobody flies by hand
     ServiceOrder serviceOrder = ServiceOrder::kInstallThenConnect;
     StartState start;
     WindSetting wind;

@@ -7,6 +7,7 @@
 #ifndef HOVER_SIM_SCENARIO_SCENARIO_RUN_H
 #define HOVER_SIM_SCENARIO_SCENARIO_RUN_H
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <random>
@@ -19,6 +20,7 @@
 #include "sim/host/gauge_host.h"
 #include "sim/host/gauge_session.h"
 #include "sim/scenario/judges.h"
+#include "sim/scenario/pilot.h"
 #include "sim/host/panel.h"
 #include "sim/host/platform_edge.h"
 #include "sim/scenario/runner.h"
@@ -92,6 +94,11 @@ private:
 
     Aircraft aircraft_;
     GaugeSession session_;
+    // The gauge number the logger has on the panel, or 0 for none.
+    int loggerGauge_ = 0;
+    std::optional<Pilot> pilot_;
+    // The axes the logger moved in the last update: the pilot leaves them.
+    std::array<bool, kPilotAxisCount> loggerMoved_{};
 #ifdef HOVERSIM_PICTURES
     panel::RunPictures pictures_;
     std::optional<plot::FlightPlot> flightPlot_;

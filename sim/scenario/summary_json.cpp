@@ -198,6 +198,9 @@ void SummaryJson::add(const std::string& file, const Scenario& scenario, const R
         .raw("phases", array(result.phases, phaseJson))
         .raw("expectations", array(result.expectations, expectationJson))
         .raw("notes", array(result.notes, [](const std::string& note) { return jsonString(note); }));
+    if (scenario.logger) {
+        o.raw("log_files", array(result.logFiles, [](const std::string& path) { return jsonString(path); }));
+    }
     runs_ += (runs_.empty() ? "\n  " : ",\n  ") + o.done();
 }
 

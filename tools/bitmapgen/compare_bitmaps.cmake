@@ -1,9 +1,13 @@
 # SPDX-License-Identifier: MIT
 # Regenerates the bitmaps into OUT and fails unless OUT and COMMITTED hold
-# the same files with the same bytes.
+# the same files with the same bytes. COUNT is how many there are (12, the
+# hover gauge's, by default); MODE=--logger draws the logging gauge's.
+if(NOT DEFINED COUNT)
+    set(COUNT 12)
+endif()
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT} ${PREVIEW})
-execute_process(COMMAND ${GENERATOR} ${OUT} --preview ${PREVIEW} RESULT_VARIABLE result)
+execute_process(COMMAND ${GENERATOR} ${MODE} ${OUT} --preview ${PREVIEW} RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "bitmapgen failed: ${result}")
 endif()
@@ -16,8 +20,8 @@ if(NOT generated STREQUAL committed)
     message(FATAL_ERROR "generated bitmaps (${generated}) differ from the committed set (${committed})")
 endif()
 list(LENGTH generated count)
-if(NOT count EQUAL 12)
-    message(FATAL_ERROR "expected 12 bitmaps, found ${count}")
+if(NOT count EQUAL COUNT)
+    message(FATAL_ERROR "expected ${COUNT} bitmaps, found ${count}")
 endif()
 
 set(different "")
@@ -29,6 +33,6 @@ foreach(name IN LISTS generated)
     endif()
 endforeach()
 if(different)
-    message(FATAL_ERROR "regenerated bitmaps differ from gauge/display/bitmaps: ${different}")
+    message(FATAL_ERROR "regenerated bitmaps differ from ${COMMITTED}: ${different}")
 endif()
 message(STATUS "all ${count} bitmaps match; previews in ${PREVIEW}")

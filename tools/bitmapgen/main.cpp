@@ -190,11 +190,53 @@ void writePreviews(const std::vector<GaugeBitmap>& bitmaps, const std::string& d
     writePng(drawPanel(bitmaps, rest), 3, dir + "/panel_on_at_rest.png");
 }
 
+// The logging gauge's bitmaps one by one, and its face idle and recording
+// with a fault shown (the text lines as the host draws them).
+void writeLoggerPreviews(const std::vector<GaugeBitmap>& bitmaps, const std::string& dir) {
+    for (const GaugeBitmap& bitmap : bitmaps) {
+        std::string name = bitmap.fileName.substr(0, bitmap.fileName.size() - 4) + ".png";
+        writePng(previewOf(bitmap.image), 8, dir + "/" + name);
+    }
+    for (bool recording : {false, true}) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 72);
+        cairo_t* cr = cairo_create(surface);
+        paint(cr, find(bitmaps, 200), 0, 0);
+        paint(cr, find(bitmaps, recording ? 202 : 201), 14, 24);
+        if (recording) {
+            paint(cr, find(bitmaps, 203), 38, 27);
+            paint(cr, find(bitmaps, 204), 38, 46);
+        }
+        text(cr, recording ? "AIL SWEEP" : "ELEV 3211", 60, 15, 92, 18);
+        text(cr, recording ? "ENDED EARLY" : "READY", 60, 37, 92, 18);
+        cairo_surface_flush(surface);
+        RgbImage out(200, 72, kBlack);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        int stride = cairo_image_surface_get_stride(surface);
+        for (int y = 0; y < 72; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                uint32_t v = 0;
+                std::memcpy(&v, data + y * stride + x * 4, sizeof v);
+                out.at(x, y) =
+                    Rgb{static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+            }
+        }
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        writePng(out, 4, dir + (recording ? "/log_panel_recording.png" : "/log_panel_idle.png"));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --logger first: the logging gauge's bitmaps instead of hover's.
+    const bool logger = argc > 1 && std::strcmp(argv[1], "--logger") == 0;
+    if (logger) {
+        --argc;
+        ++argv;
+    }
     if (argc != 2 && !(argc == 4 && std::strcmp(argv[2], "--preview") == 0)) {
-        std::fprintf(stderr, "usage: bitmapgen OUT_DIR [--preview PREVIEW_DIR]\n");
+        std::fprintf(stderr, "usage: bitmapgen [--logger] OUT_DIR [--preview PREVIEW_DIR]\n");
         return 2;
     }
     std::string problem;
@@ -202,7 +244,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bitmapgen: %s\n", problem.c_str());
         return 1;
     }
-    std::vector<GaugeBitmap> bitmaps = drawGaugeBitmaps();
+    std::vector<GaugeBitmap> bitmaps = logger ? drawLoggerBitmaps() : drawGaugeBitmaps();
     const std::string outDir = argv[1];
     for (const GaugeBitmap& bitmap : bitmaps) {
         std::string path = outDir + "/" + bitmap.fileName;
@@ -211,7 +253,9 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (argc == 4) {
+    if (argc == 4 && logger) {
+        writeLoggerPreviews(bitmaps, argv[3]);
+    } else if (argc == 4) {
         writePreviews(bitmaps, argv[3]);
     }
     return 0;

@@ -526,7 +526,149 @@ IndexedImage barWindow() {
     return quantiseExact(picture);
 }
 
+// The logging gauge's face, in its own pixels (the element positions of
+// logger/face/face.cpp).
+constexpr int kLogWidth = 200;
+constexpr int kLogHeight = 72;
+constexpr int kLogSwitchX = 14;
+constexpr int kLogSwitchY = 24;
+constexpr int kLogLampX = 38;
+constexpr int kLogLampY = 27;
+constexpr int kLogFaultX = 38;
+constexpr int kLogFaultY = 46;
+constexpr int kLogMarkSize = 11;
+constexpr int kLogScreenX = 56;
+constexpr int kLogScreenY = 11;
+constexpr int kLogScreenWidth = 100;
+constexpr int kLogScreenHeight = 48;
+constexpr int kLogButtonX = 162;
+constexpr int kLogButtonY = 26;
+constexpr int kLogButtonSize = 28;
+
+// Colours the fixed palette holds (its reds and its colour cube), so the
+// lamp and the mark keep their colour through the quantising.
+const Rgb kLampRed{222, 56, 46};
+const Rgb kFaultAmber{250, 180, 40};
+
+void drawFaultTriangle(cairo_t* cr, double x, double y) {
+    const double size = kLogMarkSize;
+    cairo_move_to(cr, x + size / 2.0, y + 0.5);
+    cairo_line_to(cr, x + size - 0.5, y + size - 0.5);
+    cairo_line_to(cr, x + 0.5, y + size - 0.5);
+    cairo_close_path(cr);
+}
+
+void drawLogFace(cairo_t* cr) {
+    cairo_rectangle(cr, 0, 0, kLogWidth, kLogHeight);
+    fillLinear(cr, 0, 0, 0, kLogHeight, {{0.0, grey(64)}, {1.0, grey(46)}});
+    cairo_set_line_width(cr, 1.0);
+    cairo_move_to(cr, 0.5, kLogHeight);
+    cairo_line_to(cr, 0.5, 0.5);
+    cairo_line_to(cr, kLogWidth, 0.5);
+    setColour(cr, grey(104));
+    cairo_stroke(cr);
+    cairo_move_to(cr, kLogWidth - 0.5, 0);
+    cairo_line_to(cr, kLogWidth - 0.5, kLogHeight - 0.5);
+    cairo_line_to(cr, 0, kLogHeight - 0.5);
+    setColour(cr, grey(22));
+    cairo_stroke(cr);
+
+    // The small screen the two text lines stand on.
+    roundedRect(cr, kLogScreenX - 3, kLogScreenY - 3, kLogScreenWidth + 6, kLogScreenHeight + 6, 7);
+    fillLinear(cr, kLogScreenX - 3, kLogScreenY - 3, kLogScreenX + 30, kLogScreenY + kLogScreenHeight + 30,
+               {{0.0, grey(18)}, {0.6, grey(34)}, {1.0, grey(84)}});
+    roundedRect(cr, kLogScreenX, kLogScreenY, kLogScreenWidth, kLogScreenHeight, 5);
+    setColour(cr, grey(5));
+    cairo_fill(cr);
+
+    // The record switch's legend and washer.
+    const double switchX = kLogSwitchX + kSwitchWidth / 2.0;
+    const double switchY = kLogSwitchY + kSwitchHeight / 2.0;
+    cairo_arc(cr, switchX, switchY, 9.5, 0, 2 * kPi);
+    setColour(cr, grey(110));
+    cairo_fill(cr);
+    cairo_arc(cr, switchX, switchY, 7.6, 0, 2 * kPi);
+    setColour(cr, grey(32));
+    cairo_fill(cr);
+    useFont(cr, 8.0, true);
+    setColour(cr, kLegend);
+    textCentred(cr, "REC", switchX, kLogSwitchY - 4.0);
+
+    // The lamp's dark glass and the fault mark's dim outline.
+    cairo_arc(cr, kLogLampX + kLogMarkSize / 2.0, kLogLampY + kLogMarkSize / 2.0, kLogMarkSize / 2.0, 0, 2 * kPi);
+    setColour(cr, Rgb{52, 6, 5});
+    cairo_fill(cr);
+    drawFaultTriangle(cr, kLogFaultX, kLogFaultY);
+    setColour(cr, grey(90));
+    cairo_stroke(cr);
+
+    // The excite button: a raised square with a play sign.
+    useFont(cr, 7.5, true);
+    setColour(cr, kLegend);
+    textCentred(cr, "EXCITE", kLogButtonX + kLogButtonSize / 2.0, kLogButtonY - 5.0);
+    roundedRect(cr, kLogButtonX + 1.0, kLogButtonY + 1.5, kLogButtonSize, kLogButtonSize, 4.0);
+    setColour(cr, grey(16), 0.5);
+    cairo_fill(cr);
+    roundedRect(cr, kLogButtonX + 0.5, kLogButtonY + 0.5, kLogButtonSize - 1, kLogButtonSize - 1, 4.0);
+    fillLinear(cr, 0, kLogButtonY, 0, kLogButtonY + kLogButtonSize,
+               {{0.0, grey(136)}, {0.5, grey(96)}, {1.0, grey(62)}});
+    roundedRect(cr, kLogButtonX + 0.5, kLogButtonY + 0.5, kLogButtonSize - 1, kLogButtonSize - 1, 4.0);
+    setColour(cr, grey(22));
+    cairo_stroke(cr);
+    const double cx = kLogButtonX + kLogButtonSize / 2.0;
+    const double cy = kLogButtonY + kLogButtonSize / 2.0;
+    cairo_move_to(cr, cx - 4.5, cy - 6.5);
+    cairo_line_to(cr, cx + 6.5, cy);
+    cairo_line_to(cr, cx - 4.5, cy + 6.5);
+    cairo_close_path(cr);
+    setColour(cr, kLegend);
+    cairo_fill(cr);
+}
+
+void drawLogLamp(cairo_t* cr) {
+    cairo_arc(cr, kLogMarkSize / 2.0, kLogMarkSize / 2.0, kLogMarkSize / 2.0 - 0.5, 0, 2 * kPi);
+    cairo_pattern_t* glow = cairo_pattern_create_radial(4.0, 4.0, 0.5, 5.5, 5.5, 5.5);
+    addStop(glow, 0.0, Rgb{250, 140, 124});
+    addStop(glow, 0.5, kLampRed);
+    addStop(glow, 1.0, Rgb{178, 26, 22});
+    cairo_set_source(cr, glow);
+    cairo_fill(cr);
+    cairo_pattern_destroy(glow);
+}
+
+void drawLogFault(cairo_t* cr) {
+    drawFaultTriangle(cr, 0, 0);
+    setColour(cr, kFaultAmber);
+    cairo_fill(cr);
+    setColour(cr, grey(20));
+    pixelRect(cr, 5, 4, 1, 4);
+    pixelRect(cr, 5, 9, 1, 1);
+}
+
 }  // namespace
+
+std::vector<GaugeBitmap> drawLoggerBitmaps() {
+    RgbImage face = renderOpaque(kLogWidth, kLogHeight, drawLogFace);
+    IndexedImage faceIndexed = quantiseOpaque(face);
+    face = faceIndexed.toRgb();
+    const double anyCoverage = 1.0 / 255.0;
+    RgbImage switchBelow = face.crop(kLogSwitchX, kLogSwitchY, kSwitchWidth, kSwitchHeight);
+    IndexedImage switchOff =
+        renderOverlay(switchBelow, anyCoverage, [](cairo_t* cr) { drawSwitch(cr, false); });
+    IndexedImage switchOn = renderOverlay(switchBelow, anyCoverage, [](cairo_t* cr) { drawSwitch(cr, true); });
+    IndexedImage lamp =
+        renderOverlay(face.crop(kLogLampX, kLogLampY, kLogMarkSize, kLogMarkSize), anyCoverage, drawLogLamp);
+    IndexedImage fault =
+        renderOverlay(face.crop(kLogFaultX, kLogFaultY, kLogMarkSize, kLogMarkSize), anyCoverage, drawLogFault);
+
+    std::vector<GaugeBitmap> bitmaps;
+    bitmaps.push_back({200, "200_log_plate.bmp", std::move(faceIndexed)});
+    bitmaps.push_back({201, "201_log_switch_off.bmp", std::move(switchOff)});
+    bitmaps.push_back({202, "202_log_switch_on.bmp", std::move(switchOn)});
+    bitmaps.push_back({203, "203_log_lamp.bmp", std::move(lamp)});
+    bitmaps.push_back({204, "204_log_fault.bmp", std::move(fault)});
+    return bitmaps;
+}
 
 std::vector<GaugeBitmap> drawGaugeBitmaps() {
     RgbImage face = renderOpaque(kFaceWidth, kFaceHeight, drawFace);

@@ -19,4 +19,7 @@ struct GaugeBitmap {
 // All twelve, in resource id order.
 std::vector<GaugeBitmap> drawGaugeBitmaps();
 
+// The logging gauge's five, in resource id order (its face is 200 x 72).
+std::vector<GaugeBitmap> drawLoggerBitmaps();
+
 #endif

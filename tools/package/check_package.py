@@ -2,11 +2,13 @@
 # SPDX-License-Identifier: MIT
 """Unpacks the release package and checks every member:
 
-- the members are exactly the gauge, the read-me, the licence and one
-  panel_<aircraft>.cfg per helicopter class, and the sum matches the ZIP;
-- hover.gau is byte for byte the module the tests ran against, exports
-  exactly Linkage and ImportTable, imports only what Windows XP exports, and
-  carries the version of the file VERSION in its version resource;
+- the members are exactly the gauge, the logging gauge, the read-me, the
+  licence and one panel_<aircraft>.cfg per helicopter class, and the sum
+  matches the ZIP;
+- hover.gau and hoverlog.gau are byte for byte the modules the tests ran
+  against, export exactly Linkage and ImportTable, import only what Windows
+  XP exports, and carry the version of the file VERSION in their version
+  resources;
 - the text members are ASCII with Windows line ends;
 - the read-me is what its sources give now (the tuned strings, the version,
   the size), and says the figures it must;
@@ -15,7 +17,7 @@
   every key of the table changes the flight: the module's own parameter
   reading gives the gains the read-me states.
 
-    check_package.py --zip ZIP --source DIR --gau TESTED.gau --objdump OBJDUMP
+    check_package.py --zip ZIP --source DIR --gau TESTED.gau --log-gau TESTED_LOG.gau --objdump OBJDUMP
         --objcopy OBJCOPY --hoversim NATIVE_HOVERSIM [--wine-hoversim EXE --wine-runner RUNNER]
 """
 import argparse
@@ -115,7 +117,7 @@ def flight(fly, scenario, parameters, work, tag):
 
 def main():
     p = argparse.ArgumentParser()
-    for option in ("--zip", "--source", "--gau", "--objdump", "--objcopy", "--hoversim"):
+    for option in ("--zip", "--source", "--gau", "--log-gau", "--objdump", "--objcopy", "--hoversim"):
         p.add_argument(option, required=True)
     p.add_argument("--wine-hoversim", help="the Windows hoversim, flown under Wine when it runs here")
     p.add_argument("--wine-runner", help="the program that runs a Windows program under Wine")
@@ -136,7 +138,7 @@ def main():
         if z.testzip() is not None:
             fail(f"{a.zip}: a member fails its CRC")
         data = {info.filename: z.read(info) for info in z.infolist()}
-    wanted = (["hover.gau", "readme.txt", "LICENSE.txt"]
+    wanted = (["hover.gau", "hoverlog.gau", "readme.txt", "LICENSE.txt"]
               + [f"panel_{aircraft}.cfg" for aircraft in package.AIRCRAFT])
     if sorted(data) != sorted(top + name for name in wanted):
         fail(f"members are {sorted(data)}, expected {sorted(top + n for n in wanted)}")
@@ -161,8 +163,31 @@ def main():
         if fixed != expected or text != version:
             fail(f"hover.gau's version resource says {fixed} and '{text}', VERSION says {version}")
 
+        # The logging gauge: the tested file, its two exports, and imports of
+        # hover.gau's list or of the logger's own file and clock calls.
+        log_gau = os.path.join(work, "hoverlog.gau")
+        with open(log_gau, "wb") as f:
+            f.write(member["hoverlog.gau"])
+        with open(a.log_gau, "rb") as f:
+            if f.read() != member["hoverlog.gau"]:
+                fail(f"the package's hoverlog.gau differs from the tested {a.log_gau}")
+        log_imports = os.path.join(work, "hoverlog_imports.txt")
+        with open(log_imports, "w", encoding="ascii") as f:
+            for listed in (os.path.join(a.source, "gauge", "tests", "windows_xp_imports.txt"),
+                           os.path.join(a.source, "logger", "tests", "windows_xp_imports.txt")):
+                f.write(package.read_text(listed) + "\n")
+        symbols = subprocess.run(
+            ["sh", os.path.join(a.source, "gauge", "tests", "check_module_symbols.sh"), "win32", log_gau,
+             a.objdump, log_imports],
+            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        if symbols.returncode != 0:
+            fail("the package's hoverlog.gau: " + symbols.stdout.strip())
+        fixed, text = version_resource(a.objcopy, log_gau, work)
+        if fixed != expected or text != version:
+            fail(f"hoverlog.gau's version resource says {fixed} and '{text}', VERSION says {version}")
+
         for name, content in member.items():
-            if name != "hover.gau":
+            if name not in ("hover.gau", "hoverlog.gau"):
                 text_member_ok(name, content)
         if member["LICENSE.txt"] != package.crlf(package.read_text(os.path.join(a.source, "LICENSE"))):
             fail("LICENSE.txt is not the repository's LICENSE")

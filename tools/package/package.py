@@ -2,14 +2,15 @@
 # SPDX-License-Identifier: MIT
 """Builds the release package: hover-VERSION.zip and its SHA-256 sum.
 
-    package.py readme  --source DIR --gau FILE         the read-me, to stdout
-    package.py zip     --source DIR --gau FILE --out DIR
+    package.py readme  --source DIR --gau FILE [--log-gau FILE]            the read-me, to stdout
+    package.py zip     --source DIR --gau FILE --log-gau FILE --out DIR
 
 Every figure and string of the read-me comes from the file that holds it:
 the version from VERSION, the gauge's size from the built hover.gau, the
 tuned strings and gauge lines from docs/tuning/<aircraft>/, what each string
 holds from the tables of that folder's report.md, the class names from
-aircraft/<aircraft>.toml. The gauge is copied as it is, never rebuilt.
+aircraft/<aircraft>.toml. The gauges (hover.gau and the logging gauge
+hoverlog.gau) are copied as they are, never rebuilt.
 """
 import argparse
 import hashlib
@@ -197,26 +198,28 @@ def crlf(text):
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("ascii")
 
 
-def members(source, gau_path):
+def members(source, gau_path, log_gau_path):
     """The package's members, name to bytes, in the order they are stored."""
     v = version(source)
     with open(gau_path, "rb") as f:
         gau = f.read()
-    out = {"hover.gau": gau, "readme.txt": crlf(readme(source, gau_path))}
+    with open(log_gau_path, "rb") as f:
+        log_gau = f.read()
+    out = {"hover.gau": gau, "hoverlog.gau": log_gau, "readme.txt": crlf(readme(source, gau_path))}
     for c in classes(source):
         out[f"panel_{c['aircraft']}.cfg"] = crlf(panel_file(v, c))
     out["LICENSE.txt"] = crlf(read_text(os.path.join(source, "LICENSE")))
     return out
 
 
-def write_zip(source, gau_path, out_dir):
+def write_zip(source, gau_path, log_gau_path, out_dir):
     v = version(source)
     os.makedirs(out_dir, exist_ok=True)
     name = f"hover-{v}.zip"
     path = os.path.join(out_dir, name)
     tmp = path + ".part"
     with zipfile.ZipFile(tmp, "w", zipfile.ZIP_DEFLATED) as z:
-        for member, data in members(source, gau_path).items():
+        for member, data in members(source, gau_path, log_gau_path).items():
             info = zipfile.ZipInfo(f"hover-{v}/{member}", ZIP_TIME)
             info.compress_type = zipfile.ZIP_DEFLATED
             info.external_attr = 0o644 << 16
@@ -234,6 +237,7 @@ def main():
     parser.add_argument("what", choices=("readme", "zip"))
     parser.add_argument("--source", required=True, help="the source tree")
     parser.add_argument("--gau", required=True, help="the built, tested hover.gau")
+    parser.add_argument("--log-gau", help="the built, tested hoverlog.gau (zip)")
     parser.add_argument("--out", help="where the ZIP and its sum go (zip)")
     a = parser.parse_args()
     try:
@@ -242,9 +246,11 @@ def main():
         if a.what == "readme":
             sys.stdout.write(readme(a.source, a.gau))
         else:
-            if not a.out:
-                parser.error("zip needs --out")
-            path = write_zip(a.source, a.gau, a.out)
+            if not a.out or not a.log_gau:
+                parser.error("zip needs --out and --log-gau")
+            if not os.path.isfile(a.log_gau):
+                raise SourceError(f"{a.log_gau}: no such file (build the win32 preset first)")
+            path = write_zip(a.source, a.gau, a.log_gau, a.out)
             print(path)
             print(path + ".sha256")
     except SourceError as e:

@@ -1,0 +1,1 @@
+#include "sdk/host_table.h"
