@@ -107,8 +107,8 @@ TEST(PlantFile, EachFaultIsRefusedWithItsLineAndKey) {
     };
     const std::vector<Case> cases = {
         {edited("Xu = {", ""), "[terms]", "terms.Xu: missing"},
-        {edited("Xu = {", "Xq = { value = 1.0, standard_error = 0.0, unit = \"1/s\" }\nXu = {"), "Xq = {",
-         "terms.Xq: unknown key"},
+        {edited("Xu = {", "Xz = { value = 1.0, standard_error = 0.0, unit = \"1/s\" }\nXu = {"), "Xz = {",
+         "terms.Xz: unknown key"},
         {edited("[hover]", "colour = \"red\"\n[hover]"), "colour", "colour: unknown key"},
         {edited("rudder = ", "pedal = "), "pedal = ", "hover.pedal: unknown key"},
         {edited("throttle = ", "# throttle = "), "[hover]", "hover.throttle: missing"},
@@ -201,14 +201,17 @@ TEST(LinearPlant, EveryTermStandsWhereItsEquationPutsItAndTheOutputsAreInTheLoop
     }
     const analysis::LinearPlant plant = ident::toLinearPlant(m);
     EXPECT_EQ(plant.A(ident::kQ, ident::kU), numbered(ident::kMu));
+    EXPECT_EQ(plant.A(ident::kU, ident::kQ), numbered(ident::kXq));
+    EXPECT_EQ(plant.A(ident::kV, ident::kP), numbered(ident::kYp));
+    EXPECT_EQ(plant.A(ident::kR, ident::kP), numbered(ident::kNp));
     EXPECT_EQ(plant.A(ident::kP, ident::kQ), numbered(ident::kLq));
     EXPECT_EQ(plant.A(ident::kQ, ident::kP), numbered(ident::kMp));
     EXPECT_EQ(plant.B(ident::kQ, analysis::kElevator), numbered(ident::kMe));
     EXPECT_EQ(plant.B(ident::kP, analysis::kElevator), numbered(ident::kLe));
     EXPECT_EQ(plant.B(ident::kR, analysis::kThrottle), numbered(ident::kNc));
     EXPECT_EQ(plant.B(ident::kV, analysis::kRudder), numbered(ident::kYr));
-    // Nothing else: 10 terms and 5 fixed entries in A, 10 terms in B.
-    EXPECT_EQ((plant.A.array() != 0.0).count(), 15);
+    // Nothing else: 13 terms and 5 fixed entries in A, 10 terms in B.
+    EXPECT_EQ((plant.A.array() != 0.0).count(), 18);
     EXPECT_EQ((plant.B.array() != 0.0).count(), 10);
     EXPECT_EQ(plant.A(ident::kU, ident::kTheta), -ident::kGravity);  // nose up slows the aircraft
     EXPECT_EQ(plant.A(ident::kV, ident::kPhi), ident::kGravity);     // right wing down moves it right
