@@ -18,10 +18,11 @@ ident::HoverModel hoverModel() {
     ident::HoverModel m;
     m.name = "test hover";
     const std::pair<ident::Term, double> values[] = {
-        {ident::kXu, -0.02}, {ident::kXq, 0.3},   {ident::kYv, -0.05}, {ident::kYp, -0.3},  {ident::kZw, -0.3},
-        {ident::kLp, -8.0},  {ident::kLq, 0.5},   {ident::kLv, -0.06}, {ident::kMq, -3.0},  {ident::kMp, -0.3},
-        {ident::kMu, 0.03},  {ident::kNr, -0.4},  {ident::kNp, -0.1},  {ident::kXe, 1e-5},  {ident::kYa, -1e-5},
-        {ident::kYr, 2e-5},  {ident::kZc, 4e-4},  {ident::kLa, -8e-4}, {ident::kLe, 1e-4},  {ident::kMa, 2e-4},
+        {ident::kXu, -0.02}, {ident::kXq, 0.3},   {ident::kYv, -0.05}, {ident::kYp, -0.3},
+        {ident::kZw, -0.3},  {ident::kLp, -8.0},  {ident::kLq, 0.5},   {ident::kLv, -0.06},
+        {ident::kMq, -3.0},  {ident::kMp, -0.3},  {ident::kMu, 0.03},  {ident::kNr, -0.4},
+        {ident::kNp, -0.1},  {ident::kXe, 1e-5},  {ident::kYa, -1e-5}, {ident::kYr, 2e-5},
+        {ident::kZc, 4e-4},  {ident::kLa, -8e-4}, {ident::kLe, 1e-4},  {ident::kMa, 2e-4},
         {ident::kMe, -3e-4}, {ident::kNd, -5e-4}, {ident::kNc, 1e-4}};
     for (const auto& [term, value] : values) {
         m.terms[static_cast<std::size_t>(term)].value = value;

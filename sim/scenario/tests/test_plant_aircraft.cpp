@@ -8,6 +8,7 @@
 
 #ifdef HOVERSIM_PLANT
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -43,7 +44,9 @@ ident::HoverModel pitchOnly() {
 }
 
 // The Bo-105-like example the tools' tests use.
-std::string examplePlant() { return std::string(HOVER_SOURCE_DIR) + "/sim/ident/tests/data/example_plant.toml"; }
+std::string examplePlant() {
+    return std::string(HOVER_SOURCE_DIR) + "/sim/ident/tests/data/example_plant.toml";
+}
 
 std::vector<double> column(const std::string& csv, const std::string& name) {
     std::istringstream in(csv);
@@ -92,15 +95,15 @@ Response respond(const host::Scenario& s, int axis, double stepCounts) {
         aircraft.advance(1.0 / 90.0);
     }
     const flight::HostReadings after = aircraft.readings();
-    return {after.pitchNoseDownDeg - before.pitchNoseDownDeg,
-            after.groundVelNorthFtS - before.groundVelNorthFtS,
-            after.bankRightDeg - before.bankRightDeg,
-            after.groundVelEastFtS - before.groundVelEastFtS,
-            after.yawRateTurn65536 - before.yawRateTurn65536,
-            after.groundVelUpFtS - before.groundVelUpFtS};
+    return {
+        after.pitchNoseDownDeg - before.pitchNoseDownDeg, after.groundVelNorthFtS - before.groundVelNorthFtS,
+        after.bankRightDeg - before.bankRightDeg,         after.groundVelEastFtS - before.groundVelEastFtS,
+        after.yawRateTurn65536 - before.yawRateTurn65536, after.groundVelUpFtS - before.groundVelUpFtS};
 }
 
-int sign(double v) { return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0); }
+int sign(double v) {
+    return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0);
+}
 
 }  // namespace
 
@@ -109,8 +112,8 @@ TEST(PlantScenario, NamesAPlantInPlaceOfAnAircraftAndNeverBoth) {
     const auto s = host::parseScenario("plant = \"fits/bo105.toml\"\n", "dir/plant.toml", error);
     ASSERT_TRUE(s) << error;
     EXPECT_EQ(host::plantFilePath(*s), "dir/fits/bo105.toml");
-    for (const char* text : {"aircraft = \"bo105\"\n\nplant = \"fit.toml\"\n", "\n\nplant = \"\"\n",
-                             "\n\nplant = 5\n"}) {
+    for (const char* text :
+         {"aircraft = \"bo105\"\n\nplant = \"fit.toml\"\n", "\n\nplant = \"\"\n", "\n\nplant = 5\n"}) {
         EXPECT_FALSE(host::parseScenario(text, "t.toml", error)) << text;
         EXPECT_EQ(error.rfind("t.toml:3", 0), 0u) << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
@@ -183,6 +186,27 @@ controls = { elevator = 3000 }
         EXPECT_NEAR(pitch[static_cast<size_t>(update)], -0.5 * meDe * t * t * kRadToDeg, kExact)
             << "update " << update;
     }
+}
+
+TEST(PlantScenario, RotorAndEngineEventsChangeNothingAndTheSummarySaysSoOnce) {
+    host::Scenario s = scenario(R"(
+name = "rotor events"
+duration = 3
+[[event]]
+at = 1
+rotor_percent = 90
+[[event]]
+at = 2
+engine_power = 0.5
+rotor_percent = 100
+)");
+    s.plant = examplePlant();
+    const host::RunResult result = host::runScenario(s, host::RunOptions{});
+    ASSERT_TRUE(result.flown) << result.error;
+    const auto said = std::count_if(result.notes.begin(), result.notes.end(), [](const std::string& n) {
+        return n.find("no rotor speed or engine") != std::string::npos;
+    });
+    EXPECT_EQ(said, 1);
 }
 
 TEST(PlantScenario, ItsReadingsMoveInTheSameSensesAsTheFlightModels) {

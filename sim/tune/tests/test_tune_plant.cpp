@@ -19,7 +19,9 @@
 
 namespace {
 
-std::string examplePlant() { return std::string(HOVER_SOURCE_DIR) + "/sim/ident/tests/data/example_plant.toml"; }
+std::string examplePlant() {
+    return std::string(HOVER_SOURCE_DIR) + "/sim/ident/tests/data/example_plant.toml";
+}
 
 // The example plant with its latency (and perhaps more) changed, written
 // into the test's temporary folder.
