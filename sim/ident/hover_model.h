@@ -16,9 +16,12 @@
 // elevator (forward +), aileron (left +), rudder (left pedal +). Every input
 // reaches the aircraft delayS after the panel update that set it.
 //
-//   u' = Xu u - g theta + Xe de            p' = Lp p + Lq q + Lv v + La da + Le de
-//   v' = Yv v + g phi  + Ya da + Yr dr     q' = Mq q + Mp p + Mu u + Me de + Ma da
-//   w' = Zw w + Zc dc                      r' = Nr r + Nd dr + Nc dc
+//   u' = Xu u + Xq q - g theta + Xe de         p' = Lp p + Lq q + Lv v + La da + Le de
+//   v' = Yv v + Yp p + g phi  + Ya da + Yr dr  q' = Mq q + Mp p + Mu u + Me de + Ma da
+//   w' = Zw w + Zc dc                          r' = Nr r + Np p + Nd dr + Nc dc
+//
+// Xq and Yp are the disc's tilt against the shaft while the body turns: on
+// a rotor with a stabiliser bar they are as large as the weight's share.
 //   phi' = p     theta' = q     h' = w
 //
 // In air that moves, the speed terms act on the speed through the air: a
@@ -41,7 +44,7 @@ enum State : int { kU = 0, kV, kW, kP, kQ, kR, kPhi, kTheta, kH, kStateCount };
 // The fitted terms. Where a term sits: in A (row, column = state) or in B
 // (row, column = analysis::Input).
 enum Term : int {
-    kXu = 0, kYv, kZw, kLp, kLq, kLv, kMq, kMp, kMu, kNr,
+    kXu = 0, kXq, kYv, kYp, kZw, kLp, kLq, kLv, kMq, kMp, kMu, kNr, kNp,
     kXe, kYa, kYr, kZc, kLa, kLe, kMa, kMe, kNd, kNc,
     kTermCount
 };
@@ -58,7 +61,9 @@ struct TermInfo {
 //  name   inB    row     column                 unit                 meaning
 inline constexpr TermInfo kTerms[kTermCount] = {
     {.name = "Xu", .inB = false, .row = kU, .column = kU, .unit = "1/s", .meaning = "speed damping, forward"},
+    {.name = "Xq", .inB = false, .row = kU, .column = kQ, .unit = "m/s per rad", .meaning = "forward force of the pitch rate"},
     {.name = "Yv", .inB = false, .row = kV, .column = kV, .unit = "1/s", .meaning = "speed damping, sideways"},
+    {.name = "Yp", .inB = false, .row = kV, .column = kP, .unit = "m/s per rad", .meaning = "side force of the roll rate"},
     {.name = "Zw", .inB = false, .row = kW, .column = kW, .unit = "1/s", .meaning = "heave damping"},
     {.name = "Lp", .inB = false, .row = kP, .column = kP, .unit = "1/s", .meaning = "roll damping"},
     {.name = "Lq", .inB = false, .row = kP, .column = kQ, .unit = "1/s", .meaning = "roll from pitch rate"},
@@ -67,6 +72,7 @@ inline constexpr TermInfo kTerms[kTermCount] = {
     {.name = "Mp", .inB = false, .row = kQ, .column = kP, .unit = "1/s", .meaning = "pitch from roll rate"},
     {.name = "Mu", .inB = false, .row = kQ, .column = kU, .unit = "rad/(m s)", .meaning = "speed stability"},
     {.name = "Nr", .inB = false, .row = kR, .column = kR, .unit = "1/s", .meaning = "yaw damping"},
+    {.name = "Np", .inB = false, .row = kR, .column = kP, .unit = "1/s", .meaning = "yaw from roll rate"},
     {.name = "Xe", .inB = true, .row = kU, .column = analysis::kElevator, .unit = "m/s2 per count", .meaning = "forward force of the cyclic"},
     {.name = "Ya", .inB = true, .row = kV, .column = analysis::kAileron, .unit = "m/s2 per count", .meaning = "side force of the cyclic"},
     {.name = "Yr", .inB = true, .row = kV, .column = analysis::kRudder, .unit = "m/s2 per count", .meaning = "side force of the pedals"},
