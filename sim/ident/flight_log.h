@@ -21,7 +21,7 @@ namespace ident {
 // What the model compares with a flight: the measured states. The rates p
 // and q are not read by the host; they come from differentiating the bank
 // and the pitch.
-enum Measured : int { kMu = 0, kMv, kMw, kMr, kMphi, kMtheta, kMh, kMeasuredCount };
+enum Measured : int { kOutU = 0, kOutV, kOutW, kOutR, kOutPhi, kOutTheta, kOutH, kMeasuredCount };
 
 enum class DesignedInput : int { kNone = 0, k3211, kSweep };
 

@@ -722,7 +722,7 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
                 for (int c = 0; c < analysis::kInputCount; ++c) {
                     trim[static_cast<std::size_t>(c)] += sample.controls[static_cast<std::size_t>(c)];
                 }
-                trimHeight += sample.y[kMh];
+                trimHeight += sample.y[kOutH];
                 ++calm;
             }
         }
