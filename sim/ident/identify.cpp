@@ -15,7 +15,26 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kDynamicCount = 6;  // the equations with terms: u, v, w, p, q, r (State order)
 constexpr int kDelayIndex = kTermCount;
-constexpr int kFirstBias = kTermCount + 1;
+// The predictor's gains: after each row the simulated state is pulled
+// towards the measured one, and a slowly varying disturbance per equation
+// is updated from the same difference (a steady-state filter whose gains
+// are fitted with the model: output error where they are zero). This is
+// what keeps the fit honest when the turbulence pushes the aircraft and
+// the pilot answers it: the disturbance is tracked rather than blamed on
+// the terms.
+struct Correction {
+    int output;  // the measured state
+    int target;  // a state, or kBiasTarget + equation for the disturbance
+};
+constexpr int kBiasTarget = 100;
+constexpr int kGainCount = 15;
+constexpr Correction kCorrections[kGainCount] = {
+    {kU, kU},         {kU, kBiasTarget + kU}, {kV, kV},       {kV, kBiasTarget + kV},
+    {kW, kW},         {kW, kBiasTarget + kW}, {kH, kH},       {kR, kR},
+    {kR, kBiasTarget + kR}, {kPhi, kPhi},     {kPhi, kP},     {kPhi, kBiasTarget + kP},
+    {kTheta, kTheta}, {kTheta, kQ},           {kTheta, kBiasTarget + kQ}};
+constexpr int kFirstGain = kTermCount + 1;
+constexpr int kFirstBias = kFirstGain + kGainCount;
 
 // The groups the output-error simulation integrates on their own, the
 // states of the other groups taken from the measurement.
@@ -46,6 +65,10 @@ struct Window {
     int prepared;
     int a;  // first row: the measured start
     int b;  // last row compared
+    // Where the window's starting roll and pitch rates are among the
+    // parameters: they are not measured, and a rate a little off at the
+    // start leaves the whole window's attitude off by its integral.
+    std::size_t initialRates = 0;
 };
 
 struct Matrices {
@@ -79,8 +102,10 @@ std::size_t biasIndex(int stretch, int equation) {
 // from row a). The inputs are held from each row and felt delay later; the
 // steps are split at the instants they change, so the latency is
 // continuous.
-void simulateGroup(int group, const Matrices& m, const std::vector<double>& theta, const Prepared& s, int a,
-                   int b, double stepS, std::vector<StateVector>& out) {
+void simulateGroup(int group, const Matrices& m, const std::vector<double>& theta, const Prepared& s,
+                   const Window& w, double stepS, bool filtered, std::vector<StateVector>& out) {
+    const int a = w.a;
+    const int b = w.b;
     int states[4] = {};
     int n = 0;
     for (int i = 0; i < kStateCount; ++i) {
@@ -119,10 +144,21 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
     }
     const double delay = theta[kDelayIndex];
     const int rows = static_cast<int>(s.t.size());
+    auto local = [&](int state) {
+        for (int i = 0; i < n; ++i) {
+            if (states[i] == state) {
+                return i;
+            }
+        }
+        return -1;
+    };
+    double disturbance[4] = {};
 
     double x[4] = {};
     for (int i = 0; i < n; ++i) {
-        x[i] = s.x[static_cast<std::size_t>(a)][static_cast<std::size_t>(states[i])];
+        x[i] = states[i] == kP   ? theta[w.initialRates]
+               : states[i] == kQ ? theta[w.initialRates + 1]
+                                 : s.x[static_cast<std::size_t>(a)][static_cast<std::size_t>(states[i])];
         out[0][static_cast<std::size_t>(states[i])] = x[i];
     }
     // The input felt at t_a: the last row whose update reached the aircraft
@@ -159,7 +195,7 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
                 double forced[4] = {};
                 const InputVector& input = s.d[static_cast<std::size_t>(j)];
                 for (int i = 0; i < n; ++i) {
-                    forced[i] = bias[i];
+                    forced[i] = bias[i] + disturbance[i];
                     for (int c = 0; c < analysis::kInputCount; ++c) {
                         forced[i] += m.B[states[i]][c] * input[static_cast<std::size_t>(c)];
                     }
@@ -198,16 +234,38 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
         for (int i = 0; i < n; ++i) {
             out[static_cast<std::size_t>(k + 1 - a)][static_cast<std::size_t>(states[i])] = x[i];
         }
+        if (!filtered) {
+            continue;
+        }
+        double innovation[kGainCount] = {};
+        for (int c = 0; c < kGainCount; ++c) {
+            const int o = local(kCorrections[c].output);
+            if (o >= 0) {
+                innovation[c] = s.x[static_cast<std::size_t>(k + 1)][static_cast<std::size_t>(kCorrections[c].output)] - x[o];
+            }
+        }
+        for (int c = 0; c < kGainCount; ++c) {
+            if (local(kCorrections[c].output) < 0) {
+                continue;
+            }
+            const double gain = theta[static_cast<std::size_t>(kFirstGain + c)];
+            const int target = kCorrections[c].target;
+            if (target >= kBiasTarget) {
+                disturbance[local(target - kBiasTarget)] += gain * innovation[c];
+            } else {
+                x[local(target)] += gain * innovation[c];
+            }
+        }
     }
 }
 
 void simulateWindow(const std::vector<double>& theta, const Prepared& s, const Window& w, double stepS,
-                    std::vector<StateVector>& out, const bool* groups = nullptr) {
+                    std::vector<StateVector>& out, const bool* groups = nullptr, bool filtered = true) {
     out.resize(static_cast<std::size_t>(w.b - w.a + 1));
     const Matrices m = modelMatrices(theta);
     for (int g = 0; g < kGroupCount; ++g) {
         if (groups == nullptr || groups[g]) {
-            simulateGroup(g, m, theta, s, w.a, w.b, stepS, out);
+            simulateGroup(g, m, theta, s, w, stepS, filtered, out);
         }
     }
 }
@@ -234,14 +292,14 @@ struct OutputErrorProblem {
 
     // Sum of squared residuals per output and their count.
     void sumsOfSquares(const std::vector<double>& theta, std::array<double, kMeasuredCount>& sums,
-                       int& count) const {
+                       int& count, bool filtered = true) const {
         sums.fill(0.0);
         count = 0;
         std::vector<StateVector> sim;
         std::vector<double> r;
         for (const Window& w : windows) {
             const Prepared& s = stretches[static_cast<std::size_t>(w.prepared)];
-            simulateWindow(theta, s, w, options.stepS, sim);
+            simulateWindow(theta, s, w, options.stepS, sim, nullptr, filtered);
             windowResiduals(s, w, sim, r);
             for (std::size_t i = 0; i < r.size(); ++i) {
                 sums[i % kMeasuredCount] += r[i] * r[i];
@@ -285,6 +343,7 @@ struct OutputErrorProblem {
         std::vector<StateVector> base, perturbed;
         std::vector<double> r;
         std::vector<double> shifted = theta;
+        const std::size_t firstInitialRate = biasIndex(static_cast<int>(stretches.size()), 0);
         for (const Window& w : windows) {
             const Prepared& s = stretches[static_cast<std::size_t>(w.prepared)];
             simulateWindow(theta, s, w, options.stepS, base);
@@ -295,8 +354,16 @@ struct OutputErrorProblem {
                 bool groups[kGroupCount] = {};
                 if (i < kTermCount) {
                     groups[kGroupOf[kTerms[i].row]] = true;
+                } else if (i >= kFirstGain && i < kFirstBias) {
+                    groups[kGroupOf[kCorrections[i - kFirstGain].output]] = true;
                 } else if (i == kDelayIndex) {
                     std::fill(groups, groups + kGroupCount, true);
+                } else if (static_cast<std::size_t>(i) >= firstInitialRate) {
+                    if (static_cast<std::size_t>(i) != w.initialRates
+                        && static_cast<std::size_t>(i) != w.initialRates + 1) {
+                        continue;
+                    }
+                    groups[kGroupOf[kP]] = true;
                 } else {
                     const int stretch = (i - kFirstBias) / kDynamicCount;
                     if (stretch != s.stretch) {
@@ -847,14 +914,26 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
             if (p.t.back() - p.t[static_cast<std::size_t>(b)] < options.windowS / 2.0) {
                 b = rows - 1;
             }
-            windows.push_back(Window{p.stretch, a, b});
+            windows.push_back(Window{p.stretch, a, b, 0});
             a = b;
         }
     }
     id.windows = static_cast<int>(windows.size());
-    const int P = kFirstBias + kDynamicCount * static_cast<int>(prepared.size());
-    const OutputErrorProblem problem{prepared, windows, options, P};
     std::vector<double> theta = best.theta;
+    for (int c = 0; c < kGainCount; ++c) {
+        const Correction& k = kCorrections[c];
+        theta[static_cast<std::size_t>(kFirstGain + c)] = k.target >= kBiasTarget ? 0.05
+                                                          : k.target == k.output   ? 0.2
+                                                                                   : 0.5;
+    }
+    for (Window& w : windows) {
+        w.initialRates = theta.size();
+        const StateVector& start = prepared[static_cast<std::size_t>(w.prepared)].x[static_cast<std::size_t>(w.a)];
+        theta.push_back(start[kP]);
+        theta.push_back(start[kQ]);
+    }
+    const int P = static_cast<int>(theta.size());
+    const OutputErrorProblem problem{prepared, windows, options, P};
     double lambda = 1e-3;
     std::array<double, kMeasuredCount> sums{};
     int count = 0;
@@ -932,6 +1011,10 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
     id.model.rotorDiameterFt = options.rotorDiameterFt;
     for (int o = 0; o < kMeasuredCount; ++o) {
         id.residualRms[static_cast<std::size_t>(o)] = std::sqrt(sums[static_cast<std::size_t>(o)] / std::max(count, 1));
+    }
+    problem.sumsOfSquares(theta, sums, count, false);
+    for (int o = 0; o < kMeasuredCount; ++o) {
+        id.simulationRms[static_cast<std::size_t>(o)] = std::sqrt(sums[static_cast<std::size_t>(o)] / std::max(count, 1));
     }
     outcome.result = std::move(id);
     return outcome;

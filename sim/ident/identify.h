@@ -64,7 +64,10 @@ struct Identification {
     std::array<double, kTermCount> cramerRao{};
     double delayCramerRao = 0.0;
     HoverModel equationError;  // the starting values
+    // The predictor's one-row-ahead errors (what the fit minimises), and the
+    // model simulated over each window without the predictor's corrections.
     std::array<double, kMeasuredCount> residualRms{};
+    std::array<double, kMeasuredCount> simulationRms{};
     std::array<AxisExcitation, analysis::kInputCount> axes{};
     int iterations = 0;
     bool converged = false;
