@@ -6,6 +6,8 @@
 #include <cmath>
 #include <complex>
 #include <limits>
+#include <cstdio>
+#include <cstdlib>
 
 #include "sim/units.h"
 
@@ -16,12 +18,15 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int kDynamicCount = 6;  // the equations with terms: u, v, w, p, q, r (State order)
 constexpr int kDelayIndex = kTermCount;
 // The predictor's gains: after each row the simulated state is pulled
-// towards the measured one, and a slowly varying disturbance per equation
-// is updated from the same difference (a steady-state filter whose gains
-// are fitted with the model: output error where they are zero). This is
-// what keeps the fit honest when the turbulence pushes the aircraft and
-// the pilot answers it: the disturbance is tracked rather than blamed on
-// the terms.
+// towards the measured one, and a slowly varying disturbance is updated
+// from the same difference (a steady-state filter whose gains are fitted
+// with the model: output error where they are zero). The disturbances of
+// the speed equations are the wind's components, acting through the speed
+// terms as moving air does; those of the rates add to their equations.
+// This is what keeps the fit honest when the turbulence pushes the
+// aircraft and the pilot answers it: the gust is tracked rather than
+// blamed on the terms, and an aircraft that drifts with a steady gust is
+// not taken for one with less damping.
 struct Correction {
     int output;  // the measured state
     int target;  // a state, or kBiasTarget + equation for the disturbance
@@ -34,13 +39,17 @@ constexpr Correction kCorrections[kGainCount] = {
     {kR, kBiasTarget + kR}, {kPhi, kPhi},     {kPhi, kP},     {kPhi, kBiasTarget + kP},
     {kTheta, kTheta}, {kTheta, kQ},           {kTheta, kBiasTarget + kQ}};
 constexpr int kFirstGain = kTermCount + 1;
-constexpr int kFirstBias = kFirstGain + kGainCount;
+// Each equation's disturbance fades at its own fitted rate (1/s): gusts
+// come and go, and a disturbance that never faded would take over the
+// slow part of the response that the speed terms set.
+constexpr int kFirstDecay = kFirstGain + kGainCount;
+constexpr int kFirstBias = kFirstDecay + kDynamicCount;
 
 // The groups the output-error simulation integrates on their own, the
 // states of the other groups taken from the measurement.
-constexpr int kGroupCount = 5;
-constexpr int kGroupOf[kStateCount] = {/*u*/ 0, /*v*/ 1, /*w*/ 2, /*p*/ 4, /*q*/ 4,
-                                       /*r*/ 3, /*phi*/ 4, /*theta*/ 4, /*h*/ 2};
+constexpr int kGroupCount = 3;
+constexpr int kGroupOf[kStateCount] = {/*u*/ 0, /*v*/ 0, /*w*/ 1, /*p*/ 0, /*q*/ 0,
+                                       /*r*/ 2, /*phi*/ 0, /*theta*/ 0, /*h*/ 1};
 constexpr int kStateOfOutput[kMeasuredCount] = {kU, kV, kW, kR, kPhi, kTheta, kH};
 
 // The coherence: evenly resampled at 20 Hz, 12.8 s Hann segments, half
@@ -94,6 +103,8 @@ Matrices modelMatrices(const std::vector<double>& theta) {
     return m;
 }
 
+bool isSpeed(int state) { return state == kU || state == kV || state == kW; }
+
 std::size_t biasIndex(int stretch, int equation) {
     return static_cast<std::size_t>(kFirstBias + kDynamicCount * stretch + equation);
 }
@@ -102,39 +113,43 @@ std::size_t biasIndex(int stretch, int equation) {
 // from row a). The inputs are held from each row and felt delay later; the
 // steps are split at the instants they change, so the latency is
 // continuous.
-void simulateGroup(int group, const Matrices& m, const std::vector<double>& theta, const Prepared& s,
+// N is the group's number of states, fixed at compile time so the small
+// loops of the integration unroll.
+template <int N>
+void simulateGroupOf(int group, const Matrices& m, const std::vector<double>& theta, const Prepared& s,
                    const Window& w, double stepS, bool filtered, std::vector<StateVector>& out) {
+    constexpr std::size_t kN = static_cast<std::size_t>(N);
     const int a = w.a;
     const int b = w.b;
-    int states[4] = {};
+    int states[kN] = {};
     int n = 0;
     for (int i = 0; i < kStateCount; ++i) {
-        if (kGroupOf[i] == group) {
+        if (kGroupOf[i] == group && n < N) {
             states[n++] = i;
         }
     }
-    double A[4][4] = {};
-    double bias[4] = {};
+    double A[kN][kN] = {};
+    double bias[kN] = {};
     struct Cross {
         int row;
         int state;
         double coefficient;
     };
-    Cross cross[8] = {};
+    Cross cross[16] = {};
     int crossCount = 0;
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < N; ++i) {
         for (int j = 0; j < kStateCount; ++j) {
             const double c = m.A[states[i]][j];
             if (c == 0.0) {
                 continue;
             }
             if (kGroupOf[j] == group) {
-                for (int l = 0; l < n; ++l) {
+                for (int l = 0; l < N; ++l) {
                     if (states[l] == j) {
                         A[i][l] = c;
                     }
                 }
-            } else if (crossCount < 8) {
+            } else if (crossCount < 16) {
                 cross[crossCount++] = Cross{i, j, c};
             }
         }
@@ -145,17 +160,17 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
     const double delay = theta[kDelayIndex];
     const int rows = static_cast<int>(s.t.size());
     auto local = [&](int state) {
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < N; ++i) {
             if (states[i] == state) {
                 return i;
             }
         }
         return -1;
     };
-    double disturbance[4] = {};
+    double disturbance[kN] = {};
 
-    double x[4] = {};
-    for (int i = 0; i < n; ++i) {
+    double x[kN] = {};
+    for (int i = 0; i < N; ++i) {
         x[i] = states[i] == kP   ? theta[w.initialRates]
                : states[i] == kQ ? theta[w.initialRates + 1]
                                  : s.x[static_cast<std::size_t>(a)][static_cast<std::size_t>(states[i])];
@@ -174,9 +189,9 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
         // The measured states of the other groups, linear between rows.
         auto derivative = [&](const double* state, double t, const double* forced, double* dx) {
             const double alpha = (t - t0) / (t1 - t0);
-            for (int i = 0; i < n; ++i) {
+            for (int i = 0; i < N; ++i) {
                 double sum = forced[i];
-                for (int l = 0; l < n; ++l) {
+                for (int l = 0; l < N; ++l) {
                     sum += A[i][l] * state[l];
                 }
                 dx[i] = sum;
@@ -192,10 +207,18 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
                                                  : std::numeric_limits<double>::infinity();
             const double end = std::min(t1, switchAt);
             if (end > s0) {
-                double forced[4] = {};
+                double forced[kN] = {};
                 const InputVector& input = s.d[static_cast<std::size_t>(j)];
-                for (int i = 0; i < n; ++i) {
-                    forced[i] = bias[i] + disturbance[i];
+                for (int i = 0; i < N; ++i) {
+                    // The wind's components act through the speed terms
+                    // (the speed through the air); the rates' disturbances
+                    // add to their equations.
+                    forced[i] = bias[i] + (isSpeed(states[i]) ? 0.0 : disturbance[i]);
+                    for (int l = 0; l < N; ++l) {
+                        if (isSpeed(states[l]) && states[i] < kDynamicCount) {
+                            forced[i] -= m.A[states[i]][states[l]] * disturbance[l];
+                        }
+                    }
                     for (int c = 0; c < analysis::kInputCount; ++c) {
                         forced[i] += m.B[states[i]][c] * input[static_cast<std::size_t>(c)];
                     }
@@ -204,21 +227,21 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
                 const double h = (end - s0) / steps;
                 for (int step = 0; step < steps; ++step) {
                     const double ts = s0 + step * h;
-                    double k1[4], k2[4], k3[4], k4[4], tmp[4];
+                    double k1[kN], k2[kN], k3[kN], k4[kN], tmp[kN];
                     derivative(x, ts, forced, k1);
-                    for (int i = 0; i < n; ++i) {
+                    for (int i = 0; i < N; ++i) {
                         tmp[i] = x[i] + 0.5 * h * k1[i];
                     }
                     derivative(tmp, ts + 0.5 * h, forced, k2);
-                    for (int i = 0; i < n; ++i) {
+                    for (int i = 0; i < N; ++i) {
                         tmp[i] = x[i] + 0.5 * h * k2[i];
                     }
                     derivative(tmp, ts + 0.5 * h, forced, k3);
-                    for (int i = 0; i < n; ++i) {
+                    for (int i = 0; i < N; ++i) {
                         tmp[i] = x[i] + h * k3[i];
                     }
                     derivative(tmp, ts + h, forced, k4);
-                    for (int i = 0; i < n; ++i) {
+                    for (int i = 0; i < N; ++i) {
                         x[i] += h / 6.0 * (k1[i] + 2.0 * k2[i] + 2.0 * k3[i] + k4[i]);
                     }
                 }
@@ -231,11 +254,17 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
                 break;
             }
         }
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < N; ++i) {
             out[static_cast<std::size_t>(k + 1 - a)][static_cast<std::size_t>(states[i])] = x[i];
         }
         if (!filtered) {
             continue;
+        }
+        for (int i = 0; i < N; ++i) {
+            if (states[i] < kDynamicCount) {
+                const double rate = theta[static_cast<std::size_t>(kFirstDecay + states[i])];
+                disturbance[i] *= std::exp(-std::max(rate, 0.0) * (t1 - t0));
+            }
         }
         double innovation[kGainCount] = {};
         for (int c = 0; c < kGainCount; ++c) {
@@ -256,6 +285,20 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
                 x[local(target)] += gain * innovation[c];
             }
         }
+    }
+}
+
+void simulateGroup(int group, const Matrices& m, const std::vector<double>& theta, const Prepared& s,
+                   const Window& w, double stepS, bool filtered, std::vector<StateVector>& out) {
+    int n = 0;
+    for (int i = 0; i < kStateCount; ++i) {
+        n += kGroupOf[i] == group ? 1 : 0;
+    }
+    switch (n) {
+    case 1: simulateGroupOf<1>(group, m, theta, s, w, stepS, filtered, out); break;
+    case 2: simulateGroupOf<2>(group, m, theta, s, w, stepS, filtered, out); break;
+    case 6: simulateGroupOf<6>(group, m, theta, s, w, stepS, filtered, out); break;
+    default: simulateGroupOf<kStateCount>(group, m, theta, s, w, stepS, filtered, out); break;
     }
 }
 
@@ -333,7 +376,8 @@ struct OutputErrorProblem {
     // sandwich.
     void normalEquations(const std::vector<double>& theta, const std::array<double, kMeasuredCount>& weights,
                          Eigen::MatrixXd& M, Eigen::VectorXd& g, Eigen::MatrixXd* middle,
-                         const std::vector<std::array<double, kMeasuredCount>>* autocovariance) const {
+                         const std::vector<std::array<double, kMeasuredCount>>* autocovariance,
+                         const std::vector<char>* held = nullptr) const {
         const int P = parameters;
         M.setZero(P, P);
         g.setZero(P);
@@ -351,11 +395,16 @@ struct OutputErrorProblem {
             const int rows = w.b - w.a;
             Eigen::MatrixXd J = Eigen::MatrixXd::Zero(rows * kMeasuredCount, P);
             for (int i = 0; i < P; ++i) {
+                if (held != nullptr && (*held)[static_cast<std::size_t>(i)] != 0) {
+                    continue;
+                }
                 bool groups[kGroupCount] = {};
                 if (i < kTermCount) {
                     groups[kGroupOf[kTerms[i].row]] = true;
-                } else if (i >= kFirstGain && i < kFirstBias) {
+                } else if (i >= kFirstGain && i < kFirstDecay) {
                     groups[kGroupOf[kCorrections[i - kFirstGain].output]] = true;
+                } else if (i >= kFirstDecay && i < kFirstBias) {
+                    groups[kGroupOf[i - kFirstDecay]] = true;
                 } else if (i == kDelayIndex) {
                     std::fill(groups, groups + kGroupCount, true);
                 } else if (static_cast<std::size_t>(i) >= firstInitialRate) {
@@ -751,6 +800,27 @@ std::string fixed(double value, int decimals) {
     return buffer;
 }
 
+// The predictor's gains within the range where it stays a filter: the
+// state pulled at most all the way to the measurement each row, the
+// disturbances moved by at most a measured error's worth (per row), the
+// disturbances fading within a fifth of a second at the fastest. Beyond
+// that it only differentiates the measurement, and the terms lose the
+// sense of the model.
+void keepPredictorInBounds(std::vector<double>& theta) {
+    for (int c = 0; c < kGainCount; ++c) {
+        const Correction& k = kCorrections[c];
+        const double most = k.target >= kBiasTarget ? (isSpeed(k.target - kBiasTarget) ? 1.0 : 5.0)
+                            : k.target == k.output  ? 1.0
+                                                    : 10.0;
+        double& gain = theta[static_cast<std::size_t>(kFirstGain + c)];
+        gain = std::clamp(gain, 0.0, most);
+    }
+    for (int e = 0; e < kDynamicCount; ++e) {
+        double& rate = theta[static_cast<std::size_t>(kFirstDecay + e)];
+        rate = std::clamp(rate, 0.0, 5.0);
+    }
+}
+
 }  // namespace
 
 IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& options) {
@@ -926,6 +996,9 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
                                                           : k.target == k.output   ? 0.2
                                                                                    : 0.5;
     }
+    for (int e = 0; e < kDynamicCount; ++e) {
+        theta[static_cast<std::size_t>(kFirstDecay + e)] = 0.5;
+    }
     for (Window& w : windows) {
         w.initialRates = theta.size();
         const StateVector& start = prepared[static_cast<std::size_t>(w.prepared)].x[static_cast<std::size_t>(w.a)];
@@ -943,24 +1016,56 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
         const double cost0 = problem.cost(theta, weights);
         Eigen::MatrixXd M;
         Eigen::VectorXd g;
-        problem.normalEquations(theta, weights, M, g, nullptr, nullptr);
+        // Predictor gains held at a bound are left out of the sensitivities
+        // between every fourth iteration, when all are looked at again.
+        std::vector<char> held(static_cast<std::size_t>(P), 0);
+        if (iteration % 4 != 0) {
+            for (int i = kFirstGain; i < kFirstBias; ++i) {
+                const std::size_t u = static_cast<std::size_t>(i);
+                std::vector<double> nudged = theta;
+                nudged[u] += 1e-9;
+                keepPredictorInBounds(nudged);
+                held[u] = nudged[u] == theta[u] || theta[u] <= 0.0 ? 1 : 0;
+            }
+        }
+        problem.normalEquations(theta, weights, M, g, nullptr, nullptr, &held);
         Eigen::VectorXd scale(P);
         for (int i = 0; i < P; ++i) {
             scale(i) = M(i, i) > 0.0 ? 1.0 / std::sqrt(M(i, i)) : 1.0;
         }
-        const Eigen::MatrixXd Ms = scale.asDiagonal() * M * scale.asDiagonal();
-        const Eigen::VectorXd gs = scale.asDiagonal() * g;
+        Eigen::MatrixXd Ms = scale.asDiagonal() * M * scale.asDiagonal();
+        Eigen::VectorXd gs = scale.asDiagonal() * g;
+        // A predictor gain at a bound that the data would push beyond stays
+        // there this iteration (the step is taken in the others).
+        for (int i = kFirstGain; i < kFirstBias; ++i) {
+            const std::size_t u = static_cast<std::size_t>(i);
+            std::vector<double> nudged = theta;
+            nudged[u] += 1e-9;
+            keepPredictorInBounds(nudged);
+            const bool atUpper = nudged[u] == theta[u];
+            const bool atLower = theta[u] <= 0.0;
+            if ((atUpper && gs(i) > 0.0) || (atLower && gs(i) < 0.0)) {
+                Ms.row(i).setZero();
+                Ms.col(i).setZero();
+                Ms(i, i) = 1.0;
+                gs(i) = 0.0;
+            }
+        }
         bool improved = false;
         double cost = cost0;
+        double largestStep = 0.0;  // in units of each parameter's own scale
         while (lambda < 1e10) {
             Eigen::MatrixXd damped = Ms;
             damped.diagonal().array() += lambda;
-            const Eigen::VectorXd step = scale.asDiagonal() * damped.ldlt().solve(gs);
+            const Eigen::VectorXd scaledStep = damped.ldlt().solve(gs);
+            const Eigen::VectorXd step = scale.asDiagonal() * scaledStep;
+            largestStep = scaledStep.cwiseAbs().maxCoeff();
             std::vector<double> trial = theta;
             for (int i = 0; i < P; ++i) {
                 trial[static_cast<std::size_t>(i)] += step(i);
             }
             trial[kDelayIndex] = std::clamp(trial[kDelayIndex], 0.0, options.maxDelayS);
+            keepPredictorInBounds(trial);
             cost = problem.cost(trial, weights);
             if (cost < cost0) {
                 theta = std::move(trial);
@@ -971,7 +1076,9 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
             lambda *= 5.0;
         }
         id.iterations = iteration + 1;
-        if (!improved || (cost0 - cost) < 1e-7 * cost0) {
+        // Done when nothing improves, when the cost no longer falls, or when
+        // the step is far below what the data can tell apart.
+        if (!improved || (cost0 - cost) < 1e-7 * cost0 || largestStep < 1e-3) {
             id.converged = true;
             break;
         }
@@ -988,8 +1095,37 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
     Eigen::MatrixXd M, middle;
     Eigen::VectorXd g;
     problem.normalEquations(theta, weights, M, g, &middle, &autocovariance);
-    const Eigen::MatrixXd inverse = M.completeOrthogonalDecomposition().pseudoInverse();
-    const Eigen::MatrixXd corrected = inverse * middle * inverse;
+    // A predictor gain held at a bound is not estimated: it leaves the
+    // covariance, and the others are as if it were fixed there.
+    std::vector<int> free;
+    for (int i = 0; i < P; ++i) {
+        const bool predictor = i >= kFirstGain && i < kFirstBias;
+        const std::size_t u = static_cast<std::size_t>(i);
+        std::vector<double> nudged = theta;
+        nudged[u] = theta[u] + 1e-9;
+        keepPredictorInBounds(nudged);
+        const bool atUpper = nudged[u] == theta[u];
+        if (!predictor || (theta[u] > 0.0 && !atUpper)) {
+            free.push_back(i);
+        }
+    }
+    const int F = static_cast<int>(free.size());
+    Eigen::MatrixXd Mf(F, F), middleF(F, F);
+    for (int a = 0; a < F; ++a) {
+        for (int b = 0; b < F; ++b) {
+            Mf(a, b) = M(free[static_cast<std::size_t>(a)], free[static_cast<std::size_t>(b)]);
+            middleF(a, b) = middle(free[static_cast<std::size_t>(a)], free[static_cast<std::size_t>(b)]);
+        }
+    }
+    const Eigen::MatrixXd inverseF = Mf.completeOrthogonalDecomposition().pseudoInverse();
+    const Eigen::MatrixXd correctedF = inverseF * middleF * inverseF;
+    Eigen::MatrixXd inverse = Eigen::MatrixXd::Zero(P, P), corrected = Eigen::MatrixXd::Zero(P, P);
+    for (int a = 0; a < F; ++a) {
+        for (int b = 0; b < F; ++b) {
+            inverse(free[static_cast<std::size_t>(a)], free[static_cast<std::size_t>(b)]) = inverseF(a, b);
+            corrected(free[static_cast<std::size_t>(a)], free[static_cast<std::size_t>(b)]) = correctedF(a, b);
+        }
+    }
 
     id.model.name = "identified from";
     for (const std::string& f : id.files) {

@@ -35,7 +35,7 @@ namespace ident {
 
 struct IdentOptions {
     double windowS = 10.0;            // output-error windows, each started from the measured state
-    double stepS = 1.0 / 180.0;       // longest integration step (a physics step is 1/90 s)
+    double stepS = 1.0 / 90.0;        // longest integration step: a physics step of the flight model
     double maxDelayS = 0.25;          // the latency searched from 0 to this
     double smoothingS = 0.08;         // standard deviation of the equation-error filter
     double minStretchS = 2.0;         // shorter stretches are left out

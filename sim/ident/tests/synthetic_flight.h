@@ -61,6 +61,11 @@ struct FlightOptions {
     double calmS = 8.0;      // before the first input and after each
     double gustSigma = 0.3;  // m/s, each component
     double gustTimeS = 1.5;
+    // The pilot's gains: attitude and rate on the cyclic, rate on the
+    // pedals, speed and height on the collective. Low: the pilot only keeps
+    // the hover from wandering.
+    double pilotGain = 1.0;
+    double heaveGain = 300.0;  // counts per m/s of climb
     unsigned seed = 1;
 };
 
@@ -210,10 +215,11 @@ inline std::string flightLog(const ident::HoverModel& model, const FlightOptions
 
         // The pilot: low gain on attitude, rates and drift, every axis.
         std::array<double, 4> d{};
-        d[analysis::kElevator] = 2000.0 * (x[ident::kTheta] - 0.05 * x[ident::kU]) + 300.0 * x[ident::kQ];
-        d[analysis::kAileron] = 1500.0 * (x[ident::kPhi] + 0.05 * x[ident::kV]) + 200.0 * x[ident::kP];
-        d[analysis::kRudder] = 3000.0 * x[ident::kR];
-        d[analysis::kThrottle] = -800.0 * x[ident::kW] - 50.0 * (x[ident::kH] - h0);
+        const double k = options.pilotGain;
+        d[analysis::kElevator] = k * (2000.0 * (x[ident::kTheta] - 0.05 * x[ident::kU]) + 300.0 * x[ident::kQ]);
+        d[analysis::kAileron] = k * (1500.0 * (x[ident::kPhi] + 0.05 * x[ident::kV]) + 200.0 * x[ident::kP]);
+        d[analysis::kRudder] = k * 3000.0 * x[ident::kR];
+        d[analysis::kThrottle] = k * (-options.heaveGain * x[ident::kW] - 20.0 * (x[ident::kH] - h0));
         int excitedAxis = -1;
         double excitation = 0.0;
         const char* input = "none";
