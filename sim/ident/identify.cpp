@@ -47,9 +47,9 @@ constexpr int kFirstBias = kFirstDecay + kDynamicCount;
 
 // The groups the output-error simulation integrates on their own, the
 // states of the other groups taken from the measurement.
-constexpr int kGroupCount = 3;
+constexpr int kGroupCount = 2;
 constexpr int kGroupOf[kStateCount] = {/*u*/ 0, /*v*/ 0, /*w*/ 1, /*p*/ 0, /*q*/ 0,
-                                       /*r*/ 2, /*phi*/ 0, /*theta*/ 0, /*h*/ 1};
+                                       /*r*/ 0, /*phi*/ 0, /*theta*/ 0, /*h*/ 1};
 constexpr int kStateOfOutput[kMeasuredCount] = {kU, kV, kW, kR, kPhi, kTheta, kH};
 
 // The coherence: evenly resampled at 20 Hz, 12.8 s Hann segments, half
@@ -297,7 +297,7 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
     switch (n) {
     case 1: simulateGroupOf<1>(group, m, theta, s, w, stepS, filtered, out); break;
     case 2: simulateGroupOf<2>(group, m, theta, s, w, stepS, filtered, out); break;
-    case 6: simulateGroupOf<6>(group, m, theta, s, w, stepS, filtered, out); break;
+    case 7: simulateGroupOf<7>(group, m, theta, s, w, stepS, filtered, out); break;
     default: simulateGroupOf<kStateCount>(group, m, theta, s, w, stepS, filtered, out); break;
     }
 }
@@ -1078,7 +1078,13 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
         id.iterations = iteration + 1;
         // Done when nothing improves, when the cost no longer falls, or when
         // the step is far below what the data can tell apart.
-        if (!improved || (cost0 - cost) < 1e-7 * cost0 || largestStep < 1e-3) {
+        // The residuals at the log's own rounding (six decimals of feet,
+        // degrees and their rates) are as small as they can get.
+        bool atRounding = true;
+        for (int o = 0; o < kMeasuredCount; ++o) {
+            atRounding = atRounding && sums[static_cast<std::size_t>(o)] < 1e-10 * std::max(count, 1);
+        }
+        if (!improved || (cost0 - cost) < 1e-7 * cost0 || largestStep < 1e-3 || atRounding) {
             id.converged = true;
             break;
         }

@@ -7,19 +7,21 @@
 // one symmetric filter that also smooths the inputs), with the command
 // latency found by a search over a grid. Then output error from there:
 // the model simulated from the measured state at the start of every window
-// of a stretch, the logged inputs held between rows and shifted by the
-// latency, a constant bias per equation per stretch, and the weighted
-// squared differences to the measured u, v, w, r, phi, theta and h
-// minimised by Levenberg-Marquardt. The latency is a continuous parameter
-// of that fit: the simulation splits its steps at the instants the delayed
-// inputs change.
+// of a stretch (the window's starting roll and pitch rates, which the host
+// does not read, fitted), the logged inputs held between rows and felt the
+// latency later, a constant bias per equation per stretch, and the
+// weighted squared differences to the measured u, v, w, r, phi, theta and
+// h minimised by Levenberg-Marquardt. The latency is a continuous
+// parameter of that fit: the simulation splits its steps at the instants
+// the delayed inputs change.
 //
-// The open-loop hover is unstable and the turbulence is process noise, so
-// the output-error simulation integrates each group of equations (forward
-// speed; side speed; heave and height; yaw; the attitude p, q, phi, theta)
-// with the states of the other groups taken from the measurement. Each
-// group's own response is then compared with the flight, and an error in
-// one group cannot make another diverge.
+// The open-loop hover is unstable and the turbulence is process noise that
+// the pilot answers, so the simulation runs as a predictor: after each row
+// the simulated states are pulled towards the measured ones, and a wind
+// (acting through the speed terms) and a disturbance of each rate equation
+// are updated from the same differences, with gains fitted along with the
+// terms (the output-error fit is the case of zero gains). Heave and height
+// are one group, the rest another; the groups share no term.
 #ifndef HOVER_SIM_IDENT_IDENTIFY_H
 #define HOVER_SIM_IDENT_IDENTIFY_H
 
