@@ -23,6 +23,13 @@ inline CLI::Option* addAircraftOption(CLI::App& app, std::string& aircraft, cons
                               + ") or the path of an aircraft file (default bo105)");
 }
 
+// A plant file (hoverident's fit of a recorded flight) in place of an aircraft.
+inline CLI::Option* addPlantOption(CLI::App& app, std::string& plant) {
+    return app.add_option("--plant", plant,
+                          "A plant file, the hover model identified from a recorded flight, in place of "
+                          "--aircraft");
+}
+
 inline CLI::Option* addDelayOption(CLI::App& app, int& delayFrames) {
     return app
         .add_option("--delay-frames", delayFrames,

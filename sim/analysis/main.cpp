@@ -15,6 +15,7 @@
 #include "sim/analysis/hold_analysis.h"
 #include "sim/analysis/hold_options.h"
 #include "sim/flight/aircraft_file.h"
+#include "sim/ident/plant_file.h"
 
 namespace {
 
@@ -58,6 +59,56 @@ void printLoop(const host::HostLoop& loop, int updatesPerPattern, double pattern
     }
 }
 
+// The verdict, the margins and the slowest poles of the hold on one loop.
+void printAnalysis(const analysis::LinearPlant& plant, const analysis::Gains& gains, const host::HostLoop& loop) {
+    const analysis::HoldAnalysis result = analysis::analyseHold(plant, gains, loop);
+    printLoop(loop, result.updatesPerPattern, result.patternPeriodS);
+    std::printf("\nclosed loop (exact, over the pattern of %d update%s): %s (largest eigenvalue of the "
+                "pattern's transition %.4f)\n",
+                result.updatesPerPattern, result.updatesPerPattern == 1 ? "" : "s",
+                result.closedLoopStable ? "stable" : "UNSTABLE", result.largestPoleMagnitude);
+    std::printf("margins: on the time-invariant model, updates every %.1f ms and the same latency; its closed "
+                "loop is %s (largest pole %.4f)%s\n\n",
+                1000.0 / loop.panelRate, result.marginModelStable ? "stable" : "UNSTABLE",
+                result.marginModelLargestPole,
+                result.marginModelStable ? "" : ": the margins say how far each loop is from the boundary");
+    std::printf("| loop | gain margin dB | up dB | down dB | at Hz | phase margin deg | crossover Hz "
+                "| disk alpha | disk gain dB | disk phase deg | at Hz | peak abs(S) | at Hz |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    for (int j = 0; j < analysis::kLoopCount; ++j) {
+        const analysis::LoopMargins& m = result.loops[static_cast<std::size_t>(j)];
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", kLoopNames[j],
+                    number(m.gainMarginDb, 1).c_str(), number(m.gainIncreaseDb, 1).c_str(),
+                    number(m.gainReductionDb, 1).c_str(), number(m.phaseCrossoverHz, 3).c_str(),
+                    number(m.phaseMarginDeg, 1).c_str(), number(m.crossoverHz, 3).c_str(),
+                    number(m.disk.alpha, 3).c_str(), number(m.disk.gainMarginDb, 1).c_str(),
+                    number(m.disk.phaseMarginDeg, 1).c_str(), number(m.disk.atHz, 3).c_str(),
+                    number(m.disk.peakSensitivity, 2).c_str(), number(m.disk.peakSensitivityHz, 3).c_str());
+    }
+    std::printf("\nslowest and least damped poles (z once a pattern, then as s: frequency Hz, damping, rate "
+                "1/s; frequencies above %.1f Hz are seen folded below it)\n",
+                result.poleRateHz / 2.0);
+    for (const std::complex<double>& z : result.poles) {
+        if (z.imag() < 0.0) {
+            continue;  // one of each conjugate pair
+        }
+        const analysis::EquivalentPole e = analysis::equivalentPole(z, result.poleRateHz);
+        if (e.realPerSecond < -20.0) {
+            continue;
+        }
+        std::printf("  z = %8.5f %+8.5fi   |z| %.5f   %7.3f Hz  damping %7.3f  rate %+8.3f\n", z.real(),
+                    z.imag(), std::abs(z), e.frequencyHz, e.damping, e.realPerSecond);
+    }
+}
+
+void printGains(const analysis::Gains& gains) {
+    std::printf("gains:");
+    for (std::size_t i = 0; i < 12; ++i) {
+        std::printf(" %s %g", kGainKeys[i], gains[i]);
+    }
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,7 +125,10 @@ int main(int argc, char** argv) {
     analysis::LoopOptions loopOptions;
     std::vector<std::string> factors;
     std::string aircraftName = "bo105";
-    analysis::addAircraftOption(app, aircraftName, "of the source tree");
+    CLI::Option* aircraftOption = analysis::addAircraftOption(app, aircraftName, "of the source tree");
+    std::string plantPath;
+    CLI::Option* plantOption = analysis::addPlantOption(app, plantPath);
+    plantOption->excludes(aircraftOption);
     app.add_option("--frame-rate", frameRate, "Panel updates a second (1..60, at most the visual rate; default 18)")
         ->check(CLI::Range(1, 60));
     analysis::addLoopOptions(app, loopOptions);
@@ -128,6 +182,38 @@ int main(int argc, char** argv) {
         }
     }
 
+    const analysis::Gains gains = analysis::scaledGains(scale);
+    if (plantOption->count() > 0) {
+        std::string error;
+        const std::optional<ident::HoverModel> model = ident::readPlantFile(plantPath, error);
+        if (!model) {
+            std::fprintf(stderr, "hoveranalysis: %s\n", error.c_str());
+            return 2;
+        }
+        const analysis::LinearPlant plant = ident::toLinearPlant(*model);
+        std::printf("plant: %s (%s), the identified hover at %.0f ft; fitted latency %.1f ms (standard error "
+                    "%.1f ms)\n",
+                    model->name.c_str(), plantPath.c_str(), model->heightFt, 1000.0 * model->delayS.value,
+                    1000.0 * model->delayS.standardError);
+        printGains(gains);
+        std::printf("\n## on the host's loop as given\n\n");
+        printAnalysis(plant, gains, *loop);
+        // The fitted latency is the whole of the recorded loop's delay: the
+        // same loop with it in place of the host's latency.
+        host::HostLoop fitted = *loop;
+        fitted.delayUpdates = 0;
+        fitted.latencyS = model->delayS.value;
+        std::printf("\n## at the plant's own fitted latency (%.1f ms)\n\n", 1000.0 * fitted.latencyS);
+        if (fitted.latencyS > 2.0 / fitted.panelRate) {
+            std::printf("not analysed: the fitted latency is beyond two panel frames (%.1f ms), more than the "
+                        "analysis takes\n",
+                        2000.0 / fitted.panelRate);
+        } else {
+            printAnalysis(plant, gains, fitted);
+        }
+        return 0;
+    }
+
     std::string error;
     const std::string search[] = {HOVER_AIRCRAFT_DIR};
     const std::optional<std::string> path = flight::resolveAircraftPath(aircraftName, "", search, 1, error);
@@ -137,53 +223,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hoveranalysis: %s\n", error.c_str());
         return 2;
     }
-
-    const analysis::Gains gains = analysis::scaledGains(scale);
     const analysis::LinearPlant plant = analysis::linearisePlant(aircraft->parameters);
-    const analysis::HoldAnalysis result = analysis::analyseHold(plant, gains, *loop);
-
     std::printf("aircraft: %s (%s), hover at 100 ft, calm air%s\n", aircraft->name.c_str(), path->c_str(),
                 plant.trimmed ? "" : " (NO TRIM within the control ranges)");
-    printLoop(*loop, result.updatesPerPattern, result.patternPeriodS);
-    std::printf("gains:");
-    for (std::size_t i = 0; i < 12; ++i) {
-        std::printf(" %s %g", kGainKeys[i], gains[i]);
-    }
-    std::printf("\n\nclosed loop (exact, over the pattern of %d update%s): %s (largest eigenvalue of the "
-                "pattern's transition %.4f)\n",
-                result.updatesPerPattern, result.updatesPerPattern == 1 ? "" : "s",
-                result.closedLoopStable ? "stable" : "UNSTABLE", result.largestPoleMagnitude);
-    std::printf("margins: on the time-invariant model, updates every %.1f ms and the same latency; its closed "
-                "loop is %s (largest pole %.4f)%s\n\n",
-                1000.0 / loop->panelRate, result.marginModelStable ? "stable" : "UNSTABLE",
-                result.marginModelLargestPole,
-                result.marginModelStable ? "" : ": the margins say how far each loop is from the boundary");
-    std::printf("| loop | gain margin dB | up dB | down dB | at Hz | phase margin deg | crossover Hz "
-                "| disk alpha | disk gain dB | disk phase deg | at Hz | peak abs(S) | at Hz |\n");
-    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
-    for (int j = 0; j < analysis::kLoopCount; ++j) {
-        const analysis::LoopMargins& m = result.loops[static_cast<std::size_t>(j)];
-        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", kLoopNames[j],
-                    number(m.gainMarginDb, 1).c_str(), number(m.gainIncreaseDb, 1).c_str(),
-                    number(m.gainReductionDb, 1).c_str(), number(m.phaseCrossoverHz, 3).c_str(),
-                    number(m.phaseMarginDeg, 1).c_str(), number(m.crossoverHz, 3).c_str(),
-                    number(m.disk.alpha, 3).c_str(), number(m.disk.gainMarginDb, 1).c_str(),
-                    number(m.disk.phaseMarginDeg, 1).c_str(), number(m.disk.atHz, 3).c_str(),
-                    number(m.disk.peakSensitivity, 2).c_str(), number(m.disk.peakSensitivityHz, 3).c_str());
-    }
-    std::printf("\nslowest and least damped poles (z once a pattern, then as s: frequency Hz, damping, rate "
-                "1/s; frequencies above %.1f Hz are seen folded below it)\n",
-                result.poleRateHz / 2.0);
-    for (const std::complex<double>& z : result.poles) {
-        if (z.imag() < 0.0) {
-            continue;  // one of each conjugate pair
-        }
-        const analysis::EquivalentPole e = analysis::equivalentPole(z, result.poleRateHz);
-        if (e.realPerSecond < -20.0) {
-            continue;
-        }
-        std::printf("  z = %8.5f %+8.5fi   |z| %.5f   %7.3f Hz  damping %7.3f  rate %+8.3f\n", z.real(),
-                    z.imag(), std::abs(z), e.frequencyHz, e.damping, e.realPerSecond);
-    }
+    printGains(gains);
+    std::printf("\n");
+    printAnalysis(plant, gains, *loop);
     return 0;
 }

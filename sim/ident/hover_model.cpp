@@ -21,9 +21,9 @@ namespace {
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
-constexpr const char* kStateNames[kStateCount] = {"u (m/s)",     "v (m/s)",    "w (m/s)",
-                                                  "p (rad/s)",   "q (rad/s)",  "r (rad/s)",
-                                                  "roll (rad)",  "pitch (rad)", "height (m)"};
+constexpr const char* kStateNames[kStateCount] = {"u (m/s)",    "v (m/s)",     "w (m/s)",
+                                                  "p (rad/s)",  "q (rad/s)",   "r (rad/s)",
+                                                  "roll (rad)", "pitch (rad)", "height (m)"};
 
 // The shortest text that reads back as the same double, always in a form
 // TOML takes for a float (a bare "5" would be an integer; "inf" and "nan"
@@ -77,7 +77,11 @@ struct HoverKey {
 };
 constexpr HoverKey kHoverKeys[] = {
     {.key = "height_ft", .field = &HoverModel::heightFt, .lo = 0.0, .hi = 1e5, .loAllowed = true},
-    {.key = "rotor_diameter_ft", .field = &HoverModel::rotorDiameterFt, .lo = 0.0, .hi = 500.0, .loAllowed = false},
+    {.key = "rotor_diameter_ft",
+     .field = &HoverModel::rotorDiameterFt,
+     .lo = 0.0,
+     .hi = 500.0,
+     .loAllowed = false},
     {.key = "elevator", .field = &HoverModel::trimElevator, .lo = -16383.0, .hi = 16383.0, .loAllowed = true},
     {.key = "aileron", .field = &HoverModel::trimAileron, .lo = -16383.0, .hi = 16383.0, .loAllowed = true},
     {.key = "rudder", .field = &HoverModel::trimRudder, .lo = -16383.0, .hi = 16383.0, .loAllowed = true},
@@ -104,7 +108,8 @@ public:
         m.name = name->as_string()->get();
 
         const toml::table& hover = table(root, "hover");
-        checkKeys(hover, "hover.", {"height_ft", "rotor_diameter_ft", "elevator", "aileron", "rudder", "throttle"});
+        checkKeys(hover, "hover.",
+                  {"height_ft", "rotor_diameter_ft", "elevator", "aileron", "rudder", "throttle"});
         for (const HoverKey& k : kHoverKeys) {
             const std::string full = "hover." + std::string(k.key);
             const double v = finite(hover, k.key, full);
@@ -216,8 +221,9 @@ private:
             fail(node, "uncertainty", "must be a table");
         }
         const toml::table& t = *node->as_table();
-        checkKeys(t, "uncertainty.",
-                  {flight::kScaleKeys[0], flight::kScaleKeys[1], flight::kScaleKeys[2], flight::kScaleKeys[3]});
+        checkKeys(
+            t, "uncertainty.",
+            {flight::kScaleKeys[0], flight::kScaleKeys[1], flight::kScaleKeys[2], flight::kScaleKeys[3]});
         flight::Uncertainty u;
         for (int i = 0; i < flight::kScaleCount; ++i) {
             const std::string full = std::string("uncertainty.") + flight::kScaleKeys[i];
@@ -305,7 +311,8 @@ std::optional<PlantDefinition> parsePlantDefinition(const std::string& text, con
         const toml::table root = toml::parse(text, sourceName);
         return Reader(sourceName).read(root);
     } catch (const toml::parse_error& e) {
-        error = sourceName + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description());
+        error =
+            sourceName + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description());
     } catch (const PlantError& e) {
         error = e.message;
     }
@@ -316,7 +323,14 @@ std::optional<PlantDefinition> readPlantDefinition(const std::string& path, std:
     // A folder or a device (a FIFO would wait for a writer) is no file to read.
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
-        error = path + ":0: " + (std::filesystem::exists(path, ec) ? "not a regular file" : "no such plant file");
+        error =
+            path + ":0: " + (std::filesystem::exists(path, ec) ? "not a regular file" : "no such plant file");
+        return std::nullopt;
+    }
+    // A plant file is a few kilobytes; anything far larger is not one.
+    constexpr std::uintmax_t kLargestPlantBytes = 1024 * 1024;
+    if (std::filesystem::file_size(path, ec) > kLargestPlantBytes) {
+        error = path + ":0: larger than 1024 KiB: not a plant file";
         return std::nullopt;
     }
     std::ifstream in(path, std::ios::binary);

@@ -71,7 +71,8 @@ flight::Uncertainty fittedUncertainty(const HoverModel& model) {
             if (e.standardError <= 0.0) {
                 continue;
             }
-            largest = std::max(largest, e.value == 0.0 ? kMostFittedSpread : e.standardError / std::fabs(e.value));
+            largest =
+                std::max(largest, e.value == 0.0 ? kMostFittedSpread : e.standardError / std::fabs(e.value));
         }
         flight::scaleFactor(u.spread, g) = std::clamp(2.0 * largest, kLeastFittedSpread, kMostFittedSpread);
     }

@@ -27,6 +27,9 @@ void serveReadings(GaugeHost& gaugeHost, const flight::HostReadings& readings);
 // as <name>.toml in aircraft/ beside the program, then in ../aircraft/ from
 // the scenario's folder. Empty, with `error` set, when there is none.
 std::string aircraftFilePath(const Scenario& scenario, std::string& error);
+// Where a scenario's plant file is: the path as written, relative to the
+// scenario's folder.
+std::string plantFilePath(const Scenario& scenario);
 
 class Aircraft {
 public:
@@ -50,14 +53,18 @@ public:
     ControlPositions trimControls() const;
 
     void setControls(const ControlPositions& controls);
-    void setRotorPercent(double percent);
-    void setEnginePower(double fraction);
+    // False when the aircraft flown has no rotor speed or engine of its own
+    // (a plant file's hover model): the event changes nothing.
+    bool setRotorPercent(double percent);
+    bool setEnginePower(double fraction);
     // The steady wind and the turbulence change from now on; gusts stay.
     void setWind(const WindSetting& wind);
     // The main rotor's diameter, ft.
     double rotorDiameterFt() const;
     void advance(double dt);
 
+    // What the host serves of this helicopter now.
+    flight::HostReadings readings() const;
     // Puts this helicopter's readings into the host's table (serveReadings).
     void serve(GaugeHost& gaugeHost) const;
     // Bank, right wing down positive, deg: not a token the module reads,

@@ -192,10 +192,15 @@ int main(int argc, char** argv) {
         ->required();
     app.add_option("-m,--module", modulePath,
                    "The gauge module to load (default: hover.so / hover.gau beside this program)");
-    app.add_option(
+    CLI::Option* aircraftOption = app.add_option(
         "-a,--aircraft", aircraftOverride,
         "Fly this aircraft instead of the scenario's: a name (bo105, uh1h, puma: aircraft/<name>.toml "
         "beside this program) or a path to an aircraft file (default: the scenario's, else bo105)");
+    std::string plantOverride;
+    app.add_option("--plant", plantOverride,
+                   "Fly this plant file (a hover model identified from a recorded flight) as a linear "
+                   "aircraft instead of the scenario's aircraft")
+        ->excludes(aircraftOption);
     app.add_option(
            "--visual-rate", visualRate,
            "Visual frames a second, whole, 18..60 and at least the panel's rate: the flight model steps "
@@ -329,6 +334,11 @@ int main(int argc, char** argv) {
         }
         if (!aircraftOverride.empty()) {
             scenario->aircraft = aircraftOverride;
+            scenario->plant.clear();
+            scenario->aircraftBase.clear();
+        }
+        if (!plantOverride.empty()) {
+            scenario->plant = plantOverride;
             scenario->aircraftBase.clear();
         }
         if (duration) {

@@ -249,12 +249,20 @@ void ScenarioRun::applyEvent(const TimedEvent& e, Frame& f) {
         failure21_ = *e.failure21;
         addAction(f.actions, failure21_ ? "failure 21 on" : "failure 21 off");
     }
+    // A plant file's hover model has no rotor speed or engine: said once.
+    const bool rotorHonoured = !e.rotorPercent || aircraft_.setRotorPercent(*e.rotorPercent);
+    const bool engineHonoured = !e.enginePower || aircraft_.setEnginePower(*e.enginePower);
+    if (!rotorHonoured || !engineHonoured) {
+        const std::string ignored =
+            "the plant flown has no rotor speed or engine: its rotor and engine events change nothing";
+        if (std::find(result_.notes.begin(), result_.notes.end(), ignored) == result_.notes.end()) {
+            result_.notes.push_back(ignored);
+        }
+    }
     if (e.rotorPercent) {
-        aircraft_.setRotorPercent(*e.rotorPercent);
         addAction(f.actions, "rotor " + fixed(*e.rotorPercent, 0) + "%");
     }
     if (e.enginePower) {
-        aircraft_.setEnginePower(*e.enginePower);
         addAction(f.actions, "engine power " + fixed(*e.enginePower, 2));
     }
     if (e.controls) {

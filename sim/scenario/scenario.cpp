@@ -489,13 +489,22 @@ Scenario readScenario(const toml::table& root) {
               {"name", "description", "aircraft", "frame_rate", "visual_frame_rate", "command_latency_s",
                "command_delay_frames", "frame_jitter_s",
                "frame_jitter_seed", "duration", "parameters", "service_order", "start", "wind", "event",
-               "expect", "phase", "outcome", "failing", "aircraft_scale"});
+               "expect", "phase", "outcome", "failing", "aircraft_scale", "plant"});
     Scenario scenario;
     scenario.name = text(root, "name", where).value_or("");
     scenario.description = text(root, "description", where).value_or("");
     scenario.aircraft = text(root, "aircraft", where).value_or(kDefaultAircraft);
     if (scenario.aircraft.empty()) {
         fail(where.at(*root.get("aircraft")), "aircraft must name an aircraft file");
+    }
+    scenario.plant = text(root, "plant", where).value_or("");
+    if (const toml::node* plant = root.get("plant")) {
+        if (scenario.plant.empty()) {
+            fail(where.at(*plant), "plant must name a plant file");
+        }
+        if (root.get("aircraft") != nullptr) {
+            fail(where.at(*plant), "plant and aircraft both name the helicopter: give one");
+        }
     }
     if (const toml::table* scale = subTable(root, "aircraft_scale", where)) {
         scenario.aircraftScale = readAircraftScale(*scale, Where{"[aircraft_scale]", 0}.at(*scale));
@@ -635,6 +644,9 @@ std::string scenarioFormatHelp() {
                  looked up beside hoversim, then in ../aircraft/ from the
                  scenario's folder) or a path relative to the scenario's folder;
                  default "bo105", the Bo-105 class. --aircraft overrides it.
+  plant = "fit.toml"                     instead of aircraft: a plant file (the hover
+                 model hoverident identified), a path relative to the scenario's
+                 folder, flown as a linear aircraft. --plant overrides it.
   frame_rate = 18                        panel updates (the module's service calls) per
                  second, whole, )"
            + r(kFrameRateRange) + R"(

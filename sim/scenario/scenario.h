@@ -185,6 +185,9 @@ struct Scenario {
     // working directory).
     std::string aircraft = kDefaultAircraft;
     std::string aircraftBase;
+    // A plant file (an identified hover model) flown instead of the
+    // aircraft file: a path relative to aircraftBase. Empty: the aircraft.
+    std::string plant;
     // Factors on the aircraft file's least known figures ([aircraft_scale]):
     // the same aircraft as it may really be.
     flight::ParameterScale aircraftScale;

@@ -2,6 +2,7 @@
 #include "sim/tune/flights.h"
 
 #include "sim/flight/aircraft_file.h"
+#include "sim/ident/plant_file.h"
 #include "sim/scenario/aircraft.h"
 #include "sim/scenario/judges.h"
 
@@ -329,7 +330,45 @@ std::vector<FlightCase> validationSet(const FlightConditions& conditions) {
     return flightSet(conditions, kValidation, true);
 }
 
+namespace {
+
+// A plant stands in for the aircraft: its fit's own spread of the four
+// groups of terms (or the file's [uncertainty] table, or --spread), and the
+// latency set made to hold the latency it was fitted with.
+bool plantCanFly(FlightConditions& conditions, std::string& name, std::string& problem) {
+    const std::optional<ident::PlantDefinition> plant = ident::readPlantDefinition(conditions.plant, problem);
+    if (!plant) {
+        return false;
+    }
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(conditions.plant, ec);
+    conditions.plant = ec ? conditions.plant : absolute.string();
+    conditions.uncertainty = conditions.spreadOverride.value_or(ident::plantUncertainty(*plant));
+    const double delayS = plant->model.delayS.value;
+    const double frames = delayS * conditions.frameRate;
+    // The analysis takes latencies up to two panel frames.
+    if (frames > 2.0) {
+        problem = conditions.plant + ": the fitted latency " + std::to_string(delayS)
+                  + " s is more than two panel frames, more than the analysis takes";
+        return false;
+    }
+    conditions.plantDelayS = delayS;
+    const auto [lo, hi] = std::minmax_element(conditions.latencyFrames.begin(), conditions.latencyFrames.end());
+    conditions.latencySetExtended = lo == conditions.latencyFrames.end() || frames < *lo || frames > *hi;
+    if (conditions.latencySetExtended) {
+        conditions.latencyFrames.push_back(frames);
+        std::sort(conditions.latencyFrames.begin(), conditions.latencyFrames.end());
+    }
+    name = plant->model.name;
+    return true;
+}
+
+}  // namespace
+
 bool hostCanFly(FlightConditions& conditions, std::string& name, std::string& problem) {
+    if (!conditions.plant.empty()) {
+        return plantCanFly(conditions, name, problem);
+    }
     host::Scenario lookup;
     lookup.aircraft = conditions.aircraft;
     const std::string path = host::aircraftFilePath(lookup, problem);
@@ -353,6 +392,7 @@ host::Scenario scenarioFor(const FlightCase& flight, const FlightConditions& con
     host::Scenario s;
     s.name = flight.name;
     s.aircraft = conditions.aircraft;
+    s.plant = conditions.plant;
     s.aircraftScale = flight.scale;
     s.frameRate = conditions.frameRate;
     s.visualFrameRate = std::max(flight.loop.visualRate, conditions.frameRate);

@@ -37,6 +37,13 @@ const char* turbulenceName(Turbulence level);
 // What the sets are flown in, and what they sample.
 struct FlightConditions {
     std::string aircraft = host::kDefaultAircraft;  // aircraft name (bo105, uh1h, puma) or file
+    // A plant file flown and analysed in place of the aircraft (its
+    // absolute path once hostCanFly has found it); empty: the aircraft.
+    std::string plant;
+    // The plant's fitted latency, s (set by hostCanFly), and whether the
+    // latency set had to be extended to include it.
+    std::optional<double> plantDelayS;
+    bool latencySetExtended = false;
     int frameRate = 18;                             // host panel updates per second
     double windKt = 20.0;                         // the strongest mean wind of the set
     Turbulence roughest = Turbulence::kModerate;  // holds are flown in every level up to this

@@ -13,6 +13,7 @@
 #include "sim/analysis/hold_analysis.h"
 #include "sim/flight/aircraft_file.h"
 #include "sim/flight/parameters.h"
+#include "sim/ident/plant_file.h"
 #include "sim/scenario/aircraft.h"
 #endif
 
@@ -167,14 +168,37 @@ struct PlantSet {
     std::string reason;
 };
 
+// The sampled plants of a plant file: its terms scaled by each sample's
+// factors, and the plant as fitted last.
+PlantSet fittedPlants(const FlightConditions& conditions, bool validation) {
+    PlantSet set;
+    const std::optional<ident::HoverModel> model = ident::readPlantFile(conditions.plant, set.reason);
+    if (!model)
+        return set;
+    for (const flight::ParameterScale& scale : plantSamples(conditions.uncertainty, validation)) {
+        const bool seen = std::any_of(set.scales.begin(), set.scales.end(), [&](const flight::ParameterScale& o) {
+            return o.inertia == scale.inertia && o.controlPower == scale.controlPower
+                   && o.rotorDamping == scale.rotorDamping && o.tailRotor == scale.tailRotor;
+        });
+        if (!seen)
+            set.scales.push_back(scale);
+    }
+    for (const flight::ParameterScale& scale : set.scales)
+        set.plants.push_back(ident::toLinearPlant(ident::scaledModel(*model, scale)));
+    set.plants.push_back(ident::toLinearPlant(*model));
+    return set;
+}
+
 // The aircraft's sampled plants, linearised once per aircraft and set.
 const PlantSet& plantsFor(const FlightConditions& conditions, bool validation) {
     static std::map<std::string, PlantSet> cache;
-    const std::string key = conditions.aircraft + (validation ? "|v|" : "|t|")
-                            + describeScale(conditions.uncertainty.spread);
+    const std::string key = (conditions.plant.empty() ? conditions.aircraft : "plant:" + conditions.plant)
+                            + (validation ? "|v|" : "|t|") + describeScale(conditions.uncertainty.spread);
     auto found = cache.find(key);
     if (found != cache.end())
         return found->second;
+    if (!conditions.plant.empty())
+        return cache.emplace(key, fittedPlants(conditions, validation)).first->second;
     PlantSet set;
     const std::optional<flight::Parameters> aircraft = aircraftParameters(conditions, set.reason);
     if (aircraft) {

@@ -92,7 +92,15 @@ Exit status: 0 a string was found, written, and holds on the validation set; 1 w
 but no string met the margins asked for over the set (see the report: which loop, and what
 it reached), it does not hold on the validation set, or the aircraft has no trim; 2 an
 option or the aircraft file is wrong (one line says which); 130 stopped by Ctrl-C after
-writing the best found.)";
+writing the best found.
+
+With --plant FILE in place of --aircraft, the helicopter is a plant file (the hover model
+hoverident identified from a recorded flight): the flights fly it as a linear aircraft, the
+analysis takes its terms, and the uncertainty set scales its four groups of terms by twice
+each group's largest relative standard error (0.05 to 0.5; the file's [uncertainty] table
+or --spread instead). The latency set is extended to hold the plant's fitted latency when
+that lies outside it. The validation flights fly the same plant: fly the string found on
+the real aircraft before trusting it there.)";
 
 tune::Turbulence parseTurbulence(const std::string& text) {
     static const std::map<std::string, tune::Turbulence> kLevels = {{"none", tune::Turbulence::kNone},
@@ -135,7 +143,9 @@ int main(int argc, char** argv) {
     double gainMarginDb = 0.0;
     double phaseMarginDeg = 0.0;
     bool drawHistories = false;
-    analysis::addAircraftOption(app, aircraft, "beside this program");
+    CLI::Option* aircraftOption = analysis::addAircraftOption(app, aircraft, "beside this program");
+    std::string plant;
+    analysis::addPlantOption(app, plant)->excludes(aircraftOption);
     app.add_option("--frame-rate", frameRate, "Host panel updates a second (default 18)")
         ->check(CLI::Range(18, 60));
     app.add_option("--delay-frames", stabilityDelay,
@@ -208,6 +218,7 @@ int main(int argc, char** argv) {
 
     tune::TuneSettings settings;
     settings.conditions.aircraft = aircraft;
+    settings.conditions.plant = plant;
     settings.conditions.frameRate = frameRate;
     settings.conditions.stabilityDelayFrames = stabilityDelay;
     settings.conditions.windKt = windKt;

@@ -151,10 +151,19 @@ std::string integralsTable(const std::vector<Candidate>& candidates) {
 std::string uncertaintySection(const Tuner& tuner) {
     const FlightConditions& c = tuner.settings().conditions;
     std::ostringstream md;
-    md << "- The aircraft: inertia, control power, rotor damping and tail rotor each scaled by 1 -+ ";
+    if (c.plant.empty()) {
+        md << "- The aircraft: inertia, control power, rotor damping and tail rotor each scaled by 1 -+ ";
+    } else {
+        md << "- The plant " << c.plant << " (flown as a linear aircraft and analysed as fitted): "
+           << "the terms of inertia, control power, rotor damping and tail rotor each scaled by 1 -+ ";
+    }
     for (int i = 0; i < flight::kScaleCount; ++i)
         md << (i == 0 ? "" : ", ") << fixed(flight::scaleFactor(c.uncertainty.spread, i), 2);
-    md << (c.spreadOverride ? " (--spread)" : " (the aircraft file's [uncertainty] table)") << ". Training: "
+    md << (c.spreadOverride ? " (--spread)"
+           : c.plant.empty() ? " (the aircraft file's [uncertainty] table)"
+                             : " (twice each group's largest relative standard error of the fit, within 0.05 "
+                               "to 0.5, or the plant file's [uncertainty] table)")
+       << ". Training: "
        << plantSamples(c.uncertainty, false).size()
        << " plants (as given and half the corners); validation: " << plantSamples(c.uncertainty, true).size()
        << " others (the other corners and points inside).\n";
@@ -164,6 +173,12 @@ std::string uncertaintySection(const Tuner& tuner) {
     md << "; validation";
     for (const host::HostLoop& l : loopSamples(c, true))
         md << " " << fixed(l.latencyS * l.panelRate, 2);
+    if (c.plantDelayS) {
+        md << "; the plant's fitted latency, " << fixed(1000.0 * *c.plantDelayS, 1) << " ms ("
+           << fixed(*c.plantDelayS * c.frameRate, 2) << " panel frames), "
+           << (c.latencySetExtended ? "lay outside the set, which was extended to include it"
+                                    : "lies inside the set");
+    }
     md << "; closed-loop stability also at " << c.stabilityDelayFrames
        << " whole panel frames. Flown at each latency itself. Analysed exactly on the host's loop at each "
           "latency on 30 visual frames (the closed loops' stability over one pattern of visual frames; the "
@@ -492,7 +507,8 @@ std::string checkScenario(const FlightCase& probe, const FlightConditions& condi
         t << "command_delay_frames = " << s.commandDelayFrames << "\n";
     t
       << "duration = " << s.duration << "\n"
-      << "aircraft = \"" << aircraftReference(conditions.aircraft) << "\"\n"
+      << (conditions.plant.empty() ? "aircraft = \"" + aircraftReference(conditions.aircraft) + "\"\n"
+                                   : "plant = \"" + conditions.plant + "\"\n")
       << "parameters = \"" << parameters << "\"\n\n"
       << "[aircraft_scale]\n";
     for (int i = 0; i < flight::kScaleCount; ++i)
@@ -564,8 +580,17 @@ bool writeReport(const ReportInput& in, std::string& error) {
     std::ostringstream md;
     md << "# hovertune report\n\n";
     md << "Command: `" << in.commandLine << "`\n\n";
-    md << "Aircraft: " << in.aircraftName << " (`" << std::filesystem::path(cond.aircraft).filename().string()
-       << "`); " << cond.frameRate << " panel updates a second.\n\n";
+    if (cond.plant.empty()) {
+        md << "Aircraft: " << in.aircraftName << " (`" << std::filesystem::path(cond.aircraft).filename().string()
+           << "`); " << cond.frameRate << " panel updates a second.\n\n";
+    } else {
+        // The validation flights fly the same stand-in: what holds here is
+        // what holds on the fitted model, not yet on the real aircraft.
+        md << "Plant: " << in.aircraftName << " (`" << std::filesystem::path(cond.plant).filename().string()
+           << "`, a fitted hover model flown as a linear aircraft; the validation flights fly it too, so fly "
+              "the string on the real aircraft before trusting it there); "
+           << cond.frameRate << " panel updates a second.\n\n";
+    }
     md << "## The uncertainty set\n\n" << uncertaintySection(tuner) << "\n";
     if (in.interrupted)
         md << "**Interrupted**: the search was stopped by the user; the best string found so far is "

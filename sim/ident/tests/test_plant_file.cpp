@@ -42,7 +42,9 @@ HoverModel awkwardModel() {
     return m;
 }
 
-std::string validText() { return ident::plantFileText(awkwardModel(), "a plant to refuse in ways"); }
+std::string validText() {
+    return ident::plantFileText(awkwardModel(), "a plant to refuse in ways");
+}
 
 // The text with the first line holding `from` changed to `to` (a whole
 // line removed when `to` is empty).
@@ -70,14 +72,19 @@ int lineOf(const std::string& text, const std::string& what) {
 }
 
 // Each term its own number, to find where it went.
-double numbered(int term) { return 100.0 + term; }
+double numbered(int term) {
+    return 100.0 + term;
+}
 
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 TEST(PlantFile, WhatIsWrittenReadsBackBitForBit) {
     const HoverModel m = awkwardModel();
     std::string error;
-    const auto read = ident::parsePlantDefinition(ident::plantFileText(m, "line one\nline two"), "p.toml", error);
+    const auto read =
+        ident::parsePlantDefinition(ident::plantFileText(m, "line one\nline two"), "p.toml", error);
     ASSERT_TRUE(read) << error;
     const HoverModel& r = read->model;
     EXPECT_EQ(r.name, m.name);
@@ -107,8 +114,8 @@ TEST(PlantFile, EachFaultIsRefusedWithItsLineAndKey) {
     };
     const std::vector<Case> cases = {
         {edited("Xu = {", ""), "[terms]", "terms.Xu: missing"},
-        {edited("Xu = {", "Xq = { value = 1.0, standard_error = 0.0, unit = \"1/s\" }\nXu = {"), "Xq = {",
-         "terms.Xq: unknown key"},
+        {edited("Xu = {", "Xz = { value = 1.0, standard_error = 0.0, unit = \"1/s\" }\nXu = {"), "Xz = {",
+         "terms.Xz: unknown key"},
         {edited("[hover]", "colour = \"red\"\n[hover]"), "colour", "colour: unknown key"},
         {edited("rudder = ", "pedal = "), "pedal = ", "hover.pedal: unknown key"},
         {edited("throttle = ", "# throttle = "), "[hover]", "hover.throttle: missing"},
@@ -121,7 +128,8 @@ TEST(PlantFile, EachFaultIsRefusedWithItsLineAndKey) {
         {edited("standard_error_s = ", "standard_error_s = -1.0 #"), "standard_error_s",
          "latency.standard_error_s: must not be negative"},
         {edited("Lp = { value = -0.", "Lp = { value = true, x = -0."), "Lp = {", "unknown key"},
-        {edited("La = { value", "La = { value = 1.0, standard_error = -0.5, unit = \"rad/s2 per count\" }\n#"),
+        {edited("La = { value",
+                "La = { value = 1.0, standard_error = -0.5, unit = \"rad/s2 per count\" }\n#"),
          "La = {", "terms.La.standard_error: must not be negative"},
         {edited("unit = \"1/s\" }    # speed damping, forward", "unit = \"1/min\" }"), "Xu = {",
          "terms.Xu.unit: must be \"1/s\""},
@@ -201,14 +209,17 @@ TEST(LinearPlant, EveryTermStandsWhereItsEquationPutsItAndTheOutputsAreInTheLoop
     }
     const analysis::LinearPlant plant = ident::toLinearPlant(m);
     EXPECT_EQ(plant.A(ident::kQ, ident::kU), numbered(ident::kMu));
+    EXPECT_EQ(plant.A(ident::kU, ident::kQ), numbered(ident::kXq));
+    EXPECT_EQ(plant.A(ident::kV, ident::kP), numbered(ident::kYp));
+    EXPECT_EQ(plant.A(ident::kR, ident::kP), numbered(ident::kNp));
     EXPECT_EQ(plant.A(ident::kP, ident::kQ), numbered(ident::kLq));
     EXPECT_EQ(plant.A(ident::kQ, ident::kP), numbered(ident::kMp));
     EXPECT_EQ(plant.B(ident::kQ, analysis::kElevator), numbered(ident::kMe));
     EXPECT_EQ(plant.B(ident::kP, analysis::kElevator), numbered(ident::kLe));
     EXPECT_EQ(plant.B(ident::kR, analysis::kThrottle), numbered(ident::kNc));
     EXPECT_EQ(plant.B(ident::kV, analysis::kRudder), numbered(ident::kYr));
-    // Nothing else: 10 terms and 5 fixed entries in A, 10 terms in B.
-    EXPECT_EQ((plant.A.array() != 0.0).count(), 15);
+    // Nothing else: 13 terms and 5 fixed entries in A, 10 terms in B.
+    EXPECT_EQ((plant.A.array() != 0.0).count(), 18);
     EXPECT_EQ((plant.B.array() != 0.0).count(), 10);
     EXPECT_EQ(plant.A(ident::kU, ident::kTheta), -ident::kGravity);  // nose up slows the aircraft
     EXPECT_EQ(plant.A(ident::kV, ident::kPhi), ident::kGravity);     // right wing down moves it right
@@ -229,8 +240,8 @@ TEST(PlantScale, TheFactorsActOnTheirGroupsOfTerms) {
     for (auto& t : m.terms) {
         t.value = 1.0;
     }
-    const HoverModel s = ident::scaledModel(m, {.inertia = 2.0, .controlPower = 3.0, .rotorDamping = 5.0,
-                                                .tailRotor = 7.0});
+    const HoverModel s =
+        ident::scaledModel(m, {.inertia = 2.0, .controlPower = 3.0, .rotorDamping = 5.0, .tailRotor = 7.0});
     // By hand: Xu no group; Xe control power; Yr tail rotor; Lv inertia only;
     // Lp rotor damping over inertia; La control power over inertia; Nr tail
     // rotor over inertia; Nc inertia only.
@@ -251,8 +262,8 @@ TEST(PlantScale, TheFitsSpreadIsTwiceTheWorstRelativeErrorWithinItsBounds) {
         t = {.value = 1.0, .standardError = 0.001};  // 0.1 %: below the floor
     }
     m.terms[ident::kMe] = {.value = -0.002, .standardError = 0.0002};  // 10 %: control power 0.2, inertia 0.2
-    m.terms[ident::kNd] = {.value = 0.0, .standardError = 0.1};       // no relative figure: tail rotor 0.5
-    m.terms[ident::kLp].standardError = 0.04;                         // 4 %: rotor damping 0.08
+    m.terms[ident::kNd] = {.value = 0.0, .standardError = 0.1};        // no relative figure: tail rotor 0.5
+    m.terms[ident::kLp].standardError = 0.04;                          // 4 %: rotor damping 0.08
     const flight::Uncertainty fit = ident::fittedUncertainty(m);
     EXPECT_DOUBLE_EQ(fit.spread.controlPower, 0.2);
     EXPECT_DOUBLE_EQ(fit.spread.rotorDamping, 0.08);
