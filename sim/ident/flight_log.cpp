@@ -43,9 +43,9 @@ enum Column : int {
 // Header cells are "name:token"; the name finds the column (the bank's
 // token is the logger's choice).
 constexpr const char* kColumnNames[kColumnCount] = {
-    "sim_time", "heading", "velocity_north", "velocity_east", "vertical_speed", "yaw_rate",
-    "pitch",    "bank",    "radar_height",   "elevator",      "aileron",        "rudder",
-    "throttle", "excited_axis", "excitation", "input"};
+    "sim_time", "heading",      "velocity_north", "velocity_east", "vertical_speed", "yaw_rate",
+    "pitch",    "bank",         "radar_height",   "elevator",      "aileron",        "rudder",
+    "throttle", "excited_axis", "excitation",     "input"};
 
 constexpr const char* kAxisNames[analysis::kInputCount] = {"throttle", "elevator", "aileron", "rudder"};
 
@@ -78,10 +78,12 @@ bool parseNumber(std::string_view text, double& value) {
 
 // Reads one line into line, at most limit characters. Returns false at the
 // end of the input; sets tooLong when the line went past the limit (the
-// rest of it is not read).
-bool readLine(std::streambuf& in, std::string& line, std::size_t limit, bool& tooLong) {
+// rest of it is not read), and unended when the input ended before a line
+// end.
+bool readLine(std::streambuf& in, std::string& line, std::size_t limit, bool& tooLong, bool& unended) {
     line.clear();
     tooLong = false;
+    unended = false;
     int c = in.sbumpc();
     if (c == std::char_traits<char>::eof()) {
         return false;
@@ -94,13 +96,16 @@ bool readLine(std::streambuf& in, std::string& line, std::size_t limit, bool& to
         line.push_back(static_cast<char>(c));
         c = in.sbumpc();
     }
+    unended = c == std::char_traits<char>::eof();
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
     return true;
 }
 
-std::string where(const std::string& name, long line) { return name + ":" + std::to_string(line) + ": "; }
+std::string where(const std::string& name, long line) {
+    return name + ":" + std::to_string(line) + ": ";
+}
 
 }  // namespace
 
@@ -117,8 +122,9 @@ std::optional<FlightLog> parseFlightLog(std::istream& in, const std::string& nam
     }
     std::string line;
     bool tooLong = false;
+    bool unended = false;
     long lineNumber = 1;
-    if (!readLine(*buffer, line, limits.maxLineLength, tooLong) || (line.empty() && !tooLong)) {
+    if (!readLine(*buffer, line, limits.maxLineLength, tooLong, unended) || (line.empty() && !tooLong)) {
         error = where(name, 1) + "empty log (no header)";
         return std::nullopt;
     }
@@ -153,8 +159,15 @@ std::optional<FlightLog> parseFlightLog(std::istream& in, const std::string& nam
     log.file = name;
     std::size_t rows = 0;
     bool atEnd = false;
-    while (readLine(*buffer, line, limits.maxLineLength, tooLong)) {
+    while (readLine(*buffer, line, limits.maxLineLength, tooLong, unended)) {
         ++lineNumber;
+        if (unended) {
+            // The logger stopped mid-row (a full disk): every row before is
+            // whole, this one may not be.
+            log.notes.push_back(where(name, lineNumber)
+                                + "the last line has no line end (the recording was cut): left out");
+            break;
+        }
         if (tooLong) {
             error = where(name, lineNumber) + "line longer than " + std::to_string(limits.maxLineLength)
                     + " characters";
@@ -208,8 +221,8 @@ std::optional<FlightLog> parseFlightLog(std::istream& in, const std::string& nam
         } else if (inputText == "sweep") {
             s.input = DesignedInput::kSweep;
         } else if (inputText != "none") {
-            error = where(name, lineNumber) + "input '" + std::string(inputText)
-                    + "' is not none, 3211 or sweep";
+            error =
+                where(name, lineNumber) + "input '" + std::string(inputText) + "' is not none, 3211 or sweep";
             return std::nullopt;
         }
         if (!axisKnown) {
@@ -232,7 +245,7 @@ std::optional<FlightLog> parseFlightLog(std::istream& in, const std::string& nam
         s.y[kOutR] = value[kYawRate] * kRadPerSecondPerYawUnit;
         s.y[kOutPhi] = -value[kBank] * kRadPerDeg;     // the host's bank is + left wing down
         s.y[kOutTheta] = -value[kPitch] * kRadPerDeg;  // the host's pitch is + nose down
-        s.y[kOutH] = value[kRadar] * units::kMetresPerFoot;
+        s.y[kOutH] = value[kRadar];                    // the host serves the radar height in metres
         s.controls[analysis::kThrottle] = value[kThrottleColumn];
         s.controls[analysis::kElevator] = value[kElevatorColumn];
         s.controls[analysis::kAileron] = value[kAileronColumn];
@@ -257,8 +270,8 @@ std::optional<FlightLog> parseFlightLog(std::istream& in, const std::string& nam
         if (current != nullptr) {
             const double previous = current->samples.back().t;
             if (!(s.t > previous)) {
-                error = where(name, lineNumber) + "time " + std::string(cells[static_cast<std::size_t>(
-                                                              index[kTime])])
+                error = where(name, lineNumber) + "time "
+                        + std::string(cells[static_cast<std::size_t>(index[kTime])])
                         + (s.t == previous ? " stands still" : " goes back") + " (the row before is at "
                         + std::to_string(previous) + " s)";
                 return std::nullopt;

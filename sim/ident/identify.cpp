@@ -33,11 +33,21 @@ struct Correction {
 };
 constexpr int kBiasTarget = 100;
 constexpr int kGainCount = 15;
-constexpr Correction kCorrections[kGainCount] = {
-    {kU, kU},         {kU, kBiasTarget + kU}, {kV, kV},       {kV, kBiasTarget + kV},
-    {kW, kW},         {kW, kBiasTarget + kW}, {kH, kH},       {kR, kR},
-    {kR, kBiasTarget + kR}, {kPhi, kPhi},     {kPhi, kP},     {kPhi, kBiasTarget + kP},
-    {kTheta, kTheta}, {kTheta, kQ},           {kTheta, kBiasTarget + kQ}};
+constexpr Correction kCorrections[kGainCount] = {{kU, kU},
+                                                 {kU, kBiasTarget + kU},
+                                                 {kV, kV},
+                                                 {kV, kBiasTarget + kV},
+                                                 {kW, kW},
+                                                 {kW, kBiasTarget + kW},
+                                                 {kH, kH},
+                                                 {kR, kR},
+                                                 {kR, kBiasTarget + kR},
+                                                 {kPhi, kPhi},
+                                                 {kPhi, kP},
+                                                 {kPhi, kBiasTarget + kP},
+                                                 {kTheta, kTheta},
+                                                 {kTheta, kQ},
+                                                 {kTheta, kBiasTarget + kQ}};
 constexpr int kFirstGain = kTermCount + 1;
 // Each equation's disturbance fades at its own fitted rate (1/s): gusts
 // come and go, and a disturbance that never faded would take over the
@@ -48,7 +58,7 @@ constexpr int kFirstBias = kFirstDecay + kDynamicCount;
 // The groups the output-error simulation integrates on their own, the
 // states of the other groups taken from the measurement.
 constexpr int kGroupCount = 2;
-constexpr int kGroupOf[kStateCount] = {/*u*/ 0, /*v*/ 0, /*w*/ 1, /*p*/ 0, /*q*/ 0,
+constexpr int kGroupOf[kStateCount] = {/*u*/ 0, /*v*/ 0,   /*w*/ 1,     /*p*/ 0, /*q*/ 0,
                                        /*r*/ 0, /*phi*/ 0, /*theta*/ 0, /*h*/ 1};
 constexpr int kStateOfOutput[kMeasuredCount] = {kU, kV, kW, kR, kPhi, kTheta, kH};
 
@@ -103,7 +113,9 @@ Matrices modelMatrices(const std::vector<double>& theta) {
     return m;
 }
 
-bool isSpeed(int state) { return state == kU || state == kV || state == kW; }
+bool isSpeed(int state) {
+    return state == kU || state == kV || state == kW;
+}
 
 std::size_t biasIndex(int stretch, int equation) {
     return static_cast<std::size_t>(kFirstBias + kDynamicCount * stretch + equation);
@@ -117,7 +129,7 @@ std::size_t biasIndex(int stretch, int equation) {
 // loops of the integration unroll.
 template <int N>
 void simulateGroupOf(int group, const Matrices& m, const std::vector<double>& theta, const Prepared& s,
-                   const Window& w, double stepS, bool filtered, std::vector<StateVector>& out) {
+                     const Window& w, double stepS, bool filtered, std::vector<StateVector>& out) {
     constexpr std::size_t kN = static_cast<std::size_t>(N);
     const int a = w.a;
     const int b = w.b;
@@ -178,7 +190,8 @@ void simulateGroupOf(int group, const Matrices& m, const std::vector<double>& th
     }
     // The input felt at t_a: the last row whose update reached the aircraft
     // by then (before the log, the first row's).
-    const auto firstLater = std::upper_bound(s.t.begin(), s.t.end(), s.t[static_cast<std::size_t>(a)] - delay);
+    const auto firstLater =
+        std::upper_bound(s.t.begin(), s.t.end(), s.t[static_cast<std::size_t>(a)] - delay);
     int j = std::max(0, static_cast<int>(firstLater - s.t.begin()) - 1);
 
     for (int k = a; k < b; ++k) {
@@ -270,7 +283,9 @@ void simulateGroupOf(int group, const Matrices& m, const std::vector<double>& th
         for (int c = 0; c < kGainCount; ++c) {
             const int o = local(kCorrections[c].output);
             if (o >= 0) {
-                innovation[c] = s.x[static_cast<std::size_t>(k + 1)][static_cast<std::size_t>(kCorrections[c].output)] - x[o];
+                innovation[c] =
+                    s.x[static_cast<std::size_t>(k + 1)][static_cast<std::size_t>(kCorrections[c].output)]
+                    - x[o];
             }
         }
         for (int c = 0; c < kGainCount; ++c) {
@@ -295,10 +310,18 @@ void simulateGroup(int group, const Matrices& m, const std::vector<double>& thet
         n += kGroupOf[i] == group ? 1 : 0;
     }
     switch (n) {
-    case 1: simulateGroupOf<1>(group, m, theta, s, w, stepS, filtered, out); break;
-    case 2: simulateGroupOf<2>(group, m, theta, s, w, stepS, filtered, out); break;
-    case 7: simulateGroupOf<7>(group, m, theta, s, w, stepS, filtered, out); break;
-    default: simulateGroupOf<kStateCount>(group, m, theta, s, w, stepS, filtered, out); break;
+    case 1:
+        simulateGroupOf<1>(group, m, theta, s, w, stepS, filtered, out);
+        break;
+    case 2:
+        simulateGroupOf<2>(group, m, theta, s, w, stepS, filtered, out);
+        break;
+    case 7:
+        simulateGroupOf<7>(group, m, theta, s, w, stepS, filtered, out);
+        break;
+    default:
+        simulateGroupOf<kStateCount>(group, m, theta, s, w, stepS, filtered, out);
+        break;
     }
 }
 
@@ -334,8 +357,8 @@ struct OutputErrorProblem {
     int parameters;
 
     // Sum of squared residuals per output and their count.
-    void sumsOfSquares(const std::vector<double>& theta, std::array<double, kMeasuredCount>& sums,
-                       int& count, bool filtered = true) const {
+    void sumsOfSquares(const std::vector<double>& theta, std::array<double, kMeasuredCount>& sums, int& count,
+                       bool filtered = true) const {
         sums.fill(0.0);
         count = 0;
         std::vector<StateVector> sim;
@@ -432,9 +455,9 @@ struct OutputErrorProblem {
                 for (int k = 1; k <= rows; ++k) {
                     for (int o = 0; o < kMeasuredCount; ++o) {
                         const std::size_t st = static_cast<std::size_t>(kStateOfOutput[o]);
-                        J((k - 1) * kMeasuredCount + o, i) =
-                            (perturbed[static_cast<std::size_t>(k)][st] - base[static_cast<std::size_t>(k)][st])
-                            / step;
+                        J((k - 1) * kMeasuredCount + o, i) = (perturbed[static_cast<std::size_t>(k)][st]
+                                                              - base[static_cast<std::size_t>(k)][st])
+                                                             / step;
                     }
                 }
             }
@@ -452,16 +475,18 @@ struct OutputErrorProblem {
                     for (int k = 0; k < rows; ++k) {
                         Jo.row(k) = J.row(k * kMeasuredCount + o);
                     }
-                    const double w2 = weights[static_cast<std::size_t>(o)] * weights[static_cast<std::size_t>(o)];
+                    const double w2 =
+                        weights[static_cast<std::size_t>(o)] * weights[static_cast<std::size_t>(o)];
                     *middle += w2 * (*autocovariance)[0][static_cast<std::size_t>(o)] * Jo.transpose() * Jo;
                     for (int lag = 1; lag <= std::min(lags, rows - 1); ++lag) {
                         // Bartlett's taper keeps the estimate positive semi-definite.
                         const double taper = 1.0 - lag / (lags + 1.0);
                         const Eigen::MatrixXd cross =
                             Jo.topRows(rows - lag).transpose() * Jo.bottomRows(rows - lag);
-                        *middle += w2 * taper
-                                   * (*autocovariance)[static_cast<std::size_t>(lag)][static_cast<std::size_t>(o)]
-                                   * (cross + cross.transpose());
+                        *middle +=
+                            w2 * taper
+                            * (*autocovariance)[static_cast<std::size_t>(lag)][static_cast<std::size_t>(o)]
+                            * (cross + cross.transpose());
                     }
                 }
             }
@@ -492,14 +517,16 @@ struct OutputErrorProblem {
         }
         for (int lag = 0; lag <= lags; ++lag) {
             for (double& v : sums[static_cast<std::size_t>(lag)]) {
-                v = counts[static_cast<std::size_t>(lag)] > 0.0 ? v / counts[static_cast<std::size_t>(lag)] : 0.0;
+                v = counts[static_cast<std::size_t>(lag)] > 0.0 ? v / counts[static_cast<std::size_t>(lag)]
+                                                                : 0.0;
             }
         }
         return sums;
     }
 };
 
-std::array<double, kMeasuredCount> weightsFromSums(const std::array<double, kMeasuredCount>& sums, int count) {
+std::array<double, kMeasuredCount> weightsFromSums(const std::array<double, kMeasuredCount>& sums,
+                                                   int count) {
     std::array<double, kMeasuredCount> w{};
     for (int o = 0; o < kMeasuredCount; ++o) {
         const double variance = sums[static_cast<std::size_t>(o)] / std::max(count, 1);
@@ -547,7 +574,7 @@ struct EvenStretch {
     double t0 = 0.0;
     double dt = 0.0;
     int n = 0;
-    int margin = 0;                             // points at either end left out of the regression
+    int margin = 0;                                  // points at either end left out of the regression
     std::array<std::vector<double>, kStateCount> x;  // smoothed states (p, q differentiated)
     std::array<std::vector<double>, kDynamicCount> xdot;
 };
@@ -618,7 +645,8 @@ std::array<std::vector<double>, analysis::kInputCount> evenInputs(const Prepared
         int j = std::max(0, static_cast<int>(it - s.t.begin()) - 1);
         double at = from;
         while (at < to) {
-            const double next = j + 1 < rows ? std::min(to, s.t[static_cast<std::size_t>(j + 1)] + delay) : to;
+            const double next =
+                j + 1 < rows ? std::min(to, s.t[static_cast<std::size_t>(j + 1)] + delay) : to;
             const double fraction = (std::max(next, at) - at) / e.dt;
             for (int c = 0; c < analysis::kInputCount; ++c) {
                 out[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] +=
@@ -685,8 +713,9 @@ EquationErrorFit equationError(const std::vector<Prepared>& stretches, const std
                 for (std::size_t c = 0; c < terms.size(); ++c) {
                     const TermInfo& info = kTerms[terms[c]];
                     X(row, static_cast<Eigen::Index>(c)) =
-                        info.inB ? inputs[static_cast<std::size_t>(s)][static_cast<std::size_t>(info.column)][ui]
-                                 : e.x[static_cast<std::size_t>(info.column)][ui];
+                        info.inB
+                            ? inputs[static_cast<std::size_t>(s)][static_cast<std::size_t>(info.column)][ui]
+                            : e.x[static_cast<std::size_t>(info.column)][ui];
                 }
                 X(row, static_cast<Eigen::Index>(terms.size()) + s) = 1.0;
                 ++row;
@@ -733,7 +762,8 @@ void axisCoherence(const std::vector<Prepared>& stretches, int axis, AxisExcitat
         for (int i = 0; i < n; ++i) {
             const double at = s.t.front() + i * dt;
             const auto it = std::upper_bound(s.t.begin(), s.t.end(), at);
-            const std::size_t row = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, it - s.t.begin() - 1));
+            const std::size_t row =
+                static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, it - s.t.begin() - 1));
             in[static_cast<std::size_t>(i)] = s.d[row][static_cast<std::size_t>(axis)];
             excited[static_cast<std::size_t>(i)] = s.excitedAxis[row] == axis ? 1 : 0;
             resp[static_cast<std::size_t>(i)] = interpolate(s.t, column, at);
@@ -775,8 +805,7 @@ void axisCoherence(const std::vector<Prepared>& stretches, int axis, AxisExcitat
     for (int b = 0; b < bins; ++b) {
         const std::size_t ub = static_cast<std::size_t>(b);
         const double denominator = gxx[ub] * gyy[ub];
-        const double coherence =
-            denominator > 0.0 ? (re[ub] * re[ub] + im[ub] * im[ub]) / denominator : 0.0;
+        const double coherence = denominator > 0.0 ? (re[ub] * re[ub] + im[ub] * im[ub]) / denominator : 0.0;
         weighted += gxx[ub] * coherence;
         weight += gxx[ub];
         const double f = (firstBin + b) / (kSegment * dt);
@@ -946,9 +975,10 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
             return outcome;
         }
         if (a.coherence >= 0.0 && a.coherence < options.minCoherence) {
-            outcome.refusal = "the " + name + " axis's on-axis response is too weakly coherent with its input: "
-                              + fixed(a.coherence, 2) + " (input-weighted mean 0.1-5 Hz), at least "
-                              + fixed(options.minCoherence, 2) + " needed";
+            outcome.refusal =
+                "the " + name
+                + " axis's on-axis response is too weakly coherent with its input: " + fixed(a.coherence, 2)
+                + " (input-weighted mean 0.1-5 Hz), at least " + fixed(options.minCoherence, 2) + " needed";
             return outcome;
         }
     }
@@ -977,7 +1007,8 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
         int a = 0;
         while (a < rows - 1) {
             int b = a + 1;
-            while (b < rows - 1 && p.t[static_cast<std::size_t>(b)] - p.t[static_cast<std::size_t>(a)] < options.windowS) {
+            while (b < rows - 1
+                   && p.t[static_cast<std::size_t>(b)] - p.t[static_cast<std::size_t>(a)] < options.windowS) {
                 ++b;
             }
             // A short remainder joins the window before it.
@@ -993,15 +1024,16 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
     for (int c = 0; c < kGainCount; ++c) {
         const Correction& k = kCorrections[c];
         theta[static_cast<std::size_t>(kFirstGain + c)] = k.target >= kBiasTarget ? 0.05
-                                                          : k.target == k.output   ? 0.2
-                                                                                   : 0.5;
+                                                          : k.target == k.output  ? 0.2
+                                                                                  : 0.5;
     }
     for (int e = 0; e < kDynamicCount; ++e) {
         theta[static_cast<std::size_t>(kFirstDecay + e)] = 0.5;
     }
     for (Window& w : windows) {
         w.initialRates = theta.size();
-        const StateVector& start = prepared[static_cast<std::size_t>(w.prepared)].x[static_cast<std::size_t>(w.a)];
+        const StateVector& start =
+            prepared[static_cast<std::size_t>(w.prepared)].x[static_cast<std::size_t>(w.a)];
         theta.push_back(start[kP]);
         theta.push_back(start[kQ]);
     }
@@ -1096,7 +1128,8 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
     problem.sumsOfSquares(theta, sums, count);
     const std::array<double, kMeasuredCount> weights = weightsFromSums(sums, count);
     const double rowRate = id.rows / std::max(id.durationS, 1e-9);
-    const int lags = std::max(1, static_cast<int>(std::lround(std::clamp(options.correlationLagS * rowRate, 1.0, 200.0))));
+    const int lags =
+        std::max(1, static_cast<int>(std::lround(std::clamp(options.correlationLagS * rowRate, 1.0, 200.0))));
     const auto autocovariance = problem.residualAutocovariance(theta, lags);
     Eigen::MatrixXd M, middle;
     Eigen::VectorXd g;
@@ -1129,13 +1162,15 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
     for (int a = 0; a < F; ++a) {
         for (int b = 0; b < F; ++b) {
             inverse(free[static_cast<std::size_t>(a)], free[static_cast<std::size_t>(b)]) = inverseF(a, b);
-            corrected(free[static_cast<std::size_t>(a)], free[static_cast<std::size_t>(b)]) = correctedF(a, b);
+            corrected(free[static_cast<std::size_t>(a)], free[static_cast<std::size_t>(b)]) =
+                correctedF(a, b);
         }
     }
 
     id.model.name = "identified from";
     for (const std::string& f : id.files) {
-        id.model.name += " " + f.substr(f.find_last_of('/') == std::string::npos ? 0 : f.find_last_of('/') + 1);
+        id.model.name +=
+            " " + f.substr(f.find_last_of('/') == std::string::npos ? 0 : f.find_last_of('/') + 1);
     }
     for (int i = 0; i < kTermCount; ++i) {
         id.model.terms[static_cast<std::size_t>(i)].value = theta[static_cast<std::size_t>(i)];
@@ -1152,11 +1187,13 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
     id.model.heightFt = trimHeight * units::kFeetPerMetre;
     id.model.rotorDiameterFt = options.rotorDiameterFt;
     for (int o = 0; o < kMeasuredCount; ++o) {
-        id.residualRms[static_cast<std::size_t>(o)] = std::sqrt(sums[static_cast<std::size_t>(o)] / std::max(count, 1));
+        id.residualRms[static_cast<std::size_t>(o)] =
+            std::sqrt(sums[static_cast<std::size_t>(o)] / std::max(count, 1));
     }
     problem.sumsOfSquares(theta, sums, count, false);
     for (int o = 0; o < kMeasuredCount; ++o) {
-        id.simulationRms[static_cast<std::size_t>(o)] = std::sqrt(sums[static_cast<std::size_t>(o)] / std::max(count, 1));
+        id.simulationRms[static_cast<std::size_t>(o)] =
+            std::sqrt(sums[static_cast<std::size_t>(o)] / std::max(count, 1));
     }
     outcome.result = std::move(id);
     return outcome;

@@ -47,7 +47,7 @@ struct IdentOptions {
     double poorlyIdentified = 0.5;    // relative standard error above which a term is flagged
     double correlationLagS = 1.5;     // lag window of the coloured-residual correction
     int maxIterations = 40;
-    double rotorDiameterFt = 32.3;    // not in the log; written to the plant file as given
+    double rotorDiameterFt = 32.3;  // not in the log; written to the plant file as given
 };
 
 enum Band : int { kLowBand = 0, kMidBand, kHighBand, kBandCount };  // 0.1-0.5, 0.5-2, 2-5 Hz

@@ -45,13 +45,16 @@ int main(int argc, char** argv) {
     app.add_option("logs", logs, "the recorded flights (hoverlog-*.csv), one or more")->required();
     app.add_option("--out", outPath, "write the plant file (TOML) here; without it no plant file is written");
     app.add_option("--report", reportPath, "also write the report here");
-    app.add_option("--rotor-diameter-ft", options.rotorDiameterFt,
-                   "the rotor's diameter, ft, written to the plant file (the log does not hold it; default 32.3)")
+    app.add_option(
+           "--rotor-diameter-ft", options.rotorDiameterFt,
+           "the rotor's diameter, ft, written to the plant file (the log does not hold it; default 32.3)")
         ->check(CLI::Range(1.0, 200.0));
-    app.add_option("--window-s", options.windowS,
-                   "length of the output-error windows, s, each simulated from the measured state (default 10)")
+    app.add_option(
+           "--window-s", options.windowS,
+           "length of the output-error windows, s, each simulated from the measured state (default 10)")
         ->check(CLI::Range(2.0, 120.0));
-    app.add_option("--max-delay-s", options.maxDelayS, "the largest command latency searched, s (default 0.25)")
+    app.add_option("--max-delay-s", options.maxDelayS,
+                   "the largest command latency searched, s (default 0.25)")
         ->check(CLI::Range(0.0, 1.0));
     try {
         app.parse(argc, argv);

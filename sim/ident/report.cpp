@@ -26,9 +26,13 @@ std::string number(double value) {
     return buffer;
 }
 
-std::string percent(double fraction) { return fixed(100.0 * fraction, 1) + " %"; }
+std::string percent(double fraction) {
+    return fixed(100.0 * fraction, 1) + " %";
+}
 
-std::string coherence(double value) { return value < 0.0 ? "-" : fixed(value, 2); }
+std::string coherence(double value) {
+    return value < 0.0 ? "-" : fixed(value, 2);
+}
 
 }  // namespace
 
@@ -60,18 +64,20 @@ std::string reportText(const Identification& id, const IdentOptions& options) {
         out += "- " + note + "\n";
     }
     out += "- hover trim (mean where no designed input plays): collective " + fixed(id.model.trimThrottle, 1)
-           + ", elevator " + fixed(id.model.trimElevator, 1) + ", aileron "
-           + fixed(id.model.trimAileron, 1) + ", rudder " + fixed(id.model.trimRudder, 1)
-           + " counts; height " + fixed(id.model.heightFt, 1) + " ft\n";
+           + ", elevator " + fixed(id.model.trimElevator, 1) + ", aileron " + fixed(id.model.trimAileron, 1)
+           + ", rudder " + fixed(id.model.trimRudder, 1) + " counts; height " + fixed(id.model.heightFt, 1)
+           + " ft\n";
     out += "- fit: " + std::to_string(id.iterations) + " Levenberg-Marquardt iterations, "
            + (id.converged ? "converged" : "NOT converged (iteration limit)") + "\n\n";
 
     out += "## Terms\n\n";
-    out += "| term | value | standard error | relative error | Cramer-Rao bound | equation error | unit | "
-           "meaning |\n|---|---:|---:|---:|---:|---:|---|---|\n";
+    out +=
+        "| term | value | standard error | relative error | Cramer-Rao bound | equation error | unit | "
+        "meaning |\n|---|---:|---:|---:|---:|---:|---|---|\n";
     for (int i = 0; i < kTermCount; ++i) {
         const Estimate& e = id.model.terms[static_cast<std::size_t>(i)];
-        const double relative = e.value != 0.0 ? e.standardError / std::fabs(e.value) : std::numeric_limits<double>::infinity();
+        const double relative =
+            e.value != 0.0 ? e.standardError / std::fabs(e.value) : std::numeric_limits<double>::infinity();
         std::string meaning = kTerms[i].meaning;
         if (!(relative <= options.poorlyIdentified)) {
             meaning += " (poorly identified)";
@@ -82,13 +88,12 @@ std::string reportText(const Identification& id, const IdentOptions& options) {
                + number(id.equationError.terms[static_cast<std::size_t>(i)].value) + " | " + kTerms[i].unit
                + " | " + meaning + " |\n";
     }
-    out += "| delay | " + fixed(id.model.delayS.value, 4) + " | "
-           + fixed(id.model.delayS.standardError, 4) + " | "
-           + (id.model.delayS.value > 0.0
-                  ? percent(id.model.delayS.standardError / id.model.delayS.value)
-                  : "-")
-           + " | " + fixed(id.delayCramerRao, 4) + " | " + fixed(id.equationError.delayS.value, 4)
-           + " | s | command latency: panel update to the aircraft feeling the controls |\n\n";
+    out +=
+        "| delay | " + fixed(id.model.delayS.value, 4) + " | " + fixed(id.model.delayS.standardError, 4)
+        + " | "
+        + (id.model.delayS.value > 0.0 ? percent(id.model.delayS.standardError / id.model.delayS.value) : "-")
+        + " | " + fixed(id.delayCramerRao, 4) + " | " + fixed(id.equationError.delayS.value, 4)
+        + " | s | command latency: panel update to the aircraft feeling the controls |\n\n";
 
     out += "## Residuals (measured minus simulated)\n\n| output | RMS | unit |\n|---|---:|---|\n";
     const char* names[kMeasuredCount] = {"u forward speed", "v right speed", "w up speed", "r heading rate",
@@ -97,16 +102,16 @@ std::string reportText(const Identification& id, const IdentOptions& options) {
     const char* unit[kMeasuredCount] = {"m/s", "m/s", "m/s", "deg/s", "deg", "deg", "m"};
     for (int o = 0; o < kMeasuredCount; ++o) {
         out += std::string("| ") + names[o] + " | "
-               + number(id.residualRms[static_cast<std::size_t>(o)] * factor[o]) + " | " + unit[o]
-               + " |\n";
+               + number(id.residualRms[static_cast<std::size_t>(o)] * factor[o]) + " | " + unit[o] + " |\n";
     }
 
     out += "\n## Excitation and on-axis coherence\n\n";
     out += "Welch-averaged over " + fixed(256.0 / 20.0, 1)
            + " s Hann segments (half overlapping) of the evenly resampled flight that hold a designed input "
              "on the axis; the mean is weighted by the input's power.\n\n";
-    out += "| axis | response | designed input s | RMS counts | segments | mean 0.1-5 Hz | 0.1-0.5 Hz | "
-           "0.5-2 Hz | 2-5 Hz |\n|---|---|---:|---:|---:|---:|---:|---:|---:|\n";
+    out +=
+        "| axis | response | designed input s | RMS counts | segments | mean 0.1-5 Hz | 0.1-0.5 Hz | "
+        "0.5-2 Hz | 2-5 Hz |\n|---|---|---:|---:|---:|---:|---:|---:|---:|\n";
     const int order[analysis::kInputCount] = {analysis::kElevator, analysis::kAileron, analysis::kRudder,
                                               analysis::kThrottle};
     const char* response[analysis::kInputCount] = {"w", "q", "p", "r"};
@@ -115,7 +120,8 @@ std::string reportText(const Identification& id, const IdentOptions& options) {
         out += std::string("| ") + axisName(axis) + " | " + response[axis] + " | " + fixed(a.designedS, 1)
                + " | " + fixed(a.excitationRms, 0) + " | " + std::to_string(a.segments) + " | "
                + coherence(a.coherence) + " | " + coherence(a.bandCoherence[kLowBand]) + " | "
-               + coherence(a.bandCoherence[kMidBand]) + " | " + coherence(a.bandCoherence[kHighBand]) + " |\n";
+               + coherence(a.bandCoherence[kMidBand]) + " | " + coherence(a.bandCoherence[kHighBand])
+               + " |\n";
     }
     out += "\n## Method\n\n";
     out += "Equation error first (each equation by least squares on the states and their derivatives, "

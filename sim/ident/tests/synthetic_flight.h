@@ -31,10 +31,10 @@ inline ident::HoverModel truthModel() {
     ident::HoverModel m;
     m.name = "synthetic truth";
     const double values[ident::kTermCount] = {
-        /*Xu*/ -0.04,  /*Xq*/ 0.6,   /*Yv*/ -0.08, /*Yp*/ -0.5,  /*Zw*/ -0.35, /*Lp*/ -4.0,
-        /*Lq*/ 0.8,    /*Lv*/ -0.05, /*Mq*/ -1.6,  /*Mp*/ -0.3,  /*Mu*/ 0.02,  /*Nr*/ -0.6,
-        /*Np*/ -0.2,   /*Xe*/ 3e-4,  /*Ya*/ -3e-4, /*Yr*/ 1e-4,  /*Zc*/ 6e-4,  /*La*/ -8e-4,
-        /*Le*/ 1e-4,   /*Ma*/ -5e-5, /*Me*/ -3e-4, /*Nd*/ -2e-4, /*Nc*/ 3e-5};
+        /*Xu*/ -0.04, /*Xq*/ 0.6,   /*Yv*/ -0.08, /*Yp*/ -0.5,  /*Zw*/ -0.35, /*Lp*/ -4.0,
+        /*Lq*/ 0.8,   /*Lv*/ -0.05, /*Mq*/ -1.6,  /*Mp*/ -0.3,  /*Mu*/ 0.02,  /*Nr*/ -0.6,
+        /*Np*/ -0.2,  /*Xe*/ 3e-4,  /*Ya*/ -3e-4, /*Yr*/ 1e-4,  /*Zc*/ 6e-4,  /*La*/ -8e-4,
+        /*Le*/ 1e-4,  /*Ma*/ -5e-5, /*Me*/ -3e-4, /*Nd*/ -2e-4, /*Nc*/ 3e-5};
     for (int i = 0; i < ident::kTermCount; ++i) {
         m.terms[static_cast<std::size_t>(i)].value = values[i];
     }
@@ -71,7 +71,7 @@ struct FlightOptions {
 
 inline std::vector<Manoeuvre> everyAxis(double sweepS = 30.0) {
     std::vector<Manoeuvre> p;
-    const std::array<double, 4> amplitude = {500.0, 600.0, 600.0, 1500.0};  // analysis::Input order
+    const std::array<double, 4> amplitude = {400.0, 300.0, 300.0, 100.0};  // analysis::Input order
     for (int axis : {analysis::kElevator, analysis::kAileron, analysis::kRudder, analysis::kThrottle}) {
         p.push_back({axis, Shape::k3211, amplitude[static_cast<std::size_t>(axis)], 3.5});
         p.push_back({axis, Shape::kSweep, amplitude[static_cast<std::size_t>(axis)], sweepS});
@@ -83,9 +83,12 @@ inline std::vector<Manoeuvre> everyAxis(double sweepS = 30.0) {
 inline double designed(const Manoeuvre& m, double s) {
     if (m.shape == Shape::k3211) {
         const double step = 0.5;
-        if (s < 3 * step) return m.amplitude;
-        if (s < 5 * step) return -m.amplitude;
-        if (s < 6 * step) return m.amplitude;
+        if (s < 3 * step)
+            return m.amplitude;
+        if (s < 5 * step)
+            return -m.amplitude;
+        if (s < 6 * step)
+            return m.amplitude;
         return -m.amplitude;
     }
     // Exponential sweep from 0.1 to 5 Hz.
@@ -155,11 +158,17 @@ inline std::string flightLog(const ident::HoverModel& model, const FlightOptions
             const double h = std::min(maxStep, to - from);
             std::array<double, kStateCount> k1, k2, k3, k4, tmp;
             derivative(x, k1);
-            for (int i = 0; i < kStateCount; ++i) tmp[static_cast<std::size_t>(i)] = x[static_cast<std::size_t>(i)] + 0.5 * h * k1[static_cast<std::size_t>(i)];
+            for (int i = 0; i < kStateCount; ++i)
+                tmp[static_cast<std::size_t>(i)] =
+                    x[static_cast<std::size_t>(i)] + 0.5 * h * k1[static_cast<std::size_t>(i)];
             derivative(tmp, k2);
-            for (int i = 0; i < kStateCount; ++i) tmp[static_cast<std::size_t>(i)] = x[static_cast<std::size_t>(i)] + 0.5 * h * k2[static_cast<std::size_t>(i)];
+            for (int i = 0; i < kStateCount; ++i)
+                tmp[static_cast<std::size_t>(i)] =
+                    x[static_cast<std::size_t>(i)] + 0.5 * h * k2[static_cast<std::size_t>(i)];
             derivative(tmp, k3);
-            for (int i = 0; i < kStateCount; ++i) tmp[static_cast<std::size_t>(i)] = x[static_cast<std::size_t>(i)] + h * k3[static_cast<std::size_t>(i)];
+            for (int i = 0; i < kStateCount; ++i)
+                tmp[static_cast<std::size_t>(i)] =
+                    x[static_cast<std::size_t>(i)] + h * k3[static_cast<std::size_t>(i)];
             derivative(tmp, k4);
             for (int i = 0; i < kStateCount; ++i) {
                 const std::size_t u = static_cast<std::size_t>(i);
@@ -216,7 +225,8 @@ inline std::string flightLog(const ident::HoverModel& model, const FlightOptions
         // The pilot: low gain on attitude, rates and drift, every axis.
         std::array<double, 4> d{};
         const double k = options.pilotGain;
-        d[analysis::kElevator] = k * (2000.0 * (x[ident::kTheta] - 0.05 * x[ident::kU]) + 300.0 * x[ident::kQ]);
+        d[analysis::kElevator] =
+            k * (2000.0 * (x[ident::kTheta] - 0.05 * x[ident::kU]) + 300.0 * x[ident::kQ]);
         d[analysis::kAileron] = k * (1500.0 * (x[ident::kPhi] + 0.05 * x[ident::kV]) + 200.0 * x[ident::kP]);
         d[analysis::kRudder] = k * 3000.0 * x[ident::kR];
         d[analysis::kThrottle] = k * (-options.heaveGain * x[ident::kW] - 20.0 * (x[ident::kH] - h0));
@@ -235,26 +245,30 @@ inline std::string flightLog(const ident::HoverModel& model, const FlightOptions
         std::array<double, 4> position{};
         for (int c = 0; c < 4; ++c) {
             // Whole counts, as the host holds an axis.
-            position[static_cast<std::size_t>(c)] = std::round(trim[static_cast<std::size_t>(c)] + d[static_cast<std::size_t>(c)]);
-            d[static_cast<std::size_t>(c)] = position[static_cast<std::size_t>(c)] - trim[static_cast<std::size_t>(c)];
+            position[static_cast<std::size_t>(c)] =
+                std::round(trim[static_cast<std::size_t>(c)] + d[static_cast<std::size_t>(c)]);
+            d[static_cast<std::size_t>(c)] =
+                position[static_cast<std::size_t>(c)] - trim[static_cast<std::size_t>(c)];
         }
         pending.push_back({at + model.delayS.value, d});
 
-        const double north = (x[ident::kU] * std::cos(heading) - x[ident::kV] * std::sin(heading)) / units::kMetresPerFoot;
-        const double east = (x[ident::kU] * std::sin(heading) + x[ident::kV] * std::cos(heading)) / units::kMetresPerFoot;
+        const double north =
+            (x[ident::kU] * std::cos(heading) - x[ident::kV] * std::sin(heading)) / units::kMetresPerFoot;
+        const double east =
+            (x[ident::kU] * std::sin(heading) + x[ident::kV] * std::cos(heading)) / units::kMetresPerFoot;
         double headingDeg = std::fmod(heading * 180.0 / kPi, 360.0);
         if (headingDeg < 0.0) {
             headingDeg += 360.0;
         }
-        out += fixed(startTime + at, 4) + "," + fixed(headingDeg, 6) + "," + fixed(north, 6) + "," + fixed(east, 6)
-               + "," + fixed(x[ident::kW] / units::kMetresPerFoot, 6) + ","
+        out += fixed(startTime + at, 4) + "," + fixed(headingDeg, 6) + "," + fixed(north, 6) + ","
+               + fixed(east, 6) + "," + fixed(x[ident::kW] / units::kMetresPerFoot, 6) + ","
                + fixed(x[ident::kR] * 65536.0 / (2.0 * kPi), 6) + ","
-               + fixed(-x[ident::kTheta] * 180.0 / kPi, 6) + "," + fixed(-x[ident::kPhi] * 180.0 / kPi, 6) + ","
-               + fixed(x[ident::kH] / units::kMetresPerFoot, 6) + "," + fixed(position[analysis::kElevator], 1) + ","
+               + fixed(-x[ident::kTheta] * 180.0 / kPi, 6) + "," + fixed(-x[ident::kPhi] * 180.0 / kPi, 6)
+               + "," + fixed(x[ident::kH], 6) + "," + fixed(position[analysis::kElevator], 1) + ","
                + fixed(position[analysis::kAileron], 1) + "," + fixed(position[analysis::kRudder], 1) + ","
                + fixed(position[analysis::kThrottle], 1) + ",100.000000,"
-               + (excitedAxis < 0 ? "none" : axisNames[excitedAxis]) + "," + fixed(excitation, 1) + "," + input
-               + "\n";
+               + (excitedAxis < 0 ? "none" : axisNames[excitedAxis]) + "," + fixed(excitation, 1) + ","
+               + input + "\n";
     }
     return out;
 }

@@ -19,8 +19,9 @@ const char* kHeader =
     "bank:78,radar_height:614,elevator:309,aileron:311,rudder:314,throttle:128,rotor:755,excited_axis,"
     "excitation,input\n";
 
-std::string row(double t, const char* rest = "90.0,1.0,10.0,-2.0,16384.0,5.0,3.0,50.0,812.0,-230.0,2900.0,"
-                                             "8900.0,100.0,none,0.0,none") {
+std::string row(double t, const char* rest =
+                              "90.0,1.0,10.0,-2.0,16384.0,5.0,3.0,50.0,812.0,-230.0,2900.0,"
+                              "8900.0,100.0,none,0.0,none") {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.4f,", t);
     return buffer + std::string(rest) + "\n";
@@ -50,7 +51,7 @@ TEST(FlightLog, ConvertsTheHostsUnitsAndSensesToTheModels) {
     // Pitch 5 nose down, bank 3 left wing down: theta and phi negative.
     EXPECT_NEAR(s.y[ident::kOutTheta], -5.0 * kPi / 180.0, kExact);
     EXPECT_NEAR(s.y[ident::kOutPhi], -3.0 * kPi / 180.0, kExact);
-    EXPECT_NEAR(s.y[ident::kOutH], 50.0 * foot, kExact);
+    EXPECT_NEAR(s.y[ident::kOutH], 50.0, kExact);  // the radar height is served in metres
     EXPECT_EQ(s.controls[analysis::kThrottle], 8900.0);
     EXPECT_EQ(s.controls[analysis::kElevator], 812.0);
     EXPECT_EQ(s.controls[analysis::kAileron], -230.0);
@@ -60,7 +61,8 @@ TEST(FlightLog, ConvertsTheHostsUnitsAndSensesToTheModels) {
 
 TEST(FlightLog, FindsColumnsByNameInAnyOrderWithAnyBankTokenAndIgnoresExtraColumns) {
     const std::string text =
-        "input,excitation,excited_axis,extra,throttle:128,rudder:314,aileron:311,elevator:309,radar_height:614,"
+        "input,excitation,excited_axis,extra,throttle:128,rudder:314,aileron:311,elevator:309,radar_height:"
+        "614,"
         "bank:3001,pitch:77,yaw_rate:70,vertical_speed:556,velocity_east:555,velocity_north:554,heading:86,"
         "sim_time:604\n"
         "3211,600.0,elevator,x,8900.0,2900.0,-230.0,1412.0,50.0,0.0,0.0,0.0,0.0,0.0,3.0,0.0,7.5000\n";
@@ -109,8 +111,10 @@ TEST(FlightLog, RefusesBadRowsWithTheFileAndLineOfEach) {
         {h + row(1.0, "90.0,1.0,10.0,-2.0,1e3,5.0,3.0,50.0,812.0,-230.0,2900.0,8900.0,100.0,none,0.0,none"),
          "log.csv:2:", "not a number"},
         {h + row(1.0, "90.0,1.0,10.0"), "log.csv:2:", "cells"},
-        {h + row(1.0, "90.0,1.0,10.0,-2.0,0.0,5.0,3.0,50.0,812.0,-16383.0,2900.0,8900.0,100.0,aileron,-600.0,"
-                      "sweep"),
+        {h
+             + row(1.0,
+                   "90.0,1.0,10.0,-2.0,0.0,5.0,3.0,50.0,812.0,-16383.0,2900.0,8900.0,100.0,aileron,-600.0,"
+                   "sweep"),
          "log.csv:2:", "aileron at its limit"},
         {h + row(1.0, "90.0,1.0,10.0,-2.0,0.0,5.0,3.0,50.0,812.0,-230.0,2900.0,0.0,100.0,rudder,600.0,3211"),
          "log.csv:2:", "throttle at its limit"},
@@ -126,6 +130,17 @@ TEST(FlightLog, RefusesBadRowsWithTheFileAndLineOfEach) {
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
     }
+}
+
+TEST(FlightLog, LeavesOutALastRowCutShortAndSaysSo) {
+    // A full disk stops the logger mid-row: the row has no line end.
+    std::string error;
+    const std::string text = std::string(kHeader) + row(1.0) + row(1.1) + "1.2000,90.0,1.0,1";
+    const auto log = parse(text, error);
+    ASSERT_TRUE(log) << error;
+    EXPECT_EQ(log->stretches.at(0).samples.size(), 2u);
+    ASSERT_EQ(log->notes.size(), 1u);
+    EXPECT_NE(log->notes[0].find("log.csv:4:"), std::string::npos) << log->notes[0];
 }
 
 TEST(FlightLog, KeepsAtMostTheRowsItIsAllowedAndRefusesBeyond) {

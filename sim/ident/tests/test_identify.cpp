@@ -21,24 +21,34 @@ namespace {
 // gust looks, at the lowest frequencies, like one with less damping, and
 // the flight tells the two apart only partly (Zw comes back about a fifth
 // low at these gusts).
-constexpr double kMainTermTolerance = 0.10;          // fraction of the true value
-constexpr double kCouplingTermTolerance = 0.25;      // fraction of the true value
-constexpr double kSpeedDampingTolerance = 0.25;      // fraction of the true value
+constexpr double kMainTermTolerance = 0.10;      // fraction of the true value
+constexpr double kCouplingTermTolerance = 0.25;  // fraction of the true value
+constexpr double kSpeedDampingTolerance = 0.25;  // fraction of the true value
 constexpr double kStandardErrors = 4.0;
 // In still air nothing but the integration and the log's decimals is left.
-constexpr double kStillAirTolerance = 0.01;          // fraction of the true value
+constexpr double kStillAirTolerance = 0.01;  // fraction of the true value
 // "A little" turbulence: gusts of 0.1 m/s, correlated over 1.5 s.
 constexpr double kLightGustSigma = 0.1;
 // A physics step of the flight model is 1/90 s; the latency must come back
 // well within one.
 constexpr double kDelayTolerance = 0.25 / 90.0;
 
-bool isSpeedDamping(int term) { return term == ident::kXu || term == ident::kYv || term == ident::kZw; }
+bool isSpeedDamping(int term) {
+    return term == ident::kXu || term == ident::kYv || term == ident::kZw;
+}
 
 bool isMainTerm(int term) {
     switch (term) {
-    case ident::kZw: case ident::kLp: case ident::kMq: case ident::kNr: case ident::kXe:
-    case ident::kYa: case ident::kZc: case ident::kLa: case ident::kMe: case ident::kNd:
+    case ident::kZw:
+    case ident::kLp:
+    case ident::kMq:
+    case ident::kNr:
+    case ident::kXe:
+    case ident::kYa:
+    case ident::kZc:
+    case ident::kLa:
+    case ident::kMe:
+    case ident::kNd:
         return true;
     default:
         return false;
@@ -93,10 +103,9 @@ TEST(HoverIdentification, RecoversEveryTermAndTheLatencyOfAClosedLoopFlightInTur
         const double fraction = isSpeedDamping(i) ? kSpeedDampingTolerance
                                 : isMainTerm(i)   ? kMainTermTolerance
                                                   : kCouplingTermTolerance;
-        const double tolerance = std::max(fraction * std::fabs(expected),
-                                          kStandardErrors * e.standardError);
-        EXPECT_NEAR(e.value, expected, tolerance) << ident::kTerms[i].name << " (standard error "
-                                                  << e.standardError << ")";
+        const double tolerance = std::max(fraction * std::fabs(expected), kStandardErrors * e.standardError);
+        EXPECT_NEAR(e.value, expected, tolerance)
+            << ident::kTerms[i].name << " (standard error " << e.standardError << ")";
     }
     EXPECT_NEAR(id.model.delayS.value, truth.delayS.value, kDelayTolerance);
     // The trim is the mean of the calm rows: the pilot holds the hover
