@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+//
+// hoverident: fits the linear hover model to recorded hover flights and
+// writes the plant file the analysis and the tuner take.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "sim/ident/flight_log.h"
+#include "sim/ident/hover_model.h"
+#include "sim/ident/identify.h"
+
+namespace {
+
+bool writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "hoverident: identifies the linear hover model of a helicopter from hover flights recorded by\n"
+        "hoverlog.gau, and writes it as a plant file for hoveranalysis --plant and hovertune --plant.\n"
+        "Each LOG.csv is read by its header names; rows more than 0.5 s of simulation time apart\n"
+        "split a log into stretches, each fitted from its own start. The fit is equation error (the\n"
+        "latency on a grid) followed by output error (the latency continuous), the standard errors\n"
+        "corrected for residuals correlated in time. The report (Markdown) gives every term with its\n"
+        "value, standard error, unit and meaning, the latency, the residuals and the on-axis coherence\n"
+        "of each control; it goes to standard output, and to --report FILE when given.\n"
+        "Every axis (elevator, aileron, rudder, collective) needs at least one designed input (a\n"
+        "3-2-1-1 or a sweep) with a coherent response.\n"
+        "Exit status: 0 identified; 1 refused (an axis not excited enough or too weakly coherent: the\n"
+        "line says which); 2 bad input (one line FILE:LINE: reason, or the option)."};
+    std::vector<std::string> logs;
+    std::string outPath;
+    std::string reportPath;
+    ident::IdentOptions options;
+    app.add_option("logs", logs, "the recorded flights (hoverlog-*.csv), one or more")->required();
+    app.add_option("--out", outPath, "write the plant file (TOML) here; without it no plant file is written");
+    app.add_option("--report", reportPath, "also write the report here");
+    app.add_option(
+           "--rotor-diameter-ft", options.rotorDiameterFt,
+           "the rotor's diameter, ft, written to the plant file (the log does not hold it; default 32.3)")
+        ->check(CLI::Range(1.0, 200.0));
+    app.add_option(
+           "--window-s", options.windowS,
+           "length of the output-error windows, s, each simulated from the measured state (default 10)")
+        ->check(CLI::Range(2.0, 120.0));
+    app.add_option("--max-delay-s", options.maxDelayS,
+                   "the largest command latency searched, s (default 0.25)")
+        ->check(CLI::Range(0.0, 1.0));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        std::string message = e.what();
+        for (char& c : message) {
+            if (c == '\n') {
+                c = ' ';
+            }
+        }
+        std::fprintf(stderr, "hoverident: %s\n", message.c_str());
+        return 2;
+    }
+
+    std::vector<ident::FlightLog> flights;
+    for (const std::string& path : logs) {
+        std::string error;
+        std::optional<ident::FlightLog> log = ident::readFlightLog(path, error);
+        if (!log) {
+            std::fprintf(stderr, "hoverident: %s\n", error.c_str());
+            return 2;
+        }
+        flights.push_back(std::move(*log));
+    }
+    const ident::IdentOutcome outcome = ident::identify(flights, options);
+    if (!outcome.result) {
+        std::fprintf(stderr, "hoverident: refused: %s\n", outcome.refusal.c_str());
+        return 1;
+    }
+    const std::string report = ident::reportText(*outcome.result, options);
+    std::fputs(report.c_str(), stdout);
+    if (!reportPath.empty() && !writeFile(reportPath, report)) {
+        std::fprintf(stderr, "hoverident: %s: cannot be written\n", reportPath.c_str());
+        return 2;
+    }
+    if (!outPath.empty()) {
+        std::string comment = "identified by hoverident from";
+        for (const std::string& path : logs) {
+            comment += " " + path;
+        }
+        comment += "; standard errors corrected for coloured residuals";
+        if (!writeFile(outPath, ident::plantFileText(outcome.result->model, comment))) {
+            std::fprintf(stderr, "hoverident: %s: cannot be written\n", outPath.c_str());
+            return 2;
+        }
+    }
+    return 0;
+}
