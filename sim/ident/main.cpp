@@ -11,7 +11,9 @@
 
 #include "sim/ident/flight_log.h"
 #include "sim/ident/hover_model.h"
+#include "sim/flight/aircraft_file.h"
 #include "sim/ident/identify.h"
+#include "sim/ident/truth.h"
 
 namespace {
 
@@ -42,6 +44,8 @@ int main(int argc, char** argv) {
     std::string outPath;
     std::string reportPath;
     ident::IdentOptions options;
+    std::string against;
+    double trueLatencyS = 1.0 / 30.0;
     app.add_option("logs", logs, "the recorded flights (hoverlog-*.csv), one or more")->required();
     app.add_option("--out", outPath, "write the plant file (TOML) here; without it no plant file is written");
     app.add_option("--report", reportPath, "also write the report here");
@@ -55,6 +59,14 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(2.0, 120.0));
     app.add_option("--max-delay-s", options.maxDelayS,
                    "the largest command latency searched, s (default 0.25)")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--against", against,
+                   "a simulated aircraft the logs were flown on (bo105, uh1h, puma or an aircraft file): the "
+                   "report adds its own linearisation at the hover beside every term, and says whether the "
+                   "terms that set the loops are within 20 % and the latency within one physics step");
+    app.add_option("--true-latency-s", trueLatencyS,
+                   "with --against: the host's command latency the logs were flown with, s (default 1/30, "
+                   "one visual frame at 30 a second)")
         ->check(CLI::Range(0.0, 1.0));
     try {
         app.parse(argc, argv);
@@ -72,6 +84,20 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    std::optional<flight::AircraftDefinition> aircraft;
+    if (!against.empty()) {
+        std::string error;
+        const std::string folder = HOVER_AIRCRAFT_DIR;
+        const std::optional<std::string> path = flight::resolveAircraftPath(against, "", &folder, 1, error);
+        if (path) {
+            aircraft = flight::readAircraftFile(*path, error);
+        }
+        if (!aircraft) {
+            std::fprintf(stderr, "hoverident: --against: %s\n", error.c_str());
+            return 2;
+        }
+    }
+
     std::vector<ident::FlightLog> flights;
     for (const std::string& path : logs) {
         std::string error;
@@ -87,7 +113,26 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hoverident: refused: %s\n", outcome.refusal.c_str());
         return 1;
     }
-    const std::string report = ident::reportText(*outcome.result, options);
+    std::string report = ident::reportText(*outcome.result, options);
+    if (aircraft) {
+        analysis::HoverPoint point;
+        point.heightFt = outcome.result->model.heightFt;
+        const ident::Truth truth = ident::truthAtHover(aircraft->parameters, point);
+        const double physicsStepS = 1.0 / aircraft->parameters.physicsRateHz;
+        std::string why;
+        const bool within = ident::identifiedWithinTolerance(outcome.result->model, truth, trueLatencyS,
+                                                             physicsStepS, why);
+        report += "\n## Against the flight model's linearisation: " + aircraft->name + "\n\n";
+        report +=
+            "The linearisation at the identified hover's height, the rotor's inflows and disc tilt "
+            "quasi-steady and its speed, engine and stabiliser bar held (they stand still over the "
+            "band of the inputs). The terms that set the loops are held to 20 % (a cross term between "
+            "the cyclic axes to at least a tenth of its row's control power), the latency to one "
+            "physics step of the flight model.\n\n";
+        report += ident::comparisonTable(outcome.result->model, truth, trueLatencyS, physicsStepS);
+        report += std::string("\n") + (within ? "Every loop term and the latency are within the tolerances.\n"
+                                             : "NOT within the tolerances: " + why + ".\n");
+    }
     std::fputs(report.c_str(), stdout);
     if (!reportPath.empty() && !writeFile(reportPath, report)) {
         std::fprintf(stderr, "hoverident: %s: cannot be written\n", reportPath.c_str());

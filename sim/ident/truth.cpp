@@ -3,9 +3,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "sim/flight/helicopter.h"
 #include "sim/units.h"
 
 namespace ident {
@@ -17,6 +19,24 @@ constexpr double kRadiansPerDegree = 0.017453292519943295;
 // The rigid-body states of the linearised plant, by the names it gives them.
 const char* const kRigidNames[] = {"down (m)", "u (m/s)", "v (m/s)", "w (m/s)", "p (rad/s)",
                                    "q (rad/s)", "r (rad/s)", "roll (rad)", "pitch (rad)"};
+
+// The rotor's slow states: the rotor speed and the engine (the governor
+// answers in seconds) and the stabiliser bar (its own time constant is some
+// three seconds on the UH-1H). Their modes lie below the band a designed
+// input excites (about 0.1 to 5 Hz), so over that band they stand still:
+// they are held at the trim, not made quasi-steady. Made quasi-steady, the
+// bar's full following would count as roll and pitch damping six times what
+// the helicopter shows within a few seconds.
+bool isSlow(const analysis::LinearPlant& plant, int i) {
+    using Heli = flight::Helicopter;
+    const std::string& name = plant.stateNames[static_cast<std::size_t>(i)];
+    for (int index : {Heli::kOmega, Heli::kEnginePower, Heli::kBarPitch, Heli::kBarRoll}) {
+        if (name == "model state " + std::to_string(index)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 int indexOf(const analysis::LinearPlant& plant, const std::string& name) {
     for (std::size_t i = 0; i < plant.stateNames.size(); ++i) {
@@ -43,7 +63,7 @@ Truth truthAtHover(const flight::Parameters& aircraft, const analysis::HoverPoin
         for (int r : rigid) {
             isRigid = isRigid || r == i;
         }
-        if (!isRigid) {
+        if (!isRigid && !isSlow(plant, i)) {
             rotor.push_back(i);
         }
     }
@@ -75,7 +95,7 @@ Truth truthAtHover(const flight::Parameters& aircraft, const analysis::HoverPoin
         As -= Arf * lu.solve(Afr);
         Bs -= Arf * lu.solve(Bf);
         const Eigen::VectorXcd modes = Aff.eigenvalues();
-        double slowest = INFINITY;
+        double slowest = std::numeric_limits<double>::infinity();
         for (Eigen::Index i = 0; i < modes.size(); ++i) {
             slowest = std::fmin(slowest, std::abs(modes(i)));
         }
@@ -132,7 +152,7 @@ bool setsTheLoops(Term term) {
 namespace {
 
 double relativeError(double estimate, double truth) {
-    return truth != 0.0 ? (estimate - truth) / std::fabs(truth) : INFINITY;
+    return truth != 0.0 ? (estimate - truth) / std::fabs(truth) : std::numeric_limits<double>::infinity();
 }
 
 // The size a term's tolerance is a share of. A cross term between the

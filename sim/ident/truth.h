@@ -2,9 +2,11 @@
 //
 // What an identification of a flight model should find: the model's own
 // linearisation at a hover, brought to the identified model's form. The
-// rotor's states (inflows, disc tilt, rotor speed, engine, stabiliser bar)
-// are taken as quasi-steady, so each rigid-body derivative holds what the
-// rotor adds to it at low frequency; the rigid states are then expressed in
+// rotor's fast states (the inflows and the disc's tilt) are taken as
+// quasi-steady, so each rigid-body derivative holds what the rotor adds to
+// it; its slow states (rotor speed, engine, stabiliser bar) are held at the
+// trim, as they stand over the band a designed input excites. The rigid
+// states are then expressed in
 // the loop axes of hover_model.h (level heading frame, Euler rates). The
 // entries of the result that the model leaves out are kept, so a test can
 // say how large they are.
@@ -25,8 +27,8 @@ struct Truth {
     Eigen::MatrixXd A;  // kStateCount x kStateCount, every entry
     Eigen::MatrixXd B;  // kStateCount x analysis::kInputCount
     bool trimmed = false;
-    // The slowest and fastest of the eliminated states' own modes, 1/s:
-    // how far apart the rotor and the rigid body are.
+    // The slowest of the quasi-steady states' own modes, 1/s: how far the
+    // rotor's fast states are from the rigid body's.
     double slowestEliminatedRate = 0.0;
 };
 

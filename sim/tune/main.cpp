@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 
@@ -143,6 +144,7 @@ int main(int argc, char** argv) {
     double gainMarginDb = 0.0;
     double phaseMarginDeg = 0.0;
     bool drawHistories = false;
+    std::string validateString;
     CLI::Option* aircraftOption = analysis::addAircraftOption(app, aircraft, "beside this program");
     std::string plant;
     analysis::addPlantOption(app, plant)->excludes(aircraftOption);
@@ -200,6 +202,9 @@ int main(int argc, char** argv) {
                  "No search: draw the time histories of the string in --out (its parameters.txt), the "
                  "default gains and the hand-found string into --out; give the options of the report's "
                  "command");
+    app.add_option("--validate", validateString,
+                   "Search nothing: fly this parameter string on the validation set (on the host's own loop "
+                   "and one panel frame late), write <out>/holds.txt and exit 0 when it holds, 1 when not");
     app.add_option("--module", modulePath, "The gauge module to fly (default: hover.so beside this program)");
     try {
         app.parse(argc, argv);
@@ -274,6 +279,30 @@ int main(int argc, char** argv) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     };
     const tune::Tuner tuner(settings);
+
+    if (!validateString.empty()) {
+        const std::optional<tune::Factors> factors = tune::readParameterString(validateString);
+        if (!factors) {
+            std::cerr << "hovertune: --validate: not a parameter string the tuner can read: " << validateString
+                      << "\n";
+            return 2;
+        }
+        tune::Evaluation e = tuner.evaluate(*factors, &stopRequested, true);
+        e.parameters = validateString;
+        const tune::Validation v = tuner.validate(e, &stopRequested);
+        const std::string holds = tune::holdsParagraph(v, tuner);
+        std::error_code made;
+        std::filesystem::create_directories(outDir, made);
+        std::ofstream out(outDir + "/holds.txt", std::ios::binary);
+        out << holds;
+        if (!out) {
+            std::cerr << "hovertune: cannot write " << outDir << "/holds.txt\n";
+            return 2;
+        }
+        std::printf("validation: score %.3f over %zu flights (training %.3f)\n%s", v.score, v.outcomes.size(),
+                    e.flightScore, holds.c_str());
+        return v.holds() ? 0 : 1;
+    }
 
     tune::ReportInput report;
     report.outDir = outDir;

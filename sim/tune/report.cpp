@@ -541,6 +541,18 @@ std::string checkScenario(const FlightCase& probe, const FlightConditions& condi
     return t.str();
 }
 
+std::string holdsParagraph(const Validation& v, const Tuner& tuner) {
+    const std::vector<FlightCase>& vf = tuner.validationFlights();
+    const double w = tuner.settings().holdsWithin;
+    double smallest = 2.0;
+    for (const LoopMarginReport& l : v.margins.loops)
+        smallest = std::min(smallest, l.diskMargin);
+    return "On the host's own loop: " + holdsSentence(v.atOwnLoop, vf, w) + ". One whole panel frame late: "
+           + holdsSentence(v.onePanelFrameLate, vf, w) + ". Over the validation set the smallest disk margin is "
+           + fixed(smallest, 2) + (v.stable ? " with every closed loop stable" : ", NOT every closed loop stable")
+           + "; the string " + (v.holds() ? "holds" : "does not hold") + " on it.\n";
+}
+
 bool writeReport(const ReportInput& in, std::string& error) {
     std::error_code ec;
     std::filesystem::create_directories(in.outDir, ec);
@@ -840,18 +852,8 @@ bool writeReport(const ReportInput& in, std::string& error) {
               "re-check it with `hoversim check.toml`.\n";
     }
     if (tuned != nullptr && in.result && in.result->validation.flown) {
-        const Validation& v = in.result->validation;
-        const std::vector<FlightCase>& vf = tuner.validationFlights();
-        const double w = tuner.settings().holdsWithin;
-        double smallest = 2.0;
-        for (const LoopMarginReport& l : v.margins.loops)
-            smallest = std::min(smallest, l.diskMargin);
         // One paragraph for the README and the release's read-me.
-        const std::string holds =
-            "On the host's own loop: " + holdsSentence(v.atOwnLoop, vf, w) + ". One whole panel frame late: "
-            + holdsSentence(v.onePanelFrameLate, vf, w) + ". Over the validation set the smallest disk margin is "
-            + fixed(smallest, 2) + (v.stable ? " with every closed loop stable" : ", NOT every closed loop stable")
-            + "; the string " + (v.holds() ? "holds" : "does not hold") + " on it.\n";
+        const std::string holds = holdsParagraph(in.result->validation, tuner);
         if (!writeFile(in.outDir + "/holds.txt", holds, error))
             return false;
     }

@@ -90,6 +90,10 @@ std::string checkScenario(const FlightCase& probe, const FlightConditions& condi
 // file cannot be written.
 bool writeReport(const ReportInput& input, std::string& error);
 
+// What a string holds on the validation set, in one paragraph: the flights
+// on the host's own loop and one panel frame late, and the closed loops.
+std::string holdsParagraph(const Validation& validation, const Tuner& tuner);
+
 }  // namespace tune
 
 #endif
