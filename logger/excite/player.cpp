@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "logger/excite/player.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "logger/excite/inputs.h"
@@ -114,9 +115,15 @@ Played stepPlayer(PlayerState& player, const LoggerSettings& settings, const Rea
         return idle;
     }
     const Axis axis = itemAxis(player.item);
-    const double position = readings.control[static_cast<int>(axis)];
-    if (player.sentBefore && std::fabs(position - player.lastSent) > settings.deadBand) {
-        return sendHeld(player, Outcome::kEndedEarly);
+    if (player.sentBefore) {
+        // A move within the dead band is the pilot's own small correction:
+        // the input goes on around where he now holds the control. A larger
+        // one (or a reading that is no number) means he has taken it.
+        const double moved = readings.control[static_cast<int>(axis)] - player.lastSent;
+        if (!(std::fabs(moved) <= settings.deadBand)) {
+            return sendHeld(player, Outcome::kEndedEarly);
+        }
+        player.held = std::clamp(player.held + moved, axisLowest(axis), axisHighest(axis));
     }
     if (!withinLimit(readings.pitch, settings.attitudeLimitDeg)
         || !withinLimit(readings.bank, settings.attitudeLimitDeg)) {

@@ -4,13 +4,15 @@
 // the order elevator, aileron, rudder, throttle, first a 3-2-1-1 and then a
 // sweep. An input is added to the position the pilot holds on its axis, read
 // at the update it starts, and runs by the host's simulation time, so a
-// paused simulation holds it. It ends early, sending the held position
-// back, when the pilot moves that control more than the dead band from
-// what the logger sent the update before, when |pitch| or |bank| passes the
-// attitude limit, when the excite button is pressed again, or when the
-// simulation time goes back or stops being a number. Only an input that
-// played to its end moves the programme on: one that ended early is offered
-// again.
+// paused simulation holds it. The pilot keeps flying that axis while it
+// plays: a difference within the dead band between the position read and
+// what the logger sent the update before is his own small move, and the
+// held position follows it. It ends early, sending the held position back,
+// when the pilot moves that control more than the dead band (or its
+// reading is no number), when |pitch| or |bank| passes the attitude limit,
+// when the excite button is pressed again, or when the simulation time goes
+// back or stops being a number. Only an input that played to its end moves
+// the programme on: one that ended early is offered again.
 #ifndef HOVER_LOGGER_EXCITE_PLAYER_H
 #define HOVER_LOGGER_EXCITE_PLAYER_H
 
@@ -28,7 +30,8 @@ struct PlayerState {
     bool requested;  // the button was pressed since the last update
     bool playing;
     int item;  // the item playing
-    double held;  // counts: the position the input is added to
+    double held;  // counts: the position the input is added to, following
+                  // the pilot's small moves
     double startTime;  // s, simulation time
     bool sentBefore;
     double lastSent;  // counts

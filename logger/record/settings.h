@@ -17,8 +17,9 @@
 //   sweep_from_hz=0.1 sweep_to_hz=5
 //                         the sweep's first and last frequency, Hz, 0.001..50
 //   dead_band=400         counts, 1..32767: the pilot moving the excited
-//                         control this far from where the logger left it ends
-//                         the input
+//                         control more than this from where the logger left
+//                         it ends the input; a smaller move is his own
+//                         correction, which the input goes on around
 //   attitude_limit_deg=20 deg, 0.1..180: |pitch| or |bank| beyond it ends the
 //                         input
 #ifndef HOVER_LOGGER_RECORD_SETTINGS_H

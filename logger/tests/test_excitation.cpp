@@ -166,21 +166,73 @@ TEST_F(Excitation, SentValuesStayInsideTheAxisRange) {
     EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 16383}));
 }
 
-// The pilot takes the stick: 1400 sent, 1801 read is 401 away (dead band
-// 400): the input ends at once and the held 800 goes back. 1800 is not.
+// The pilot's small corrections move the position the input plays around.
+// Elevator held at 1000 with amplitude 200: 1200 sent at the first update.
+// He moves it to 1250, 50 from what was sent and within the dead band of
+// 400: the held position is 1000 + 50 = 1050 and the step goes on above it,
+// 1050 + 200 = 1250. At 1.5 s the step turns: 1050 - 200 = 850.
+TEST_F(Excitation, PilotsSmallMoveWithinTheDeadBandShiftsTheHeldPosition) {
+    logHost().set(kTokenElevatorPosition, 1000.0);
+    preInstall("elevator=200");
+    clickExcite();
+    at(100.0);
+    EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 1200}));
+    logHost().set(kTokenElevatorPosition, 1250.0);
+    at(100.25);
+    EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 1250}));
+    EXPECT_EQ(text(inputStatusText), "PLAYING");
+    at(101.5);
+    EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 850}));
+    // Moves add up: 850 read as 800 (-50) and then the end at 3.5 s sends
+    // back 1050 - 50 = 1000, where his hand has come to.
+    logHost().set(kTokenElevatorPosition, 800.0);
+    at(102.0);
+    EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 800}));
+    at(103.5);
+    EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 1000}));
+    EXPECT_EQ(text(inputStatusText), "DONE");
+}
+
+// The pilot takes the stick: held 1000 with 1200 sent, then a small move to
+// 1250 (held 1050, 1250 sent); 1700 read is 450 from it, past the dead band
+// of 400: the input ends at once and the held 1050 goes back.
 TEST_F(Excitation, PilotMovingTheControlPastTheDeadBandEndsTheInput) {
+    logHost().set(kTokenElevatorPosition, 1000.0);
+    preInstall("elevator=200 dead_band=400");
+    clickExcite();
+    at(100.0);
+    logHost().set(kTokenElevatorPosition, 1250.0);
+    at(100.25);
+    EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 1250}));
+    logHost().set(kTokenElevatorPosition, 1700.0);
+    at(100.5);
+    EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 1050}));
+    EXPECT_EQ(text(inputStatusText), "ENDED EARLY");
+    EXPECT_EQ(text(nextInputText), "ELEV 3211");  // offered again
+}
+
+// 1400 sent around the host's 800; 1800 read is exactly 400 away: held
+// 1200, 1200 + 600 = 1800 sent, still playing.
+TEST_F(Excitation, MoveOfExactlyTheDeadBandIsStillThePilotsCorrection) {
     preInstall("");
     clickExcite();
     at(100.0);
     logHost().set(kTokenElevatorPosition, 1800.0);
     at(100.25);
-    EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 1400}));
+    EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 1800}));
     EXPECT_EQ(text(inputStatusText), "PLAYING");
-    logHost().set(kTokenElevatorPosition, 1801.0);
-    at(100.5);
+}
+
+// A position that reads as no number cannot be followed: the input ends
+// and the last held position (never the NaN) goes back.
+TEST_F(Excitation, ControlReadingThatIsNoNumberEndsTheInputWithTheHeldPosition) {
+    preInstall("");
+    clickExcite();
+    at(100.0);
+    logHost().set(kTokenElevatorPosition, std::nan(""));
+    at(100.25);
     EXPECT_EQ(lastEvent(), (SentEvent{kEventElevator, 800}));
     EXPECT_EQ(text(inputStatusText), "ENDED EARLY");
-    EXPECT_EQ(text(nextInputText), "ELEV 3211");  // offered again
 }
 
 TEST_F(Excitation, AttitudePastTheLimitEndsTheInput) {

@@ -37,35 +37,12 @@ double wrap180(double deg) {
 
 }  // namespace
 
-std::array<bool, kPilotAxisCount> axesMoved(const std::vector<SentEvent>& events) {
-    std::array<bool, kPilotAxisCount> moved{};
-    for (const SentEvent& e : events) {
-        switch (e.id) {
-        case kEventElevator:
-            moved[static_cast<size_t>(PilotAxis::kElevator)] = true;
-            break;
-        case kEventAileron:
-            moved[static_cast<size_t>(PilotAxis::kAileron)] = true;
-            break;
-        case kEventRudder:
-            moved[static_cast<size_t>(PilotAxis::kRudder)] = true;
-            break;
-        case kEventThrottle:
-            moved[static_cast<size_t>(PilotAxis::kThrottle)] = true;
-            break;
-        default:
-            break;
-        }
-    }
-    return moved;
-}
-
 const Pilot::Seen& Pilot::perceived(double now) const {
     const double cutoff = now - settings_.reactionS + 1e-9;
     return seen_.size() > 1 && seen_[1].timeS <= cutoff ? seen_[1] : seen_[0];
 }
 
-void Pilot::act(GaugeHost& gaugeHost, const std::array<bool, kPilotAxisCount>& leaveAlone) {
+void Pilot::act(GaugeHost& gaugeHost) {
     Seen now{};
     now.timeS = gaugeHost.token(kTokenSimulationTime);
     now.headingDeg = gaugeHost.token(kTokenHeading);
@@ -78,8 +55,8 @@ void Pilot::act(GaugeHost& gaugeHost, const std::array<bool, kPilotAxisCount>& l
     now.heightFt = gaugeHost.token(kTokenRadarHeight) * units::kFeetPerMetre;
     if (!started_) {
         started_ = true;
-        trim_ = gaugeHost.controls();
-        hand_ = trim_;
+        applied_ = ControlPositions{};
+        hand_ = gaugeHost.controls();
         startHeadingDeg_ = now.headingDeg;
         startPitchDownDeg_ = now.pitchDownDeg;
         startBankLeftDeg_ = now.bankLeftDeg;
@@ -119,39 +96,44 @@ void Pilot::act(GaugeHost& gaugeHost, const std::array<bool, kPilotAxisCount>& l
         startPitchDownDeg_
         + std::clamp(-g.speedDegPerKt * (forwardKt - forwardWanted), -kMostAttitudeDeg, kMostAttitudeDeg);
     const double elevator =
-        trim_.elevator + g.attitudeCountsPerDeg * (pitchWanted - s.pitchDownDeg) - g.attitudeRateCountsPerDegS * pitchRate;
+        g.attitudeCountsPerDeg * (pitchWanted - s.pitchDownDeg) - g.attitudeRateCountsPerDegS * pitchRate;
     // Left cyclic rolls left; to stop a drift to the right he banks left.
     const double rightWanted = std::clamp(-g.positionKtPerFt * rightFt, -kMostDriftKt, kMostDriftKt);
     const double bankWanted =
         startBankLeftDeg_
         + std::clamp(g.speedDegPerKt * (rightKt - rightWanted), -kMostAttitudeDeg, kMostAttitudeDeg);
     const double aileron =
-        trim_.aileron + g.attitudeCountsPerDeg * (bankWanted - s.bankLeftDeg) - g.attitudeRateCountsPerDegS * bankRate;
+        g.attitudeCountsPerDeg * (bankWanted - s.bankLeftDeg) - g.attitudeRateCountsPerDegS * bankRate;
     // Left pedal turns the nose left, against a heading that has gone right.
     const double headingError = wrap180(s.headingDeg - startHeadingDeg_);
-    const double rudder = trim_.rudder + g.headingCountsPerDeg * headingError + g.yawRateCountsPerDegS * s.yawRateDegS;
+    const double rudder = g.headingCountsPerDeg * headingError + g.yawRateCountsPerDegS * s.yawRateDegS;
     const double climbWanted =
         std::clamp(g.heightFtSPerFt * (startHeightFt_ - s.heightFt), -kMostClimbFtS, kMostClimbFtS);
-    const double throttle = trim_.throttle + g.climbCountsPerFtS * (climbWanted - s.verticalSpeedFtS);
+    const double throttle = g.climbCountsPerFtS * (climbWanted - s.verticalSpeedFtS);
 
-    const ControlPositions& standing = gaugeHost.controls();
-    const auto move = [&](PilotAxis axis, uint32_t event, double wanted, double lowest, double highest,
-                          double standingAt, double& hand) {
-        if (leaveAlone[static_cast<size_t>(axis)]) {
-            hand = standingAt;
-            return;
+    // Each control moves from where it stands by the change of his
+    // correction since the hand last moved, at most maxMoveCounts; what the
+    // bound holds back he makes up in the next updates. What the hand has
+    // made is counted from the position the host shows after the move, so
+    // pushing against a stop winds nothing up.
+    const ControlPositions standing = gaugeHost.controls();
+    const auto move = [&](uint32_t event, double correction, double lowest, double highest, double standingAt,
+                          double& applied, double& hand) {
+        const double change = correction - applied;
+        if (!std::isfinite(change) || !std::isfinite(standingAt)) {
+            return;  // he cannot tell what to do: the hand stays
         }
-        const int32_t value = counts(wanted, lowest, highest);
-        hand = value;
+        const double step = std::clamp(change, -g.maxMoveCounts, g.maxMoveCounts);
+        const int32_t value = counts(standingAt + step, lowest, highest);
         gaugeHost.pilotEvent(event, value);
+        applied += value - standingAt;
+        hand = value;
     };
-    move(PilotAxis::kElevator, kEventElevator, elevator, -kCyclicTravel, kCyclicTravel, standing.elevator,
+    move(kEventElevator, elevator, -kCyclicTravel, kCyclicTravel, standing.elevator, applied_.elevator,
          hand_.elevator);
-    move(PilotAxis::kAileron, kEventAileron, aileron, -kCyclicTravel, kCyclicTravel, standing.aileron,
-         hand_.aileron);
-    move(PilotAxis::kRudder, kEventRudder, rudder, -kCyclicTravel, kCyclicTravel, standing.rudder, hand_.rudder);
-    move(PilotAxis::kThrottle, kEventThrottle, throttle, 0.0, kCollectiveTravel, standing.throttle,
-         hand_.throttle);
+    move(kEventAileron, aileron, -kCyclicTravel, kCyclicTravel, standing.aileron, applied_.aileron, hand_.aileron);
+    move(kEventRudder, rudder, -kCyclicTravel, kCyclicTravel, standing.rudder, applied_.rudder, hand_.rudder);
+    move(kEventThrottle, throttle, 0.0, kCollectiveTravel, standing.throttle, applied_.throttle, hand_.throttle);
 }
 
 }  // namespace host

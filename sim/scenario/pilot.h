@@ -17,13 +17,15 @@
 //           back to the start point),
 //   pedals  from heading and heading rate,
 //   collective from vertical speed and height.
-// On an axis the logging gauge moved in the last update he keeps his hand
-// still, so that the designed input reaches the aircraft unspoilt, and flies
-// the other three.
+// He flies every axis all the time, the one a logging gauge is exciting
+// too, as such flights are flown: he moves each control from where it
+// stands by the change of his correction since his last move (not to a
+// position of his own), so an input the gauge adds on top of his hand stays
+// on top of it. Each move is bounded, below the gauge's dead band, so his
+// small corrections are never taken for his taking the control.
 #ifndef HOVER_SIM_SCENARIO_PILOT_H
 #define HOVER_SIM_SCENARIO_PILOT_H
 
-#include <array>
 #include <cstdint>
 #include <deque>
 
@@ -50,23 +52,17 @@ struct PilotSettings {
     // wanted per foot of height error.
     double climbCountsPerFtS = 300.0;
     double heightFtSPerFt = 0.3;
+    // The most he moves any control in one update, counts.
+    double maxMoveCounts = 250.0;
 };
-
-// The axes, in the order of the controls' record.
-enum class PilotAxis { kElevator, kAileron, kRudder, kThrottle };
-inline constexpr int kPilotAxisCount = 4;
-
-// Which axes a gauge moved: those it sent an axis event on.
-std::array<bool, kPilotAxisCount> axesMoved(const std::vector<SentEvent>& events);
 
 class Pilot {
 public:
     explicit Pilot(const PilotSettings& settings) : settings_(settings) {}
 
-    // One panel update: what he sees now (the host's tokens), and the axes
-    // the logger moved in the last update, which he leaves alone. The hand
+    // One panel update: what he sees now (the host's tokens); the hand
     // moves through gaugeHost.pilotEvent.
-    void act(GaugeHost& gaugeHost, const std::array<bool, kPilotAxisCount>& leaveAlone);
+    void act(GaugeHost& gaugeHost);
 
     // The positions his hand last put each control at (for tests).
     const ControlPositions& hand() const { return hand_; }
@@ -90,7 +86,9 @@ private:
 
     PilotSettings settings_;
     bool started_ = false;
-    ControlPositions trim_;  // where the controls stood when he took over
+    // His correction on each axis as far as his hand has made it, counts
+    // from where the controls stood when he took over.
+    ControlPositions applied_;
     ControlPositions hand_;
     double startHeadingDeg_ = 0.0;
     double startPitchDownDeg_ = 0.0;

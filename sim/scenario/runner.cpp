@@ -337,13 +337,10 @@ Frame ScenarioRun::flyFrame(int64_t k) {
     // The pilot's hand moves in the update as the gauges' commands do, so
     // the controls of all of them reach the flight model together.
     if (pilot_) {
-        pilot_->act(session_.host(), loggerMoved_);
+        pilot_->act(session_.host());
     }
     session_.update();
     readCommands(session_.host().events(), f);
-    if (loggerGauge_ > 0) {
-        loggerMoved_ = axesMoved(session_.host().eventsFrom(loggerGauge_));
-    }
     if (loop_.delayUpdates > 0) {
         // The flight model feels the controls as they stood delayUpdates
         // updates ago, from this update on.

@@ -219,7 +219,7 @@ PilotSettings readPilot(const toml::table& table, const Where& where) {
     allowOnly(table, where,
               {"holds_hover", "reaction_s", "attitude_counts_per_deg", "attitude_rate_counts_per_deg_s",
                "speed_deg_per_kt", "position_kt_per_ft", "heading_counts_per_deg", "yaw_rate_counts_per_deg_s",
-               "climb_counts_per_ft_s", "height_ft_s_per_ft"});
+               "climb_counts_per_ft_s", "height_ft_s_per_ft", "max_move_counts"});
     PilotSettings pilot;
     pilot.holdsHover = boolean(table, "holds_hover", where).value_or(false);
     pilot.reactionS = number(table, "reaction_s", where, kReactionRange, pilot.reactionS);
@@ -234,6 +234,7 @@ PilotSettings readPilot(const toml::table& table, const Where& where) {
     gain("yaw_rate_counts_per_deg_s", pilot.yawRateCountsPerDegS);
     gain("climb_counts_per_ft_s", pilot.climbCountsPerFtS);
     gain("height_ft_s_per_ft", pilot.heightFtSPerFt);
+    pilot.maxMoveCounts = number(table, "max_move_counts", where, kPilotMoveRange, pilot.maxMoveCounts);
     return pilot;
 }
 
@@ -762,8 +763,10 @@ std::string scenarioFormatHelp() {
   [pilot]      a pilot flying by hand (meant for flights with the hold off): he
                holds the hover over the start point from what the host's
                tokens show, a reaction time late, moving the controls by axis
-               events at panel updates; he leaves alone an axis the logger
-               moved in the last update. A model, not any real pilot.
+               events at panel updates. He flies every axis, the one the
+               logger excites too, moving each control from where it stands
+               by the change of his correction, so the logger's input stays
+               on top of his hand. A model, not any real pilot.
     holds_hover = true                   he flies (default false: nobody does)
     reaction_s = 0.2                     s, )" + r(kReactionRange) + R"(
     attitude_counts_per_deg = 400        cyclic counts per deg of pitch or bank error
@@ -775,6 +778,9 @@ std::string scenarioFormatHelp() {
     climb_counts_per_ft_s = 300          collective counts per ft/s of climb error
     height_ft_s_per_ft = 0.3             ft/s of climb wanted per ft of height error
                  gains )" + r(kPilotGainRange) + R"(
+    max_move_counts = 250                counts, the most he moves a control in one update,
+                 )" + r(kPilotMoveRange) + R"(; keep it below the logger's dead_band, or
+                 his corrections end its inputs
   [aircraft_scale]  the aircraft as it may really be: factors on its file's figures,
     inertia = 1.2  control_power = 0.8  rotor_damping = 1  tail_rotor = 0.9   each )"
            + r(kAircraftScaleRange) + R"(, 1 if absent

@@ -59,6 +59,7 @@ inline constexpr Range kTargetHeightRange{10.0, 999.0};  // ft, what the gauge c
 inline constexpr Range kAircraftScaleRange{0.5, 1.5};    // factor on an aircraft file's figure
 inline constexpr Range kReactionRange{0.0, 1.0};         // s, the pilot's reaction time
 inline constexpr Range kPilotGainRange{0.0, 1e5};        // each of the pilot's gains, in its unit
+inline constexpr Range kPilotMoveRange{1.0, 16384.0};    // counts, the most the pilot moves a control per update
 
 // Caps on what one file may ask for, so a scenario's reading and its run
 // stay bounded in time and memory.

@@ -97,8 +97,6 @@ private:
     // The gauge number the logger has on the panel, or 0 for none.
     int loggerGauge_ = 0;
     std::optional<Pilot> pilot_;
-    // The axes the logger moved in the last update: the pilot leaves them.
-    std::array<bool, kPilotAxisCount> loggerMoved_{};
 #ifdef HOVERSIM_PICTURES
     panel::RunPictures pictures_;
     std::optional<plot::FlightPlot> flightPlot_;

@@ -4,6 +4,7 @@
 // the logger on the panel, and the pilot holding the bare helicopter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -35,11 +36,25 @@ protected:
     }
 
     // Updates from the host time `fromS` up to `toS`, the tokens as set.
-    void fly(host::Pilot& pilot, double fromS, double toS, std::array<bool, host::kPilotAxisCount> alone = {}) {
+    void fly(host::Pilot& pilot, double fromS, double toS) {
         for (double t = fromS; t <= toS + 1e-9; t += kUpdateS) {
             gaugeHost_.setToken(kTokenSimulationTime, t);
-            pilot.act(gaugeHost_, alone);
+            pilot.act(gaugeHost_);
         }
+    }
+
+    // The largest change between consecutive pilot events on one axis,
+    // from `from` on, starting at `before`.
+    double largestMove(uint32_t event, double before, size_t from = 0) const {
+        double largest = 0.0;
+        const auto& sent = gaugeHost_.eventsFrom(host::kPilotSender);
+        for (size_t i = from; i < sent.size(); ++i) {
+            if (sent[i].id == event) {
+                largest = std::max(largest, std::fabs(sent[i].value - before));
+                before = sent[i].value;
+            }
+        }
+        return largest;
     }
 
     host::GaugeHost gaugeHost_;
@@ -67,10 +82,15 @@ TEST_F(PilotOnTheHost, HeSeesADriftOnlyAReactionTimeLateAndThenRaisesTheNose) {
     gaugeHost_.setToken(kTokenVelocityNorth, 1.0 / units::kKnotsPerFootPerSecond);
     fly(pilot, 1.0 + kUpdateS, 1.0 + settings.reactionS - 0.02);
     EXPECT_NEAR(gaugeHost_.controls().elevator, trim_.elevator, kCountTolerance);
-    fly(pilot, 1.0 + settings.reactionS + kUpdateS, 2.0);
+    // The first update that sees it: the most one move may be, 250 counts.
+    fly(pilot, 1.0 + settings.reactionS + kUpdateS, 1.0 + settings.reactionS + kUpdateS);
+    EXPECT_NEAR(gaugeHost_.controls().elevator, trim_.elevator - settings.maxMoveCounts, kCountTolerance);
+    fly(pilot, 1.0 + settings.reactionS + 2 * kUpdateS, 2.0);
     // 1 kt against 1.5 deg/kt: 1.5 deg more nose up than the hover's -2 deg
-    // while the pitch still reads -2: 400 counts/deg x -1.5 deg = -600.
+    // while the pitch still reads -2: 400 counts/deg x -1.5 deg = -600,
+    // reached over three updates (250 + 250 + 100).
     EXPECT_NEAR(gaugeHost_.controls().elevator, trim_.elevator - 600.0, kCountTolerance);
+    EXPECT_LE(largestMove(kEventElevator, trim_.elevator), settings.maxMoveCounts);
 }
 
 TEST_F(PilotOnTheHost, PedalsAndCollectiveOpposeAHeadingGoneRightAndASinkingHeight) {
@@ -86,19 +106,39 @@ TEST_F(PilotOnTheHost, PedalsAndCollectiveOpposeAHeadingGoneRightAndASinkingHeig
     EXPECT_NEAR(gaugeHost_.controls().throttle, trim_.throttle + 900.0, kCountTolerance);
 }
 
-TEST_F(PilotOnTheHost, HeKeepsHisHandStillOnTheAxisTheLoggerMovesAndFliesTheOthers) {
-    host::Pilot pilot(host::PilotSettings{.holdsHover = true});
-    std::array<bool, host::kPilotAxisCount> alone{};
-    alone[static_cast<size_t>(host::PilotAxis::kElevator)] = true;
-    gaugeHost_.controls().elevator = 500.0;  // where the logger put it
-    fly(pilot, 0.0, 0.5, alone);
-    EXPECT_EQ(gaugeHost_.controls().elevator, 500.0);
-    for (const host::SentEvent& e : gaugeHost_.eventsFrom(host::kPilotSender)) {
-        EXPECT_NE(e.id, kEventElevator);
-    }
-    EXPECT_EQ(pilot.hand().elevator, 500.0);
-    EXPECT_EQ(host::axesMoved({{kEventElevator, 1}, {kEventThrottle, 2}}),
-              (std::array<bool, host::kPilotAxisCount>{true, false, false, true}));
+// The logger has put the elevator 500 counts above his hand (an input on
+// top of it): he does not pull it back, and his correction for a drift
+// comes on top of where it stands: 1500 - 600 = 900.
+TEST_F(PilotOnTheHost, HeMovesEachControlFromWhereItStandsSoAnInputOnTopStaysOnTop) {
+    host::PilotSettings settings{.holdsHover = true};
+    settings.positionKtPerFt = 0.0;
+    host::Pilot pilot(settings);
+    fly(pilot, 0.0, 0.5);
+    gaugeHost_.controls().elevator = 1500.0;
+    fly(pilot, 0.5 + kUpdateS, 1.0);
+    EXPECT_EQ(gaugeHost_.controls().elevator, 1500.0);
+    gaugeHost_.setToken(kTokenVelocityNorth, 1.0 / units::kKnotsPerFootPerSecond);
+    fly(pilot, 1.0 + kUpdateS, 2.0);
+    EXPECT_NEAR(gaugeHost_.controls().elevator, 900.0, kCountTolerance);
+    EXPECT_NEAR(pilot.hand().elevator, 900.0, kCountTolerance);
+}
+
+// Nose 58 deg above the hover's pitch: 400 x 58 = 23200 counts forward
+// wanted, past the stop (16383). Held there for 5 s, then back to the
+// hover's attitude: his hand comes back to the trim (-1000) and no further,
+// having counted only the travel the stop allowed.
+TEST_F(PilotOnTheHost, PushingAgainstAStopWindsNothingUpForTheWayBack) {
+    host::PilotSettings settings{.holdsHover = true};
+    settings.attitudeRateCountsPerDegS = 0.0;  // the attitude term alone
+    host::Pilot pilot(settings);
+    fly(pilot, 0.0, 0.5);
+    gaugeHost_.setToken(kTokenPitch, -60.0);
+    fly(pilot, 0.5 + kUpdateS, 5.5);
+    EXPECT_EQ(gaugeHost_.controls().elevator, 16383.0);
+    gaugeHost_.setToken(kTokenPitch, -2.0);
+    // 17383 counts back at 250 an update: 70 updates, under 4 s.
+    fly(pilot, 5.5 + kUpdateS, 12.0);
+    EXPECT_NEAR(gaugeHost_.controls().elevator, trim_.elevator, kCountTolerance);
 }
 
 TEST_F(PilotOnTheHost, ReadingsThatAreNoNumberOrFarOffNeverPutTheControlsOutsideTheirTravel) {
@@ -129,6 +169,7 @@ TEST(PilotAndLoggerKeys, ThePilotAndTheLoggerAreReadWithTheirDefaultsAndRefusedW
     EXPECT_TRUE(scenario->pilot.holdsHover);
     EXPECT_EQ(scenario->pilot.reactionS, 0.3);
     EXPECT_EQ(scenario->pilot.attitudeCountsPerDeg, host::PilotSettings{}.attitudeCountsPerDeg);
+    EXPECT_EQ(scenario->pilot.maxMoveCounts, 250.0);
     ASSERT_TRUE(scenario->events.front().click);
     EXPECT_EQ(*scenario->events.front().click, "log:excite");
 
@@ -145,6 +186,11 @@ TEST(PilotAndLoggerKeys, ThePilotAndTheLoggerAreReadWithTheirDefaultsAndRefusedW
     EXPECT_FALSE(parse("[pilot]\nreaction_s = 5\n", error));
     EXPECT_NE(error.find("pilot.toml:2: [pilot]: reaction_s 5 is outside"), std::string::npos) << error;
     EXPECT_FALSE(parse("[pilot]\nnerve = 1\n", error));
+    EXPECT_FALSE(parse("[pilot]\nmax_move_counts = 0\n", error));
+    EXPECT_NE(error.find("max_move_counts 0 is outside"), std::string::npos) << error;
+    const auto moving = parse("[pilot]\nmax_move_counts = 120\n", error);
+    ASSERT_TRUE(moving) << error;
+    EXPECT_EQ(moving->pilot.maxMoveCounts, 120.0);
     EXPECT_FALSE(parse("[logger]\nfolder = \"x\"\n", error));
 }
 
