@@ -73,7 +73,7 @@ TEST_F(PanelOfGauges, EveryModuleGetsTheOneTableAndItsOwnParameterString) {
     host::GaugeHost gaugeHost;
     ASSERT_TRUE(attachBoth(gaugeHost));
     ASSERT_NE(+first.imports.hostApi, nullptr);
-    EXPECT_EQ(first.imports.hostApi, second.imports.hostApi);
+    EXPECT_EQ(+first.imports.hostApi, +second.imports.hostApi);
     EXPECT_STREQ(first.header.parameters, "KprUp 2");
     EXPECT_STREQ(second.header.parameters, "elevator=300");
     EXPECT_EQ(gaugeHost.gaugeCount(), 2);
