@@ -17,6 +17,29 @@
 namespace analysis {
 
 // `namesFrom` says where a bare name is looked up, e.g. "beside this program".
+// Parses the command line the way every tool here answers it: --help
+// printed to standard output (status 0), a bad option as one line on
+// standard error naming the program (status 2). Nothing when the tool
+// goes on.
+inline std::optional<int> parseCommandLine(CLI::App& app, int argc, char** argv, const char* program) {
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        std::string message = e.what();
+        for (char& c : message) {
+            if (c == '\n') {
+                c = ' ';
+            }
+        }
+        std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+        return 2;
+    }
+    return std::nullopt;
+}
+
 inline CLI::Option* addAircraftOption(CLI::App& app, std::string& aircraft, const std::string& namesFrom) {
     return app.add_option("-a,--aircraft", aircraft,
                           "The aircraft: a name (bo105, uh1h, puma: aircraft/<name>.toml " + namesFrom

@@ -138,20 +138,8 @@ int main(int argc, char** argv) {
            "(KprUp, TvUp, TnUp, KprForward, TvForward, TnForward, KprRight, TvRight, TnRight, KprTurn, "
            "TvTurn, TnTurn); each multiplies the module's default")
         ->delimiter(',');
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
-        return 0;
-    } catch (const CLI::ParseError& e) {
-        std::string message = e.what();
-        for (char& c : message) {
-            if (c == '\n') {
-                c = ' ';
-            }
-        }
-        std::fprintf(stderr, "hoveranalysis: %s\n", message.c_str());
-        return 2;
+    if (const std::optional<int> status = analysis::parseCommandLine(app, argc, argv, "hoveranalysis")) {
+        return *status;
     }
     std::string loopError;
     const std::optional<host::HostLoop> loop = analysis::loopFromOptions(loopOptions, frameRate, loopError);

@@ -11,6 +11,7 @@
 
 #include "sim/ident/flight_log.h"
 #include "sim/ident/hover_model.h"
+#include "sim/analysis/hold_options.h"
 #include "sim/flight/aircraft_file.h"
 #include "sim/ident/identify.h"
 #include "sim/ident/truth.h"
@@ -68,20 +69,8 @@ int main(int argc, char** argv) {
                    "with --against: the host's command latency the logs were flown with, s (default 1/30, "
                    "one visual frame at 30 a second)")
         ->check(CLI::Range(0.0, 1.0));
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
-        return 0;
-    } catch (const CLI::ParseError& e) {
-        std::string message = e.what();
-        for (char& c : message) {
-            if (c == '\n') {
-                c = ' ';
-            }
-        }
-        std::fprintf(stderr, "hoverident: %s\n", message.c_str());
-        return 2;
+    if (const std::optional<int> status = analysis::parseCommandLine(app, argc, argv, "hoverident")) {
+        return *status;
     }
 
     std::optional<flight::AircraftDefinition> aircraft;

@@ -168,6 +168,21 @@ struct PlantSet {
     std::string reason;
 };
 
+// The set's samples, each distinct one once: with no spread every sample is
+// the plant as given.
+std::vector<flight::ParameterScale> distinctSamples(const FlightConditions& conditions, bool validation) {
+    std::vector<flight::ParameterScale> scales;
+    for (const flight::ParameterScale& scale : plantSamples(conditions.uncertainty, validation)) {
+        const bool seen = std::any_of(scales.begin(), scales.end(), [&](const flight::ParameterScale& o) {
+            return o.inertia == scale.inertia && o.controlPower == scale.controlPower
+                   && o.rotorDamping == scale.rotorDamping && o.tailRotor == scale.tailRotor;
+        });
+        if (!seen)
+            scales.push_back(scale);
+    }
+    return scales;
+}
+
 // The sampled plants of a plant file: its terms scaled by each sample's
 // factors, and the plant as fitted last.
 PlantSet fittedPlants(const FlightConditions& conditions, bool validation) {
@@ -175,14 +190,7 @@ PlantSet fittedPlants(const FlightConditions& conditions, bool validation) {
     const std::optional<ident::HoverModel> model = ident::readPlantFile(conditions.plant, set.reason);
     if (!model)
         return set;
-    for (const flight::ParameterScale& scale : plantSamples(conditions.uncertainty, validation)) {
-        const bool seen = std::any_of(set.scales.begin(), set.scales.end(), [&](const flight::ParameterScale& o) {
-            return o.inertia == scale.inertia && o.controlPower == scale.controlPower
-                   && o.rotorDamping == scale.rotorDamping && o.tailRotor == scale.tailRotor;
-        });
-        if (!seen)
-            set.scales.push_back(scale);
-    }
+    set.scales = distinctSamples(conditions, validation);
     for (const flight::ParameterScale& scale : set.scales)
         set.plants.push_back(ident::toLinearPlant(ident::scaledModel(*model, scale)));
     set.plants.push_back(ident::toLinearPlant(*model));
@@ -202,16 +210,7 @@ const PlantSet& plantsFor(const FlightConditions& conditions, bool validation) {
     PlantSet set;
     const std::optional<flight::Parameters> aircraft = aircraftParameters(conditions, set.reason);
     if (aircraft) {
-        // Each distinct plant once: with no spread every sample is the
-        // aircraft as given.
-        for (const flight::ParameterScale& scale : plantSamples(conditions.uncertainty, validation)) {
-            const bool seen = std::any_of(set.scales.begin(), set.scales.end(), [&](const flight::ParameterScale& o) {
-                return o.inertia == scale.inertia && o.controlPower == scale.controlPower
-                       && o.rotorDamping == scale.rotorDamping && o.tailRotor == scale.tailRotor;
-            });
-            if (!seen)
-                set.scales.push_back(scale);
-        }
+        set.scales = distinctSamples(conditions, validation);
         for (const flight::ParameterScale& scale : set.scales)
             set.plants.push_back(analysis::linearisePlant(flight::scaled(*aircraft, scale)));
         // The aircraft as given, last, for the classical margins.

@@ -206,19 +206,8 @@ int main(int argc, char** argv) {
                    "Search nothing: fly this parameter string on the validation set (on the host's own loop "
                    "and one panel frame late), write <out>/holds.txt and exit 0 when it holds, 1 when not");
     app.add_option("--module", modulePath, "The gauge module to fly (default: hover.so beside this program)");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
-        return 0;
-    } catch (const CLI::ParseError& e) {
-        std::string message = e.what();
-        for (char& c : message) {
-            if (c == '\n')
-                c = ' ';
-        }
-        std::cerr << "hovertune: " << message << "\n";
-        return 2;
+    if (const std::optional<int> status = analysis::parseCommandLine(app, argc, argv, "hovertune")) {
+        return *status;
     }
 
     tune::TuneSettings settings;

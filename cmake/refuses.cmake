@@ -1,6 +1,10 @@
 # SPDX-License-Identifier: MIT
-# Runs PROGRAM with ARGS (a list) and requires exit status EXPECTED with a
-# single line on standard error that contains MATCH.
+# Runs PROGRAM with ARGS (a list) and requires exit status EXPECTED (2, bad
+# input, when not given) with a single line on standard error, which must
+# contain MATCH when given.
+if(NOT DEFINED EXPECTED)
+    set(EXPECTED 2)
+endif()
 execute_process(COMMAND ${PROGRAM} ${ARGS} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL EXPECTED)
     message(FATAL_ERROR "${PROGRAM} ${ARGS}: exit status ${status}, expected ${EXPECTED} (${err})")
@@ -10,7 +14,9 @@ string(FIND "${err}" "\n" newline)
 if(err STREQUAL "" OR NOT newline EQUAL -1)
     message(FATAL_ERROR "${PROGRAM} ${ARGS}: expected one line on standard error, got '${err}'")
 endif()
-string(FIND "${err}" "${MATCH}" found)
-if(found EQUAL -1)
-    message(FATAL_ERROR "${PROGRAM} ${ARGS}: '${err}' does not name '${MATCH}'")
+if(DEFINED MATCH)
+    string(FIND "${err}" "${MATCH}" found)
+    if(found EQUAL -1)
+        message(FATAL_ERROR "${PROGRAM} ${ARGS}: '${err}' does not name '${MATCH}'")
+    endif()
 endif()
