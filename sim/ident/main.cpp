@@ -117,7 +117,14 @@ int main(int argc, char** argv) {
             "quasi-steady and its speed, engine and stabiliser bar held (they stand still over the "
             "band of the inputs). The terms that set the loops are held to 20 % (a cross term between "
             "the cyclic axes to at least a tenth of its row's control power), the latency to one "
-            "physics step of the flight model.\n\n";
+            "physics step of the flight model.\n\n"
+            "The two columns headed \"form on the response\" are the model's own form fitted, without "
+            "noise, to the linearisation's exact frequency response over 0.1-5 Hz (equation error, each "
+            "frequency of a log-spaced grid alike): with the rotor speed, engine and bar held, and with "
+            "every state free as in flight. A plant of the model's form gives its terms back under any "
+            "weighting of the band, so where these columns and the identification disagree with the "
+            "linearisation and with each other, the rotor's own dynamics in the band, not the noise of "
+            "the flight, move the terms.\n\n";
         report += ident::comparisonTable(outcome.result->model, truth, trueLatencyS, physicsStepS);
         report += std::string("\n") + (within ? "Every loop term and the latency are within the tolerances.\n"
                                              : "NOT within the tolerances: " + why + ".\n");

@@ -2,8 +2,10 @@
 #include "sim/ident/truth.h"
 
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <limits>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,74 @@ int indexOf(const analysis::LinearPlant& plant, const std::string& name) {
 }
 
 }  // namespace
+
+HoverModel responseFit(const Eigen::MatrixXd& A, const Eigen::MatrixXd& B, const Eigen::MatrixXd& toModel,
+                       double fromHz, double toHz) {
+    using Complex = std::complex<double>;
+    const Eigen::Index n = A.rows();
+    const Eigen::Index inputs = B.cols();
+    std::vector<double> omegas;
+    for (double f = fromHz; f <= toHz * (1.0 + 1e-9); f *= 1.05) {
+        omegas.push_back(2.0 * std::numbers::pi * f);
+    }
+    // The model's states' responses to each input, at each frequency.
+    std::vector<Eigen::MatrixXcd> X;
+    for (double omega : omegas) {
+        const Complex jw(0.0, omega);
+        const Eigen::MatrixXcd M = jw * Eigen::MatrixXcd::Identity(n, n) - A.cast<Complex>();
+        Eigen::MatrixXcd x = toModel.cast<Complex>() * M.partialPivLu().solve(B.cast<Complex>());
+        x.row(kP) = jw * x.row(kPhi);
+        x.row(kQ) = jw * x.row(kTheta);
+        X.push_back(std::move(x));
+    }
+    HoverModel fitted;
+    fitted.name = "the model's form on the linearisation's response";
+    const auto rows = static_cast<Eigen::Index>(2 * omegas.size()) * inputs;
+    for (int equation : {kU, kV, kW, kP, kQ, kR}) {
+        std::vector<int> terms;
+        for (int k = 0; k < kTermCount; ++k) {
+            if (kTerms[k].row == equation) {
+                terms.push_back(k);
+            }
+        }
+        Eigen::MatrixXd R(rows, static_cast<Eigen::Index>(terms.size()));
+        Eigen::VectorXd y(rows);
+        Eigen::Index r = 0;
+        for (std::size_t f = 0; f < omegas.size(); ++f) {
+            const Complex jw(0.0, omegas[f]);
+            const Eigen::MatrixXcd& x = X[f];
+            for (Eigen::Index in = 0; in < inputs; ++in) {
+                Complex lhs = jw * x(equation, in);
+                if (equation == kU) {
+                    lhs += kGravity * x(kTheta, in);
+                } else if (equation == kV) {
+                    lhs -= kGravity * x(kPhi, in);
+                }
+                for (std::size_t c = 0; c < terms.size(); ++c) {
+                    const TermInfo& info = kTerms[terms[c]];
+                    const Complex regressor = info.inB ? Complex(info.column == in ? 1.0 : 0.0) : x(info.column, in);
+                    R(r, static_cast<Eigen::Index>(c)) = regressor.real();
+                    R(r + 1, static_cast<Eigen::Index>(c)) = regressor.imag();
+                }
+                y(r) = lhs.real();
+                y(r + 1) = lhs.imag();
+                r += 2;
+            }
+        }
+        // Columns of per-count inputs and of rates differ by orders of
+        // magnitude: solve on unit columns.
+        Eigen::VectorXd scale = R.colwise().norm().transpose();
+        for (Eigen::Index c = 0; c < scale.size(); ++c) {
+            scale(c) = scale(c) > 0.0 ? scale(c) : 1.0;
+        }
+        const Eigen::MatrixXd Rn = R * scale.cwiseInverse().asDiagonal();
+        const Eigen::VectorXd theta = Rn.colPivHouseholderQr().solve(y).cwiseQuotient(scale);
+        for (std::size_t c = 0; c < terms.size(); ++c) {
+            fitted.terms[static_cast<std::size_t>(terms[c])].value = theta(static_cast<Eigen::Index>(c));
+        }
+    }
+    return fitted;
+}
 
 Truth truthAtHover(const flight::Parameters& aircraft, const analysis::HoverPoint& point) {
     const analysis::LinearPlant plant = analysis::linearisePlant(aircraft, point);
@@ -124,6 +194,38 @@ Truth truthAtHover(const flight::Parameters& aircraft, const analysis::HoverPoin
     // only through the rates, so B maps through T as the states do.
     truth.B = T * Bs;
 
+    // The same plant's exact response, fitted with the model's form: the
+    // rigid and fast states (slow held), and every state (as flown).
+    std::vector<int> held = rigid;
+    held.insert(held.end(), rotor.begin(), rotor.end());
+    std::vector<int> all;
+    for (int i = 0; i < n; ++i) {
+        all.push_back(i);
+    }
+    auto formOn = [&](const std::vector<int>& states) {
+        const Eigen::MatrixXd C = pick(plant.C, std::vector<int>{analysis::kForwardSpeed, analysis::kRightSpeed,
+                                                                 analysis::kUpSpeed, analysis::kTurnRate,
+                                                                 analysis::kHeightFt},
+                                       states);
+        Eigen::MatrixXd toModel = Eigen::MatrixXd::Zero(kStateCount, static_cast<Eigen::Index>(states.size()));
+        toModel.row(kU) = C.row(0);
+        toModel.row(kV) = C.row(1);
+        toModel.row(kW) = C.row(2);
+        toModel.row(kR) = C.row(3) * kRadiansPerDegree;
+        toModel.row(kH) = C.row(4) * units::kMetresPerFoot;
+        for (std::size_t j = 0; j < states.size(); ++j) {
+            if (states[j] == rigid[static_cast<std::size_t>(roll)]) {
+                toModel(kPhi, static_cast<Eigen::Index>(j)) = 1.0;
+            }
+            if (states[j] == rigid[static_cast<std::size_t>(pitch)]) {
+                toModel(kTheta, static_cast<Eigen::Index>(j)) = 1.0;
+            }
+        }
+        return responseFit(pick(plant.A, states, states), pick(plant.B, states, inputs), toModel);
+    };
+    truth.formOnResponseHeld = formOn(held);
+    truth.formOnResponseAsFlown = formOn(all);
+
     HoverModel& m = truth.model;
     m.name = "linearised at the hover";
     for (int k = 0; k < kTermCount; ++k) {
@@ -177,11 +279,12 @@ bool within(const HoverModel& identified, const Truth& truth, Term term) {
            kLoopTermTolerance * toleranceBase(truth, term);
 }
 
-std::string row(const char* name, const char* unit, double truth, const Estimate& e, bool loopTerm,
-                bool within) {
-    char line[256];
-    std::snprintf(line, sizeof line, "| %s | %.4g | %.4g ± %.2g | %+.1f %% | %s | %s |\n", name, truth, e.value,
-                  e.standardError, 100.0 * relativeError(e.value, truth),
+std::string row(const char* name, const char* unit, double truth, const Estimate& e, double held, double asFlown,
+                bool loopTerm, bool within) {
+    char line[320];
+    std::snprintf(line, sizeof line, "| %s | %.4g | %.4g ± %.2g | %+.1f %% | %+.1f %% | %+.1f %% | %s | %s |\n", name,
+                  truth, e.value, e.standardError, 100.0 * relativeError(e.value, truth),
+                  100.0 * relativeError(held, truth), 100.0 * relativeError(asFlown, truth),
                   loopTerm ? (within ? "yes" : "**no**") : "", unit);
     return line;
 }
@@ -191,13 +294,15 @@ std::string row(const char* name, const char* unit, double truth, const Estimate
 std::string comparisonTable(const HoverModel& identified, const Truth& truth, double trueDelayS,
                             double physicsStepS) {
     std::string out =
-        "| term | linearised | identified ± s.e. | difference | within the tolerance | unit |\n"
-        "|---|---|---|---|---|---|\n";
+        "| term | linearised | identified ± s.e. | difference | form on the response, slow states held | "
+        "form on the response, as flown | within the tolerance | unit |\n"
+        "|---|---|---|---|---|---|---|---|\n";
     auto add = [&](int k) {
         const auto i = static_cast<std::size_t>(k);
         const double t = truth.model.terms[i].value;
         const bool loop = setsTheLoops(static_cast<Term>(k));
-        out += row(kTerms[i].name, kTerms[i].unit, t, identified.terms[i], loop,
+        out += row(kTerms[i].name, kTerms[i].unit, t, identified.terms[i], truth.formOnResponseHeld.terms[i].value,
+                   truth.formOnResponseAsFlown.terms[i].value, loop,
                    loop && within(identified, truth, static_cast<Term>(k)));
     };
     for (Term t : kLoopTerms) {
@@ -210,7 +315,7 @@ std::string comparisonTable(const HoverModel& identified, const Truth& truth, do
     }
     char line[256];
     const bool delayWithin = std::fabs(identified.delayS.value - trueDelayS) <= physicsStepS;
-    std::snprintf(line, sizeof line, "| latency | %.4f | %.4f ± %.2g | %+.1f ms | %s | s |\n", trueDelayS,
+    std::snprintf(line, sizeof line, "| latency | %.4f | %.4f ± %.2g | %+.1f ms | | | %s | s |\n", trueDelayS,
                   identified.delayS.value, identified.delayS.standardError,
                   1000.0 * (identified.delayS.value - trueDelayS), delayWithin ? "yes" : "**no**");
     out += line;

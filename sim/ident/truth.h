@@ -30,7 +30,29 @@ struct Truth {
     // The slowest of the quasi-steady states' own modes, 1/s: how far the
     // rotor's fast states are from the rigid body's.
     double slowestEliminatedRate = 0.0;
+    // The model's own form fitted to the linearisation's exact response
+    // over the band of the designed inputs (responseFit): what a perfect,
+    // noise-free identification with this form would find. With the slow
+    // states held it shows what the rotor's fast states alone do to the
+    // terms; as flown, also what the rotor speed and the bar add.
+    HoverModel formOnResponseHeld;
+    HoverModel formOnResponseAsFlown;
 };
+
+// The band the designed inputs excite, Hz.
+inline constexpr double kBandFromHz = 0.1;
+inline constexpr double kBandToHz = 5.0;
+
+// Fits the hover model's form (its terms, with gravity and the kinematics
+// fixed) to the frequency response of x' = A x + B d, by least squares on
+// each equation over a log-spaced grid of the band, every frequency
+// weighted alike. `toModel` (kStateCount x n) maps the plant's state to the
+// model's u, v, w, r, phi, theta and h (its p and q rows are not used: the
+// Euler rates are taken as the derivatives of phi and theta). The delay is
+// left at 0. Where the plant has exactly the model's form the fit returns
+// its terms; where it has more dynamics in the band, the terms absorb them.
+HoverModel responseFit(const Eigen::MatrixXd& A, const Eigen::MatrixXd& B, const Eigen::MatrixXd& toModel,
+                       double fromHz = kBandFromHz, double toHz = kBandToHz);
 
 Truth truthAtHover(const flight::Parameters& aircraft, const analysis::HoverPoint& point = {});
 
@@ -48,7 +70,9 @@ bool setsTheLoops(Term term);
 // Identified against true, one Markdown row per term (the loop terms
 // first) and one for the latency: the truth, the estimate with its standard
 // error, the difference relative to the truth, and for the loop terms
-// whether it is within kLoopTermTolerance. `trueDelayS` is the host loop's
+// whether it is within kLoopTermTolerance, and beside them what the
+// model's form fitted to the linearisation's exact response gives (held
+// and as flown) relative to the truth. `trueDelayS` is the host loop's
 // latency the flight was flown with; the physics step is the latency's
 // tolerance.
 std::string comparisonTable(const HoverModel& identified, const Truth& truth, double trueDelayS,
