@@ -11,7 +11,8 @@
   resources;
 - the text members are ASCII with Windows line ends;
 - the read-me is what its sources give now (the tuned strings, the version,
-  the size), and says the figures it must;
+  the size), and says the figures it must, and documents every key the
+  logging gauge's line takes;
 - each panel file's gauge line, its string passed to the module as the host
   passes it, flies exactly as the factors of the read-me's table do, and
   every key of the table changes the flight: the module's own parameter
@@ -93,6 +94,16 @@ def readme_factors(readme_text, aircraft):
                 table[cells[0]] = cells[column]
             return table
     return {}
+
+
+def logger_keys(source):
+    """The keys the logging gauge reads from its gauge line, as its settings
+    reader names them: the folder and bank token matched one by one, the
+    numbers from its table."""
+    path = os.path.join(source, "logger", "record", "settings.cpp")
+    text = package.read_text(path)
+    return (re.findall(r'keyIs\(word, keyLength, "(\w+)"\)', text)
+            + re.findall(r'\.key = "(\w+)"', text))
 
 
 def host_string(line):
@@ -199,6 +210,14 @@ def main():
             fail(f"readme.txt does not name the version {version}")
         if f"({os.path.getsize(a.gau):,} bytes)" not in readme:
             fail("readme.txt does not give hover.gau's size")
+        # A key added to the logger but not to the read-me would leave pilots
+        # without it; finding no keys at all means the reader changed shape.
+        keys = logger_keys(a.source)
+        undocumented = [k for k in keys if f"\n  {k}=" not in readme]
+        if not keys:
+            fail("logger/record/settings.cpp: found none of the logging gauge's keys to look for in readme.txt")
+        elif undocumented:
+            fail(f"readme.txt does not list the logging gauge's keys {' '.join(undocumented)}")
 
         native = not a.wine_hoversim or not a.wine_runner or not os.path.exists(a.wine_hoversim) or subprocess.run(
             ["sh", os.path.join(a.source, "tools", "windows-tests.sh")],

@@ -9,8 +9,9 @@ Every figure and string of the read-me comes from the file that holds it:
 the version from VERSION, the gauge's size from the built hover.gau, the
 tuned strings and gauge lines from docs/tuning/<aircraft>/, what each string
 holds from the tables of that folder's report.md, the class names from
-aircraft/<aircraft>.toml. The gauges (hover.gau and the logging gauge
-hoverlog.gau) are copied as they are, never rebuilt.
+aircraft/<aircraft>.toml, the logging gauge's face size from its plate
+bitmap. The gauges (hover.gau and the logging gauge hoverlog.gau) are
+copied as they are, never rebuilt.
 """
 import argparse
 import hashlib
@@ -124,6 +125,29 @@ def gauge_line(path):
     return line, m
 
 
+# The logging gauge's plate: the face the simulator scales to the gauge
+# line's size.
+LOG_PLATE = os.path.join("logger", "face", "bitmaps", "200_log_plate.bmp")
+
+
+def log_face_size(source):
+    """The width and height in pixels of the logging gauge's plate bitmap."""
+    path = os.path.join(source, LOG_PLATE)
+    try:
+        with open(path, "rb") as f:
+            header = f.read(26)
+    except OSError as e:
+        raise SourceError(f"{path}: cannot be read ({e.strerror})") from e
+    if len(header) < 26 or header[:2] != b"BM" or int.from_bytes(header[14:18], "little") < 40:
+        raise SourceError(f"{path}: not a Windows bitmap with an info header")
+    width = int.from_bytes(header[18:22], "little", signed=True)
+    # A negative height is a bitmap stored top row first.
+    height = abs(int.from_bytes(header[22:26], "little", signed=True))
+    if not (0 < width <= 4096 and 0 < height <= 4096):
+        raise SourceError(f"{path}: a size of {width} x {height} pixels is not a face's")
+    return width, height
+
+
 def wrap(text, indent, width=76):
     words, lines, line = text.split(), [], indent
     for word in words:
@@ -168,6 +192,7 @@ def readme(source, gau_path):
     v = version(source)
     cs = classes(source)
     size = os.path.getsize(gau_path)
+    log_width, log_height = log_face_size(source)
     template = read_text(os.path.join(source, "tools", "package", "readme.txt.in"))
     width = max(len(k) for k in KEYS)
     table = ["  " + "key".ljust(width) + "".join(c["aircraft"].rjust(10) for c in cs)]
@@ -189,6 +214,8 @@ def readme(source, gau_path):
         "FACE_SIZE": cs[0]["face"],
         "FACTOR_TABLE": "\n".join(table),
         "TUNED_STRINGS": "\n\n".join(strings),
+        "LOG_WIDTH": str(log_width),
+        "LOG_HEIGHT": str(log_height),
     }
     text = re.sub(r"@([A-Z_]+)@", lambda m: fields[m.group(1)], template)
     return text
