@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "sim/analysis/hold_options.h"
 #include "sim/flight/aircraft_file.h"
 #include "sim/ident/identify.h"
+#include "sim/ident/rigging.h"
 #include "sim/ident/truth.h"
 
 namespace {
@@ -47,6 +49,7 @@ int main(int argc, char** argv) {
     ident::IdentOptions options;
     std::string against;
     double trueLatencyS = 1.0 / 30.0;
+    std::string riggedPath;
     app.add_option("logs", logs, "the recorded flights (hoverlog-*.csv), one or more")->required();
     app.add_option("--out", outPath, "write the plant file (TOML) here; without it no plant file is written");
     app.add_option("--report", reportPath, "also write the report here");
@@ -69,16 +72,23 @@ int main(int argc, char** argv) {
                    "with --against: the host's command latency the logs were flown with, s (default 1/30, "
                    "one visual frame at 30 a second)")
         ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--aircraft-out", riggedPath,
+                   "with --against: write the --against aircraft's file here with its control rigging (blade "
+                   "angle per count) scaled so that its linearised control power on each axis is the one "
+                   "identified; hovertune --aircraft FILE then tunes on it")
+        ->needs(app.get_option("--against"));
     if (const std::optional<int> status = analysis::parseCommandLine(app, argc, argv, "hoverident")) {
         return *status;
     }
 
     std::optional<flight::AircraftDefinition> aircraft;
+    std::string aircraftPath;
     if (!against.empty()) {
         std::string error;
         const std::string folder = HOVER_AIRCRAFT_DIR;
         const std::optional<std::string> path = flight::resolveAircraftPath(against, "", &folder, 1, error);
         if (path) {
+            aircraftPath = *path;
             aircraft = flight::readAircraftFile(*path, error);
         }
         if (!aircraft) {
@@ -129,7 +139,39 @@ int main(int argc, char** argv) {
         report += std::string("\n") + (within ? "Every loop term and the latency are within the tolerances.\n"
                                              : "NOT within the tolerances: " + why + ".\n");
     }
+    std::string rigged;
+    if (!riggedPath.empty()) {
+        std::ifstream in(aircraftPath, std::ios::binary);
+        std::ostringstream classText;
+        classText << in.rdbuf();
+        std::string source;
+        for (const std::string& path : logs) {
+            source += (source.empty() ? "" : " ") + path;
+        }
+        std::string error;
+        const std::optional<ident::Rigged> r =
+            ident::rigToIdentifiedPowers(classText.str(), aircraftPath, outcome.result->model, source, error);
+        if (!r) {
+            std::fprintf(stderr, "hoverident: --aircraft-out: %s\n", error.c_str());
+            return 1;
+        }
+        rigged = r->text;
+        report += "\n## " + aircraft->name + " rigged to the identified control powers: " + riggedPath + "\n\n";
+        report += "Blade angle per count over the class's, and the rigged file's linearised control power "
+                  "over the identified one.\n\n| axis | rigging | power reached |\n|---|---|---|\n";
+        const char* axes[analysis::kInputCount] = {"collective", "elevator", "aileron", "pedals"};
+        for (int axis = 0; axis < analysis::kInputCount; ++axis) {
+            char line[96];
+            std::snprintf(line, sizeof line, "| %s | x%.3f | %.4f |\n", axes[axis],
+                          r->factor[static_cast<std::size_t>(axis)], r->reached[static_cast<std::size_t>(axis)]);
+            report += line;
+        }
+    }
     std::fputs(report.c_str(), stdout);
+    if (!riggedPath.empty() && !writeFile(riggedPath, rigged)) {
+        std::fprintf(stderr, "hoverident: %s: cannot be written\n", riggedPath.c_str());
+        return 2;
+    }
     if (!reportPath.empty() && !writeFile(reportPath, report)) {
         std::fprintf(stderr, "hoverident: %s: cannot be written\n", reportPath.c_str());
         return 2;
