@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
     ident::IdentOptions options;
     std::string against;
     double trueLatencyS = 1.0 / 30.0;
+    std::string className;
     std::string riggedPath;
     app.add_option("logs", logs, "the recorded flights (hoverlog-*.csv), one or more")->required();
     app.add_option("--out", outPath, "write the plant file (TOML) here; without it no plant file is written");
@@ -72,29 +73,45 @@ int main(int argc, char** argv) {
                    "with --against: the host's command latency the logs were flown with, s (default 1/30, "
                    "one visual frame at 30 a second)")
         ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--class", className,
+                   "an aircraft file of the helicopter's class (bo105, uh1h, puma or a path), for "
+                   "--aircraft-out");
     app.add_option("--aircraft-out", riggedPath,
-                   "with --against: write the --against aircraft's file here with its control rigging (blade "
-                   "angle per count) scaled so that its linearised control power on each axis is the one "
-                   "identified; hovertune --aircraft FILE then tunes on it")
-        ->needs(app.get_option("--against"));
+                   "write the --class aircraft's file here with its control rigging (blade angle per count) "
+                   "scaled so that its linearised control power on each axis is the one identified, the rest "
+                   "of the class as it stands; hovertune --aircraft FILE then tunes on it. Exit status 1 when "
+                   "an identified power has the other sign than the class's or is more than 5 times off")
+        ->needs(app.get_option("--class"));
+    app.get_option("--class")->needs(app.get_option("--aircraft-out"));
     if (const std::optional<int> status = analysis::parseCommandLine(app, argc, argv, "hoverident")) {
         return *status;
     }
 
-    std::optional<flight::AircraftDefinition> aircraft;
-    std::string aircraftPath;
-    if (!against.empty()) {
+    // Both the --against aircraft and the --class come from the folder of
+    // aircraft files beside this program or a path.
+    const auto readAircraft = [](const std::string& name, const char* option, std::string& pathOut) {
         std::string error;
         const std::string folder = HOVER_AIRCRAFT_DIR;
-        const std::optional<std::string> path = flight::resolveAircraftPath(against, "", &folder, 1, error);
+        std::optional<flight::AircraftDefinition> read;
+        const std::optional<std::string> path = flight::resolveAircraftPath(name, "", &folder, 1, error);
         if (path) {
-            aircraftPath = *path;
-            aircraft = flight::readAircraftFile(*path, error);
+            pathOut = *path;
+            read = flight::readAircraftFile(*path, error);
         }
-        if (!aircraft) {
-            std::fprintf(stderr, "hoverident: --against: %s\n", error.c_str());
-            return 2;
+        if (!read) {
+            std::fprintf(stderr, "hoverident: %s: %s\n", option, error.c_str());
         }
+        return read;
+    };
+    std::optional<flight::AircraftDefinition> aircraft;
+    std::string aircraftPath;
+    if (!against.empty() && !(aircraft = readAircraft(against, "--against", aircraftPath))) {
+        return 2;
+    }
+    std::optional<flight::AircraftDefinition> classAircraft;
+    std::string classPath;
+    if (!className.empty() && !(classAircraft = readAircraft(className, "--class", classPath))) {
+        return 2;
     }
 
     std::vector<ident::FlightLog> flights;
@@ -141,7 +158,7 @@ int main(int argc, char** argv) {
     }
     std::string rigged;
     if (!riggedPath.empty()) {
-        std::ifstream in(aircraftPath, std::ios::binary);
+        std::ifstream in(classPath, std::ios::binary);
         std::ostringstream classText;
         classText << in.rdbuf();
         std::string source;
@@ -150,13 +167,13 @@ int main(int argc, char** argv) {
         }
         std::string error;
         const std::optional<ident::Rigged> r =
-            ident::rigToIdentifiedPowers(classText.str(), aircraftPath, outcome.result->model, source, error);
+            ident::rigToIdentifiedPowers(classText.str(), classPath, outcome.result->model, source, error);
         if (!r) {
             std::fprintf(stderr, "hoverident: --aircraft-out: %s\n", error.c_str());
             return 1;
         }
         rigged = r->text;
-        report += "\n## " + aircraft->name + " rigged to the identified control powers: " + riggedPath + "\n\n";
+        report += "\n## " + classAircraft->name + " rigged to the identified control powers: " + riggedPath + "\n\n";
         report += "Blade angle per count over the class's, and the rigged file's linearised control power "
                   "over the identified one.\n\n| axis | rigging | power reached |\n|---|---|---|\n";
         const char* axes[analysis::kInputCount] = {"collective", "elevator", "aileron", "pedals"};
