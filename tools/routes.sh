@@ -21,14 +21,17 @@ validated() {
     status=0
     "$tune" --aircraft "$1" --validate "$2" --out "$work/val-$3" >"$work/val-$3.txt" 2>/dev/null || status=$?
     [ "$status" -le 1 ] || { echo "routes: hovertune --validate failed on $1 ($status)" >&2; exit 1; }
-    score=$(sed -n 's/^validation: score \([0-9.]*\) over.*/\1/p' "$work/val-$3.txt")
-    own=$(sed -n 's/^On the host.s own loop: \([^.]*[0-9]\)[^0-9].*/\1/p' "$work/val-$3.txt" | head -n 1)
-    within=$(echo "$own" | sed -n 's/.*, \([0-9]*\) within .* times them.*/\1/p')
-    worst=$(echo "$own" | sed -n 's/.*the worst at \([0-9.]*\) times.*/\1/p')
-    margin=$(sed -n 's/.*smallest disk margin is \([0-9.]*\) \(with [^;]*\);.*/\1, \2/p' "$work/val-$3.txt")
+    v="$work/val-$3.txt"
+    score=$(sed -n 's/^validation: score \([0-9.]*\) over.*/\1/p' "$v")
+    own='s/^On the host.s own loop: \([0-9]*\) of [0-9]* validation flights within the ADS-33 bounds, \([0-9]*\) within [^,]*, the worst at \([0-9.]*\) times its bound.*/'
+    within=$(sed -n "$own\\1 | \\2/p" "$v")
+    worst=$(sed -n "$own\\3/p" "$v")
+    margin=$(sed -n 's/.*smallest disk margin is \([0-9.]*\).*/\1/p' "$v")
+    stable="every loop stable"
+    grep -q "NOT every closed loop stable" "$v" && stable="NOT every loop stable"
     holds=no
     [ "$status" -eq 0 ] && holds=yes
-    echo "$score | $within of 18 | $worst | $margin | $holds"
+    echo "$score | $within | $worst | $margin, $stable | $holds"
 }
 
 {
@@ -46,8 +49,8 @@ validated() {
     echo "errors of the identified control powers alone cost; in a pilot's simulator the class file"
     echo "differs from the helicopter in everything else as well."
     echo
-    echo "| aircraft | route | log to gauge line, s | validation score | within 2 x bounds | worst flight / bound | smallest disk margin | holds |"
-    echo "|---|---|---|---|---|---|---|---|"
+    echo "| aircraft | route | log to gauge line, s | validation score | of 18 flights: within the bounds | within 2 x bounds | worst flight / bound | smallest disk margin | holds |"
+    echo "|---|---|---|---|---|---|---|---|---|"
 } >"$work/routes.md"
 
 for aircraft in bo105 uh1h puma; do
