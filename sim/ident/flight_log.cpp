@@ -155,8 +155,22 @@ std::optional<FlightLog> parseFlightLog(std::istream& in, const std::string& nam
         }
     }
 
+    // The rotor reading is not needed to read a log: without it the fit
+    // takes the rotor speed as constant.
+    int rotorIndex = -1;
+    for (std::size_t cell = 0; cell < header.size(); ++cell) {
+        if (header[cell].substr(0, header[cell].find(':')) == "rotor") {
+            if (rotorIndex >= 0) {
+                error = where(name, 1) + "column 'rotor' appears twice";
+                return std::nullopt;
+            }
+            rotorIndex = static_cast<int>(cell);
+        }
+    }
+
     FlightLog log;
     log.file = name;
+    log.hasRotorSpeed = rotorIndex >= 0;
     std::size_t rows = 0;
     bool atEnd = false;
     while (readLine(*buffer, line, limits.maxLineLength, tooLong, unended)) {
@@ -207,6 +221,14 @@ std::optional<FlightLog> parseFlightLog(std::istream& in, const std::string& nam
 
         Sample s;
         s.t = value[kTime];
+        if (rotorIndex >= 0) {
+            const std::string_view text = cells[static_cast<std::size_t>(rotorIndex)];
+            if (!parseNumber(text, s.rotorPercent)) {
+                error =
+                    where(name, lineNumber) + "'" + std::string(text) + "' in column 'rotor' is not a number";
+                return std::nullopt;
+            }
+        }
         const std::string_view axisText = cells[static_cast<std::size_t>(index[kExcitedAxis])];
         bool axisKnown = axisText == "none";
         for (int i = 0; i < analysis::kInputCount; ++i) {

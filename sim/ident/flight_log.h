@@ -32,7 +32,8 @@ struct Sample {
     // Control positions, counts, in analysis::Input order (collective,
     // elevator, aileron, rudder); not yet off any trim.
     std::array<double, analysis::kInputCount> controls{};
-    int excitedAxis = -1;  // analysis::Input, or -1 when no axis is excited
+    double rotorPercent = 0.0;  // the rotor reading, % of its normal speed (0 where the log has none)
+    int excitedAxis = -1;       // analysis::Input, or -1 when no axis is excited
     double excitation = 0.0;
     DesignedInput input = DesignedInput::kNone;
 };
@@ -48,6 +49,9 @@ struct Stretch {
 struct FlightLog {
     std::string file;
     std::vector<Stretch> stretches;
+    // Whether the log has the rotor reading (the terms of the rotor speed
+    // are fitted only then).
+    bool hasRotorSpeed = false;
     // What the reader did that the report should say (a log split at a gap).
     std::vector<std::string> notes;
 };

@@ -90,6 +90,38 @@ constexpr HoverKey kHoverKeys[] = {
 
 constexpr double kLargestSpread = 0.5;
 
+// The rotor's lags in the plant file: [rotor], each { value, standard_error }.
+struct RotorKey {
+    std::string_view key;
+    Estimate RotorLag::*field;
+    bool time;  // a time constant (not negative, at most kLongestLagS)
+    const char* meaning;
+};
+constexpr RotorKey kRotorKeys[] = {
+    {.key = "roll_lag_s", .field = &RotorLag::rollS, .time = true, .meaning = "the disc's lag in roll, s"},
+    {.key = "pitch_lag_s", .field = &RotorLag::pitchS, .time = true, .meaning = "the disc's lag in pitch, s"},
+    {.key = "heave_lag_s", .field = &RotorLag::heaveS, .time = true, .meaning = "the inflow's lag, s"},
+    {.key = "heave_instant",
+     .field = &RotorLag::heaveInstant,
+     .time = false,
+     .meaning = "the collective's thrust before the inflow answers, m/s2 per count"},
+};
+constexpr double kLongestLagS = 2.0;
+
+// The rotor speed's terms: [rotor_speed], each { value, standard_error }.
+struct RotorSpeedKey {
+    std::string_view key;
+    Estimate RotorSpeedTerms::*field;
+    const char* meaning;
+};
+constexpr RotorSpeedKey kRotorSpeedKeys[] = {
+    {.key = "heave", .field = &RotorSpeedTerms::heave, .meaning = "m/s2 per % of rotor speed"},
+    {.key = "yaw", .field = &RotorSpeedTerms::yaw, .meaning = "rad/s2 per % of rotor speed"},
+    {.key = "yaw_of_acceleration",
+     .field = &RotorSpeedTerms::yawOfAcceleration,
+     .meaning = "rad/s2 per %/s of the rotor's acceleration (the engine's torque)"},
+};
+
 class Reader {
 public:
     explicit Reader(std::string source) : source_(std::move(source)) {}
@@ -97,7 +129,7 @@ public:
     PlantDefinition read(const toml::table& root) const {
         PlantDefinition plant;
         HoverModel& m = plant.model;
-        checkKeys(root, "", {"name", "hover", "latency", "terms", "uncertainty"});
+        checkKeys(root, "", {"name", "hover", "latency", "terms", "uncertainty", "rotor", "rotor_speed"});
         const toml::node* name = root.get("name");
         if (name == nullptr) {
             fail(&root, "name", "missing");
@@ -155,6 +187,8 @@ public:
                 fail(unit, full + ".unit", std::string("must be \"") + info.unit + "\"");
             }
         }
+        readRotor(root, m);
+        readRotorSpeed(root, m);
         readUncertainty(root, plant);
         return plant;
     }
@@ -212,6 +246,72 @@ private:
         return v;
     }
 
+    void readRotor(const toml::table& root, HoverModel& m) const {
+        const toml::node* node = root.get("rotor");
+        if (node == nullptr) {
+            return;  // quasi-steady
+        }
+        if (!node->is_table()) {
+            fail(node, "rotor", "must be a table");
+        }
+        const toml::table& t = *node->as_table();
+        std::vector<std::string_view> names;
+        for (const RotorKey& k : kRotorKeys) {
+            names.push_back(k.key);
+        }
+        checkKeys(t, "rotor.", names);
+        for (const RotorKey& k : kRotorKeys) {
+            const std::string full = "rotor." + std::string(k.key);
+            const toml::node* entry = t.get(k.key);
+            if (entry == nullptr) {
+                continue;
+            }
+            if (!entry->is_table()) {
+                fail(entry, full, "must be a table { value, standard_error }");
+            }
+            const toml::table& e = *entry->as_table();
+            checkKeys(e, full + ".", {"value", "standard_error"});
+            Estimate& out = m.rotor.*k.field;
+            out.value =
+                k.time ? notNegative(e, "value", full + ".value") : finite(e, "value", full + ".value");
+            if (k.time && out.value > kLongestLagS) {
+                fail(e.get("value"), full + ".value", "must not exceed 2 s");
+            }
+            out.standardError = notNegative(e, "standard_error", full + ".standard_error");
+        }
+    }
+
+    void readRotorSpeed(const toml::table& root, HoverModel& m) const {
+        const toml::node* node = root.get("rotor_speed");
+        if (node == nullptr) {
+            return;  // held
+        }
+        if (!node->is_table()) {
+            fail(node, "rotor_speed", "must be a table");
+        }
+        const toml::table& t = *node->as_table();
+        std::vector<std::string_view> names;
+        for (const RotorSpeedKey& k : kRotorSpeedKeys) {
+            names.push_back(k.key);
+        }
+        checkKeys(t, "rotor_speed.", names);
+        for (const RotorSpeedKey& k : kRotorSpeedKeys) {
+            const std::string full = "rotor_speed." + std::string(k.key);
+            const toml::node* entry = t.get(k.key);
+            if (entry == nullptr) {
+                continue;
+            }
+            if (!entry->is_table()) {
+                fail(entry, full, "must be a table { value, standard_error }");
+            }
+            const toml::table& e = *entry->as_table();
+            checkKeys(e, full + ".", {"value", "standard_error"});
+            Estimate& out = m.rotorSpeed.*k.field;
+            out.value = finite(e, "value", full + ".value");
+            out.standardError = notNegative(e, "standard_error", full + ".standard_error");
+        }
+    }
+
     void readUncertainty(const toml::table& root, PlantDefinition& plant) const {
         const toml::node* node = root.get("uncertainty");
         if (node == nullptr) {
@@ -245,22 +345,55 @@ private:
 
 }  // namespace
 
-analysis::LinearPlant toLinearPlant(const HoverModel& model) {
-    analysis::LinearPlant plant;
-    plant.A = Eigen::MatrixXd::Zero(kStateCount, kStateCount);
-    plant.B = Eigen::MatrixXd::Zero(kStateCount, analysis::kInputCount);
-    plant.C = Eigen::MatrixXd::Zero(analysis::kOutputCount, kStateCount);
+void stateMatrices(const HoverModel& model, Eigen::MatrixXd& A, Eigen::MatrixXd& B) {
+    const RotorLag& lag = model.rotor;
+    const Eigen::Index n = lag.any() ? Eigen::Index{kExtendedStateCount} : Eigen::Index{kStateCount};
+    A = Eigen::MatrixXd::Zero(n, n);
+    B = Eigen::MatrixXd::Zero(n, analysis::kInputCount);
+    // Each row through its lag state, or straight where its lag is 0.
+    struct Lagged {
+        int row;
+        int state;
+        double tau;
+    };
+    const Lagged rows[] = {{kP, kLagRoll, lag.rollS.value},
+                           {kQ, kLagPitch, lag.pitchS.value},
+                           {kW, kLagHeave, lag.heaveS.value}};
     for (int i = 0; i < kTermCount; ++i) {
         const TermInfo& t = kTerms[i];
-        Eigen::MatrixXd& m = t.inB ? plant.B : plant.A;
-        m(t.row, t.column) = model.terms[static_cast<std::size_t>(i)].value;
+        double value = model.terms[static_cast<std::size_t>(i)].value;
+        const bool speedTerm = !t.inB && (t.column == kU || t.column == kV);
+        int row = t.row;
+        for (const Lagged& l : rows) {
+            if (l.row == t.row && l.tau > 0.0 && !speedTerm) {
+                if (i == kZc) {
+                    B(kW, t.column) = lag.heaveInstant.value;
+                    value -= lag.heaveInstant.value;
+                }
+                row = l.state;
+                value /= l.tau;
+            }
+        }
+        (t.inB ? B : A)(row, t.column) += value;
+    }
+    for (const Lagged& l : rows) {
+        if (l.tau > 0.0) {
+            A(l.row, l.state) = 1.0;
+            A(l.state, l.state) = -1.0 / l.tau;
+        }
     }
     // The fixed part: gravity tilting the thrust, the kinematics, the height.
-    plant.A(kU, kTheta) = -kGravity;
-    plant.A(kV, kPhi) = kGravity;
-    plant.A(kPhi, kP) = 1.0;
-    plant.A(kTheta, kQ) = 1.0;
-    plant.A(kH, kW) = 1.0;
+    A(kU, kTheta) = -kGravity;
+    A(kV, kPhi) = kGravity;
+    A(kPhi, kP) = 1.0;
+    A(kTheta, kQ) = 1.0;
+    A(kH, kW) = 1.0;
+}
+
+analysis::LinearPlant toLinearPlant(const HoverModel& model) {
+    analysis::LinearPlant plant;
+    stateMatrices(model, plant.A, plant.B);
+    plant.C = Eigen::MatrixXd::Zero(analysis::kOutputCount, plant.A.cols());
 
     plant.C(analysis::kUpSpeed, kW) = 1.0;
     plant.C(analysis::kForwardSpeed, kU) = 1.0;
@@ -269,6 +402,10 @@ analysis::LinearPlant toLinearPlant(const HoverModel& model) {
     plant.C(analysis::kHeightFt, kH) = units::kFeetPerMetre;
 
     plant.stateNames.assign(std::begin(kStateNames), std::end(kStateNames));
+    if (plant.A.rows() > kStateCount) {
+        plant.stateNames.insert(plant.stateNames.end(),
+                                {"rotor roll (rad/s2)", "rotor pitch (rad/s2)", "rotor heave (m/s2)"});
+    }
     plant.trimControls = flight::Controls{.elevator = model.trimElevator,
                                           .aileron = model.trimAileron,
                                           .rudder = model.trimRudder,
@@ -301,6 +438,26 @@ std::string plantFileText(const HoverModel& model, const std::string& comment) {
         out << kTerms[i].name << " = { value = " << number(e.value)
             << ", standard_error = " << number(e.standardError) << ", unit = " << quoted(kTerms[i].unit)
             << " }    # " << kTerms[i].meaning << "\n";
+    }
+    if (model.rotor.any()) {
+        out << "\n[rotor]\n";
+        for (const RotorKey& k : kRotorKeys) {
+            const Estimate& e = model.rotor.*k.field;
+            out << k.key << " = { value = " << number(e.value)
+                << ", standard_error = " << number(e.standardError) << " }    # " << k.meaning << "\n";
+        }
+    }
+    bool rotorSpeed = false;
+    for (const RotorSpeedKey& k : kRotorSpeedKeys) {
+        rotorSpeed = rotorSpeed || (model.rotorSpeed.*k.field).value != 0.0;
+    }
+    if (rotorSpeed) {
+        out << "\n[rotor_speed]    # what the rotor speed does; the analysis holds it at the trim\n";
+        for (const RotorSpeedKey& k : kRotorSpeedKeys) {
+            const Estimate& e = model.rotorSpeed.*k.field;
+            out << k.key << " = { value = " << number(e.value)
+                << ", standard_error = " << number(e.standardError) << " }    # " << k.meaning << "\n";
+        }
     }
     return out.str();
 }

@@ -48,7 +48,23 @@ constexpr Correction kCorrections[kGainCount] = {{kU, kU},
                                                  {kTheta, kTheta},
                                                  {kTheta, kQ},
                                                  {kTheta, kBiasTarget + kQ}};
-constexpr int kFirstGain = kTermCount + 1;
+// The rotor's lags (RotorLag): roll, pitch and heave time constants, and
+// the collective's instant share of the heave.
+constexpr int kFirstLag = kTermCount + 1;
+constexpr int kLagCount = 4;
+constexpr int kHeaveInstantIndex = kFirstLag + 3;
+// A lag shorter than this is as good as none here, and the integration's
+// steps (a physics step) stay stable on it; longer would be no rotor.
+constexpr double kShortestLagS = 0.01;
+constexpr double kLongestLagS = 0.5;
+// The rotor speed's terms (RotorSpeedTerms): its heave, its yaw, and the
+// yaw of its acceleration (the engine's torque on the fuselage).
+constexpr int kFirstRotorSpeed = kFirstLag + kLagCount;
+constexpr int kHeaveOfRotorSpeed = kFirstRotorSpeed;
+constexpr int kYawOfRotorSpeed = kFirstRotorSpeed + 1;
+constexpr int kYawOfRotorAcceleration = kFirstRotorSpeed + 2;
+constexpr int kRotorSpeedCount = 3;
+constexpr int kFirstGain = kFirstRotorSpeed + kRotorSpeedCount;
 // Each equation's disturbance fades at its own fitted rate (1/s): gusts
 // come and go, and a disturbance that never faded would take over the
 // slow part of the response that the speed terms set.
@@ -58,8 +74,11 @@ constexpr int kFirstBias = kFirstDecay + kDynamicCount;
 // The groups the output-error simulation integrates on their own, the
 // states of the other groups taken from the measurement.
 constexpr int kGroupCount = 2;
-constexpr int kGroupOf[kStateCount] = {/*u*/ 0, /*v*/ 0,   /*w*/ 1,     /*p*/ 0, /*q*/ 0,
-                                       /*r*/ 0, /*phi*/ 0, /*theta*/ 0, /*h*/ 1};
+// The simulation carries the rotor's lag states after the rigid ones.
+constexpr int kSimCount = kExtendedStateCount;
+constexpr int kGroupOf[kSimCount] = {/*u*/ 0,        /*v*/ 0,         /*w*/ 1,        /*p*/ 0, /*q*/ 0,
+                                     /*r*/ 0,        /*phi*/ 0,       /*theta*/ 0,    /*h*/ 1,
+                                     /*lag roll*/ 0, /*lag pitch*/ 0, /*lag heave*/ 1};
 constexpr int kStateOfOutput[kMeasuredCount] = {kU, kV, kW, kR, kPhi, kTheta, kH};
 
 // The coherence: evenly resampled at 20 Hz, 12.8 s Hann segments, half
@@ -70,6 +89,7 @@ constexpr int kMinSegments = 4;
 constexpr double kBandEdges[kBandCount + 1] = {0.1, 0.5, 2.0, 5.0};
 
 using StateVector = std::array<double, kStateCount>;
+using SimVector = std::array<double, kSimCount>;
 using InputVector = std::array<double, analysis::kInputCount>;
 
 struct Prepared {
@@ -77,6 +97,10 @@ struct Prepared {
     std::vector<double> t;
     std::vector<StateVector> x;  // measured; p and q from differentiating phi and theta
     std::vector<InputVector> d;  // counts off the trim
+    // The rotor speed off its trim, % of normal, and its rate, %/s (from
+    // differentiating the smoothed reading): measured, so the fit takes
+    // them as given, like the inputs.
+    std::vector<double> rotor, rotorRate;
     std::vector<int> excitedAxis;
 };
 
@@ -91,26 +115,49 @@ struct Window {
 };
 
 struct Matrices {
-    double A[kStateCount][kStateCount] = {};
-    double B[kStateCount][analysis::kInputCount] = {};
+    double A[kSimCount][kSimCount] = {};
+    double B[kSimCount][analysis::kInputCount] = {};
 };
 
+RotorLag rotorLagOf(const std::vector<double>& theta) {
+    RotorLag lag;
+    lag.rollS.value = theta[kFirstLag];
+    lag.pitchS.value = theta[kFirstLag + 1];
+    lag.heaveS.value = theta[kFirstLag + 2];
+    lag.heaveInstant.value = theta[kHeaveInstantIndex];
+    return lag;
+}
+
 Matrices modelMatrices(const std::vector<double>& theta) {
-    Matrices m;
-    m.A[kU][kTheta] = -kGravity;
-    m.A[kV][kPhi] = kGravity;
-    m.A[kPhi][kP] = 1.0;
-    m.A[kTheta][kQ] = 1.0;
-    m.A[kH][kW] = 1.0;
+    HoverModel model;
     for (int i = 0; i < kTermCount; ++i) {
-        const TermInfo& info = kTerms[i];
-        if (info.inB) {
-            m.B[info.row][info.column] = theta[static_cast<std::size_t>(i)];
-        } else {
-            m.A[info.row][info.column] = theta[static_cast<std::size_t>(i)];
+        model.terms[static_cast<std::size_t>(i)].value = theta[static_cast<std::size_t>(i)];
+    }
+    model.rotor = rotorLagOf(theta);
+    Eigen::MatrixXd A, B;
+    stateMatrices(model, A, B);
+    Matrices m;
+    for (Eigen::Index i = 0; i < A.rows(); ++i) {
+        for (Eigen::Index j = 0; j < A.cols(); ++j) {
+            m.A[i][j] = A(i, j);
+        }
+        for (Eigen::Index c = 0; c < B.cols(); ++c) {
+            m.B[i][c] = B(i, c);
         }
     }
     return m;
+}
+
+RotorSpeedTerms rotorSpeedOf(const std::vector<double>& theta) {
+    RotorSpeedTerms terms;
+    terms.heave.value = theta[kHeaveOfRotorSpeed];
+    terms.yaw.value = theta[kYawOfRotorSpeed];
+    terms.yawOfAcceleration.value = theta[kYawOfRotorAcceleration];
+    return terms;
+}
+
+bool isLag(int state) {
+    return state >= kStateCount;
 }
 
 bool isSpeed(int state) {
@@ -129,13 +176,13 @@ std::size_t biasIndex(int stretch, int equation) {
 // loops of the integration unroll.
 template <int N>
 void simulateGroupOf(int group, const Matrices& m, const std::vector<double>& theta, const Prepared& s,
-                     const Window& w, double stepS, bool filtered, std::vector<StateVector>& out) {
+                     const Window& w, double stepS, bool filtered, std::vector<SimVector>& out) {
     constexpr std::size_t kN = static_cast<std::size_t>(N);
     const int a = w.a;
     const int b = w.b;
     int states[kN] = {};
     int n = 0;
-    for (int i = 0; i < kStateCount; ++i) {
+    for (int i = 0; i < kSimCount; ++i) {
         if (kGroupOf[i] == group && n < N) {
             states[n++] = i;
         }
@@ -150,7 +197,7 @@ void simulateGroupOf(int group, const Matrices& m, const std::vector<double>& th
     Cross cross[16] = {};
     int crossCount = 0;
     for (int i = 0; i < N; ++i) {
-        for (int j = 0; j < kStateCount; ++j) {
+        for (int j = 0; j < kSimCount; ++j) {
             const double c = m.A[states[i]][j];
             if (c == 0.0) {
                 continue;
@@ -161,7 +208,7 @@ void simulateGroupOf(int group, const Matrices& m, const std::vector<double>& th
                         A[i][l] = c;
                     }
                 }
-            } else if (crossCount < 16) {
+            } else if (crossCount < 16 && !isLag(j)) {
                 cross[crossCount++] = Cross{i, j, c};
             }
         }
@@ -180,34 +227,68 @@ void simulateGroupOf(int group, const Matrices& m, const std::vector<double>& th
         return -1;
     };
     double disturbance[kN] = {};
+    const int heaveRow = local(kW), yawRow = local(kR);
+    const double heaveOfRotor = theta[kHeaveOfRotorSpeed];
+    const double yawOfRotor = theta[kYawOfRotorSpeed], yawOfRotorRate = theta[kYawOfRotorAcceleration];
 
-    double x[kN] = {};
-    for (int i = 0; i < N; ++i) {
-        x[i] = states[i] == kP   ? theta[w.initialRates]
-               : states[i] == kQ ? theta[w.initialRates + 1]
-                                 : s.x[static_cast<std::size_t>(a)][static_cast<std::size_t>(states[i])];
-        out[0][static_cast<std::size_t>(states[i])] = x[i];
-    }
     // The input felt at t_a: the last row whose update reached the aircraft
     // by then (before the log, the first row's).
     const auto firstLater =
         std::upper_bound(s.t.begin(), s.t.end(), s.t[static_cast<std::size_t>(a)] - delay);
     int j = std::max(0, static_cast<int>(firstLater - s.t.begin()) - 1);
 
+    double x[kN] = {};
+    for (int i = 0; i < N; ++i) {
+        x[i] = states[i] == kP    ? theta[w.initialRates]
+               : states[i] == kQ  ? theta[w.initialRates + 1]
+               : isLag(states[i]) ? 0.0
+                                  : s.x[static_cast<std::size_t>(a)][static_cast<std::size_t>(states[i])];
+    }
+    // The rotor starts settled on the window's starting state and input.
+    for (int i = 0; i < N; ++i) {
+        const int L = states[i];
+        if (!isLag(L) || m.A[L][L] == 0.0) {
+            continue;
+        }
+        double forcing = 0.0;
+        for (int l = 0; l < N; ++l) {
+            forcing += l == i ? 0.0 : m.A[L][states[l]] * x[l];
+        }
+        for (int c = 0; c < analysis::kInputCount; ++c) {
+            forcing += m.B[L][c] * s.d[static_cast<std::size_t>(j)][static_cast<std::size_t>(c)];
+        }
+        x[i] = -forcing / m.A[L][L];
+    }
+    for (int i = 0; i < N; ++i) {
+        out[0][static_cast<std::size_t>(states[i])] = x[i];
+    }
+
     for (int k = a; k < b; ++k) {
         const double t0 = s.t[static_cast<std::size_t>(k)];
         const double t1 = s.t[static_cast<std::size_t>(k + 1)];
         const StateVector& x0 = s.x[static_cast<std::size_t>(k)];
         const StateVector& x1 = s.x[static_cast<std::size_t>(k + 1)];
-        // The measured states of the other groups, linear between rows.
+        const double rotor0 = s.rotor[static_cast<std::size_t>(k)],
+                     rotor1 = s.rotor[static_cast<std::size_t>(k + 1)];
+        const double rate0 = s.rotorRate[static_cast<std::size_t>(k)];
+        const double rate1 = s.rotorRate[static_cast<std::size_t>(k + 1)];
+        // The measured states of the other groups, linear between rows, and
+        // the measured rotor speed alike.
         auto derivative = [&](const double* state, double t, const double* forced, double* dx) {
             const double alpha = (t - t0) / (t1 - t0);
+            if (heaveRow >= 0) {
+                dx[heaveRow] = heaveOfRotor * (rotor0 + alpha * (rotor1 - rotor0));
+            }
+            if (yawRow >= 0) {
+                dx[yawRow] = yawOfRotor * (rotor0 + alpha * (rotor1 - rotor0))
+                             + yawOfRotorRate * (rate0 + alpha * (rate1 - rate0));
+            }
             for (int i = 0; i < N; ++i) {
                 double sum = forced[i];
                 for (int l = 0; l < N; ++l) {
                     sum += A[i][l] * state[l];
                 }
-                dx[i] = sum;
+                dx[i] = i == heaveRow || i == yawRow ? dx[i] + sum : sum;
             }
             for (int c = 0; c < crossCount; ++c) {
                 const std::size_t st = static_cast<std::size_t>(cross[c].state);
@@ -228,7 +309,7 @@ void simulateGroupOf(int group, const Matrices& m, const std::vector<double>& th
                     // add to their equations.
                     forced[i] = bias[i] + (isSpeed(states[i]) ? 0.0 : disturbance[i]);
                     for (int l = 0; l < N; ++l) {
-                        if (isSpeed(states[l]) && states[i] < kDynamicCount) {
+                        if (isSpeed(states[l]) && (states[i] < kDynamicCount || isLag(states[i]))) {
                             forced[i] -= m.A[states[i]][states[l]] * disturbance[l];
                         }
                     }
@@ -304,29 +385,26 @@ void simulateGroupOf(int group, const Matrices& m, const std::vector<double>& th
 }
 
 void simulateGroup(int group, const Matrices& m, const std::vector<double>& theta, const Prepared& s,
-                   const Window& w, double stepS, bool filtered, std::vector<StateVector>& out) {
+                   const Window& w, double stepS, bool filtered, std::vector<SimVector>& out) {
     int n = 0;
-    for (int i = 0; i < kStateCount; ++i) {
+    for (int i = 0; i < kSimCount; ++i) {
         n += kGroupOf[i] == group ? 1 : 0;
     }
     switch (n) {
-    case 1:
-        simulateGroupOf<1>(group, m, theta, s, w, stepS, filtered, out);
+    case 3:
+        simulateGroupOf<3>(group, m, theta, s, w, stepS, filtered, out);
         break;
-    case 2:
-        simulateGroupOf<2>(group, m, theta, s, w, stepS, filtered, out);
-        break;
-    case 7:
-        simulateGroupOf<7>(group, m, theta, s, w, stepS, filtered, out);
+    case 9:
+        simulateGroupOf<9>(group, m, theta, s, w, stepS, filtered, out);
         break;
     default:
-        simulateGroupOf<kStateCount>(group, m, theta, s, w, stepS, filtered, out);
+        simulateGroupOf<kSimCount>(group, m, theta, s, w, stepS, filtered, out);
         break;
     }
 }
 
 void simulateWindow(const std::vector<double>& theta, const Prepared& s, const Window& w, double stepS,
-                    std::vector<StateVector>& out, const bool* groups = nullptr, bool filtered = true) {
+                    std::vector<SimVector>& out, const bool* groups = nullptr, bool filtered = true) {
     out.resize(static_cast<std::size_t>(w.b - w.a + 1));
     const Matrices m = modelMatrices(theta);
     for (int g = 0; g < kGroupCount; ++g) {
@@ -338,7 +416,7 @@ void simulateWindow(const std::vector<double>& theta, const Prepared& s, const W
 
 // Residuals of a window, row after row, output after output (the start row
 // is not compared: it is the measurement).
-void windowResiduals(const Prepared& s, const Window& w, const std::vector<StateVector>& sim,
+void windowResiduals(const Prepared& s, const Window& w, const std::vector<SimVector>& sim,
                      std::vector<double>& r) {
     r.resize(static_cast<std::size_t>((w.b - w.a) * kMeasuredCount));
     for (int k = w.a + 1; k <= w.b; ++k) {
@@ -361,7 +439,7 @@ struct OutputErrorProblem {
                        bool filtered = true) const {
         sums.fill(0.0);
         count = 0;
-        std::vector<StateVector> sim;
+        std::vector<SimVector> sim;
         std::vector<double> r;
         for (const Window& w : windows) {
             const Prepared& s = stretches[static_cast<std::size_t>(w.prepared)];
@@ -387,7 +465,7 @@ struct OutputErrorProblem {
 
     double perturbation(int i, double value) const {
         double scale = 1e-2;
-        if (i < kTermCount && kTerms[i].inB) {
+        if ((i < kTermCount && kTerms[i].inB) || i == kHeaveInstantIndex) {
             scale = 1e-5;
         }
         return 1e-5 * std::max(std::fabs(value), scale);
@@ -407,7 +485,7 @@ struct OutputErrorProblem {
         if (middle != nullptr) {
             middle->setZero(P, P);
         }
-        std::vector<StateVector> base, perturbed;
+        std::vector<SimVector> base, perturbed;
         std::vector<double> r;
         std::vector<double> shifted = theta;
         const std::size_t firstInitialRate = biasIndex(static_cast<int>(stretches.size()), 0);
@@ -430,6 +508,10 @@ struct OutputErrorProblem {
                     groups[kGroupOf[i - kFirstDecay]] = true;
                 } else if (i == kDelayIndex) {
                     std::fill(groups, groups + kGroupCount, true);
+                } else if (i >= kFirstLag && i < kFirstRotorSpeed) {
+                    groups[kGroupOf[i < kFirstLag + 2 ? kLagRoll : kLagHeave]] = true;
+                } else if (i >= kFirstRotorSpeed && i < kFirstGain) {
+                    groups[kGroupOf[i == kHeaveOfRotorSpeed ? kW : kR]] = true;
                 } else if (static_cast<std::size_t>(i) >= firstInitialRate) {
                     if (static_cast<std::size_t>(i) != w.initialRates
                         && static_cast<std::size_t>(i) != w.initialRates + 1) {
@@ -445,7 +527,8 @@ struct OutputErrorProblem {
                 }
                 const std::size_t pi = static_cast<std::size_t>(i);
                 double step = perturbation(i, theta[pi]);
-                if (i == kDelayIndex && theta[pi] + step > options.maxDelayS) {
+                if ((i == kDelayIndex && theta[pi] + step > options.maxDelayS)
+                    || (i >= kFirstLag && i < kHeaveInstantIndex && theta[pi] + step > kLongestLagS)) {
                     step = -step;
                 }
                 shifted[pi] = theta[pi] + step;
@@ -497,7 +580,7 @@ struct OutputErrorProblem {
                                                                            int lags) const {
         std::vector<std::array<double, kMeasuredCount>> sums(static_cast<std::size_t>(lags + 1));
         std::vector<double> counts(static_cast<std::size_t>(lags + 1), 0.0);
-        std::vector<StateVector> sim;
+        std::vector<SimVector> sim;
         std::vector<double> r;
         for (const Window& w : windows) {
             const Prepared& s = stretches[static_cast<std::size_t>(w.prepared)];
@@ -577,6 +660,7 @@ struct EvenStretch {
     int margin = 0;                                  // points at either end left out of the regression
     std::array<std::vector<double>, kStateCount> x;  // smoothed states (p, q differentiated)
     std::array<std::vector<double>, kDynamicCount> xdot;
+    std::vector<double> rotor, rotorRate;
 };
 
 std::vector<double> gaussianKernel(double sigmaS, double dt) {
@@ -623,6 +707,11 @@ EvenStretch evenStretch(const Prepared& s, double dt, const std::vector<double>&
     for (int st = 0; st < kDynamicCount; ++st) {
         e.xdot[static_cast<std::size_t>(st)] = centralDifference(e.x[static_cast<std::size_t>(st)], dt);
     }
+    for (int i = 0; i < e.n; ++i) {
+        fine[static_cast<std::size_t>(i)] = interpolate(s.t, s.rotor, e.t0 + i * dt);
+    }
+    e.rotor = smooth(fine, kernel);
+    e.rotorRate = centralDifference(e.rotor, dt);
     return e;
 }
 
@@ -666,19 +755,45 @@ std::array<std::vector<double>, analysis::kInputCount> evenInputs(const Prepared
 }
 
 struct EquationErrorFit {
-    std::vector<double> theta;  // terms, delay, biases
+    std::vector<double> theta;  // terms, delay, lags, biases
     double cost = std::numeric_limits<double>::infinity();
+    std::array<double, kDynamicCount> equationCost{};
+    int points = 0;  // rows of each equation's least squares
 };
+
+// The rotor's lag as the equation error takes it: a regressor through
+// 1 / (1 + tau s) on the even grid, starting settled.
+std::vector<double> lagged(const std::vector<double>& v, double tau, double dt) {
+    std::vector<double> out(v.size());
+    const double keep = std::exp(-dt / tau);
+    double y = v.empty() ? 0.0 : v.front();
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        y = keep * y + (1.0 - keep) * v[i];
+        out[i] = y;
+    }
+    return out;
+}
+
+int lagOfEquation(int eq) {
+    return eq == kP ? 0 : eq == kQ ? 1 : eq == kW ? 2 : -1;
+}
 
 // Least squares of every state equation at one latency. The cost is the sum
 // over the equations of n log(RSS): the likelihood with each equation's
 // own unknown variance.
+// Each rotor equation (roll, pitch, heave) with its regressors through the
+// lag in `lags` (0: quasi-steady), the heave with the collective also
+// straight, for its instant share.
 EquationErrorFit equationError(const std::vector<Prepared>& stretches, const std::vector<EvenStretch>& even,
-                               double delay, const std::vector<double>& kernel, int stride) {
+                               double delay, const std::vector<double>& kernel, int stride,
+                               const std::array<double, 3>& lags, double dt) {
     EquationErrorFit fit;
     const int S = static_cast<int>(stretches.size());
     fit.theta.assign(static_cast<std::size_t>(kFirstBias + kDynamicCount * S), 0.0);
     fit.theta[kDelayIndex] = delay;
+    for (int l = 0; l < 3; ++l) {
+        fit.theta[static_cast<std::size_t>(kFirstLag + l)] = lags[static_cast<std::size_t>(l)];
+    }
     std::vector<std::array<std::vector<double>, analysis::kInputCount>> inputs;
     inputs.reserve(stretches.size());
     int points = 0;
@@ -688,6 +803,7 @@ EquationErrorFit equationError(const std::vector<Prepared>& stretches, const std
         points += used > 0 ? (used + stride - 1) / stride : 0;
     }
     fit.cost = 0.0;
+    fit.points = points;
     for (int eq = 0; eq < kDynamicCount; ++eq) {
         std::vector<int> terms;
         for (int i = 0; i < kTermCount; ++i) {
@@ -695,12 +811,30 @@ EquationErrorFit equationError(const std::vector<Prepared>& stretches, const std
                 terms.push_back(i);
             }
         }
-        const int columns = static_cast<int>(terms.size()) + S;
+        const int lagIndex = lagOfEquation(eq);
+        const double tau = lagIndex >= 0 ? lags[static_cast<std::size_t>(lagIndex)] : 0.0;
+        const bool instant = tau > 0.0 && eq == kW;
+        // The rotor speed's columns: the heave's, and the yaw's two.
+        const int rotorColumns = eq == kW ? 1 : eq == kR ? 2 : 0;
+        const int firstRotorColumn = static_cast<int>(terms.size()) + S + (instant ? 1 : 0);
+        const int columns = firstRotorColumn + rotorColumns;
         Eigen::MatrixXd X = Eigen::MatrixXd::Zero(points, columns);
         Eigen::VectorXd y(points);
         int row = 0;
         for (int s = 0; s < S; ++s) {
             const EvenStretch& e = even[static_cast<std::size_t>(s)];
+            // The regressors of the rotor's part through its lag.
+            std::vector<std::vector<double>> through(terms.size());
+            for (std::size_t c = 0; c < terms.size() && tau > 0.0; ++c) {
+                const TermInfo& info = kTerms[terms[c]];
+                if (!info.inB && (info.column == kU || info.column == kV)) {
+                    continue;
+                }
+                through[c] = lagged(
+                    info.inB ? inputs[static_cast<std::size_t>(s)][static_cast<std::size_t>(info.column)]
+                             : e.x[static_cast<std::size_t>(info.column)],
+                    tau, dt);
+            }
             for (int i = e.margin; i < e.n - e.margin; i += stride) {
                 const std::size_t ui = static_cast<std::size_t>(i);
                 double lhs = e.xdot[static_cast<std::size_t>(eq)][ui];
@@ -713,19 +847,42 @@ EquationErrorFit equationError(const std::vector<Prepared>& stretches, const std
                 for (std::size_t c = 0; c < terms.size(); ++c) {
                     const TermInfo& info = kTerms[terms[c]];
                     X(row, static_cast<Eigen::Index>(c)) =
-                        info.inB
+                        !through[c].empty() ? through[c][ui]
+                        : info.inB
                             ? inputs[static_cast<std::size_t>(s)][static_cast<std::size_t>(info.column)][ui]
                             : e.x[static_cast<std::size_t>(info.column)][ui];
                 }
                 X(row, static_cast<Eigen::Index>(terms.size()) + s) = 1.0;
+                if (instant) {
+                    X(row, firstRotorColumn - 1) =
+                        inputs[static_cast<std::size_t>(s)][analysis::kThrottle][ui];
+                }
+                if (rotorColumns > 0) {
+                    X(row, firstRotorColumn) = e.rotor[ui];
+                }
+                if (rotorColumns > 1) {
+                    X(row, firstRotorColumn + 1) = e.rotorRate[ui];
+                }
                 ++row;
             }
         }
         const Eigen::VectorXd beta = X.colPivHouseholderQr().solve(y);
         const double rss = (y - X * beta).squaredNorm();
-        fit.cost += points * std::log(std::max(rss, 1e-300));
+        fit.equationCost[static_cast<std::size_t>(eq)] = points * std::log(std::max(rss, 1e-300));
+        fit.cost += fit.equationCost[static_cast<std::size_t>(eq)];
         for (std::size_t c = 0; c < terms.size(); ++c) {
             fit.theta[static_cast<std::size_t>(terms[c])] = beta(static_cast<Eigen::Index>(c));
+        }
+        if (instant) {
+            // Zc is the settled total: the lagged share and the instant one.
+            fit.theta[kHeaveInstantIndex] = beta(firstRotorColumn - 1);
+            fit.theta[kZc] += beta(firstRotorColumn - 1);
+        }
+        if (eq == kW) {
+            fit.theta[kHeaveOfRotorSpeed] = beta(firstRotorColumn);
+        } else if (eq == kR) {
+            fit.theta[kYawOfRotorSpeed] = beta(firstRotorColumn);
+            fit.theta[kYawOfRotorAcceleration] = beta(firstRotorColumn + 1);
         }
         for (int s = 0; s < S; ++s) {
             fit.theta[biasIndex(s, eq)] = beta(static_cast<Eigen::Index>(terms.size()) + s);
@@ -878,6 +1035,11 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
     // plays (all rows if there is no such row).
     InputVector trim{};
     double trimHeight = 0.0;
+    double trimRotor = 0.0;
+    bool rotorSpeedLogged = true;
+    for (const FlightLog& log : logs) {
+        rotorSpeedLogged = rotorSpeedLogged && log.hasRotorSpeed;
+    }
     int calm = 0;
     for (bool calmOnly : {true, false}) {
         for (const Stretch* s : kept) {
@@ -889,6 +1051,7 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
                     trim[static_cast<std::size_t>(c)] += sample.controls[static_cast<std::size_t>(c)];
                 }
                 trimHeight += sample.y[kOutH];
+                trimRotor += sample.rotorPercent;
                 ++calm;
             }
         }
@@ -900,6 +1063,7 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
         v /= calm;
     }
     trimHeight /= calm;
+    trimRotor /= calm;
 
     std::vector<Prepared> prepared;
     for (const Stretch* s : kept) {
@@ -919,6 +1083,7 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
             }
             p.d.push_back(d);
             p.excitedAxis.push_back(sample.excitedAxis);
+            p.rotor.push_back(rotorSpeedLogged ? sample.rotorPercent - trimRotor : 0.0);
         }
         prepared.push_back(std::move(p));
         id.rows += static_cast<int>(s->samples.size());
@@ -937,9 +1102,11 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
         for (int i = 0; i < e.n; ++i) {
             grid[static_cast<std::size_t>(i)] = e.t0 + i * evenDt;
         }
+        p.rotorRate.resize(p.t.size());
         for (std::size_t k = 0; k < p.t.size(); ++k) {
             p.x[k][kP] = interpolate(grid, e.x[kP], p.t[k]);
             p.x[k][kQ] = interpolate(grid, e.x[kQ], p.t[k]);
+            p.rotorRate[k] = interpolate(grid, e.rotorRate, p.t[k]);
         }
     }
 
@@ -988,17 +1155,55 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
     EquationErrorFit best;
     const int delays = static_cast<int>(std::floor(options.maxDelayS / (evenDt / 2.0)));
     for (int k = 0; k <= delays; ++k) {
-        EquationErrorFit fit = equationError(prepared, even, k * evenDt / 2.0, kernel, stride);
+        EquationErrorFit fit = equationError(prepared, even, k * evenDt / 2.0, kernel, stride, {}, evenDt);
         if (fit.cost < best.cost) {
             best = std::move(fit);
         }
     }
+    // Then the rotor's lag of each of its equations on a grid, at that
+    // latency (each equation is solved on its own, so each takes its best).
+    // A lag must pay for its parameters (the lag, and for the heave the
+    // instant share) as the Bayesian information criterion has it: on a
+    // flight of an aircraft with no lag it would otherwise fit the noise.
+    std::array<double, 3> rotorLags{};
+    std::array<double, 3> lagCost{};
+    for (int l = 0; l < 3; ++l) {
+        const double parameters = l == 2 ? 2.0 : 1.0;
+        lagCost[static_cast<std::size_t>(l)] = best.equationCost[static_cast<std::size_t>(l == 0   ? kP
+                                                                                          : l == 1 ? kQ
+                                                                                                   : kW)]
+                                               - parameters * std::log(std::max(best.points, 2));
+    }
+    for (double tau = 0.02; tau <= 0.3 + 1e-9; tau += 0.01) {
+        const EquationErrorFit fit =
+            equationError(prepared, even, best.theta[kDelayIndex], kernel, stride, {tau, tau, tau}, evenDt);
+        for (int l = 0; l < 3; ++l) {
+            const double c = fit.equationCost[static_cast<std::size_t>(l == 0 ? kP : l == 1 ? kQ : kW)];
+            if (c < lagCost[static_cast<std::size_t>(l)]) {
+                lagCost[static_cast<std::size_t>(l)] = c;
+                rotorLags[static_cast<std::size_t>(l)] = tau;
+            }
+        }
+    }
+    if (std::getenv("HOVER_DEBUG_LAG") != nullptr) {
+        for (int l = 0; l < 3; ++l) {
+            std::fprintf(stderr, "lag %d: qs %.1f best %.1f tau %.3f points %d\n", l,
+                         best.equationCost[static_cast<std::size_t>(l == 0   ? kP
+                                                                    : l == 1 ? kQ
+                                                                             : kW)],
+                         lagCost[static_cast<std::size_t>(l)], rotorLags[static_cast<std::size_t>(l)],
+                         best.points);
+        }
+    }
+    best = equationError(prepared, even, best.theta[kDelayIndex], kernel, stride, rotorLags, evenDt);
     even.clear();
     id.equationError.name = "equation error";
     for (int i = 0; i < kTermCount; ++i) {
         id.equationError.terms[static_cast<std::size_t>(i)].value = best.theta[static_cast<std::size_t>(i)];
     }
     id.equationError.delayS.value = best.theta[kDelayIndex];
+    id.equationError.rotor = rotorLagOf(best.theta);
+    id.equationError.rotorSpeed = rotorSpeedOf(best.theta);
 
     // Output error from there, on windows of each stretch.
     std::vector<Window> windows;
@@ -1038,88 +1243,132 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
         theta.push_back(start[kQ]);
     }
     const int P = static_cast<int>(theta.size());
+    // A rotor equation whose lag did not help the equation error stays
+    // quasi-steady: its lag (and the heave's instant share with it) is
+    // held at 0, not fitted.
+    std::vector<char> fixedAtZero(static_cast<std::size_t>(P), 0);
+    for (int l = 0; l < 3; ++l) {
+        fixedAtZero[static_cast<std::size_t>(kFirstLag + l)] =
+            rotorLags[static_cast<std::size_t>(l)] > 0.0 ? 0 : 1;
+    }
+    fixedAtZero[kHeaveInstantIndex] = fixedAtZero[kFirstLag + 2];
+    for (int i = kFirstRotorSpeed; i < kFirstGain; ++i) {
+        fixedAtZero[static_cast<std::size_t>(i)] = rotorSpeedLogged ? 0 : 1;
+        theta[static_cast<std::size_t>(i)] = rotorSpeedLogged ? theta[static_cast<std::size_t>(i)] : 0.0;
+    }
     const OutputErrorProblem problem{prepared, windows, options, P};
-    double lambda = 1e-3;
     std::array<double, kMeasuredCount> sums{};
     int count = 0;
-    for (int iteration = 0; iteration < options.maxIterations; ++iteration) {
-        problem.sumsOfSquares(theta, sums, count);
-        const std::array<double, kMeasuredCount> weights = weightsFromSums(sums, count);
-        const double cost0 = problem.cost(theta, weights);
-        Eigen::MatrixXd M;
-        Eigen::VectorXd g;
-        // Predictor gains held at a bound are left out of the sensitivities
-        // between every fourth iteration, when all are looked at again.
-        std::vector<char> held(static_cast<std::size_t>(P), 0);
-        if (iteration % 4 != 0) {
+    const auto levenbergMarquardt = [&]() {
+        double lambda = 1e-3;
+        for (int iteration = 0; iteration < options.maxIterations; ++iteration) {
+            problem.sumsOfSquares(theta, sums, count);
+            const std::array<double, kMeasuredCount> weights = weightsFromSums(sums, count);
+            const double cost0 = problem.cost(theta, weights);
+            Eigen::MatrixXd M;
+            Eigen::VectorXd g;
+            // Predictor gains held at a bound are left out of the sensitivities
+            // between every fourth iteration, when all are looked at again.
+            std::vector<char> held = fixedAtZero;
+            if (iteration % 4 != 0) {
+                for (int i = kFirstGain; i < kFirstBias; ++i) {
+                    const std::size_t u = static_cast<std::size_t>(i);
+                    std::vector<double> nudged = theta;
+                    nudged[u] += 1e-9;
+                    keepPredictorInBounds(nudged);
+                    held[u] = nudged[u] == theta[u] || theta[u] <= 0.0 ? 1 : 0;
+                }
+            }
+            problem.normalEquations(theta, weights, M, g, nullptr, nullptr, &held);
+            Eigen::VectorXd scale(P);
+            for (int i = 0; i < P; ++i) {
+                scale(i) = M(i, i) > 0.0 ? 1.0 / std::sqrt(M(i, i)) : 1.0;
+            }
+            Eigen::MatrixXd Ms = scale.asDiagonal() * M * scale.asDiagonal();
+            Eigen::VectorXd gs = scale.asDiagonal() * g;
+            // A predictor gain at a bound that the data would push beyond stays
+            // there this iteration (the step is taken in the others).
             for (int i = kFirstGain; i < kFirstBias; ++i) {
                 const std::size_t u = static_cast<std::size_t>(i);
                 std::vector<double> nudged = theta;
                 nudged[u] += 1e-9;
                 keepPredictorInBounds(nudged);
-                held[u] = nudged[u] == theta[u] || theta[u] <= 0.0 ? 1 : 0;
+                const bool atUpper = nudged[u] == theta[u];
+                const bool atLower = theta[u] <= 0.0;
+                if ((atUpper && gs(i) > 0.0) || (atLower && gs(i) < 0.0)) {
+                    Ms.row(i).setZero();
+                    Ms.col(i).setZero();
+                    Ms(i, i) = 1.0;
+                    gs(i) = 0.0;
+                }
             }
-        }
-        problem.normalEquations(theta, weights, M, g, nullptr, nullptr, &held);
-        Eigen::VectorXd scale(P);
-        for (int i = 0; i < P; ++i) {
-            scale(i) = M(i, i) > 0.0 ? 1.0 / std::sqrt(M(i, i)) : 1.0;
-        }
-        Eigen::MatrixXd Ms = scale.asDiagonal() * M * scale.asDiagonal();
-        Eigen::VectorXd gs = scale.asDiagonal() * g;
-        // A predictor gain at a bound that the data would push beyond stays
-        // there this iteration (the step is taken in the others).
-        for (int i = kFirstGain; i < kFirstBias; ++i) {
-            const std::size_t u = static_cast<std::size_t>(i);
-            std::vector<double> nudged = theta;
-            nudged[u] += 1e-9;
-            keepPredictorInBounds(nudged);
-            const bool atUpper = nudged[u] == theta[u];
-            const bool atLower = theta[u] <= 0.0;
-            if ((atUpper && gs(i) > 0.0) || (atLower && gs(i) < 0.0)) {
-                Ms.row(i).setZero();
-                Ms.col(i).setZero();
-                Ms(i, i) = 1.0;
-                gs(i) = 0.0;
+            bool improved = false;
+            double cost = cost0;
+            double largestStep = 0.0;  // in units of each parameter's own scale
+            while (lambda < 1e10) {
+                Eigen::MatrixXd damped = Ms;
+                damped.diagonal().array() += lambda;
+                const Eigen::VectorXd scaledStep = damped.ldlt().solve(gs);
+                const Eigen::VectorXd step = scale.asDiagonal() * scaledStep;
+                largestStep = scaledStep.cwiseAbs().maxCoeff();
+                std::vector<double> trial = theta;
+                for (int i = 0; i < P; ++i) {
+                    trial[static_cast<std::size_t>(i)] += step(i);
+                }
+                trial[kDelayIndex] = std::clamp(trial[kDelayIndex], 0.0, options.maxDelayS);
+                for (int i = kFirstLag; i < kFirstGain; ++i) {
+                    const std::size_t u = static_cast<std::size_t>(i);
+                    if (fixedAtZero[u] != 0) {
+                        trial[u] = 0.0;
+                    } else if (i < kHeaveInstantIndex) {
+                        trial[u] = std::clamp(trial[u], kShortestLagS, kLongestLagS);
+                    }
+                }
+                keepPredictorInBounds(trial);
+                cost = problem.cost(trial, weights);
+                if (cost < cost0) {
+                    theta = std::move(trial);
+                    lambda = std::max(lambda / 3.0, 1e-9);
+                    improved = true;
+                    break;
+                }
+                lambda *= 5.0;
             }
-        }
-        bool improved = false;
-        double cost = cost0;
-        double largestStep = 0.0;  // in units of each parameter's own scale
-        while (lambda < 1e10) {
-            Eigen::MatrixXd damped = Ms;
-            damped.diagonal().array() += lambda;
-            const Eigen::VectorXd scaledStep = damped.ldlt().solve(gs);
-            const Eigen::VectorXd step = scale.asDiagonal() * scaledStep;
-            largestStep = scaledStep.cwiseAbs().maxCoeff();
-            std::vector<double> trial = theta;
-            for (int i = 0; i < P; ++i) {
-                trial[static_cast<std::size_t>(i)] += step(i);
+            id.iterations = iteration + 1;
+            // Done when nothing improves, when the cost no longer falls, or when
+            // the step is far below what the data can tell apart.
+            // The residuals at the log's own rounding (six decimals of feet,
+            // degrees and their rates) are as small as they can get.
+            bool atRounding = true;
+            for (int o = 0; o < kMeasuredCount; ++o) {
+                atRounding = atRounding && sums[static_cast<std::size_t>(o)] < 1e-10 * std::max(count, 1);
             }
-            trial[kDelayIndex] = std::clamp(trial[kDelayIndex], 0.0, options.maxDelayS);
-            keepPredictorInBounds(trial);
-            cost = problem.cost(trial, weights);
-            if (cost < cost0) {
-                theta = std::move(trial);
-                lambda = std::max(lambda / 3.0, 1e-9);
-                improved = true;
+            if (!improved || (cost0 - cost) < 1e-7 * cost0 || largestStep < 1e-3 || atRounding) {
+                id.converged = true;
                 break;
             }
-            lambda *= 5.0;
         }
-        id.iterations = iteration + 1;
-        // Done when nothing improves, when the cost no longer falls, or when
-        // the step is far below what the data can tell apart.
-        // The residuals at the log's own rounding (six decimals of feet,
-        // degrees and their rates) are as small as they can get.
-        bool atRounding = true;
-        for (int o = 0; o < kMeasuredCount; ++o) {
-            atRounding = atRounding && sums[static_cast<std::size_t>(o)] < 1e-10 * std::max(count, 1);
+    };
+    levenbergMarquardt();
+    // A lag the fit took to its shortest is no lag this flight shows: the
+    // equation is fitted again quasi-steady.
+    bool refit = false;
+    for (int l = 0; l < 3; ++l) {
+        const std::size_t u = static_cast<std::size_t>(kFirstLag + l);
+        if (fixedAtZero[u] == 0 && theta[u] <= kShortestLagS * (1.0 + 1e-9)) {
+            fixedAtZero[u] = 1;
+            theta[u] = 0.0;
+            if (l == 2) {
+                fixedAtZero[kHeaveInstantIndex] = 1;
+                theta[kHeaveInstantIndex] = 0.0;
+            }
+            refit = true;
         }
-        if (!improved || (cost0 - cost) < 1e-7 * cost0 || largestStep < 1e-3 || atRounding) {
-            id.converged = true;
-            break;
-        }
+    }
+    if (refit) {
+        const int before = id.iterations;
+        levenbergMarquardt();
+        id.iterations += before;
     }
 
     // Standard errors at the optimum: the Cramer-Rao bound, and the same
@@ -1144,7 +1393,7 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
         nudged[u] = theta[u] + 1e-9;
         keepPredictorInBounds(nudged);
         const bool atUpper = nudged[u] == theta[u];
-        if (!predictor || (theta[u] > 0.0 && !atUpper)) {
+        if ((!predictor || (theta[u] > 0.0 && !atUpper)) && fixedAtZero[u] == 0) {
             free.push_back(i);
         }
     }
@@ -1178,6 +1427,24 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
         id.cramerRao[static_cast<std::size_t>(i)] = std::sqrt(std::max(inverse(i, i), 0.0));
     }
     id.model.delayS.value = theta[kDelayIndex];
+    id.model.rotor = rotorLagOf(theta);
+    id.model.rotorSpeed = rotorSpeedOf(theta);
+    {
+        Estimate* lag[kLagCount] = {&id.model.rotor.rollS, &id.model.rotor.pitchS, &id.model.rotor.heaveS,
+                                    &id.model.rotor.heaveInstant};
+        for (int l = 0; l < kLagCount; ++l) {
+            const int i = kFirstLag + l;
+            lag[l]->standardError = std::sqrt(std::max(corrected(i, i), 0.0));
+            id.lagCramerRao[static_cast<std::size_t>(l)] = std::sqrt(std::max(inverse(i, i), 0.0));
+        }
+        Estimate* speed[kRotorSpeedCount] = {&id.model.rotorSpeed.heave, &id.model.rotorSpeed.yaw,
+                                             &id.model.rotorSpeed.yawOfAcceleration};
+        for (int l = 0; l < kRotorSpeedCount; ++l) {
+            const int i = kFirstRotorSpeed + l;
+            speed[l]->standardError = std::sqrt(std::max(corrected(i, i), 0.0));
+            id.rotorSpeedCramerRao[static_cast<std::size_t>(l)] = std::sqrt(std::max(inverse(i, i), 0.0));
+        }
+    }
     id.model.delayS.standardError = std::sqrt(std::max(corrected(kDelayIndex, kDelayIndex), 0.0));
     id.delayCramerRao = std::sqrt(std::max(inverse(kDelayIndex, kDelayIndex), 0.0));
     id.model.trimThrottle = trim[analysis::kThrottle];

@@ -5,7 +5,9 @@
 // First equation error: each state equation by least squares on the
 // measured states and their derivatives (evenly resampled, smoothed with
 // one symmetric filter that also smooths the inputs), with the command
-// latency found by a search over a grid. Then output error from there:
+// latency found by a search over a grid, then each rotor equation's lag
+// (hover_model.h) on a grid with its regressors filtered through it. Then
+// output error from there, the lags among the parameters:
 // the model simulated from the measured state at the start of every window
 // of a stretch (the window's starting roll and pitch rates, which the host
 // does not read, fitted), the logged inputs held between rows and felt the
@@ -65,7 +67,9 @@ struct Identification {
     // The same terms' Cramer-Rao bounds (white residuals assumed).
     std::array<double, kTermCount> cramerRao{};
     double delayCramerRao = 0.0;
-    HoverModel equationError;  // the starting values
+    std::array<double, 4> lagCramerRao{};         // roll, pitch, heave lags, heave instant share
+    std::array<double, 3> rotorSpeedCramerRao{};  // heave, yaw, yaw of the acceleration
+    HoverModel equationError;                     // the starting values
     // The predictor's one-row-ahead errors (what the fit minimises), and the
     // model simulated over each window without the predictor's corrections.
     std::array<double, kMeasuredCount> residualRms{};

@@ -50,6 +50,27 @@ LinearAircraft::LinearAircraft(const HoverModel& model) : model_(model) {
                              .throttle = model.trimThrottle};
     controls_ = trim_;
     x_[kH] = model.heightFt * units::kMetresPerFoot;
+    Eigen::MatrixXd A, B;
+    stateMatrices(model, A, B);
+    for (Eigen::Index i = 0; i < A.rows(); ++i) {
+        for (Eigen::Index j = 0; j < A.cols(); ++j) {
+            A_[i][j] = A(i, j);
+        }
+        for (Eigen::Index c = 0; c < B.cols(); ++c) {
+            B_[i][c] = B(i, c);
+        }
+    }
+}
+
+void LinearAircraft::settleRotor() {
+    for (int lag = kStateCount; lag < kExtendedStateCount; ++lag) {
+        x_[static_cast<std::size_t>(lag)] = 0.0;
+    }
+    const Vector d = rate(x_, currentWind_);
+    for (int lag = kStateCount; lag < kExtendedStateCount; ++lag) {
+        const double self = A_[lag][lag];
+        x_[static_cast<std::size_t>(lag)] = self != 0.0 ? -d[static_cast<std::size_t>(lag)] / self : 0.0;
+    }
 }
 
 bool LinearAircraft::setUp(const LinearStart& start, const flight::WindSettings& wind) {
@@ -109,6 +130,7 @@ bool LinearAircraft::setUp(const LinearStart& start, const flight::WindSettings&
     x_[kPhi] = -(term(kYv) * dv + term(kYa) * da + term(kYr) * dr) / kGravity;
     trim_ = c;
     controls_ = c;
+    settleRotor();
     return trimmed;
 }
 
@@ -123,15 +145,23 @@ LinearAircraft::Vector LinearAircraft::rate(const Vector& x, const flight::WindV
     const double de = controls_.elevator - model_.trimElevator;
     const double da = controls_.aileron - model_.trimAileron;
     const double dr = controls_.rudder - model_.trimRudder;
+    // Every term on the speed through the air; the height on the speed over the ground.
+    Vector xa = x;
+    xa[kU] = u;
+    xa[kV] = v;
+    xa[kW] = w;
+    const double input[analysis::kInputCount] = {dc, de, da, dr};
     Vector d{};
-    d[kU] = term(kXu) * u + term(kXq) * x[kQ] - kGravity * x[kTheta] + term(kXe) * de;
-    d[kV] = term(kYv) * v + term(kYp) * x[kP] + kGravity * x[kPhi] + term(kYa) * da + term(kYr) * dr;
-    d[kW] = term(kZw) * w + term(kZc) * dc;
-    d[kP] = term(kLp) * x[kP] + term(kLq) * x[kQ] + term(kLv) * v + term(kLa) * da + term(kLe) * de;
-    d[kQ] = term(kMq) * x[kQ] + term(kMp) * x[kP] + term(kMu) * u + term(kMe) * de + term(kMa) * da;
-    d[kR] = term(kNr) * x[kR] + term(kNp) * x[kP] + term(kNd) * dr + term(kNc) * dc;
-    d[kPhi] = x[kP];
-    d[kTheta] = x[kQ];
+    for (int i = 0; i < kExtendedStateCount; ++i) {
+        double sum = 0.0;
+        for (int j = 0; j < kExtendedStateCount; ++j) {
+            sum += A_[i][j] * xa[static_cast<std::size_t>(j)];
+        }
+        for (int c = 0; c < analysis::kInputCount; ++c) {
+            sum += B_[i][c] * input[c];
+        }
+        d[static_cast<std::size_t>(i)] = sum;
+    }
     d[kH] = x[kW];
     return d;
 }

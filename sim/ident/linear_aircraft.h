@@ -7,6 +7,8 @@
 // the simulated host flies when a scenario names a plant file instead of an
 // aircraft file.
 //
+// With a rotor lag the model's lag states (hover_model.h) are flown too.
+//
 // The inputs act the moment they are set: the host's loop already holds a
 // command back by its own latency, and the plant's fitted delay is the
 // latency of the loop it was recorded on, so adding it again would count it
@@ -52,19 +54,25 @@ public:
     double timeS() const { return timeS_; }
     flight::HostReadings readings() const;
 
-    // The model's states (ident::State), height h in metres above the ground.
-    const std::array<double, kStateCount>& state() const { return x_; }
+    // The model's states (ident::State, then its LagState), height h in
+    // metres above the ground.
+    const std::array<double, kExtendedStateCount>& state() const { return x_; }
     double headingRad() const { return heading_; }
     // Rate of every state at the current state, controls and wind.
-    std::array<double, kStateCount> derivative() const { return rate(x_, currentWind_); }
+    std::array<double, kExtendedStateCount> derivative() const { return rate(x_, currentWind_); }
 
 private:
-    using Vector = std::array<double, kStateCount>;
+    using Vector = std::array<double, kExtendedStateCount>;
     Vector rate(const Vector& x, const flight::WindVector& wind) const;
+    // The lag states settled on the current state, controls and wind.
+    void settleRotor();
     void step(double h);
     double term(Term t) const { return model_.terms[static_cast<std::size_t>(t)].value; }
 
     HoverModel model_;
+    // x' = A x + B d over the states, the speeds through the air.
+    double A_[kExtendedStateCount][kExtendedStateCount] = {};
+    double B_[kExtendedStateCount][analysis::kInputCount] = {};
     double stepS_;
     int turbulenceEverySteps_;
     flight::WindField wind_;

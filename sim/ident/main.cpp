@@ -76,11 +76,12 @@ int main(int argc, char** argv) {
     app.add_option("--class", className,
                    "an aircraft file of the helicopter's class (bo105, uh1h, puma or a path), for "
                    "--aircraft-out");
-    app.add_option("--aircraft-out", riggedPath,
-                   "write the --class aircraft's file here with its control rigging (blade angle per count) "
-                   "scaled so that its linearised control power on each axis is the one identified, the rest "
-                   "of the class as it stands; hovertune --aircraft FILE then tunes on it. Exit status 1 when "
-                   "an identified power has the other sign than the class's or is more than 5 times off")
+    app.add_option(
+           "--aircraft-out", riggedPath,
+           "write the --class aircraft's file here with its control rigging (blade angle per count) "
+           "scaled so that its linearised control power on each axis is the one identified, the rest "
+           "of the class as it stands; hovertune --aircraft FILE then tunes on it. Exit status 1 when "
+           "an identified power has the other sign than the class's or is more than 5 times off")
         ->needs(app.get_option("--class"));
     app.get_option("--class")->needs(app.get_option("--aircraft-out"));
     if (const std::optional<int> status = analysis::parseCommandLine(app, argc, argv, "hoverident")) {
@@ -136,8 +137,8 @@ int main(int argc, char** argv) {
         const ident::Truth truth = ident::truthAtHover(aircraft->parameters, point);
         const double physicsStepS = 1.0 / aircraft->parameters.physicsRateHz;
         std::string why;
-        const bool within = ident::identifiedWithinTolerance(outcome.result->model, truth, trueLatencyS,
-                                                             physicsStepS, why);
+        const bool within =
+            ident::identifiedWithinTolerance(outcome.result->model, truth, trueLatencyS, physicsStepS, why);
         report += "\n## Against the flight model's linearisation: " + aircraft->name + "\n\n";
         report +=
             "The linearisation at the identified hover's height, the rotor's inflows and disc tilt "
@@ -153,8 +154,9 @@ int main(int argc, char** argv) {
             "linearisation and with each other, the rotor's own dynamics in the band, not the noise of "
             "the flight, move the terms.\n\n";
         report += ident::comparisonTable(outcome.result->model, truth, trueLatencyS, physicsStepS);
-        report += std::string("\n") + (within ? "Every loop term and the latency are within the tolerances.\n"
-                                             : "NOT within the tolerances: " + why + ".\n");
+        report += std::string("\n")
+                  + (within ? "Every loop term and the latency are within the tolerances.\n"
+                            : "NOT within the tolerances: " + why + ".\n");
     }
     std::string rigged;
     if (!riggedPath.empty()) {
@@ -173,14 +175,17 @@ int main(int argc, char** argv) {
             return 1;
         }
         rigged = r->text;
-        report += "\n## " + classAircraft->name + " rigged to the identified control powers: " + riggedPath + "\n\n";
-        report += "Blade angle per count over the class's, and the rigged file's linearised control power "
-                  "over the identified one.\n\n| axis | rigging | power reached |\n|---|---|---|\n";
+        report += "\n## " + classAircraft->name + " rigged to the identified control powers: " + riggedPath
+                  + "\n\n";
+        report +=
+            "Blade angle per count over the class's, and the rigged file's linearised control power "
+            "over the identified one.\n\n| axis | rigging | power reached |\n|---|---|---|\n";
         const char* axes[analysis::kInputCount] = {"collective", "elevator", "aileron", "pedals"};
         for (int axis = 0; axis < analysis::kInputCount; ++axis) {
             char line[96];
             std::snprintf(line, sizeof line, "| %s | x%.3f | %.4f |\n", axes[axis],
-                          r->factor[static_cast<std::size_t>(axis)], r->reached[static_cast<std::size_t>(axis)]);
+                          r->factor[static_cast<std::size_t>(axis)],
+                          r->reached[static_cast<std::size_t>(axis)]);
             report += line;
         }
     }

@@ -4,6 +4,7 @@
 // identified plant is good enough to tune on.
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -93,7 +94,54 @@ std::string reportText(const Identification& id, const IdentOptions& options) {
         + " | "
         + (id.model.delayS.value > 0.0 ? percent(id.model.delayS.standardError / id.model.delayS.value) : "-")
         + " | " + fixed(id.delayCramerRao, 4) + " | " + fixed(id.equationError.delayS.value, 4)
-        + " | s | command latency: panel update to the aircraft feeling the controls |\n\n";
+        + " | s | command latency: panel update to the aircraft feeling the controls |\n";
+    struct LagRow {
+        const char* name;
+        Estimate RotorLag::*field;
+        const char* unit;
+        const char* meaning;
+    };
+    constexpr LagRow kLagRows[] = {
+        {"roll lag", &RotorLag::rollS, "s",
+         "the disc's lag in roll: the rotor's part of the roll equation follows it"},
+        {"pitch lag", &RotorLag::pitchS, "s", "the disc's lag in pitch"},
+        {"heave lag", &RotorLag::heaveS, "s",
+         "the inflow's lag: the rotor's part of the heave equation follows it"},
+        {"Zi", &RotorLag::heaveInstant, "m/s2 per count", "the collective's heave before the inflow answers"},
+    };
+    for (std::size_t l = 0; l < std::size(kLagRows); ++l) {
+        const LagRow& row = kLagRows[l];
+        const Estimate& e = id.model.rotor.*row.field;
+        const double relative = e.value != 0.0 ? e.standardError / std::fabs(e.value) : 0.0;
+        out += std::string("| ") + row.name + " | " + number(e.value) + " | " + number(e.standardError)
+               + " | " + (e.value != 0.0 ? percent(relative) : "-") + " | " + number(id.lagCramerRao[l])
+               + " | " + number((id.equationError.rotor.*row.field).value) + " | " + row.unit + " | "
+               + row.meaning + " |\n";
+    }
+    struct SpeedRow {
+        const char* name;
+        Estimate RotorSpeedTerms::*field;
+        const char* unit;
+        const char* meaning;
+    };
+    constexpr SpeedRow kSpeedRows[] = {
+        {"Zo", &RotorSpeedTerms::heave, "m/s2 per %",
+         "heave of the rotor speed (measured by the rotor reading)"},
+        {"No", &RotorSpeedTerms::yaw, "rad/s2 per %", "yaw of the rotor speed"},
+        {"Nod", &RotorSpeedTerms::yawOfAcceleration, "rad/s2 per %/s",
+         "yaw of the rotor's acceleration: the engine's torque as the governor answers"},
+    };
+    for (std::size_t l = 0; l < std::size(kSpeedRows); ++l) {
+        const SpeedRow& row = kSpeedRows[l];
+        const Estimate& e = id.model.rotorSpeed.*row.field;
+        const double relative = e.value != 0.0 ? e.standardError / std::fabs(e.value) : 0.0;
+        out += std::string("| ") + row.name + " | " + number(e.value) + " | " + number(e.standardError)
+               + " | " + (e.value != 0.0 ? percent(relative) : "-") + " | "
+               + number(id.rotorSpeedCramerRao[l]) + " | "
+               + number((id.equationError.rotorSpeed.*row.field).value) + " | " + row.unit + " | "
+               + row.meaning + " |\n";
+    }
+    out += "\n";
 
     out += "## Residuals (measured minus simulated)\n\n| output | RMS | unit |\n|---|---:|---|\n";
     const char* names[kMeasuredCount] = {"u forward speed", "v right speed", "w up speed", "r heading rate",
@@ -127,7 +175,9 @@ std::string reportText(const Identification& id, const IdentOptions& options) {
     out += "Equation error first (each equation by least squares on the states and their derivatives, "
            "resampled at 90 Hz and smoothed by a Gaussian of "
            + fixed(options.smoothingS, 2)
-           + " s; the latency by a search over a grid of 1/180 s), then output error: the model simulated "
+           + " s; the latency by a search over a grid of 1/180 s, then the rotor's lag of the roll, pitch "
+             "and heave equations over a grid of 0.02-0.3 s at that latency, the rotor's part of each "
+             "equation taken through its lag), then output error: the model simulated "
              "from the measured state at the start of each window, the logged inputs held between rows and "
              "felt the fitted latency later, on steps of at most "
            + fixed(options.stepS, 4)

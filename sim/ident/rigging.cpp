@@ -29,14 +29,15 @@ struct Controls {
 };
 
 Controls controlsOf(const flight::Parameters& p) {
-    return {p.collectiveLow * kDegreesPerRadian, p.collectiveHigh * kDegreesPerRadian,
+    return {p.collectiveLow * kDegreesPerRadian,   p.collectiveHigh * kDegreesPerRadian,
             p.longCyclicRange * kDegreesPerRadian, p.latCyclicRange * kDegreesPerRadian,
             p.tailPitchCentre * kDegreesPerRadian, p.tailPitchRange * kDegreesPerRadian};
 }
 
 // Scales each axis's blade angle per count by its factor about the angle
 // the trim holds, so the collective and the pedals trim at the same counts.
-Controls scaled(const Controls& c, const flight::Controls& trim, const std::array<double, analysis::kInputCount>& f) {
+Controls scaled(const Controls& c, const flight::Controls& trim,
+                const std::array<double, analysis::kInputCount>& f) {
     Controls out = c;
     const double collectiveTrim =
         c.collectiveLow + (c.collectiveHigh - c.collectiveLow) * trim.throttle / kThrottleTravel;
@@ -80,8 +81,8 @@ std::optional<std::string> withControls(const std::string& text, const Controls&
                     continue;
                 }
                 const std::size_t equals = line.find('=', first + key.size());
-                if (equals == std::string::npos ||
-                    line.find_first_not_of(" \t", first + key.size()) != equals) {
+                if (equals == std::string::npos
+                    || line.find_first_not_of(" \t", first + key.size()) != equals) {
                     continue;
                 }
                 const std::size_t hash = line.find('#', equals);
@@ -141,9 +142,9 @@ std::optional<Rigged> rigToIdentifiedPowers(const std::string& classText, const 
             const auto term = static_cast<std::size_t>(kPowerOf[axis]);
             ratio[a] = identified.terms[term].value / truth.model.terms[term].value;
             if (!(ratio[a] > 0.0) || !std::isfinite(ratio[a])) {
-                error = std::string("the identified ") + kAxisNames[axis] + " power (" + kTerms[term].name +
-                        ") has the other sign than " + classSource +
-                        "'s: the log's axis senses or the class is wrong";
+                error = std::string("the identified ") + kAxisNames[axis] + " power (" + kTerms[term].name
+                        + ") has the other sign than " + classSource
+                        + "'s: the log's axis senses or the class is wrong";
                 return std::nullopt;
             }
             rigged.reached[a] = 1.0 / ratio[a];
@@ -167,7 +168,8 @@ std::optional<Rigged> rigToIdentifiedPowers(const std::string& classText, const 
                 return std::nullopt;
             }
         }
-        std::optional<std::string> edited = withControls(classText, scaled(original, classTrim, rigged.factor), error);
+        std::optional<std::string> edited =
+            withControls(classText, scaled(original, classTrim, rigged.factor), error);
         if (!edited) {
             error = classSource + ": " + error;
             return std::nullopt;
@@ -179,7 +181,8 @@ std::optional<Rigged> rigToIdentifiedPowers(const std::string& classText, const 
                          "# from " + source + " (blade angle per count over the class's:";
     for (int axis = 0; axis < analysis::kInputCount; ++axis) {
         char part[48];
-        std::snprintf(part, sizeof part, " %s x%.3f", kAxisNames[axis], rigged.factor[static_cast<std::size_t>(axis)]);
+        std::snprintf(part, sizeof part, " %s x%.3f", kAxisNames[axis],
+                      rigged.factor[static_cast<std::size_t>(axis)]);
         header += part;
     }
     header += ").\n# The rest is " + classSource + " as it stands.\n";

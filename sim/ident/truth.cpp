@@ -19,7 +19,7 @@ namespace {
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 
 // The rigid-body states of the linearised plant, by the names it gives them.
-const char* const kRigidNames[] = {"down (m)", "u (m/s)", "v (m/s)", "w (m/s)", "p (rad/s)",
+const char* const kRigidNames[] = {"down (m)",  "u (m/s)",   "v (m/s)",    "w (m/s)",    "p (rad/s)",
                                    "q (rad/s)", "r (rad/s)", "roll (rad)", "pitch (rad)"};
 
 // The rotor's slow states: the rotor speed and the engine (the governor
@@ -95,7 +95,8 @@ HoverModel responseFit(const Eigen::MatrixXd& A, const Eigen::MatrixXd& B, const
                 }
                 for (std::size_t c = 0; c < terms.size(); ++c) {
                     const TermInfo& info = kTerms[terms[c]];
-                    const Complex regressor = info.inB ? Complex(info.column == in ? 1.0 : 0.0) : x(info.column, in);
+                    const Complex regressor =
+                        info.inB ? Complex(info.column == in ? 1.0 : 0.0) : x(info.column, in);
                     R(r, static_cast<Eigen::Index>(c)) = regressor.real();
                     R(r + 1, static_cast<Eigen::Index>(c)) = regressor.imag();
                 }
@@ -173,9 +174,9 @@ Truth truthAtHover(const flight::Parameters& aircraft, const analysis::HoverPoin
     }
 
     // The loop axes as functions of the rigid state: T x_rigid = x_model.
-    Eigen::MatrixXd Cr = pick(plant.C, std::vector<int>{analysis::kForwardSpeed, analysis::kRightSpeed,
-                                                        analysis::kUpSpeed, analysis::kTurnRate,
-                                                        analysis::kHeightFt},
+    Eigen::MatrixXd Cr = pick(plant.C,
+                              std::vector<int>{analysis::kForwardSpeed, analysis::kRightSpeed,
+                                               analysis::kUpSpeed, analysis::kTurnRate, analysis::kHeightFt},
                               rigid);
     Eigen::MatrixXd T = Eigen::MatrixXd::Zero(kStateCount, nr);
     const Eigen::Index roll = 7, pitch = 8;  // positions in kRigidNames
@@ -203,11 +204,13 @@ Truth truthAtHover(const flight::Parameters& aircraft, const analysis::HoverPoin
         all.push_back(i);
     }
     auto formOn = [&](const std::vector<int>& states) {
-        const Eigen::MatrixXd C = pick(plant.C, std::vector<int>{analysis::kForwardSpeed, analysis::kRightSpeed,
-                                                                 analysis::kUpSpeed, analysis::kTurnRate,
-                                                                 analysis::kHeightFt},
-                                       states);
-        Eigen::MatrixXd toModel = Eigen::MatrixXd::Zero(kStateCount, static_cast<Eigen::Index>(states.size()));
+        const Eigen::MatrixXd C =
+            pick(plant.C,
+                 std::vector<int>{analysis::kForwardSpeed, analysis::kRightSpeed, analysis::kUpSpeed,
+                                  analysis::kTurnRate, analysis::kHeightFt},
+                 states);
+        Eigen::MatrixXd toModel =
+            Eigen::MatrixXd::Zero(kStateCount, static_cast<Eigen::Index>(states.size()));
         toModel.row(kU) = C.row(0);
         toModel.row(kV) = C.row(1);
         toModel.row(kW) = C.row(2);
@@ -275,15 +278,16 @@ double toleranceBase(const Truth& truth, Term term) {
 
 bool within(const HoverModel& identified, const Truth& truth, Term term) {
     const auto i = static_cast<std::size_t>(term);
-    return std::fabs(identified.terms[i].value - truth.model.terms[i].value) <=
-           kLoopTermTolerance * toleranceBase(truth, term);
+    return std::fabs(identified.terms[i].value - truth.model.terms[i].value)
+           <= kLoopTermTolerance * toleranceBase(truth, term);
 }
 
-std::string row(const char* name, const char* unit, double truth, const Estimate& e, double held, double asFlown,
-                bool loopTerm, bool within) {
+std::string row(const char* name, const char* unit, double truth, const Estimate& e, double held,
+                double asFlown, bool loopTerm, bool within) {
     char line[320];
-    std::snprintf(line, sizeof line, "| %s | %.4g | %.4g ± %.2g | %+.1f %% | %+.1f %% | %+.1f %% | %s | %s |\n", name,
-                  truth, e.value, e.standardError, 100.0 * relativeError(e.value, truth),
+    std::snprintf(line, sizeof line,
+                  "| %s | %.4g | %.4g ± %.2g | %+.1f %% | %+.1f %% | %+.1f %% | %s | %s |\n", name, truth,
+                  e.value, e.standardError, 100.0 * relativeError(e.value, truth),
                   100.0 * relativeError(held, truth), 100.0 * relativeError(asFlown, truth),
                   loopTerm ? (within ? "yes" : "**no**") : "", unit);
     return line;
@@ -301,8 +305,8 @@ std::string comparisonTable(const HoverModel& identified, const Truth& truth, do
         const auto i = static_cast<std::size_t>(k);
         const double t = truth.model.terms[i].value;
         const bool loop = setsTheLoops(static_cast<Term>(k));
-        out += row(kTerms[i].name, kTerms[i].unit, t, identified.terms[i], truth.formOnResponseHeld.terms[i].value,
-                   truth.formOnResponseAsFlown.terms[i].value, loop,
+        out += row(kTerms[i].name, kTerms[i].unit, t, identified.terms[i],
+                   truth.formOnResponseHeld.terms[i].value, truth.formOnResponseAsFlown.terms[i].value, loop,
                    loop && within(identified, truth, static_cast<Term>(k)));
     };
     for (Term t : kLoopTerms) {
@@ -338,8 +342,9 @@ bool identifiedWithinTolerance(const HoverModel& identified, const Truth& truth,
     const double d = identified.delayS.value - trueDelayS;
     if (!(std::fabs(d) <= physicsStepS)) {
         char line[160];
-        std::snprintf(line, sizeof line, "the latency is %.1f ms off the host's %.1f ms (a physics step is %.1f ms)",
-                      1000.0 * d, 1000.0 * trueDelayS, 1000.0 * physicsStepS);
+        std::snprintf(line, sizeof line,
+                      "the latency is %.1f ms off the host's %.1f ms (a physics step is %.1f ms)", 1000.0 * d,
+                      1000.0 * trueDelayS, 1000.0 * physicsStepS);
         why = line;
         return false;
     }
