@@ -1185,16 +1185,7 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
             }
         }
     }
-    if (std::getenv("HOVER_DEBUG_LAG") != nullptr) {
-        for (int l = 0; l < 3; ++l) {
-            std::fprintf(stderr, "lag %d: qs %.1f best %.1f tau %.3f points %d\n", l,
-                         best.equationCost[static_cast<std::size_t>(l == 0   ? kP
-                                                                    : l == 1 ? kQ
-                                                                             : kW)],
-                         lagCost[static_cast<std::size_t>(l)], rotorLags[static_cast<std::size_t>(l)],
-                         best.points);
-        }
-    }
+    const EquationErrorFit quasiSteady = best;
     best = equationError(prepared, even, best.theta[kDelayIndex], kernel, stride, rotorLags, evenDt);
     even.clear();
     id.equationError.name = "equation error";
@@ -1257,6 +1248,7 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
         theta[static_cast<std::size_t>(i)] = rotorSpeedLogged ? theta[static_cast<std::size_t>(i)] : 0.0;
     }
     const OutputErrorProblem problem{prepared, windows, options, P};
+    const std::vector<double> start = theta;
     std::array<double, kMeasuredCount> sums{};
     int count = 0;
     const auto levenbergMarquardt = [&]() {
@@ -1355,7 +1347,10 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
     bool refit = false;
     for (int l = 0; l < 3; ++l) {
         const std::size_t u = static_cast<std::size_t>(kFirstLag + l);
-        if (fixedAtZero[u] == 0 && theta[u] <= kShortestLagS * (1.0 + 1e-9)) {
+        // A disc lag at its longest is no disc's either (the heave's is
+        // weighed below).
+        const bool atLongest = l < 2 && theta[u] >= kLongestLagS * (1.0 - 1e-9);
+        if (fixedAtZero[u] == 0 && (theta[u] <= kShortestLagS * (1.0 + 1e-9) || atLongest)) {
             fixedAtZero[u] = 1;
             theta[u] = 0.0;
             if (l == 2) {
@@ -1369,6 +1364,67 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
         const int before = id.iterations;
         levenbergMarquardt();
         id.iterations += before;
+    }
+    // The lagged heave nests the quasi-steady one only as its lag goes to
+    // nothing, and on a flight without an inflow lag it would fit a small
+    // one to the noise: the heave is fitted quasi-steady too, and the lag
+    // kept only where it pays for its two parameters in the likelihood of
+    // the heave's outputs (the Bayesian information criterion).
+    const std::size_t heaveLag = kFirstLag + 2;
+    if (fixedAtZero[heaveLag] == 0) {
+        const auto heaveLikelihood = [&]() {
+            problem.sumsOfSquares(theta, sums, count);
+            double value = 0.0;
+            for (int o : {kOutW, kOutH}) {
+                value += count
+                         * std::log(std::max(sums[static_cast<std::size_t>(o)] / std::max(count, 1), 1e-300));
+            }
+            return value;
+        };
+        const double lagged = heaveLikelihood();
+        const std::vector<double> laggedTheta = theta;
+        const int before = id.iterations;
+        fixedAtZero[heaveLag] = 1;
+        fixedAtZero[kHeaveInstantIndex] = 1;
+        // The heave group from where the first fit started (the groups
+        // share no parameter), its terms from the quasi-steady equation error.
+        const auto inHeaveGroup = [&](int i) {
+            if (i < kTermCount) {
+                return kGroupOf[kTerms[i].row] == kGroupOf[kW];
+            }
+            if (i >= kFirstGain && i < kFirstDecay) {
+                return kGroupOf[kCorrections[i - kFirstGain].output] == kGroupOf[kW];
+            }
+            if (i >= kFirstDecay && i < kFirstBias) {
+                return kGroupOf[i - kFirstDecay] == kGroupOf[kW];
+            }
+            if (i >= kFirstBias && static_cast<std::size_t>(i) < biasIndex(id.stretches, 0)) {
+                return kGroupOf[(i - kFirstBias) % kDynamicCount] == kGroupOf[kW];
+            }
+            return i == kHeaveOfRotorSpeed;
+        };
+        for (int i = 0; i < P; ++i) {
+            if (inHeaveGroup(i)) {
+                theta[static_cast<std::size_t>(i)] = start[static_cast<std::size_t>(i)];
+            }
+        }
+        theta[heaveLag] = 0.0;
+        theta[kHeaveInstantIndex] = 0.0;
+        for (int i : {static_cast<int>(kZw), static_cast<int>(kZc), static_cast<int>(kHeaveOfRotorSpeed)}) {
+            theta[static_cast<std::size_t>(i)] = quasiSteady.theta[static_cast<std::size_t>(i)];
+        }
+        levenbergMarquardt();
+        id.iterations += before;
+        const double penalty = 2.0 * std::log(std::max(2.0 * count, 2.0));
+        // A lag at its longest is not the inflow's: the data asks for
+        // something slower (the turbulence the pilot answers), which the
+        // rotor is not.
+        const bool atLongest = laggedTheta[heaveLag] >= kLongestLagS * (1.0 - 1e-9);
+        if (heaveLikelihood() > lagged + penalty && !atLongest) {
+            theta = laggedTheta;
+            fixedAtZero[heaveLag] = 0;
+            fixedAtZero[kHeaveInstantIndex] = 0;
+        }
     }
 
     // Standard errors at the optimum: the Cramer-Rao bound, and the same

@@ -105,7 +105,8 @@ inline std::string fixed(double v, int decimals) {
 
 // The whole flight as the logger's CSV text.
 inline std::string flightLog(const ident::HoverModel& model, const FlightOptions& options) {
-    using ident::kStateCount;
+    // The rigid states, then the rotor's lag states (zero where it has none).
+    constexpr int kStateCount = ident::kExtendedStateCount;
     double A[kStateCount][kStateCount] = {};
     double B[kStateCount][analysis::kInputCount] = {};
     A[ident::kU][ident::kTheta] = -ident::kGravity;
@@ -113,9 +114,33 @@ inline std::string flightLog(const ident::HoverModel& model, const FlightOptions
     A[ident::kPhi][ident::kP] = 1.0;
     A[ident::kTheta][ident::kQ] = 1.0;
     A[ident::kH][ident::kW] = 1.0;
+    // A lagged row's terms drive its lag state: q' = Mu u + mq, mq' = (Mq q
+    // + ... - mq) / tau; the heave's collective partly at once (Zi).
+    const int lagState[ident::kStateCount] = {
+        -1, -1, ident::kLagHeave, ident::kLagRoll, ident::kLagPitch, -1, -1, -1, -1};
+    const double lagS[ident::kStateCount] = {
+        0.0, 0.0, model.rotor.heaveS.value, model.rotor.rollS.value, model.rotor.pitchS.value, 0.0, 0.0,
+        0.0, 0.0};
     for (int i = 0; i < ident::kTermCount; ++i) {
         const ident::TermInfo& t = ident::kTerms[i];
-        (t.inB ? B[t.row][t.column] : A[t.row][t.column]) = model.terms[static_cast<std::size_t>(i)].value;
+        double value = model.terms[static_cast<std::size_t>(i)].value;
+        int row = t.row;
+        const bool speedTerm = !t.inB && (t.column == ident::kU || t.column == ident::kV);
+        if (lagS[row] > 0.0 && !speedTerm) {
+            if (i == ident::kZc) {
+                B[ident::kW][t.column] = model.rotor.heaveInstant.value;
+                value -= model.rotor.heaveInstant.value;
+            }
+            row = lagState[row];
+            value /= lagS[t.row];
+        }
+        (t.inB ? B[row][t.column] : A[row][t.column]) = value;
+    }
+    for (int row = 0; row < ident::kStateCount; ++row) {
+        if (lagS[row] > 0.0) {
+            A[row][lagState[row]] = 1.0;
+            A[lagState[row]][lagState[row]] = -1.0 / lagS[row];
+        }
     }
     const std::array<double, 4> trim = {model.trimThrottle, model.trimElevator, model.trimAileron,
                                         model.trimRudder};
@@ -143,7 +168,7 @@ inline std::string flightLog(const ident::HoverModel& model, const FlightOptions
             double sum = 0.0;
             for (int j = 0; j < kStateCount; ++j) {
                 const bool speed = j == ident::kU || j == ident::kV || j == ident::kW;
-                const bool kinematic = i >= ident::kPhi;
+                const bool kinematic = i >= ident::kPhi && i < ident::kStateCount;
                 sum += A[i][j] * (speed && !kinematic ? air : s)[static_cast<std::size_t>(j)];
             }
             for (int c = 0; c < 4; ++c) {

@@ -61,7 +61,8 @@ TEST(Rigging, GivesTheClassTheIdentifiedPowerOnEveryAxisAndChangesOnlyItsRigging
     const std::optional<ident::Rigged> rigged =
         ident::rigToIdentifiedPowers(text, "bo105", identified, "a test flight", error);
     ASSERT_TRUE(rigged) << error;
-    const std::optional<flight::AircraftDefinition> again = flight::parseAircraft(rigged->text, "rigged", error);
+    const std::optional<flight::AircraftDefinition> again =
+        flight::parseAircraft(rigged->text, "rigged", error);
     ASSERT_TRUE(again) << error;
     const ident::Truth after = ident::truthAtHover(again->parameters);
     for (int axis = 0; axis < analysis::kInputCount; ++axis) {
@@ -105,7 +106,8 @@ TEST(Rigging, RefusesAnIdentificationTheClassCannotBeAndNamesTheAxis) {
     const ident::Truth truth = ident::truthAtHover(base->parameters);
 
     const double otherSign[analysis::kInputCount] = {1.0, -1.0, 1.0, 1.0};
-    EXPECT_FALSE(ident::rigToIdentifiedPowers(text, "uh1h", scaledPowers(truth.model, otherSign), "f", error));
+    EXPECT_FALSE(
+        ident::rigToIdentifiedPowers(text, "uh1h", scaledPowers(truth.model, otherSign), "f", error));
     EXPECT_NE(error.find("elevator"), std::string::npos) << error;
     EXPECT_NE(error.find("other sign"), std::string::npos) << error;
 
@@ -120,7 +122,8 @@ TEST(Rigging, RefusesAnIdentificationTheClassCannotBeAndNamesTheAxis) {
     ASSERT_NE(at, std::string::npos);
     noRange.replace(at, 3, "xyz");
     const double changed[analysis::kInputCount] = {1.0, 1.0, 0.8, 1.0};
-    EXPECT_FALSE(ident::rigToIdentifiedPowers(noRange, "uh1h", scaledPowers(truth.model, changed), "f", error));
+    EXPECT_FALSE(
+        ident::rigToIdentifiedPowers(noRange, "uh1h", scaledPowers(truth.model, changed), "f", error));
     EXPECT_FALSE(error.empty());
 }
 

@@ -22,10 +22,10 @@ constexpr double kSameTerm = 1e-7;
 ident::HoverModel bo105Like() {
     ident::HoverModel m;
     const double values[ident::kTermCount] = {
-        /*Xu*/ -0.02,   /*Xq*/ 0.9,     /*Yv*/ -0.03,   /*Yp*/ -0.9,   /*Zw*/ -0.32,  /*Lp*/ -18.0,
-        /*Lq*/ 6.3,     /*Lv*/ -0.05,   /*Mq*/ -4.9,    /*Mp*/ -1.7,   /*Mu*/ 0.02,   /*Nr*/ -0.43,
-        /*Np*/ -3.0,    /*Xe*/ 7.7e-5,  /*Ya*/ -6.2e-5, /*Yr*/ 6.7e-5, /*Zc*/ 1.8e-3, /*La*/ -1.2e-3,
-        /*Le*/ 9.3e-4,  /*Ma*/ -2.1e-4, /*Me*/ -4.0e-4, /*Nd*/ -2.2e-4, /*Nc*/ 4.5e-4};
+        /*Xu*/ -0.02,  /*Xq*/ 0.9,     /*Yv*/ -0.03,   /*Yp*/ -0.9,    /*Zw*/ -0.32,  /*Lp*/ -18.0,
+        /*Lq*/ 6.3,    /*Lv*/ -0.05,   /*Mq*/ -4.9,    /*Mp*/ -1.7,    /*Mu*/ 0.02,   /*Nr*/ -0.43,
+        /*Np*/ -3.0,   /*Xe*/ 7.7e-5,  /*Ya*/ -6.2e-5, /*Yr*/ 6.7e-5,  /*Zc*/ 1.8e-3, /*La*/ -1.2e-3,
+        /*Le*/ 9.3e-4, /*Ma*/ -2.1e-4, /*Me*/ -4.0e-4, /*Nd*/ -2.2e-4, /*Nc*/ 4.5e-4};
     for (int k = 0; k < ident::kTermCount; ++k) {
         m.terms[static_cast<std::size_t>(k)].value = values[k];
     }
