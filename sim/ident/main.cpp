@@ -146,13 +146,15 @@ int main(int argc, char** argv) {
             "band of the inputs). The terms that set the loops are held to 20 % (a cross term between "
             "the cyclic axes to at least a tenth of its row's control power), the latency to one "
             "physics step of the flight model.\n\n"
-            "The two columns headed \"form on the response\" are the model's own form fitted, without "
-            "noise, to the linearisation's exact frequency response over 0.1-5 Hz (equation error, each "
-            "frequency of a log-spaced grid alike): with the rotor speed, engine and bar held, and with "
-            "every state free as in flight. A plant of the model's form gives its terms back under any "
-            "weighting of the band, so where these columns and the identification disagree with the "
-            "linearisation and with each other, the rotor's own dynamics in the band, not the noise of "
-            "the flight, move the terms.\n\n";
+            "The identified terms are the settled ones: with a rotor lag, what its row gives once the "
+            "lag has followed, which is what the linearisation's quasi-steady rotor gives. "
+            "The two columns headed \"form on the response\" are the model's form without the rotor's "
+            "lags fitted, without noise, to the linearisation's exact frequency response over 0.1-5 Hz "
+            "(equation error, each frequency of a log-spaced grid alike): with the rotor speed, engine "
+            "and bar held, and with every state free as in flight. They show what the rotor's own "
+            "dynamics in the band do to a model that has no lag for them; where the identification "
+            "is near the linearisation and these columns are not, the fitted lags took those dynamics "
+            "in.\n\n";
         report += ident::comparisonTable(outcome.result->model, truth, trueLatencyS, physicsStepS);
         report += std::string("\n")
                   + (within ? "Every loop term and the latency are within the tolerances.\n"

@@ -39,6 +39,13 @@ HoverModel awkwardModel() {
     m.trimThrottle = 8900.3;
     m.heightFt = 100.0;
     m.rotorDiameterFt = 32.3;
+    m.rotor.rollS = {.value = 0.1 / 1.3, .standardError = 0.001 / 3.0};
+    m.rotor.pitchS = {.value = 0.1 / 1.1, .standardError = 0.002 / 3.0};
+    m.rotor.heaveS = {.value = 0.1 / 1.7, .standardError = 0.003 / 7.0};
+    m.rotor.heaveInstant = {.value = 2.0e-3 / 3.0, .standardError = 1e-6 / 3.0};
+    m.rotorSpeed.heave = {.value = 0.4 / 3.0, .standardError = 0.01 / 3.0};
+    m.rotorSpeed.yaw = {.value = -0.7 / 3.0, .standardError = 0.02 / 3.0};
+    m.rotorSpeed.yawOfAcceleration = {.value = 0.11 / 3.0, .standardError = 0.03 / 7.0};
     return m;
 }
 
@@ -101,6 +108,24 @@ TEST(PlantFile, WhatIsWrittenReadsBackBitForBit) {
     EXPECT_TRUE(sameBits(r.trimThrottle, m.trimThrottle));
     EXPECT_TRUE(sameBits(r.heightFt, m.heightFt));
     EXPECT_TRUE(sameBits(r.rotorDiameterFt, m.rotorDiameterFt));
+    const ident::Estimate* written[] = {&m.rotor.rollS,
+                                        &m.rotor.pitchS,
+                                        &m.rotor.heaveS,
+                                        &m.rotor.heaveInstant,
+                                        &m.rotorSpeed.heave,
+                                        &m.rotorSpeed.yaw,
+                                        &m.rotorSpeed.yawOfAcceleration};
+    const ident::Estimate* back[] = {&r.rotor.rollS,
+                                     &r.rotor.pitchS,
+                                     &r.rotor.heaveS,
+                                     &r.rotor.heaveInstant,
+                                     &r.rotorSpeed.heave,
+                                     &r.rotorSpeed.yaw,
+                                     &r.rotorSpeed.yawOfAcceleration};
+    for (std::size_t i = 0; i < std::size(written); ++i) {
+        EXPECT_TRUE(sameBits(back[i]->value, written[i]->value)) << "rotor figure " << i;
+        EXPECT_TRUE(sameBits(back[i]->standardError, written[i]->standardError)) << "rotor figure " << i;
+    }
     EXPECT_FALSE(read->uncertainty);
     // Written again, the same bytes: nothing drifts through a round trip.
     EXPECT_EQ(ident::plantFileText(r, "line one\nline two"), ident::plantFileText(m, "line one\nline two"));
@@ -165,6 +190,55 @@ TEST(PlantFile, AMissingFileOrAFolderIsRefusedInOneLine) {
     EXPECT_EQ(error, "/no/such/plant.toml:0: no such plant file");
     EXPECT_FALSE(ident::readPlantFile("/tmp", error));
     EXPECT_EQ(error, "/tmp:0: not a regular file");
+}
+
+// A plant file from before the rotor's lags (no [rotor], no [rotor_speed])
+// is the quasi-steady model; a lag that cannot be one is refused by key.
+TEST(PlantFile, TheRotorsTablesAreOptionalAndALagMustBeATime) {
+    std::string text = validText();
+    text.erase(text.find("\n[rotor]"));
+    std::string error;
+    const auto read = ident::parsePlantDefinition(text, "old.toml", error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_FALSE(read->model.rotor.any());
+    EXPECT_EQ(read->model.rotorSpeed.yaw.value, 0.0);
+
+    const std::string negative = edited("roll_lag_s = { value = ", "roll_lag_s = { value = -");
+    EXPECT_FALSE(ident::parsePlantDefinition(negative, "p.toml", error));
+    EXPECT_NE(error.find("rotor.roll_lag_s.value: must not be negative"), std::string::npos) << error;
+    const std::string unknown = edited("heave_lag_s", "heave_lag");
+    EXPECT_FALSE(ident::parsePlantDefinition(unknown, "p.toml", error));
+    EXPECT_NE(error.find("rotor.heave_lag: unknown key"), std::string::npos) << error;
+}
+
+// The heave through its inflow lag: w' = Zi dc + m, m' = (Zw w + (Zc - Zi)
+// dc - m) / tau. With tau = 0.1 s and Zw = -0.5 the pair's polynomial is
+// s^2 + 10 s + 5: poles -5 +- sqrt(20). A collective step first
+// accelerates at Zi per count, and the heave settles where the quasi-steady
+// model settles, at -Zc / Zw per count.
+TEST(LinearPlant, ALaggedHeaveHasTheHandComputedPolesStartsAtItsInstantShareAndSettlesQuasiSteady) {
+    HoverModel m;
+    m.terms[ident::kZw].value = -0.5;
+    m.terms[ident::kZc].value = 2e-3;
+    m.rotor.heaveS.value = 0.1;
+    m.rotor.heaveInstant.value = 3e-3;
+    const analysis::LinearPlant plant = ident::toLinearPlant(m);
+    ASSERT_EQ(plant.A.rows(), ident::kExtendedStateCount);
+    Eigen::Matrix2d heave;
+    heave << plant.A(ident::kW, ident::kW), plant.A(ident::kW, ident::kLagHeave),
+        plant.A(ident::kLagHeave, ident::kW), plant.A(ident::kLagHeave, ident::kLagHeave);
+    const Eigen::Vector2cd poles = heave.eigenvalues();
+    const double slow = -5.0 + std::sqrt(20.0), fast = -5.0 - std::sqrt(20.0);
+    EXPECT_NEAR(std::max(poles(0).real(), poles(1).real()), slow, kSamePole);
+    EXPECT_NEAR(std::min(poles(0).real(), poles(1).real()), fast, kSamePole);
+    EXPECT_EQ(plant.B(ident::kW, analysis::kThrottle), 3e-3);
+    const Eigen::Vector2d input(plant.B(ident::kW, analysis::kThrottle),
+                                plant.B(ident::kLagHeave, analysis::kThrottle));
+    const Eigen::Vector2d settled = heave.partialPivLu().solve(-input);
+    EXPECT_NEAR(settled(0), -2e-3 / -0.5, 1e-12);
+    // The roll and pitch rows are untouched without their lags.
+    EXPECT_EQ(plant.A(ident::kP, ident::kLagRoll), 0.0);
+    EXPECT_EQ(plant.A(ident::kQ, ident::kLagPitch), 0.0);
 }
 
 TEST(LinearPlant, APitchSubsystemHasTheHandComputedPoles) {
