@@ -90,37 +90,34 @@ constexpr HoverKey kHoverKeys[] = {
 
 constexpr double kLargestSpread = 0.5;
 
-// The rotor's lags in the plant file: [rotor], each { value, standard_error }.
+// The rotor's figures in the plant file: the lags in [rotor], the rotor
+// speed's terms in [rotor_speed], each { value, standard_error }. Both
+// tables and every key are optional (0: quasi-steady, the speed held).
 struct RotorKey {
+    std::string_view table;
     std::string_view key;
-    Estimate RotorLag::*field;
-    bool time;  // a time constant (not negative, at most kLongestLagS)
+    Estimate& (*of)(HoverModel&);
+    bool time;  // a time constant: not negative, at most kLongestLagS
     const char* meaning;
 };
 constexpr RotorKey kRotorKeys[] = {
-    {.key = "roll_lag_s", .field = &RotorLag::rollS, .time = true, .meaning = "the disc's lag in roll, s"},
-    {.key = "pitch_lag_s", .field = &RotorLag::pitchS, .time = true, .meaning = "the disc's lag in pitch, s"},
-    {.key = "heave_lag_s", .field = &RotorLag::heaveS, .time = true, .meaning = "the inflow's lag, s"},
-    {.key = "heave_instant",
-     .field = &RotorLag::heaveInstant,
-     .time = false,
-     .meaning = "the collective's thrust before the inflow answers, m/s2 per count"},
+    {"rotor", "roll_lag_s", [](HoverModel& m) -> Estimate& { return m.rotor.rollS; }, true,
+     "the disc's lag in roll, s"},
+    {"rotor", "pitch_lag_s", [](HoverModel& m) -> Estimate& { return m.rotor.pitchS; }, true,
+     "the disc's lag in pitch, s"},
+    {"rotor", "heave_lag_s", [](HoverModel& m) -> Estimate& { return m.rotor.heaveS; }, true,
+     "the inflow's lag, s"},
+    {"rotor", "heave_instant", [](HoverModel& m) -> Estimate& { return m.rotor.heaveInstant; }, false,
+     "the collective's thrust before the inflow answers, m/s2 per count"},
+    {"rotor_speed", "heave", [](HoverModel& m) -> Estimate& { return m.rotorSpeed.heave; }, false,
+     "m/s2 per % of rotor speed"},
+    {"rotor_speed", "yaw", [](HoverModel& m) -> Estimate& { return m.rotorSpeed.yaw; }, false,
+     "rad/s2 per % of rotor speed"},
+    {"rotor_speed", "yaw_of_acceleration",
+     [](HoverModel& m) -> Estimate& { return m.rotorSpeed.yawOfAcceleration; }, false,
+     "rad/s2 per %/s of the rotor's acceleration (the engine's torque)"},
 };
 constexpr double kLongestLagS = 2.0;
-
-// The rotor speed's terms: [rotor_speed], each { value, standard_error }.
-struct RotorSpeedKey {
-    std::string_view key;
-    Estimate RotorSpeedTerms::*field;
-    const char* meaning;
-};
-constexpr RotorSpeedKey kRotorSpeedKeys[] = {
-    {.key = "heave", .field = &RotorSpeedTerms::heave, .meaning = "m/s2 per % of rotor speed"},
-    {.key = "yaw", .field = &RotorSpeedTerms::yaw, .meaning = "rad/s2 per % of rotor speed"},
-    {.key = "yaw_of_acceleration",
-     .field = &RotorSpeedTerms::yawOfAcceleration,
-     .meaning = "rad/s2 per %/s of the rotor's acceleration (the engine's torque)"},
-};
 
 class Reader {
 public:
@@ -187,8 +184,8 @@ public:
                 fail(unit, full + ".unit", std::string("must be \"") + info.unit + "\"");
             }
         }
-        readRotor(root, m);
-        readRotorSpeed(root, m);
+        readRotor(root, "rotor", m);
+        readRotor(root, "rotor_speed", m);
         readUncertainty(root, plant);
         return plant;
     }
@@ -246,68 +243,40 @@ private:
         return v;
     }
 
-    void readRotor(const toml::table& root, HoverModel& m) const {
-        const toml::node* node = root.get("rotor");
+    void readRotor(const toml::table& root, std::string_view name, HoverModel& m) const {
+        const toml::node* node = root.get(name);
         if (node == nullptr) {
-            return;  // quasi-steady
+            return;
         }
         if (!node->is_table()) {
-            fail(node, "rotor", "must be a table");
+            fail(node, name, "must be a table");
         }
         const toml::table& t = *node->as_table();
         std::vector<std::string_view> names;
         for (const RotorKey& k : kRotorKeys) {
-            names.push_back(k.key);
+            if (k.table == name) {
+                names.push_back(k.key);
+            }
         }
-        checkKeys(t, "rotor.", names);
+        const std::string prefix = std::string(name) + ".";
+        checkKeys(t, prefix, names);
         for (const RotorKey& k : kRotorKeys) {
-            const std::string full = "rotor." + std::string(k.key);
-            const toml::node* entry = t.get(k.key);
+            const toml::node* entry = k.table == name ? t.get(k.key) : nullptr;
             if (entry == nullptr) {
                 continue;
             }
+            const std::string full = prefix + std::string(k.key);
             if (!entry->is_table()) {
                 fail(entry, full, "must be a table { value, standard_error }");
             }
             const toml::table& e = *entry->as_table();
             checkKeys(e, full + ".", {"value", "standard_error"});
-            Estimate& out = m.rotor.*k.field;
+            Estimate& out = k.of(m);
             out.value =
                 k.time ? notNegative(e, "value", full + ".value") : finite(e, "value", full + ".value");
             if (k.time && out.value > kLongestLagS) {
                 fail(e.get("value"), full + ".value", "must not exceed 2 s");
             }
-            out.standardError = notNegative(e, "standard_error", full + ".standard_error");
-        }
-    }
-
-    void readRotorSpeed(const toml::table& root, HoverModel& m) const {
-        const toml::node* node = root.get("rotor_speed");
-        if (node == nullptr) {
-            return;  // held
-        }
-        if (!node->is_table()) {
-            fail(node, "rotor_speed", "must be a table");
-        }
-        const toml::table& t = *node->as_table();
-        std::vector<std::string_view> names;
-        for (const RotorSpeedKey& k : kRotorSpeedKeys) {
-            names.push_back(k.key);
-        }
-        checkKeys(t, "rotor_speed.", names);
-        for (const RotorSpeedKey& k : kRotorSpeedKeys) {
-            const std::string full = "rotor_speed." + std::string(k.key);
-            const toml::node* entry = t.get(k.key);
-            if (entry == nullptr) {
-                continue;
-            }
-            if (!entry->is_table()) {
-                fail(entry, full, "must be a table { value, standard_error }");
-            }
-            const toml::table& e = *entry->as_table();
-            checkKeys(e, full + ".", {"value", "standard_error"});
-            Estimate& out = m.rotorSpeed.*k.field;
-            out.value = finite(e, "value", full + ".value");
             out.standardError = notNegative(e, "standard_error", full + ".standard_error");
         }
     }
@@ -439,24 +408,22 @@ std::string plantFileText(const HoverModel& model, const std::string& comment) {
             << ", standard_error = " << number(e.standardError) << ", unit = " << quoted(kTerms[i].unit)
             << " }    # " << kTerms[i].meaning << "\n";
     }
-    if (model.rotor.any()) {
-        out << "\n[rotor]\n";
+    HoverModel figures = model;
+    for (const std::string_view table : {"rotor", "rotor_speed"}) {
+        bool any = false;
         for (const RotorKey& k : kRotorKeys) {
-            const Estimate& e = model.rotor.*k.field;
-            out << k.key << " = { value = " << number(e.value)
-                << ", standard_error = " << number(e.standardError) << " }    # " << k.meaning << "\n";
+            any = any || (k.table == table && k.of(figures).value != 0.0);
         }
-    }
-    bool rotorSpeed = false;
-    for (const RotorSpeedKey& k : kRotorSpeedKeys) {
-        rotorSpeed = rotorSpeed || (model.rotorSpeed.*k.field).value != 0.0;
-    }
-    if (rotorSpeed) {
-        out << "\n[rotor_speed]    # what the rotor speed does; the analysis holds it at the trim\n";
-        for (const RotorSpeedKey& k : kRotorSpeedKeys) {
-            const Estimate& e = model.rotorSpeed.*k.field;
-            out << k.key << " = { value = " << number(e.value)
-                << ", standard_error = " << number(e.standardError) << " }    # " << k.meaning << "\n";
+        if (!any) {
+            continue;
+        }
+        out << "\n[" << table << "]\n";
+        for (const RotorKey& k : kRotorKeys) {
+            if (k.table == table) {
+                const Estimate& e = k.of(figures);
+                out << k.key << " = { value = " << number(e.value)
+                    << ", standard_error = " << number(e.standardError) << " }    # " << k.meaning << "\n";
+            }
         }
     }
     return out.str();

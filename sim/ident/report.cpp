@@ -95,51 +95,37 @@ std::string reportText(const Identification& id, const IdentOptions& options) {
         + (id.model.delayS.value > 0.0 ? percent(id.model.delayS.standardError / id.model.delayS.value) : "-")
         + " | " + fixed(id.delayCramerRao, 4) + " | " + fixed(id.equationError.delayS.value, 4)
         + " | s | command latency: panel update to the aircraft feeling the controls |\n";
-    struct LagRow {
+    // The rotor's figures: its lags, then the rotor speed's terms.
+    struct RotorRow {
         const char* name;
-        Estimate RotorLag::*field;
+        const Estimate& (*of)(const HoverModel&);
+        double cramerRao;
         const char* unit;
         const char* meaning;
     };
-    constexpr LagRow kLagRows[] = {
-        {"roll lag", &RotorLag::rollS, "s",
-         "the disc's lag in roll: the rotor's part of the roll equation follows it"},
-        {"pitch lag", &RotorLag::pitchS, "s", "the disc's lag in pitch"},
-        {"heave lag", &RotorLag::heaveS, "s",
-         "the inflow's lag: the rotor's part of the heave equation follows it"},
-        {"Zi", &RotorLag::heaveInstant, "m/s2 per count", "the collective's heave before the inflow answers"},
-    };
-    for (std::size_t l = 0; l < std::size(kLagRows); ++l) {
-        const LagRow& row = kLagRows[l];
-        const Estimate& e = id.model.rotor.*row.field;
-        const double relative = e.value != 0.0 ? e.standardError / std::fabs(e.value) : 0.0;
-        out += std::string("| ") + row.name + " | " + number(e.value) + " | " + number(e.standardError)
-               + " | " + (e.value != 0.0 ? percent(relative) : "-") + " | " + number(id.lagCramerRao[l])
-               + " | " + number((id.equationError.rotor.*row.field).value) + " | " + row.unit + " | "
-               + row.meaning + " |\n";
-    }
-    struct SpeedRow {
-        const char* name;
-        Estimate RotorSpeedTerms::*field;
-        const char* unit;
-        const char* meaning;
-    };
-    constexpr SpeedRow kSpeedRows[] = {
-        {"Zo", &RotorSpeedTerms::heave, "m/s2 per %",
-         "heave of the rotor speed (measured by the rotor reading)"},
-        {"No", &RotorSpeedTerms::yaw, "rad/s2 per %", "yaw of the rotor speed"},
-        {"Nod", &RotorSpeedTerms::yawOfAcceleration, "rad/s2 per %/s",
+    const RotorRow rotorRows[] = {
+        {"roll lag", [](const HoverModel& m) -> const Estimate& { return m.rotor.rollS; }, id.lagCramerRao[0],
+         "s", "the disc's lag in roll: the rotor's part of the roll equation follows it"},
+        {"pitch lag", [](const HoverModel& m) -> const Estimate& { return m.rotor.pitchS; },
+         id.lagCramerRao[1], "s", "the disc's lag in pitch"},
+        {"heave lag", [](const HoverModel& m) -> const Estimate& { return m.rotor.heaveS; },
+         id.lagCramerRao[2], "s", "the inflow's lag: the rotor's part of the heave equation follows it"},
+        {"Zi", [](const HoverModel& m) -> const Estimate& { return m.rotor.heaveInstant; },
+         id.lagCramerRao[3], "m/s2 per count", "the collective's heave before the inflow answers"},
+        {"Zo", [](const HoverModel& m) -> const Estimate& { return m.rotorSpeed.heave; },
+         id.rotorSpeedCramerRao[0], "m/s2 per %", "heave of the rotor speed (measured by the rotor reading)"},
+        {"No", [](const HoverModel& m) -> const Estimate& { return m.rotorSpeed.yaw; },
+         id.rotorSpeedCramerRao[1], "rad/s2 per %", "yaw of the rotor speed"},
+        {"Nod", [](const HoverModel& m) -> const Estimate& { return m.rotorSpeed.yawOfAcceleration; },
+         id.rotorSpeedCramerRao[2], "rad/s2 per %/s",
          "yaw of the rotor's acceleration: the engine's torque as the governor answers"},
     };
-    for (std::size_t l = 0; l < std::size(kSpeedRows); ++l) {
-        const SpeedRow& row = kSpeedRows[l];
-        const Estimate& e = id.model.rotorSpeed.*row.field;
+    for (const RotorRow& row : rotorRows) {
+        const Estimate& e = row.of(id.model);
         const double relative = e.value != 0.0 ? e.standardError / std::fabs(e.value) : 0.0;
         out += std::string("| ") + row.name + " | " + number(e.value) + " | " + number(e.standardError)
-               + " | " + (e.value != 0.0 ? percent(relative) : "-") + " | "
-               + number(id.rotorSpeedCramerRao[l]) + " | "
-               + number((id.equationError.rotorSpeed.*row.field).value) + " | " + row.unit + " | "
-               + row.meaning + " |\n";
+               + " | " + (e.value != 0.0 ? percent(relative) : "-") + " | " + number(row.cramerRao) + " | "
+               + number(row.of(id.equationError).value) + " | " + row.unit + " | " + row.meaning + " |\n";
     }
     out += "\n";
 
