@@ -56,7 +56,30 @@ TEST(FlightLog, ConvertsTheHostsUnitsAndSensesToTheModels) {
     EXPECT_EQ(s.controls[analysis::kElevator], 812.0);
     EXPECT_EQ(s.controls[analysis::kAileron], -230.0);
     EXPECT_EQ(s.controls[analysis::kRudder], 2900.0);
+    EXPECT_EQ(s.rotorPercent, 100.0);
+    EXPECT_TRUE(log->hasRotorSpeed);
     EXPECT_EQ(s.excitedAxis, -1);
+}
+
+// The rotor reading is read where the log has it; a log without it still
+// reads (the fit then holds the rotor speed), and a bad rotor cell is
+// refused like any other.
+TEST(FlightLog, TheRotorReadingIsOptionalButMustBeANumberWhereItIs) {
+    std::string header = kHeader;
+    header.erase(header.find("rotor:755,"), std::string("rotor:755,").size());
+    std::string rest = "90.0,1.0,10.0,-2.0,16384.0,5.0,3.0,50.0,812.0,-230.0,2900.0,8900.0,none,0.0,none";
+    std::string error;
+    const auto without = parse(header + row(1.0, rest.c_str()), error);
+    ASSERT_TRUE(without) << error;
+    EXPECT_FALSE(without->hasRotorSpeed);
+
+    const auto bad = parse(std::string(kHeader)
+                               + row(1.0,
+                                     "90.0,1.0,10.0,-2.0,16384.0,5.0,3.0,50.0,812.0,-230.0,2900.0,8900.0,"
+                                     "fast,none,0.0,none"),
+                           error);
+    EXPECT_FALSE(bad);
+    EXPECT_EQ(error, "log.csv:2: 'fast' in column 'rotor' is not a number");
 }
 
 TEST(FlightLog, FindsColumnsByNameInAnyOrderWithAnyBankTokenAndIgnoresExtraColumns) {
