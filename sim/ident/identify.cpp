@@ -774,8 +774,16 @@ std::vector<double> lagged(const std::vector<double>& v, double tau, double dt) 
     return out;
 }
 
+// The rotor equations in the lags' order (roll, pitch, heave).
+constexpr std::size_t kLagEquation[3] = {kP, kQ, kW};
+
 int lagOfEquation(int eq) {
-    return eq == kP ? 0 : eq == kQ ? 1 : eq == kW ? 2 : -1;
+    for (int l = 0; l < 3; ++l) {
+        if (kLagEquation[l] == static_cast<std::size_t>(eq)) {
+            return l;
+        }
+    }
+    return -1;
 }
 
 // Least squares of every state equation at one latency. The cost is the sum
@@ -1169,16 +1177,14 @@ IdentOutcome identify(const std::vector<FlightLog>& logs, const IdentOptions& op
     std::array<double, 3> lagCost{};
     for (int l = 0; l < 3; ++l) {
         const double parameters = l == 2 ? 2.0 : 1.0;
-        lagCost[static_cast<std::size_t>(l)] = best.equationCost[static_cast<std::size_t>(l == 0   ? kP
-                                                                                          : l == 1 ? kQ
-                                                                                                   : kW)]
-                                               - parameters * std::log(std::max(best.points, 2));
+        lagCost[static_cast<std::size_t>(l)] =
+            best.equationCost[kLagEquation[l]] - parameters * std::log(std::max(best.points, 2));
     }
     for (double tau = 0.02; tau <= 0.3 + 1e-9; tau += 0.01) {
         const EquationErrorFit fit =
             equationError(prepared, even, best.theta[kDelayIndex], kernel, stride, {tau, tau, tau}, evenDt);
         for (int l = 0; l < 3; ++l) {
-            const double c = fit.equationCost[static_cast<std::size_t>(l == 0 ? kP : l == 1 ? kQ : kW)];
+            const double c = fit.equationCost[kLagEquation[l]];
             if (c < lagCost[static_cast<std::size_t>(l)]) {
                 lagCost[static_cast<std::size_t>(l)] = c;
                 rotorLags[static_cast<std::size_t>(l)] = tau;
